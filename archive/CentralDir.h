@@ -1,0 +1,58 @@
+// The entry table and the way entries are found. The archive's own directory
+// is never trusted or followed: every entry is found by scanning the file for
+// record signatures (SalvageScan), which is what lets truncated, overwritten
+// or partly zeroed archives give up what they still hold.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive/AutoBuffer.h"
+#include "archive/FileHeader.h"
+
+namespace tessaly {
+
+class CZipStorage;
+struct ScanState;
+
+// What opening an entry learned from its local header, beyond the table.
+struct OpenedEntryInfo {
+    std::uint64_t dataOffset = 0;   // first byte of the entry's data
+    bool descriptorExpected = false;
+    bool zip64 = false;             // the entry carries a ZIP64 extra field
+};
+
+class CCentralDir {
+public:
+    CCentralDir(CZipStorage& storage, ScanState& state) : storage(&storage), state_(state) {}
+    virtual ~CCentralDir() = default;
+
+    void Init();
+    // Runs the strategy ScanState::repairMode selects (Quick or Advance; any
+    // other value leaves the table empty).
+    void Read();
+    void Clear();
+
+    bool IsValidIndex(std::uint32_t index) const { return index < entries.size(); }
+    std::uint32_t Count() const { return static_cast<std::uint32_t>(entries.size()); }
+    const CFileHeader& Entry(std::uint32_t index) const { return entries[index]; }
+
+    // Re-reads the entry's local header (raises badArchive when it is cut
+    // short or the method is neither stored nor deflated).
+    OpenedEntryInfo OpenEntry(std::uint32_t index);
+    void CloseEntry();
+    const CFileHeader* OpenedEntry() const { return openedEntry; }
+
+    CZipStorage* storage;
+    std::vector<CFileHeader> entries;   // discovery order; index = position
+    const CFileHeader* openedEntry = nullptr;
+    CAutoBuffer localExtra;
+    bool descriptorExpected = false;
+    std::string comment;
+
+private:
+    ScanState& state_;
+};
+
+}  // namespace tessaly

@@ -1,0 +1,29 @@
+// What extracting one entry came to, for callers that report per entry.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace tessaly {
+
+enum class ExtractOutcome {
+    Ok,         // whole entry written and its CRC-32 matches
+    Damaged,    // CRC-32 mismatch or corrupt data; what decompressed is kept
+    Truncated,  // the archive ends inside the data; what was there is kept
+    Skipped,    // junk rules: empty or junk name, empty record, unfindable end
+    Encrypted,  // cannot be decrypted here; nothing written
+    Failed,     // could not be extracted at all (detail says why)
+};
+
+const char* OutcomeName(ExtractOutcome outcome);
+
+struct ExtractReport {
+    ExtractOutcome outcome = ExtractOutcome::Failed;
+    std::string detail;                  // reason, for Damaged, Skipped and Failed
+    std::filesystem::path outputPath;    // empty when nothing was written
+    std::uint64_t bytesWritten = 0;
+    std::uint32_t crc32 = 0;             // CRC-32 of what was written
+};
+
+}  // namespace tessaly

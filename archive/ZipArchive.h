@@ -1,0 +1,66 @@
+// The archive object: open an archive (running the salvage scan), hand out
+// entry copies, extract entries tolerantly, close. Extraction keeps whatever
+// can be read and decompressed: corrupt data ends an entry early, a truncated
+// archive yields the bytes that are there.
+//
+// Not thread-safe: one thread uses an archive object at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+
+#include "archive/CentralDir.h"
+#include "archive/ExtractReport.h"
+#include "archive/FileHeader.h"
+#include "archive/ZipStorage.h"
+
+namespace tessaly {
+
+struct ScanState;
+class EntryDecoder;
+
+class CZipArchive {
+public:
+    explicit CZipArchive(ScanState& state);
+    CZipArchive(const CZipArchive&) = delete;
+    CZipArchive& operator=(const CZipArchive&) = delete;
+    virtual ~CZipArchive();
+
+    // Opens the archive for reading and builds the entry table. An archive
+    // that cannot be opened leaves the table empty. Raises CZipException or
+    // CFileException for faults the scan cannot step over (the table keeps
+    // what was found before them); a truncated archive is not such a fault.
+    void OpenArchive(const std::filesystem::path& path, int mode = 0, int volumeSize = 1);
+    void CloseArchive(bool afterError = true);
+    bool IsOpen() const { return storage.IsOpen(); }
+
+    std::uint32_t GetCount() const { return centralDir.Count(); }
+    // Deep copy of the entry, with every `/` in its name turned into `\`.
+    bool GetEntryInfo(CFileHeader& header, std::uint32_t index) const;
+
+    // Extracts one entry below `destinationFolder`. False for a zero buffer
+    // size, a bad index or an output file that cannot be created; true when
+    // the entry was written (whole or in part) or skipped. `report`, when
+    // given, says which. Raises on archive and file-system faults.
+    bool ExtractEntry(std::uint32_t index, const std::filesystem::path& destinationFolder,
+                      std::size_t bufferSize, ExtractReport* report = nullptr);
+
+    // The entry-reading sequence ExtractEntry is made of.
+    bool OpenEntry(std::uint32_t index);
+    std::size_t ReadEntryData(void* buffer, std::size_t size);
+    bool CloseEntry(const std::filesystem::path& outputPath = {});
+
+    int dataError = 0;
+    std::uint8_t convertSlashes = 1;
+    CZipStorage storage;
+    CCentralDir centralDir;
+    signed char entryState = 0;
+
+private:
+    ScanState& state_;
+    std::unique_ptr<EntryDecoder> decoder_;
+};
+
+}  // namespace tessaly

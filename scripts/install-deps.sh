@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a build needs, and only those missing.
+# Usage: scripts/install-deps.sh [build|test|bench]...
+set -euo pipefail
+
+packages=(build-essential cmake zlib1g-dev libwxgtk3.2-dev)
+for what in "$@"; do
+  case "$what" in
+    build) ;;
+    test) packages+=(libgtest-dev libgmock-dev xvfb xauth) ;;
+    bench) packages+=(libbenchmark-dev libarchive-tools 7zip unzip zip) ;;
+    *) echo "install-deps: unknown set '$what'" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  SUDO=""
+  [[ $(id -u) -ne 0 ]] && SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -q
+  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
