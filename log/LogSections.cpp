@@ -1,0 +1,102 @@
+#include "log/LogSections.h"
+
+#include <initializer_list>
+
+#include "log/ActivityLog.h"
+
+namespace tessaly {
+
+namespace {
+
+const char* const kLineEnd = "\r\n";
+
+// One write per text, in order; the log's layout depends on it (each write
+// is capped on its own).
+void Write(std::initializer_list<std::string> texts) {
+    for (const auto& text : texts)
+        WriteActivityLog(text);
+}
+
+void WriteLineEnds(int count) {
+    for (int i = 0; i < count; ++i)
+        WriteActivityLog(kLineEnd);
+}
+
+}  // namespace
+
+const char* RepairModeLogName(int repairMode) {
+    return repairMode == 1 ? "Advance  Repair" : "Quick Repair";
+}
+
+void LogProgramStart(const std::tm& localNow) {
+    const std::string date = std::to_string(localNow.tm_mday) + "\\" +
+                             std::to_string(localNow.tm_mon + 1) + "\\" +
+                             std::to_string(localNow.tm_year + 1900);
+    const std::string time = std::to_string(localNow.tm_hour) + ":" +
+                             std::to_string(localNow.tm_min) + ":" +
+                             std::to_string(localNow.tm_sec);
+    WriteLineEnds(4);
+    Write({"********************************* Start Log File ********************************"});
+    WriteLineEnds(2);
+    Write({"******************************Tessaly for Zip*****************************"});
+    WriteLineEnds(2);
+    Write({"Version 2.0"});
+    Write({kLineEnd, "Date", "    ", date, kLineEnd, "Time", "    ", time, kLineEnd, kLineEnd});
+    Write({"************************* Step 1 :- Source Files Selection ***********************"});
+    WriteLineEnds(2);
+}
+
+void LogRepairModeChange(int repairMode) {
+    Write({kLineEnd, kLineEnd, "Repair Mode  :      ", RepairModeLogName(repairMode), kLineEnd,
+           "______________", kLineEnd});
+}
+
+void LogSourceSelection(const std::vector<std::string>& paths, int repairMode, bool skipPreview) {
+    Write({"Source Files :", kLineEnd, "______________", kLineEnd, kLineEnd});
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        Write({std::to_string(i + 1), "-", "   ", paths[i], kLineEnd});
+    Write({kLineEnd, kLineEnd, "Repair Mode  :      ", RepairModeLogName(repairMode), kLineEnd,
+           "______________", kLineEnd, kLineEnd});
+    Write({"Skip Preview Status :", "    ", skipPreview ? "TRUE" : "FALSE", kLineEnd,
+           "____________________"});
+}
+
+void LogAnalysisHeading(int archiveCount) {
+    Write({kLineEnd, kLineEnd,
+           "************************* Step 2 :- Analysis Of Files*****************************",
+           kLineEnd, kLineEnd, "Total Files Count :", "    ", std::to_string(archiveCount),
+           kLineEnd, "___________________", kLineEnd, kLineEnd});
+}
+
+void LogAnalysisStart(int fileNumber, const std::string& path) {
+    Write({"File Number :      ", std::to_string(fileNumber), kLineEnd, "File Name   :      ", path,
+           kLineEnd});
+}
+
+void LogEntriesListed(int shown) {
+    Write({"Number Of Files Extracted  :      ", std::to_string(shown), kLineEnd, kLineEnd,
+           kLineEnd});
+}
+
+void LogReturnBack() { Write({kLineEnd, "Return Back to Previoue Step ", kLineEnd}); }
+
+void LogSavingHeading() {
+    Write({kLineEnd, kLineEnd,
+           "*************************** Step 3 :- Files Saving********************************",
+           kLineEnd, kLineEnd, "Destination Files Path :", kLineEnd, "________________________",
+           kLineEnd, kLineEnd});
+}
+
+void LogOutputFolder(const std::string& folder) { Write({kLineEnd, folder}); }
+
+void LogRepairCompleted() {
+    Write({kLineEnd, kLineEnd,
+           "******************* Repairing Completed successfully***********************************"});
+}
+
+void LogRepairAborted() {
+    Write({kLineEnd, kLineEnd,
+           "******************* Repairing aborted***********************************"});
+}
+
+}  // namespace tessaly

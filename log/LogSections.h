@@ -1,0 +1,42 @@
+// Every text the program writes to the activity log, one function per
+// section, each text one write in the order the log shows it.
+//
+// The sections only append; they do not decide when they are written (the
+// dialogs and workers do).
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace tessaly {
+
+// "Quick Repair" or "Advance  Repair" (two blanks), as the log names a mode.
+const char* RepairModeLogName(int repairMode);
+
+// Program start: the banner, the version, the local date ("7\12\2026") and
+// time ("3:4:5"), and the heading of step 1.
+void LogProgramStart(const std::tm& localNow);
+// The user picked a repair mode (also when it did not change).
+void LogRepairModeChange(int repairMode);
+// Repair pressed: the numbered source files, the mode and the Skip Preview
+// state. Ends without a line end: a refused Repair leaves the log there.
+void LogSourceSelection(const std::vector<std::string>& paths, int repairMode, bool skipPreview);
+// Repair accepted: the heading of step 2 and the number of archives.
+void LogAnalysisHeading(int archiveCount);
+// An analysis begins: the archive's 1-based number and path.
+void LogAnalysisStart(int fileNumber, const std::string& path);
+// An analysis has listed its entries.
+void LogEntriesListed(int shown);
+// The preview's Back to the previous step.
+void LogReturnBack();
+// Saving begins: the heading of step 3.
+void LogSavingHeading();
+// Saving reached an archive: the path of its output folder.
+void LogOutputFolder(const std::string& folder);
+// The completion dialog opened.
+void LogRepairCompleted();
+// The user ended the program during saving.
+void LogRepairAborted();
+
+}  // namespace tessaly
