@@ -1,0 +1,34 @@
+// The command line of tessaly-zip-cli: which command, which repair mode,
+// which output format, where to extract and which archives. Parsing only:
+// nothing here opens a file or prints anything.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tessaly::cli {
+
+enum class Command { List, Extract, Help, Version };
+
+struct CliOptions {
+    Command command = Command::Help;
+    int repairMode = 0;                     // RepairMode: Quick unless --mode advance
+    bool json = false;
+    std::filesystem::path destination;      // extract only
+    std::vector<std::filesystem::path> archives;
+};
+
+struct ParseResult {
+    bool ok = false;
+    CliOptions options;
+    std::string error;                      // what was wrong, when !ok
+};
+
+// Reads the arguments after the program name.
+ParseResult ParseCommandLine(const std::vector<std::string>& args);
+
+std::string UsageText();
+std::string VersionText();
+
+}  // namespace tessaly::cli

@@ -1,0 +1,113 @@
+// The JSON output: one document for the whole run, written as it goes so
+// that an archive with many entries never has to be held in memory:
+//   {"command":..,"mode":..,"archives":[
+//   {"archive":..,"entries":[
+//   {entry},
+//   {entry}
+//   ],"readable":..,"problem":..,"summary":{..}}
+//   ],"total":{..},"status":N}
+#include <string>
+
+#include "cli/Json.h"
+#include "cli/ResultWriter.h"
+
+namespace tessaly::cli {
+namespace {
+
+std::string ListedJson(const ListedEntry& e) {
+    JsonObject o;
+    o.AddNumber("index", e.index).Add("name", e.name);
+    o.AddNumber("size", e.size).AddNumber("packedSize", e.packedSize);
+    o.Add("sizeText", e.sizeText).Add("packedSizeText", e.packedSizeText);
+    o.Add("ratio", e.ratio).Add("modified", e.modifiedTime);
+    o.AddNumber("crc32", e.crc32).AddNumber("method", e.method);
+    o.AddBool("encrypted", e.encrypted).AddBool("skippedByExtract", !e.skipReason.empty());
+    if (e.skipReason.empty()) o.AddNull("skipReason");
+    else o.Add("skipReason", e.skipReason);
+    return o.Text();
+}
+
+std::string ExtractedJson(const ExtractedEntry& e) {
+    JsonObject o;
+    o.AddNumber("index", e.index).Add("name", e.name).Add("outcome", OutcomeWord(e.outcome));
+    if (e.detail.empty()) o.AddNull("detail");
+    else o.Add("detail", e.detail);
+    o.AddNumber("bytesWritten", e.bytesWritten);
+    if (e.outputPath.empty()) o.AddNull("path");
+    else o.Add("path", e.outputPath);
+    return o.Text();
+}
+
+std::string CountsJson(Command command, const ArchiveSummary& s) {
+    JsonObject o;
+    o.AddNumber("entries", s.entries);
+    if (command == Command::List) {
+        o.AddNumber("skippedByExtract", s.wouldSkip);
+        return o.Text();
+    }
+    for (std::size_t i = 0; i < kOutcomeCount; ++i)
+        o.AddNumber(OutcomeWord(static_cast<ExtractOutcome>(i)), s.outcomes[i]);
+    return o.Text();
+}
+
+class JsonWriter : public ResultWriter {
+public:
+    JsonWriter(Command command, int repairMode, std::FILE* out, std::FILE* err)
+        : command_(command), out_(out), err_(err) {
+        std::fprintf(out_, "{\"command\":\"%s\",\"mode\":\"%s\",\"archives\":[",
+                     command == Command::List ? "list" : "extract", RepairModeWord(repairMode));
+    }
+
+    void BeginArchive(const ArchiveSummary& archive) override {
+        JsonObject o;
+        o.Add("archive", archive.archive);
+        if (command_ == Command::Extract) o.Add("destination", archive.destination);
+        std::string head = o.Text();
+        head.pop_back();  // leave the object open for its entries
+        std::fprintf(out_, "%s\n%s,\"entries\":[", archives_ > 0 ? "," : "", head.c_str());
+        ++archives_;
+        entries_ = 0;
+    }
+
+    void Listed(const ListedEntry& entry) override { PrintEntry(ListedJson(entry)); }
+    void Extracted(const ExtractedEntry& entry) override { PrintEntry(ExtractedJson(entry)); }
+
+    void EndArchive(const ArchiveSummary& s) override {
+        AddToTotal(total_, s);
+        PrintArchiveProblem(err_, s);
+        JsonObject tail;
+        tail.AddBool("readable", s.readable);
+        if (s.problem.empty()) tail.AddNull("problem");
+        else tail.Add("problem", s.problem);
+        tail.AddRaw("summary", CountsJson(command_, s));
+        std::fprintf(out_, "\n],%s\n", tail.Text().c_str() + 1);  // joins the open object
+    }
+
+    void EndRun(int exitStatus) override {
+        std::fprintf(out_, "],\"total\":%s,\"status\":%d}\n", CountsJson(command_, total_).c_str(),
+                     exitStatus);
+        std::fflush(out_);
+    }
+
+private:
+    void PrintEntry(const std::string& json) {
+        std::fprintf(out_, "%s\n%s", entries_ > 0 ? "," : "", json.c_str());
+        ++entries_;
+    }
+
+    Command command_;
+    std::FILE* out_;
+    std::FILE* err_;
+    unsigned archives_ = 0;
+    std::uint64_t entries_ = 0;
+    ArchiveSummary total_;
+};
+
+}  // namespace
+
+std::unique_ptr<ResultWriter> MakeJsonWriter(Command command, int repairMode, std::FILE* out,
+                                             std::FILE* err) {
+    return std::make_unique<JsonWriter>(command, repairMode, out, err);
+}
+
+}  // namespace tessaly::cli

@@ -1,0 +1,73 @@
+// `list`: every entry the scan finds, with the preview's columns and whether
+// extracting would skip it.
+#include <algorithm>
+
+#include "archive/EntryName.h"
+#include "cli/ArchiveReader.h"
+#include "cli/Commands.h"
+#include "platform/FileSystem.h"
+#include "workflow/EntryFormat.h"
+
+namespace tessaly::cli {
+namespace {
+
+// The rules extraction skips an entry by, so that the listing can say so
+// before anything is written.
+std::string ExtractSkipReason(const CFileHeader& header) {
+    if (header.fileName.empty()) return "empty name";
+    if (IsJunkName(header.fileName)) return "junk name";
+    if (header.IsEncrypted()) return "encrypted";
+    const bool emptyRecord =
+        header.crc32 == 0 && header.compressedSize == 0 && header.uncompressedSize == 0;
+    if (emptyRecord && !header.IsStreamedUnknownSize()) return "empty record";
+    return {};
+}
+
+ListedEntry DescribeEntry(const CFileHeader& header, std::uint32_t index) {
+    const EntryRow row = FormatEntryRow(header);
+    ListedEntry entry;
+    entry.index = index;
+    entry.name = header.fileName;
+    entry.size = header.uncompressedSize;
+    entry.packedSize = header.compressedSize;
+    entry.sizeText = row.size;
+    entry.packedSizeText = row.packedSize;
+    entry.ratio = row.ratio;
+    entry.modifiedTime = row.modifiedTime;
+    entry.crc32 = header.crc32;
+    entry.method = header.method;
+    entry.encrypted = header.IsEncrypted();
+    entry.skipReason = ExtractSkipReason(header);
+    return entry;
+}
+
+ArchiveSummary ListArchive(const std::filesystem::path& path, int repairMode,
+                           ResultWriter& writer, ProgressLine& progress) {
+    ArchiveSummary summary;
+    summary.archive = PathToUtf8(path);
+    writer.BeginArchive(summary);
+    ArchiveReader reader(repairMode, progress);
+    if (reader.Open(path, summary)) {
+        for (std::uint32_t i = 0; i < summary.entries; ++i) {
+            const ListedEntry entry = DescribeEntry(reader.Entry(i), i);
+            if (!entry.skipReason.empty()) ++summary.wouldSkip;
+            writer.Listed(entry);
+        }
+    }
+    writer.EndArchive(summary);
+    return summary;
+}
+
+}  // namespace
+
+int RunList(const CliOptions& options, ResultWriter& writer, ProgressLine& progress) {
+    int status = 0;
+    for (const auto& archive : options.archives) {
+        const ArchiveSummary summary = ListArchive(archive, options.repairMode, writer, progress);
+        status = std::max(status, summary.readable ? 0 : 2);
+    }
+    writer.EndRun(status);
+    return status;
+}
+
+}  // namespace tessaly::cli

@@ -1,0 +1,46 @@
+// tessaly-zip-cli: lists and salvages the entries of damaged ZIP archives
+// from a terminal, through the same archive layer as the desktop program.
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "cli/CommandLine.h"
+#include "cli/Commands.h"
+
+using namespace tessaly::cli;
+
+namespace {
+
+int UsageError(const std::string& error) {
+    std::fprintf(stderr, "tessaly-zip-cli: %s\nTry 'tessaly-zip-cli --help'.\n", error.c_str());
+    return 2;
+}
+
+int RunCommand(const CliOptions& options) {
+    const auto writer = options.json
+                            ? MakeJsonWriter(options.command, options.repairMode, stdout, stderr)
+                            : MakeTextWriter(options.command, options.repairMode, stdout, stderr);
+    ProgressLine progress(stderr, IsTerminal(stderr));
+    return options.command == Command::List ? RunList(options, *writer, progress)
+                                            : RunExtract(options, *writer, progress);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const ParseResult parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.ok) return UsageError(parsed.error);
+    switch (parsed.options.command) {
+    case Command::Help: std::fputs(UsageText().c_str(), stdout); return 0;
+    case Command::Version: std::fputs(VersionText().c_str(), stdout); return 0;
+    default: break;
+    }
+    try {
+        return RunCommand(parsed.options);
+    } catch (const std::exception& fault) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "tessaly-zip-cli: %s\n", fault.what());
+        return 2;
+    }
+}

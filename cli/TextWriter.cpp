@@ -1,0 +1,105 @@
+// The text output: a header per archive, one line per entry, a summary line
+// per archive and, for several archives, a total line.
+#include <string>
+
+#include "cli/ResultWriter.h"
+
+namespace tessaly::cli {
+namespace {
+
+constexpr ExtractOutcome kOutcomeOrder[] = {
+    ExtractOutcome::Ok,        ExtractOutcome::Damaged,   ExtractOutcome::Truncated,
+    ExtractOutcome::Skipped,   ExtractOutcome::Encrypted, ExtractOutcome::Failed,
+};
+
+// "3 ok, 1 damaged": the outcomes that occurred, in a fixed order.
+std::string OutcomeCounts(const ArchiveSummary& summary) {
+    std::string text;
+    for (ExtractOutcome outcome : kOutcomeOrder) {
+        const std::uint32_t n = summary.Count(outcome);
+        if (n == 0) continue;
+        if (!text.empty()) text += ", ";
+        text += std::to_string(n) + " " + OutcomeWord(outcome);
+    }
+    return text;
+}
+
+std::string EntriesText(std::uint32_t n) {
+    return std::to_string(n) + (n == 1 ? " entry" : " entries");
+}
+
+class TextWriter : public ResultWriter {
+public:
+    TextWriter(Command command, int repairMode, std::FILE* out, std::FILE* err)
+        : command_(command), repairMode_(repairMode), out_(out), err_(err) {}
+
+    void BeginArchive(const ArchiveSummary& archive) override {
+        headerShown_ = false;
+        std::string line = PrintableText(archive.archive);
+        if (command_ == Command::Extract) line += " -> " + PrintableText(archive.destination);
+        std::fprintf(out_, "%s%s  (%s)\n", archives_ > 0 ? "\n" : "", line.c_str(),
+                     RepairModeName(repairMode_));
+        ++archives_;
+    }
+
+    void Listed(const ListedEntry& e) override {
+        if (!headerShown_) {
+            std::fprintf(out_, "  %-12s  %-12s  %5s  %-21s  %10s  %s\n", "Size", "Packed",
+                         "Ratio", "Modified", "CRC-32", "Name");
+            headerShown_ = true;
+        }
+        const std::string note =
+            e.skipReason.empty() ? "" : "  [extract skips it: " + e.skipReason + "]";
+        std::fprintf(out_, "  %-12s  %-12s  %5s  %-21s  %10lu  %s%s\n", e.sizeText.c_str(),
+                     e.packedSizeText.c_str(), e.ratio.c_str(), e.modifiedTime.c_str(),
+                     static_cast<unsigned long>(e.crc32), PrintableText(e.name).c_str(),
+                     note.c_str());
+    }
+
+    void Extracted(const ExtractedEntry& e) override {
+        std::string detail = e.detail.empty() ? "" : "  (" + PrintableText(e.detail) + ")";
+        std::fprintf(out_, "  %-9s  %s%s\n", OutcomeWord(e.outcome),
+                     PrintableText(e.name).c_str(), detail.c_str());
+    }
+
+    void EndArchive(const ArchiveSummary& s) override {
+        AddToTotal(total_, s);
+        PrintArchiveProblem(err_, s);
+        if (!s.readable) return;
+        std::fprintf(out_, "%s: %s\n", PrintableText(s.archive).c_str(), SummaryText(s).c_str());
+    }
+
+    void EndRun(int /*exitStatus*/) override {
+        if (archives_ > 1)
+            std::fprintf(out_, "\nTotal: %u archives, %s\n", archives_, SummaryText(total_).c_str());
+        std::fflush(out_);
+    }
+
+private:
+    std::string SummaryText(const ArchiveSummary& s) const {
+        std::string text = EntriesText(s.entries);
+        if (command_ == Command::List) {
+            if (s.wouldSkip > 0) text += ", " + std::to_string(s.wouldSkip) + " skipped by extract";
+            return text;
+        }
+        const std::string counts = OutcomeCounts(s);
+        return counts.empty() ? text : text + ": " + counts;
+    }
+
+    Command command_;
+    int repairMode_;
+    std::FILE* out_;
+    std::FILE* err_;
+    unsigned archives_ = 0;
+    bool headerShown_ = false;
+    ArchiveSummary total_;
+};
+
+}  // namespace
+
+std::unique_ptr<ResultWriter> MakeTextWriter(Command command, int repairMode, std::FILE* out,
+                                             std::FILE* err) {
+    return std::make_unique<TextWriter>(command, repairMode, out, err);
+}
+
+}  // namespace tessaly::cli
