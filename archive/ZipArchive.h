@@ -10,10 +10,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "archive/CentralDir.h"
 #include "archive/ExtractReport.h"
 #include "archive/FileHeader.h"
+#include "archive/ZipRecords.h"
 #include "archive/ZipStorage.h"
 
 namespace tessaly {
@@ -59,8 +62,20 @@ public:
     signed char entryState = 0;
 
 private:
+    struct Verdict {
+        ExtractOutcome outcome;
+        std::string detail;
+    };
+    void AbandonEntry();
+    std::optional<Verdict> SkipVerdict(const CFileHeader& entry, const std::filesystem::path& relative) const;
+    Verdict FinishedVerdict(const CFileHeader& entry);
+    void WriteEntryData(CFile& output, std::size_t bufferSize, ExtractReport& report);
+
     ScanState& state_;
     std::unique_ptr<EntryDecoder> decoder_;
+    OpenedEntryInfo opened_;
+    std::optional<zip::DataDescriptorRecord> storedStreamEnd_;
+    std::vector<std::uint8_t> outputBuffer_;
 };
 
 }  // namespace tessaly

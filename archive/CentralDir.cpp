@@ -1,0 +1,74 @@
+#include "archive/CentralDir.h"
+
+#include "archive/SalvageScan.h"
+#include "archive/ScanState.h"
+#include "archive/ZipException.h"
+#include "archive/ZipRecords.h"
+#include "archive/ZipStorage.h"
+
+namespace tessaly {
+
+void CCentralDir::Init() {
+    openedEntry = nullptr;
+    comment.clear();
+}
+
+void CCentralDir::Read() {
+    SalvageScan scan(*storage, state_, entries);
+    switch (state_.repairMode.load()) {
+        case QuickRepair: scan.RunQuick(); break;
+        case AdvanceRepair: scan.RunAdvance(); break;
+        default: break;
+    }
+}
+
+void CCentralDir::Clear() {
+    entries.clear();
+    entries.shrink_to_fit();
+    openedEntry = nullptr;
+    comment.clear();
+}
+
+namespace {
+// An extra-length field stored as two spaces means none; a space in its high
+// byte alone is ignored (some writers pad the field with blanks).
+std::uint16_t TolerantExtraLength(std::uint16_t stored) {
+    if ((stored >> 8) != 0x20) return stored;
+    return (stored & 0xFF) == 0x20 ? 0 : (stored & 0xFF);
+}
+}  // namespace
+
+OpenedEntryInfo CCentralDir::OpenEntry(std::uint32_t index) {
+    const CFileHeader& entry = entries[index];
+    openedEntry = &entry;
+    if (entry.method != zip::kMethodStored && entry.method != zip::kMethodDeflated)
+        ThrowArchiveError(badArchive, storage->Path(), entry.localHeaderOffset,
+                          "unsupported compression method " + std::to_string(entry.method));
+
+    std::uint8_t bytes[zip::kLocalHeaderLength];
+    storage->Seek(entry.localHeaderOffset);
+    storage->Read(bytes, sizeof bytes, true);
+    const zip::LocalHeaderRecord record = zip::DecodeLocalHeader(bytes);
+    const std::uint16_t extraLength = TolerantExtraLength(record.extraLength);
+    descriptorExpected = (record.flags & zip::kFlagDescriptor) != 0 && state_.descriptorSeen == 0;
+
+    const std::uint64_t extraOffset = entry.localHeaderOffset + zip::kLocalHeaderLength + entry.fileNameLength;
+    localExtra.Allocate(extraLength);
+    if (extraLength > 0) {
+        storage->Seek(extraOffset);
+        storage->Read(localExtra.GetBuffer(), extraLength, true);
+    }
+    OpenedEntryInfo info;
+    info.dataOffset = extraOffset + extraLength;
+    info.descriptorExpected = descriptorExpected;
+    info.zip64 = zip::HasZip64Extra(localExtra.GetBuffer(), localExtra.GetSize());
+    return info;
+}
+
+void CCentralDir::CloseEntry() {
+    localExtra.Release();
+    descriptorExpected = false;
+    openedEntry = nullptr;
+}
+
+}  // namespace tessaly

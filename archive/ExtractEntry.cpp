@@ -1,0 +1,152 @@
+// Extracting one entry into the destination folder, and the verdict on what
+// was written.
+#include <sstream>
+
+#include "archive/EntryDecoder.h"
+#include "archive/EntryName.h"
+#include "archive/ScanState.h"
+#include "archive/ZipArchive.h"
+#include "platform/FileException.h"
+#include "platform/FileSystem.h"
+
+namespace tessaly {
+
+const char* OutcomeName(ExtractOutcome outcome) {
+    switch (outcome) {
+        case ExtractOutcome::Ok: return "ok";
+        case ExtractOutcome::Damaged: return "damaged";
+        case ExtractOutcome::Truncated: return "truncated";
+        case ExtractOutcome::Skipped: return "skipped";
+        case ExtractOutcome::Encrypted: return "encrypted";
+        case ExtractOutcome::Failed: return "failed";
+    }
+    return "failed";
+}
+
+namespace {
+bool EndsWithSeparator(const std::string& name) {
+    return !name.empty() && (name.back() == '/' || name.back() == '\\');
+}
+
+std::string Hex(std::uint32_t value) {
+    std::ostringstream text;
+    text << std::hex << value;
+    return text.str();
+}
+}  // namespace
+
+std::optional<CZipArchive::Verdict> CZipArchive::SkipVerdict(const CFileHeader& entry,
+                                                            const std::filesystem::path& relative) const {
+    if (relative.empty()) return Verdict{ExtractOutcome::Skipped, "empty name"};
+    if (IsJunkName(entry.fileName)) return Verdict{ExtractOutcome::Skipped, "junk name"};
+    if (EndsWithSeparator(entry.fileName)) return Verdict{ExtractOutcome::Skipped, "folder entry"};
+    if (entry.crc32 == 0 && entry.compressedSize == 0 && entry.uncompressedSize == 0 && !entry.HasDescriptorFlag())
+        return Verdict{ExtractOutcome::Skipped, "empty record"};
+    if (entry.IsEncrypted()) return Verdict{ExtractOutcome::Encrypted, "encrypted"};
+    return std::nullopt;
+}
+
+bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path& destinationFolder,
+                               std::size_t bufferSize, ExtractReport* report) {
+    ExtractReport scratch;
+    ExtractReport& result = report != nullptr ? *report : scratch;
+    result = ExtractReport{};
+    CFileHeader entry;
+    if (bufferSize == 0 || !GetEntryInfo(entry, index)) {
+        result.detail = bufferSize == 0 ? "no buffer" : "no such entry";
+        return false;
+    }
+    const std::filesystem::path relative = SafeRelativePath(entry.fileName);
+    if (auto skip = SkipVerdict(entry, relative)) {
+        result.outcome = skip->outcome;
+        result.detail = skip->detail;
+        return true;
+    }
+    if (!OpenEntry(index)) {
+        result.detail = "cannot open the entry";
+        return false;
+    }
+    if (entry.method == zip::kMethodStored && entry.IsStreamedUnknownSize() && !storedStreamEnd_) {
+        AbandonEntry();
+        result.outcome = ExtractOutcome::Skipped;
+        result.detail = "end of streamed data not found";
+        return true;
+    }
+
+    const std::filesystem::path outputPath = destinationFolder / relative;
+    CFile output;
+    if (!CreateFolderTree(outputPath.parent_path()) || !output.Open(outputPath, CFile::Mode::CreateWrite)) {
+        AbandonEntry();
+        result.detail = "cannot create " + PathToUtf8(outputPath);
+        return false;
+    }
+    result.outputPath = outputPath;
+    try {
+        WriteEntryData(output, bufferSize, result);
+        output.Close();
+    } catch (...) {
+        AbandonEntry();
+        throw;
+    }
+    result.crc32 = decoder_->crc();
+
+    switch (decoder_->status()) {
+        case EntryDecoder::Status::DataError:
+            // Corrupt data: keep what was decompressed, without the entry's time.
+            dataError = 0;
+            AbandonEntry();
+            result.outcome = ExtractOutcome::Damaged;
+            result.detail = "corrupt compressed data after " + std::to_string(result.bytesWritten) + " bytes";
+            return true;
+        case EntryDecoder::Status::Truncated:
+            state_.shortRead = 0;
+            result.outcome = ExtractOutcome::Truncated;
+            result.detail = "archive ends inside the data";
+            break;
+        default: {
+            const Verdict verdict = FinishedVerdict(entry);
+            result.outcome = verdict.outcome;
+            result.detail = verdict.detail;
+            break;
+        }
+    }
+    CloseEntry(outputPath);
+    return true;
+}
+
+void CZipArchive::WriteEntryData(CFile& output, std::size_t bufferSize, ExtractReport& report) {
+    outputBuffer_.resize(bufferSize);
+    for (;;) {
+        const std::size_t n = ReadEntryData(outputBuffer_.data(), bufferSize);
+        if (n > 0) {
+            output.Write(outputBuffer_.data(), n);
+            report.bytesWritten += n;
+        }
+        if (n < bufferSize || decoder_->status() != EntryDecoder::Status::Reading) return;
+    }
+}
+
+// A whole entry is good when its CRC-32 matches, and, where the sizes were
+// declared, the data is as long as they say.
+CZipArchive::Verdict CZipArchive::FinishedVerdict(const CFileHeader& entry) {
+    std::optional<zip::DataDescriptorRecord> descriptor = storedStreamEnd_;
+    if (entry.method == zip::kMethodDeflated && entry.HasDescriptorFlag())
+        descriptor = decoder_->ReadTrailingDescriptor(opened_.zip64);
+
+    const bool sizesKnown = !entry.IsStreamedUnknownSize();
+    if (sizesKnown && entry.method == zip::kMethodDeflated && entry.compressedSize != decoder_->consumed())
+        return {ExtractOutcome::Damaged, "compressed size " + std::to_string(entry.compressedSize) +
+                                             " declared, stream holds " + std::to_string(decoder_->consumed())};
+    if (sizesKnown && entry.uncompressedSize != decoder_->produced())
+        return {ExtractOutcome::Damaged, "size " + std::to_string(entry.uncompressedSize) + " declared, data holds " +
+                                             std::to_string(decoder_->produced())};
+    if (!sizesKnown && !descriptor) return {ExtractOutcome::Damaged, "no data descriptor: CRC-32 cannot be checked"};
+
+    const std::uint32_t expected = (!sizesKnown && descriptor) ? descriptor->crc32 : entry.crc32;
+    if (decoder_->crc() != expected)
+        return {ExtractOutcome::Damaged, "CRC-32 mismatch (expected " + Hex(expected) + ", got " +
+                                             Hex(decoder_->crc()) + ")"};
+    return {ExtractOutcome::Ok, {}};
+}
+
+}  // namespace tessaly

@@ -1,0 +1,314 @@
+#include "archive/SalvageScan.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "archive/EntryName.h"
+#include "archive/ScanState.h"
+#include "archive/ZipRecords.h"
+#include "archive/ZipStorage.h"
+
+namespace tessaly {
+
+namespace {
+// How far the scan looks ahead for a signature before it reports progress.
+constexpr std::uint64_t kSearchStride = 64 * 1024;
+// Progress is reported at most once per this many positions (never more
+// often than once per 100, as the progress hooks expect).
+constexpr std::uint64_t kReportSpacing = 64 * 1024;
+constexpr std::uint64_t kPositionsPerStep = 100;
+
+bool IsRecordSignature(std::uint32_t value) {
+    return value == zip::kLocalHeaderSignature || value == zip::kCentralHeaderSignature ||
+           value == zip::kDescriptorSignature || value == zip::kEndRecordSignature;
+}
+}  // namespace
+
+// Calls the progress hooks as the scan position advances.
+class SalvageScan::Progress {
+public:
+    Progress(const ScanState& state, std::uint64_t total) : state_(state), total_(total) {}
+
+    void Reach(std::uint64_t position, std::uint64_t value) {
+        if (position < next_) return;
+        const std::uint64_t steps = std::max<std::uint64_t>(1, (position - last_) / kPositionsPerStep);
+        state_.Report(value, total_, steps);
+        last_ = position;
+        next_ = position + kReportSpacing;
+    }
+
+private:
+    const ScanState& state_;
+    std::uint64_t total_;
+    std::uint64_t last_ = 0;
+    std::uint64_t next_ = 0;
+};
+
+SalvageScan::SalvageScan(CZipStorage& storage, ScanState& state, std::vector<CFileHeader>& entries)
+    : storage_(storage), state_(state), entries_(entries), window_(storage.file, storage.Length()) {}
+
+// ---------------------------------------------------------------------------
+// Passes
+
+template <typename OnHeader>
+void SalvageScan::LocalPass(bool reportResumeOffset, OnHeader onHeader) {
+    const std::uint64_t length = window_.Length();
+    Progress progress(state_, length);
+    std::uint64_t p = 0;
+    resumeOffset_ = 0;
+    while (p + 4 <= length) {
+        progress.Reach(p, reportResumeOffset ? resumeOffset_ : p);
+        const std::uint64_t stop = std::min(length, p + kSearchStride);
+        const std::uint64_t hit = window_.Find(zip::kLocalHeaderSignature, p, stop);
+        if (hit >= stop) {
+            p = stop;
+            continue;
+        }
+        std::uint64_t next = 0;
+        if (!onHeader(hit, next)) return;  // a header cut off by the end of the file
+        p = next;
+        resumeOffset_ = p;
+    }
+}
+
+template <typename OnHeader>
+void SalvageScan::CentralPass(OnHeader onHeader) {
+    const std::uint64_t length = window_.Length();
+    std::uint64_t p = resumeOffset_;
+    while (p + 50 <= length) {
+        const std::uint64_t stop = std::min(length - 49, p + kSearchStride);
+        const std::uint64_t hit = window_.Find(zip::kCentralHeaderSignature, p, stop);
+        if (hit >= stop) {
+            p = stop;
+            continue;
+        }
+        std::uint64_t next = 0;
+        if (!onHeader(hit, next)) return;
+        p = next;
+    }
+}
+
+void SalvageScan::RunQuick() {
+    // Pass A: every local header the forward scan meets becomes an entry.
+    std::vector<Sighting> sightings;
+    LocalPass(true, [&](std::uint64_t p, std::uint64_t& next) {
+        CFileHeader entry;
+        const HeaderRead read = ReadLocalHeader(p, entry);
+        if (read == HeaderRead::CutShort) return false;
+        if (read == HeaderRead::Whole) LookBehind(p, &entry);
+        sightings.push_back({read == HeaderRead::Whole, static_cast<std::uint32_t>(entry.compressedSize)});
+        next = NextAfterLocal(p, entry, read);
+        AddEntry(std::move(entry));
+        return true;
+    });
+
+    // Pass B: note what the central records after the last entry say.
+    std::vector<CentralNote> notes;
+    CentralPass([&](std::uint64_t p, std::uint64_t& next) { return ReadCentralNote(p, notes, next); });
+
+    // A second forward pass would meet exactly the same headers, so the name
+    // correction is applied to the entries the first one found.
+    CorrectNames(sightings, notes);
+}
+
+void SalvageScan::RunAdvance() {
+    // Pass A: the local-header positions a forward scan finds.
+    std::vector<std::uint64_t> offsets;
+    LocalPass(false, [&](std::uint64_t p, std::uint64_t& next) {
+        CFileHeader entry;
+        const HeaderRead read = ReadLocalHeader(p, entry);
+        if (read == HeaderRead::CutShort) return false;
+        if (read == HeaderRead::Whole) LookBehind(p, nullptr);
+        offsets.push_back(p);
+        next = NextAfterLocal(p, entry, read);
+        return true;
+    });
+
+    // Pass B: the positions every central record after them names.
+    std::unordered_set<std::uint64_t> known(offsets.begin(), offsets.end());
+    CentralPass([&](std::uint64_t p, std::uint64_t& next) {
+        std::uint8_t bytes[zip::kCentralHeaderLength];
+        if (window_.Read(p, bytes, sizeof bytes) < sizeof bytes) return false;
+        const zip::CentralHeaderRecord record = zip::DecodeCentralHeader(bytes);
+        if (known.insert(record.localHeaderOffset).second) offsets.push_back(record.localHeaderOffset);
+        next = p + zip::kCentralHeaderLength + record.nameLength;
+        return true;
+    });
+
+    // One entry at each position, whatever lies there. A position the end of
+    // the file cuts short yields nothing; the others are still read.
+    for (std::uint64_t offset : offsets) {
+        CFileHeader entry;
+        const HeaderRead read = ReadLocalHeader(offset, entry);
+        if (read == HeaderRead::CutShort) continue;
+        if (read == HeaderRead::Whole) LookBehind(offset, &entry);
+        AddEntry(std::move(entry));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Local headers
+
+SalvageScan::HeaderRead SalvageScan::ReadLocalHeader(std::uint64_t p, CFileHeader& entry) {
+    std::uint8_t bytes[zip::kLocalHeaderLength];
+    if (window_.Read(p, bytes, sizeof bytes) < sizeof bytes) return HeaderRead::CutShort;
+    const zip::LocalHeaderRecord record = zip::DecodeLocalHeader(bytes);
+    std::copy(bytes, bytes + 4, entry.signature);
+    entry.versionNeeded = record.versionNeeded;
+    entry.flags = record.flags;
+    entry.method = record.method;
+    entry.modTime = record.modTime;
+    entry.modDate = record.modDate;
+    entry.crc32 = record.crc32;
+    entry.compressedSize = record.compressedSize;
+    entry.uncompressedSize = record.uncompressedSize;
+    entry.fileNameLength = record.nameLength;
+    entry.extraFieldLength = record.extraLength;
+    entry.localHeaderOffset = p;
+    if (record.nameLength > zip::kMaxNameLength) return HeaderRead::NameTooLong;
+
+    std::uint8_t name[zip::kMaxNameLength];
+    const std::uint64_t nameOffset = p + zip::kLocalHeaderLength;
+    if (window_.Read(nameOffset, name, record.nameLength) < record.nameLength) return HeaderRead::CutShort;
+    entry.fileName = DecodeEntryName(name, record.nameLength, (record.flags & zip::kFlagUtf8Name) != 0);
+
+    // The extra field is kept as far as the file holds it.
+    std::uint8_t* extra = entry.extraField.Allocate(record.extraLength);
+    const std::size_t got = window_.Read(nameOffset + record.nameLength, extra, record.extraLength);
+    if (got < record.extraLength) {
+        CAutoBuffer partial(static_cast<std::uint32_t>(got));
+        std::copy(extra, extra + got, partial.GetBuffer());
+        entry.extraField = std::move(partial);
+    }
+    ApplyZip64Sizes(entry);
+    return HeaderRead::Whole;
+}
+
+void SalvageScan::ApplyZip64Sizes(CFileHeader& entry) {
+    const auto c32 = static_cast<std::uint32_t>(entry.compressedSize);
+    const auto u32 = static_cast<std::uint32_t>(entry.uncompressedSize);
+    if (c32 != zip::kZip64Sentinel && u32 != zip::kZip64Sentinel) return;
+    zip::Zip64Sizes sizes{};
+    if (zip::ReadZip64Sizes(entry.extraField.GetBuffer(), entry.extraField.GetSize(), u32, c32, sizes)) {
+        entry.compressedSize = sizes.compressedSize;
+        entry.uncompressedSize = sizes.uncompressedSize;
+    }
+}
+
+// The 16 bytes in front of a header may be the data descriptor of the entry
+// whose data ends there. It gives that entry its CRC-32 and sizes; the header
+// being read keeps its own.
+void SalvageScan::LookBehind(std::uint64_t p, CFileHeader* current) {
+    if (p < zip::kDescriptorLength) return;
+    std::uint8_t bytes[zip::kZip64DescriptorLength];
+    const std::uint64_t at16 = p - zip::kDescriptorLength;
+    if (window_.Read(at16, bytes, zip::kDescriptorLength) < zip::kDescriptorLength) return;
+    if (current != nullptr) std::copy(bytes, bytes + 4, current->signature);
+    if (zip::LoadU32(bytes) == zip::kDescriptorSignature) {
+        state_.descriptorSeen = 1;
+        const auto d = zip::DecodeDescriptorFields(bytes + 4, false);
+        ApplyDescriptor(at16, d.crc32, d.compressedSize, d.uncompressedSize);
+        return;
+    }
+    // A descriptor with 64-bit sizes, as streaming writers leave after ZIP64 entries.
+    if (p < zip::kZip64DescriptorLength) return;
+    const std::uint64_t at24 = p - zip::kZip64DescriptorLength;
+    if (window_.Read(at24, bytes, zip::kZip64DescriptorLength) < zip::kZip64DescriptorLength) return;
+    if (zip::LoadU32(bytes) == zip::kDescriptorSignature) {
+        const auto d = zip::DecodeDescriptorFields(bytes + 4, true);
+        ApplyDescriptor(at24, d.crc32, d.compressedSize, d.uncompressedSize);
+    }
+}
+
+void SalvageScan::ApplyDescriptor(std::uint64_t descriptorOffset, std::uint32_t crc, std::uint64_t compressed,
+                                  std::uint64_t uncompressed) {
+    if (compressed > descriptorOffset) return;
+    auto it = byDataOffset_.find(descriptorOffset - compressed);
+    if (it == byDataOffset_.end()) return;
+    state_.descriptorSeen = 1;
+    CFileHeader& owner = entries_[it->second];
+    owner.crc32 = crc;
+    owner.compressedSize = compressed;
+    owner.uncompressedSize = uncompressed;
+}
+
+// Where the scan goes on after a local header. A jump over the entry's data
+// is trusted only when it lands on a record (or a descriptor and a record
+// after it) or exactly at the end of the file; otherwise the entry's data is
+// scanned byte by byte, so one wrong size cannot hide its neighbours.
+std::uint64_t SalvageScan::NextAfterLocal(std::uint64_t p, const CFileHeader& entry, HeaderRead read) {
+    // A name over 500 bytes was not read; its own sizes are not trusted either:
+    // go on right after the fixed part of the header.
+    if (read == HeaderRead::NameTooLong) return p + zip::kLocalHeaderLength;
+    const std::uint64_t length = window_.Length();
+    const std::uint64_t dataStart = std::min(length, entry.DataOffset());
+    if (entry.compressedSize > length - dataStart) return dataStart;
+    const std::uint64_t target = dataStart + entry.compressedSize;
+    if (target == dataStart) return dataStart;
+    return (target == length || LandsOnRecord(target)) ? target : dataStart;
+}
+
+bool SalvageScan::LandsOnRecord(std::uint64_t target) {
+    std::uint32_t value = 0;
+    if (!window_.ReadU32(target, value)) return false;
+    if (IsRecordSignature(value)) return true;
+    // A data descriptor without its signature, 32- or 64-bit sizes, followed by a record.
+    for (std::uint64_t descriptorLength : {12u, 20u}) {
+        if (window_.ReadU32(target + descriptorLength, value) && IsRecordSignature(value)) return true;
+    }
+    return false;
+}
+
+void SalvageScan::AddEntry(CFileHeader&& entry) {
+    const auto index = static_cast<std::uint32_t>(entries_.size());
+    byDataOffset_[entry.DataOffset()] = index;
+    entries_.push_back(std::move(entry));
+    state_.entriesFound = static_cast<int>(entries_.size());
+}
+
+// ---------------------------------------------------------------------------
+// Central records (Quick Repair)
+
+bool SalvageScan::ReadCentralNote(std::uint64_t p, std::vector<CentralNote>& notes, std::uint64_t& next) {
+    std::uint8_t bytes[zip::kCentralHeaderLength];
+    if (window_.Read(p, bytes, sizeof bytes) < sizeof bytes) return false;
+    const zip::CentralHeaderRecord record = zip::DecodeCentralHeader(bytes);
+    // Go on right after the record's name: its extra field and comment are
+    // not read, and the byte-wise search finds the next record past them.
+    if (record.nameLength > zip::kMaxNameLength) {
+        next = p + zip::kCentralHeaderLength;
+        return true;
+    }
+    std::uint8_t name[zip::kMaxNameLength];
+    if (window_.Read(p + zip::kCentralHeaderLength, name, record.nameLength) < record.nameLength) return false;
+    // A descriptor in front of the first central record belongs to the last
+    // local entry, not to this record: it only marks that descriptors exist.
+    std::uint32_t before = 0;
+    if (p >= zip::kDescriptorLength && window_.ReadU32(p - zip::kDescriptorLength, before) &&
+        before == zip::kDescriptorSignature)
+        state_.descriptorSeen = 1;
+    notes.push_back({record.compressedSize, record.nameLength,
+                     DecodeEntryName(name, record.nameLength, (record.flags & zip::kFlagUtf8Name) != 0),
+                     record.localHeaderOffset});
+    next = p + zip::kCentralHeaderLength + record.nameLength;
+    return true;
+}
+
+// The central records name the entries in the same order as the local
+// headers; where a record matches an entry's offset, compressed size and
+// name length but names it differently, the record's name wins. One note is
+// used up per entry whose name was read, matched or not.
+void SalvageScan::CorrectNames(const std::vector<Sighting>& sightings, const std::vector<CentralNote>& notes) {
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < entries_.size() && next < notes.size(); ++i) {
+        if (!sightings[i].nameRead) continue;
+        CFileHeader& entry = entries_[i];
+        const CentralNote& note = notes[next++];
+        if (note.localHeaderOffset == static_cast<std::uint32_t>(entry.localHeaderOffset) &&
+            note.compressedSize == sightings[i].headerCompressedSize &&
+            note.nameLength == entry.fileNameLength && note.name != entry.fileName)
+            entry.fileName = note.name;
+    }
+}
+
+}  // namespace tessaly

@@ -1,0 +1,74 @@
+// The salvage scan: finds entries by their record signatures, never by the
+// archive's directory.
+//
+// Quick Repair takes every local header a forward scan meets, and uses the
+// central records after the last entry only to correct names. Advance Repair
+// also reads an entry at every local-header position a central record names,
+// so entries the forward scan stepped over are found too.
+//
+// A header cut off by the end of the file ends that pass; the entries found
+// before it are kept. Nothing here allocates from a size the archive declares.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "archive/FileHeader.h"
+#include "archive/ScanWindow.h"
+
+namespace tessaly {
+
+class CZipStorage;
+struct ScanState;
+
+class SalvageScan {
+public:
+    SalvageScan(CZipStorage& storage, ScanState& state, std::vector<CFileHeader>& entries);
+
+    void RunQuick();
+    void RunAdvance();
+
+private:
+    enum class HeaderRead { Whole, NameTooLong, CutShort };
+    struct CentralNote {
+        std::uint32_t compressedSize;
+        std::uint16_t nameLength;
+        std::string name;
+        std::uint32_t localHeaderOffset;
+    };
+    // What the forward pass learned of each entry, for the name correction.
+    struct Sighting {
+        bool nameRead;
+        std::uint32_t headerCompressedSize;
+    };
+    class Progress;
+
+    template <typename OnHeader>
+    void LocalPass(bool reportResumeOffset, OnHeader onHeader);
+    template <typename OnHeader>
+    void CentralPass(OnHeader onHeader);
+
+    HeaderRead ReadLocalHeader(std::uint64_t p, CFileHeader& entry);
+    void ApplyZip64Sizes(CFileHeader& entry);
+    void LookBehind(std::uint64_t p, CFileHeader* current);
+    void ApplyDescriptor(std::uint64_t descriptorOffset, std::uint32_t crc, std::uint64_t compressed,
+                         std::uint64_t uncompressed);
+    std::uint64_t NextAfterLocal(std::uint64_t p, const CFileHeader& entry, HeaderRead read);
+    bool LandsOnRecord(std::uint64_t target);
+    void AddEntry(CFileHeader&& entry);
+
+    bool ReadCentralNote(std::uint64_t p, std::vector<CentralNote>& notes, std::uint64_t& next);
+    void CorrectNames(const std::vector<Sighting>& sightings, const std::vector<CentralNote>& notes);
+
+    CZipStorage& storage_;
+    ScanState& state_;
+    std::vector<CFileHeader>& entries_;
+    ScanWindow window_;
+    std::uint64_t resumeOffset_ = 0;
+    // Entry index by the offset its data starts at, for the descriptor look-behind.
+    std::unordered_map<std::uint64_t, std::uint32_t> byDataOffset_;
+};
+
+}  // namespace tessaly

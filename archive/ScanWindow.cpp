@@ -1,0 +1,66 @@
+#include "archive/ScanWindow.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "archive/ZipRecords.h"
+
+namespace tessaly {
+
+ScanWindow::ScanWindow(CBigFile& file, std::uint64_t length, std::size_t capacity)
+    : file_(file), length_(length), buffer_(capacity) {}
+
+std::size_t ScanWindow::Fetch(std::uint64_t offset, std::size_t size) {
+    if (offset >= length_) return 0;
+    const std::uint64_t end = std::min<std::uint64_t>(offset + size, length_);
+    if (offset < start_ || end > start_ + filled_) {
+        file_.Seek(static_cast<std::int64_t>(offset), CFile::Origin::Begin);
+        start_ = offset;
+        filled_ = file_.Read(buffer_.data(), buffer_.size());
+    }
+    return static_cast<std::size_t>(std::min<std::uint64_t>(start_ + filled_, end) - offset);
+}
+
+std::uint64_t ScanWindow::Find(std::uint32_t signature, std::uint64_t from, std::uint64_t to) {
+    const auto first = static_cast<std::uint8_t>(signature & 0xFF);
+    const std::uint64_t notFound = to;
+    to = std::min(to, length_ >= 4 ? length_ - 3 : 0);
+    while (from < to) {
+        // Positions [from, from + span) are searched with their four bytes resident.
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(to - from + 3, buffer_.size()));
+        const std::size_t available = Fetch(from, want);
+        if (available < 4) return notFound;
+        const std::uint8_t* base = buffer_.data() + (from - start_);
+        const std::size_t span = std::min<std::size_t>(available - 3, static_cast<std::size_t>(to - from));
+        const std::uint8_t* p = base;
+        const std::uint8_t* const limit = base + span;
+        while (p < limit) {
+            p = static_cast<const std::uint8_t*>(std::memchr(p, first, static_cast<std::size_t>(limit - p)));
+            if (p == nullptr) break;
+            if (zip::LoadU32(p) == signature) return from + static_cast<std::uint64_t>(p - base);
+            ++p;
+        }
+        from += span;
+    }
+    return notFound;
+}
+
+std::size_t ScanWindow::Read(std::uint64_t offset, void* buffer, std::size_t size) {
+    if (size > buffer_.size()) {
+        if (offset >= length_) return 0;
+        file_.Seek(static_cast<std::int64_t>(offset), CFile::Origin::Begin);
+        filled_ = 0;  // the file position moved; the window must be refilled
+        return file_.Read(buffer, static_cast<std::size_t>(std::min<std::uint64_t>(size, length_ - offset)));
+    }
+    const std::size_t available = Fetch(offset, size);
+    if (available > 0) std::memcpy(buffer, buffer_.data() + (offset - start_), available);
+    return available;
+}
+
+bool ScanWindow::ReadU32(std::uint64_t offset, std::uint32_t& value) {
+    if (Fetch(offset, 4) < 4) return false;
+    value = zip::LoadU32(buffer_.data() + (offset - start_));
+    return true;
+}
+
+}  // namespace tessaly

@@ -1,0 +1,19 @@
+// Finding where a stored entry ends when its writer streamed it: the local
+// header carries no sizes, and stored data has no end marker of its own.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "archive/ZipRecords.h"
+#include "platform/File.h"
+
+namespace tessaly {
+
+// The first data descriptor signature after `dataOffset` whose compressed
+// size equals its distance from `dataOffset` and whose CRC-32 matches the
+// bytes before it. Reads the file once, in bounded memory.
+std::optional<zip::DataDescriptorRecord> FindStoredStreamEnd(CBigFile& file, std::uint64_t length,
+                                                             std::uint64_t dataOffset, bool sizes64);
+
+}  // namespace tessaly

@@ -1,0 +1,72 @@
+#include "platform/FileSystem.h"
+
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace tessaly {
+
+fs::path PathFromUtf8(const std::string& utf8) {
+#if defined(_WIN32)
+    return fs::u8path(utf8);
+#else
+    return fs::path(utf8);
+#endif
+}
+
+std::string PathToUtf8(const fs::path& path) {
+#if defined(_WIN32)
+    auto u8 = path.u8string();
+    return std::string(u8.begin(), u8.end());
+#else
+    return path.string();
+#endif
+}
+
+bool IsExistingFolder(const fs::path& path) {
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
+
+bool IsExistingFile(const fs::path& path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
+
+bool CreateFolderTree(const fs::path& folder) {
+    std::error_code ec;
+    if (folder.empty()) return false;
+    if (fs::is_directory(folder, ec)) return true;
+    fs::create_directories(folder, ec);
+    return !ec && fs::is_directory(folder, ec);
+}
+
+bool SetFileModificationTime(const fs::path& path, std::time_t modified) {
+#ifdef _WIN32
+    HANDLE h = ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    ULARGE_INTEGER ticks;
+    ticks.QuadPart = (static_cast<std::uint64_t>(modified) + 11644473600ULL) * 10000000ULL;
+    FILETIME ft{ticks.LowPart, ticks.HighPart};
+    BOOL ok = ::SetFileTime(h, nullptr, nullptr, &ft);
+    ::CloseHandle(h);
+    return ok != 0;
+#else
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_NOW;
+    times[1].tv_sec = modified;
+    times[1].tv_nsec = 0;
+    return ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+#endif
+}
+
+}  // namespace tessaly
