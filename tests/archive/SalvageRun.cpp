@@ -1,0 +1,121 @@
+#include "tests/archive/SalvageRun.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "archive/ZipArchive.h"
+#include "archive/ZipException.h"
+#include "platform/FileException.h"
+
+namespace tessaly::archivetest {
+namespace fs = std::filesystem;
+
+namespace {
+
+void ExtractOne(CZipArchive& archive, std::uint32_t index, const fs::path& output, std::size_t bufferSize,
+                EntryRun& run) {
+    try {
+        run.returned = archive.ExtractEntry(index, output, bufferSize, &run.report);
+    } catch (const CZipException& e) {
+        run.threw = true;
+        run.error = std::string("CZipException: ") + e.what();
+    } catch (const CFileException& e) {
+        run.threw = true;
+        run.error = std::string("CFileException: ") + e.what();
+    }
+}
+
+}  // namespace
+
+SalvageRun::SalvageRun(const Bytes& archive, RepairMode mode, SalvageOptions options)
+    : folder_("tessaly-archive-test") {
+    archive_ = folder_ / "archive.zip";
+    output_ = folder_ / "out";
+    fs::create_directory(output_);
+    testzip::WriteFileBytes(archive_, archive);
+
+    ScanState state;
+    state.repairMode = mode;
+    CZipArchive zip(state);
+    try {
+        zip.OpenArchive(archive_);
+    } catch (const std::exception& e) {
+        openThrew = true;
+        openError = e.what();
+    }
+    for (std::uint32_t i = 0; i < zip.GetCount(); ++i) {
+        EntryRun run;
+        EXPECT_TRUE(zip.GetEntryInfo(run.info, i)) << "entry " << i;
+        entries.push_back(std::move(run));
+    }
+    if (options.extract) {
+        for (std::uint32_t i = 0; i < entries.size(); ++i)
+            ExtractOne(zip, i, output_, options.bufferSize, entries[i]);
+    }
+    zip.CloseArchive(true);
+    files = testzip::ListFilesBelow(output_);
+}
+
+const EntryRun* SalvageRun::Find(const std::string& name) const {
+    std::string listed = Listed(name);
+    for (const EntryRun& entry : entries)
+        if (entry.info.fileName == listed)
+            return &entry;
+    return nullptr;
+}
+
+std::vector<std::string> SalvageRun::Names() const {
+    std::vector<std::string> names;
+    for (const EntryRun& entry : entries)
+        names.push_back(entry.info.fileName);
+    return names;
+}
+
+std::optional<Bytes> SalvageRun::FileContent(const std::string& relative) const {
+    fs::path path = output_ / fs::path(relative);
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::symlink_status(path, ec)))
+        return std::nullopt;
+    return testzip::ReadFileBytes(path);
+}
+
+std::string Listed(std::string name) {
+    std::replace(name.begin(), name.end(), '/', '\\');
+    return name;
+}
+
+const char* ModeName(RepairMode mode) { return mode == QuickRepair ? "Quick" : "Advance"; }
+
+::testing::AssertionResult IsIntact(const SalvageRun& run, const std::string& name, const Bytes& content) {
+    const EntryRun* entry = run.Find(name);
+    if (!entry)
+        return ::testing::AssertionFailure() << "entry " << name << " not listed";
+    if (entry->threw || !entry->returned)
+        return ::testing::AssertionFailure() << name << ": extraction failed: " << entry->error;
+    if (entry->report.outcome != ExtractOutcome::Ok)
+        return ::testing::AssertionFailure() << name << ": outcome " << OutcomeName(entry->report.outcome)
+                                             << " (" << entry->report.detail << ")";
+    std::optional<Bytes> written = run.FileContent(name);
+    if (!written)
+        return ::testing::AssertionFailure() << name << ": no file written";
+    if (*written != content)
+        return ::testing::AssertionFailure() << name << ": content differs (" << written->size() << " bytes, "
+                                             << content.size() << " expected)";
+    if (entry->report.bytesWritten != content.size() || entry->report.crc32 != testzip::Crc32(content))
+        return ::testing::AssertionFailure() << name << ": report says " << entry->report.bytesWritten
+                                             << " bytes, CRC " << entry->report.crc32;
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult NothingWritten(const SalvageRun& run, const EntryRun& entry) {
+    if (!entry.report.outputPath.empty())
+        return ::testing::AssertionFailure() << entry.info.fileName << ": report names output "
+                                             << entry.report.outputPath;
+    if (entry.report.bytesWritten != 0)
+        return ::testing::AssertionFailure() << entry.info.fileName << ": " << entry.report.bytesWritten
+                                             << " bytes written";
+    (void)run;
+    return ::testing::AssertionSuccess();
+}
+
+}  // namespace tessaly::archivetest

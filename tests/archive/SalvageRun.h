@@ -1,0 +1,84 @@
+// Test harness: writes an archive to a temporary folder, opens it in one
+// repair mode with a scan state of its own, lists every entry and extracts
+// every entry below an output folder, recording what each step gave.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "archive/ExtractReport.h"
+#include "archive/FileHeader.h"
+#include "archive/ScanState.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/ZipWriter.h"
+
+namespace tessaly::archivetest {
+
+using testzip::Bytes;
+
+struct EntryRun {
+    CFileHeader info;
+    bool returned = false;     // ExtractEntry's result
+    bool threw = false;        // ExtractEntry raised CZipException or CFileException
+    std::string error;
+    ExtractReport report;
+};
+
+struct SalvageOptions {
+    std::size_t bufferSize = 65535;
+    bool extract = true;
+};
+
+class SalvageRun {
+public:
+    SalvageRun(const Bytes& archive, RepairMode mode, SalvageOptions options = {});
+
+    const std::filesystem::path& Archive() const { return archive_; }
+    const std::filesystem::path& Output() const { return output_; }
+    const std::filesystem::path& Root() const { return folder_.Path(); }
+
+    bool openThrew = false;
+    std::string openError;
+    std::vector<EntryRun> entries;
+    std::vector<std::string> files;   // written below Output(), relative, sorted
+
+    std::size_t Count() const { return entries.size(); }
+    // The first entry whose listed name is `name` with `/` turned into `\`.
+    const EntryRun* Find(const std::string& name) const;
+    std::vector<std::string> Names() const;   // listed names, as given by GetEntryInfo
+    std::optional<Bytes> FileContent(const std::string& relative) const;
+
+private:
+    testzip::TempFolder folder_;
+    std::filesystem::path archive_;
+    std::filesystem::path output_;
+};
+
+// The listed form of a stored name.
+std::string Listed(std::string name);
+
+const char* ModeName(RepairMode mode);
+
+// The entry was listed, extracted whole with a matching CRC-32, and its
+// file holds exactly `content` at the name's path below the output folder.
+::testing::AssertionResult IsIntact(const SalvageRun& run, const std::string& name, const Bytes& content);
+
+// No file at all was written for the entry and none exists at its path.
+::testing::AssertionResult NothingWritten(const SalvageRun& run, const EntryRun& entry);
+
+// Parameter name printer for tests run in both repair modes.
+struct ModeParamName {
+    std::string operator()(const ::testing::TestParamInfo<RepairMode>& info) const {
+        return ModeName(info.param);
+    }
+};
+
+inline const auto kBothModes = ::testing::Values(QuickRepair, AdvanceRepair);
+
+}  // namespace tessaly::archivetest
