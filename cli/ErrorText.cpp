@@ -8,8 +8,24 @@
 
 namespace tessaly::cli {
 
-std::string FaultText(const CZipException& fault) {
+namespace {
+
+// The archive error's text without the archive's name in front (the output
+// names the archive already) and without the internal cause number behind.
+std::string ArchiveFaultDetail(const CZipException& fault) {
     std::string text = fault.what();
+    const std::string prefix = fault.fileName().string() + ": ";
+    if (!fault.fileName().empty() && text.compare(0, prefix.size(), prefix) == 0)
+        text.erase(0, prefix.size());
+    const std::size_t cause = text.rfind(" (cause ");
+    if (cause != std::string::npos && text.back() == ')') text.erase(cause);
+    return text;
+}
+
+}  // namespace
+
+std::string FaultText(const CZipException& fault) {
+    std::string text = ArchiveFaultDetail(fault);
     if (text.empty()) text = "damaged archive data";
     const std::string offset = std::to_string(fault.offset());
     if (fault.offset() != CZipException::kNoOffset && text.find(offset) == std::string::npos)

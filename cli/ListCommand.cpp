@@ -11,15 +11,20 @@
 namespace tessaly::cli {
 namespace {
 
-// The rules extraction skips an entry by, so that the listing can say so
-// before anything is written.
+bool EndsWithSeparator(const std::string& name) {
+    return !name.empty() && (name.back() == '/' || name.back() == '\\');
+}
+
+// The rules ExtractEntry skips an entry by, in the same order, so that the
+// listing can say so before anything is written.
 std::string ExtractSkipReason(const CFileHeader& header) {
-    if (header.fileName.empty()) return "empty name";
+    if (SafeRelativePath(header.fileName).empty()) return "empty name";
     if (IsJunkName(header.fileName)) return "junk name";
-    if (header.IsEncrypted()) return "encrypted";
+    if (EndsWithSeparator(header.fileName)) return "folder entry";
     const bool emptyRecord =
         header.crc32 == 0 && header.compressedSize == 0 && header.uncompressedSize == 0;
-    if (emptyRecord && !header.IsStreamedUnknownSize()) return "empty record";
+    if (emptyRecord && !header.HasDescriptorFlag()) return "empty record";
+    if (header.IsEncrypted()) return "encrypted";
     return {};
 }
 

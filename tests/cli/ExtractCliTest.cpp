@@ -1,0 +1,144 @@
+// `extract`: every outcome on its own damaged archive with the status it
+// gives, byte-exact output from healthy archives in both modes, several
+// archives into their own folders, and nothing written outside -d.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "tests/cli/CliRunner.h"
+#include "tests/support/Damage.h"
+#include "tests/support/TempFolder.h"
+
+namespace tessaly::clitest {
+namespace {
+
+using namespace testzip;
+
+std::string WriteZip(const TempFolder& folder, const std::string& name, const Bytes& bytes) {
+    const auto path = folder / name;
+    WriteFileBytes(path, bytes);
+    return path.string();
+}
+
+std::vector<EntrySpec> HealthyEntries() {
+    EntrySpec streamed = Deflated("streamed/log.txt", TextContent("log", 70000));
+    streamed.streamed = true;
+    return {
+        Deflated("docs/readme.txt", TextContent("readme", 5000)),
+        Stored("data/noise.bin", NoiseContent(7, 70000)),
+        Deflated("big.txt", TextContent("big", 300000)),
+        streamed,
+    };
+}
+
+TEST(ExtractCli, HealthyArchiveComesOutByteExactInBothModes) {
+    const auto entries = HealthyEntries();
+    for (const char* mode : {"quick", "advance"}) {
+        SCOPED_TRACE(mode);
+        TempFolder folder;
+        const std::string zip = WriteZip(folder, "healthy.zip", BuildZip(entries).bytes);
+        const CliRun run = RunCli({"extract", "--mode", mode, "-d", (folder / "out").string(), zip});
+        EXPECT_EQ(run.status, 0) << run.out << run.err;
+        EXPECT_EQ(LinesStartingWith(run.out, "ok ").size(), entries.size()) << run.out;
+        for (const EntrySpec& e : entries)
+            EXPECT_EQ(ReadFileBytes(folder / "out" / e.name), e.data) << e.name;
+        EXPECT_NE(run.out.find("healthy.zip: 4 entries: 4 ok"), std::string::npos) << run.out;
+    }
+}
+
+// One damaged entry between two healthy ones; the outcome of the damaged
+// one and the exit status are what the user sees.
+struct DamageCase {
+    std::string name;
+    std::function<void(BuiltZip&)> damage;
+    EntrySpec middle;
+    std::string outcome;
+    int status;
+};
+
+std::vector<DamageCase> DamageCases() {
+    EntrySpec encrypted = Stored("middle.bin", "encrypted content");
+    encrypted.encrypted = true;
+    const auto middle = [](const BuiltZip& z) -> const EntryLayout& { return z.entries[1]; };
+    return {
+        {"corrupt deflate data", [=](BuiltZip& z) { FillRange(z.bytes, middle(z).dataStart + 20, 40, 0xFF); },
+         Deflated("middle.bin", TextContent("m", 20000)), "damaged", 1},
+        {"flipped bit in stored data", [=](BuiltZip& z) { FlipBits(z.bytes, middle(z).dataStart + 3, 0x10); },
+         Stored("middle.bin", NoiseContent(3, 3000)), "damaged", 1},
+        {"encrypted entry", [](BuiltZip&) {}, encrypted, "encrypted", 1},
+        {"empty record", [](BuiltZip&) {}, Stored("middle.bin", ""), "skipped", 0},
+        {"junk name", [](BuiltZip&) {}, Stored("mid\x02" "dle.bin", "junk"), "skipped", 0},
+    };
+}
+
+TEST(ExtractCli, EachDamageGivesItsOutcomeAndStatusAndSparesTheNeighbours) {
+    for (const DamageCase& c : DamageCases()) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        BuiltZip built = BuildZip({Stored("first.txt", "first"), c.middle, Stored("last.txt", "last")});
+        c.damage(built);
+        const std::string zip = WriteZip(folder, "damaged.zip", built.bytes);
+        const CliRun run = RunCli({"extract", "-d", (folder / "out").string(), zip});
+        EXPECT_EQ(run.status, c.status) << run.out << run.err;
+        EXPECT_EQ(LinesStartingWith(run.out, c.outcome + " ").size(), 1u) << run.out;
+        EXPECT_EQ(ToString(ReadFileBytes(folder / "out" / "first.txt")), "first");
+        EXPECT_EQ(ToString(ReadFileBytes(folder / "out" / "last.txt")), "last");
+    }
+}
+
+TEST(ExtractCli, ArchiveCutInsideDataGivesTruncatedWithWhatWasThereInBothModes) {
+    for (const char* mode : {"quick", "advance"}) {
+        SCOPED_TRACE(mode);
+        TempFolder folder;
+        const Bytes content = NoiseContent(9, 10000);
+        BuiltZip built = BuildZip({Stored("first.txt", "first"), Stored("cut.bin", content)});
+        TruncateAt(built.bytes, built.entries[1].dataStart + 4000);
+        const std::string zip = WriteZip(folder, "cut.zip", built.bytes);
+        const CliRun run = RunCli({"extract", "--mode", mode, "-d", (folder / "out").string(), zip});
+        EXPECT_EQ(run.status, 1) << run.out << run.err;
+        EXPECT_EQ(LinesStartingWith(run.out, "truncated ").size(), 1u) << run.out;
+        EXPECT_EQ(ReadFileBytes(folder / "out" / "cut.bin"), Bytes(content.begin(), content.begin() + 4000));
+    }
+}
+
+TEST(ExtractCli, SeveralArchivesGoToFoldersNamedAfterThem) {
+    TempFolder folder;
+    std::filesystem::create_directory(folder / "other");
+    const std::string a = WriteZip(folder, "alpha.zip", BuildZip({Stored("a.txt", "from alpha")}).bytes);
+    const std::string b = WriteZip(folder, "beta.zip", BuildZip({Stored("b.txt", "from beta")}).bytes);
+    const std::string a2 = WriteZip(folder, "other/alpha.zip", BuildZip({Stored("c.txt", "other alpha")}).bytes);
+    const CliRun run = RunCli({"extract", "-d", (folder / "out").string(), a, b, a2});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    const std::vector<std::string> expected = {"alpha (2)/c.txt", "alpha/a.txt", "beta/b.txt"};
+    EXPECT_EQ(ListFilesBelow(folder / "out"), expected);
+    EXPECT_NE(run.out.find("Total: 3 archives, 3 entries: 3 ok"), std::string::npos) << run.out;
+}
+
+TEST(ExtractCli, NothingIsWrittenOutsideTheDestination) {
+    TempFolder folder;
+    const std::string zip = WriteZip(folder, "evil.zip", BuildZip({
+        Stored("../../escape1.txt", "1"), Stored("/tmp/escape2.txt", "2"),
+        Stored("a/../../../escape3.txt", "3"), Stored("..\\..\\escape4.txt", "4"),
+        Stored("C:\\escape5.txt", "5"), Stored("./ok/./fine.txt", "6"),
+    }).bytes);
+    for (const char* mode : {"quick", "advance"}) {
+        const CliRun run = RunCli({"extract", "--mode", mode, "-d", (folder / "deep" / "out").string(), zip});
+        EXPECT_LE(run.status, 1) << run.out << run.err;
+        for (const std::string& file : ListFilesBelow(folder.Path()))
+            EXPECT_TRUE(file == "evil.zip" || file.rfind("deep/out/", 0) == 0) << file;
+    }
+    EXPECT_EQ(ToString(ReadFileBytes(folder / "deep/out/ok/fine.txt")), "6");
+}
+
+TEST(ExtractCli, ADestinationThatCannotBeMadeExitsWithTwo) {
+    TempFolder folder;
+    const std::string zip = WriteZip(folder, "a.zip", BuildZip({Stored("a.txt", "a")}).bytes);
+    WriteFileBytes(folder / "file", ToBytes("in the way"));
+    const CliRun run = RunCli({"extract", "-d", (folder / "file").string(), zip});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("a.zip"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find((folder / "file").string()), std::string::npos) << run.err;
+}
+
+}  // namespace
+}  // namespace tessaly::clitest
