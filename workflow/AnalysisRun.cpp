@@ -1,0 +1,274 @@
+#include "workflow/AnalysisRun.h"
+
+#include <exception>
+
+#include "app/EndProcess.h"
+#include "archive/EntryName.h"
+#include "archive/ScanState.h"
+#include "archive/ZipException.h"
+#include "log/LogSections.h"
+#include "platform/File.h"
+#include "platform/FileException.h"
+#include "platform/FileSystem.h"
+#include "workflow/RepairJob.h"
+#include "workflow/SignatureScan.h"
+
+namespace tessaly {
+
+namespace {
+
+// Reports that lag behind the bar move it one point per this many
+// 100-position steps.
+constexpr int kCreepSteps = 2000;
+// Archives this small are not worth opening.
+constexpr std::uint64_t kSmallestArchive = 100;
+
+int ListingPercent(std::uint32_t done, std::uint32_t count, int base) {
+    std::uint64_t percent = std::uint64_t{done} * 100 / count + static_cast<std::uint64_t>(base);
+    if (percent > 99)
+        percent = done < count ? 98 : 100;
+    return static_cast<int>(percent);
+}
+
+}  // namespace
+
+CAnalysisRun::CAnalysisRun(CRepairJob& job, ScanState& state, std::function<void()> endProcess)
+    : job_(job),
+      state_(state),
+      endProcess_(endProcess ? std::move(endProcess) : std::function<void()>([] { EndProcess(); })),
+      m_analysisArchive(state) {
+    state_.reportAnalysisProgress = [this](std::uint64_t position, std::uint64_t total,
+                                           std::uint64_t steps) {
+        ReportAnalysisProgress(position, total, steps);
+    };
+}
+
+CAnalysisRun::~CAnalysisRun() {
+    StopWorker();
+    state_.reportAnalysisProgress = nullptr;
+}
+
+void CAnalysisRun::Start(IAnalysisView& view) {
+    StopWorker();
+    view_ = &view;
+    gate_.Reset();
+    m_bAnalysisPaused = 0;  // every analysis starts unpaused
+    m_bAnalysisDone = 0;
+    bar_ = 0;
+    thread_ = std::thread([this] { AnalysisWorker(); });
+}
+
+void CAnalysisRun::Wait() {
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void CAnalysisRun::StopWorker() {
+    gate_.RequestStop();
+    Wait();
+}
+
+// ---- Interface thread ----------------------------------------------------
+
+void CAnalysisRun::OnPause() {
+    if (m_bAnalysisPaused) {
+        gate_.Release();
+        view_->SetPauseText("Pause");
+        m_bAnalysisPaused = 0;
+    } else {
+        gate_.Hold();
+        view_->SetPauseText("Resume");
+        m_bAnalysisPaused = 1;
+    }
+}
+
+UserChoice CAnalysisRun::OnStop() {
+    if (!m_bAnalysisPaused)
+        gate_.Hold();
+    if (view_->ShowMessage(AnalysisStopQuestion()) != MessageAnswer::Yes) {
+        if (!m_bAnalysisPaused)
+            gate_.Release();
+        return UserChoice::Continued;
+    }
+    StopWorker();
+    // Nothing of this analysis may report anywhere after it: no later scan
+    // reaches a closed dialog.
+    state_.analysisProgressActive = 0;
+    state_.shortRead = 0;
+    state_.descriptorSeen = 0;
+    state_.entriesFound = 0;
+    m_analysisArchive.dataError = 0;
+    m_nSourceLength = 0;
+    m_bAnalysisPaused = 0;
+    return UserChoice::Stopped;
+}
+
+UserChoice CAnalysisRun::OnClose() { return OnStop(); }
+
+UserChoice CAnalysisRun::OnEscape() {
+    if (!m_bAnalysisPaused)
+        gate_.Hold();
+    if (view_->ShowMessage(AnalysisExitQuestion()) != MessageAnswer::Yes) {
+        if (!m_bAnalysisPaused)
+            gate_.Release();
+        return UserChoice::Continued;
+    }
+    StopWorker();
+    state_.analysisProgressActive = 0;
+    endProcess_();
+    return UserChoice::ProcessEnded;
+}
+
+// ---- Worker thread -------------------------------------------------------
+
+void CAnalysisRun::AnalysisWorker() {
+    try {
+        const int number = job_.m_nCurrentFile;
+        m_strAnalysisPath = job_.GetSourcePath(number - 1);
+        gate_.RunOrThrow([&] {
+            LogAnalysisStart(number, m_strAnalysisPath);
+            view_->ClearRows();
+        });
+        CFile probe;
+        if (IsExistingFile(PathFromUtf8(m_strAnalysisPath)) && OpenProbe(probe) &&
+            ScanForHeader(probe))
+            ListEntries();
+        SignalEnd();
+    } catch (const WorkerStopped&) {
+        // Stopped: nothing more reaches the view or the log.
+    }
+}
+
+bool CAnalysisRun::OpenProbe(CFile& probe) {
+    if (!probe.Open(PathFromUtf8(m_strAnalysisPath), CFile::Mode::Read)) {
+        if (!gate_.Pass())
+            throw WorkerStopped();
+        view_->ShowMessage(FileAlreadyOpenMessage());
+        return false;
+    }
+    try {
+        m_nSourceLength = probe.GetLength();
+    } catch (const CFileException&) {
+        m_nSourceLength = 0;
+    }
+    return m_nSourceLength > kSmallestArchive;
+}
+
+// True when a local header was found; the verdict and the bar's end
+// position for the other outcomes are settled here.
+bool CAnalysisRun::ScanForHeader(CFile& probe) {
+    m_bArchiveOpened = 0;
+    const SignatureScanOutcome outcome =
+        FindFirstLocalHeader(probe, m_nSourceLength, [this](std::uint64_t offset) {
+            return gate_.Run([&] { SetBar(static_cast<int>(offset * 100 / m_nSourceLength)); });
+        });
+    switch (outcome.result) {
+    case SignatureScanResult::Found:
+        return true;
+    case SignatureScanResult::Stopped:
+        throw WorkerStopped();
+    case SignatureScanResult::NotFound:
+        if (!gate_.Pass())
+            throw WorkerStopped();
+        view_->ShowMessage(HighlyCorruptedMessage());
+        return false;
+    case SignatureScanResult::ReadError:
+        break;
+    }
+    // A file that cannot be read to its end: nothing to list, normal end.
+    gate_.RunOrThrow([&] { SetBar(ProgressFromReport(10, 10, 1)); });
+    return false;
+}
+
+void CAnalysisRun::ListEntries() {
+    m_bArchiveOpened = 1;
+    OpenForListing();
+    const int base = bar_;
+    const std::uint32_t count = m_analysisArchive.GetCount();
+    int shown = 0;
+    try {
+        for (std::uint32_t i = 0; i < count; ++i)
+            ListEntry(i, count, base, shown);
+        gate_.RunOrThrow([&] { LogEntriesListed(shown); });
+    } catch (const WorkerStopped&) {
+        m_analysisArchive.CloseArchive(true);
+        state_.entriesFound = 0;
+        throw;
+    }
+    m_analysisArchive.CloseArchive(true);
+    state_.entriesFound = 0;
+    gate_.RunOrThrow([&] { SetBar(ProgressFromReport(10, 10, 1)); });
+}
+
+// Hands the archive to the archive layer; its scan reports to this run.
+// Archive and file errors keep whatever the entry table holds.
+void CAnalysisRun::OpenForListing() {
+    state_.analysisProgressActive = 1;
+    try {
+        m_analysisArchive.OpenArchive(PathFromUtf8(m_strAnalysisPath), 0, 1);
+    } catch (const WorkerStopped&) {
+        state_.analysisProgressActive = 0;
+        m_analysisArchive.CloseArchive(true);
+        state_.entriesFound = 0;
+        throw;
+    } catch (const std::exception&) {
+        // CZipException, CFileException or a failed allocation: list what was found.
+    }
+    state_.analysisProgressActive = 0;
+}
+
+void CAnalysisRun::ListEntry(std::uint32_t index, std::uint32_t count, int base, int& shown) {
+    bool listable = false;
+    try {
+        listable = m_analysisArchive.GetEntryInfo(m_analysisHeader, index) &&
+                   !m_analysisHeader.fileName.empty() && !IsJunkName(m_analysisHeader.fileName);
+    } catch (const std::exception&) {
+        listable = false;
+    }
+    const EntryRow row = listable ? FormatEntryRow(m_analysisHeader) : EntryRow{};
+    gate_.RunOrThrow([&] {
+        SetBar(ListingPercent(index + 1, count, base));
+        if (!listable)
+            return;
+        view_->InsertRow(shown, row);
+        view_->SetShownCount(std::to_string(shown + 1));
+        ++shown;
+    });
+}
+
+void CAnalysisRun::SignalEnd() {
+    gate_.RunOrThrow([&] {
+        m_bAnalysisDone = 1;
+        view_->AnalysisFinished();
+    });
+}
+
+void CAnalysisRun::SetBar(int percent) {
+    if (percent == bar_)
+        return;
+    bar_ = percent;
+    view_->SetProgress(percent);
+}
+
+int CAnalysisRun::ProgressFromReport(std::uint64_t position, std::uint64_t total,
+                                     std::uint64_t steps) {
+    const auto current = static_cast<std::uint64_t>(bar_);
+    std::uint64_t percent = total == 0 ? current : position * 100 / total;
+    if (percent < current) {
+        // The bar never moves back; a pass that lags behind it nudges it on
+        // at a fixed rate per scanned position.
+        const std::uint64_t creep = static_cast<std::uint64_t>(m_nProgressCreep) + steps;
+        percent = current + creep / kCreepSteps;
+        m_nProgressCreep = static_cast<int>(creep % kCreepSteps);
+    }
+    if (percent >= 100)
+        percent = 99;
+    return static_cast<int>(percent);
+}
+
+void CAnalysisRun::ReportAnalysisProgress(std::uint64_t position, std::uint64_t total,
+                                          std::uint64_t steps) {
+    gate_.RunOrThrow([&] { SetBar(ProgressFromReport(position, total, steps)); });
+}
+
+}  // namespace tessaly

@@ -1,0 +1,91 @@
+// The analysis of one selected archive for the preview: a worker thread
+// looks for a local file header, hands the archive to the archive layer
+// (whose scan moves the percentage bar), and lists every entry that saving
+// would write as a preview row; the activity log gets the archive's number,
+// path and the count listed. Pause, Stop, the close box and Escape act on
+// the worker cooperatively, at its next step.
+//
+// One CAnalysisRun serves the whole program (it owns the analysis' archive
+// object and installs the scan's analysis progress hook); each analysis
+// dialog calls Start with itself as the view. Not for saving (SavingRun.h).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "archive/FileHeader.h"
+#include "archive/ZipArchive.h"
+#include "workflow/AnalysisView.h"
+#include "workflow/WorkerGate.h"
+
+namespace tessaly {
+
+class CRepairJob;
+struct ScanState;
+
+// What a user action on a running worker came to.
+enum class UserChoice {
+    Continued,     // answered No: the worker goes on as before
+    Stopped,       // the worker has stopped; the dialog closes
+    ProcessEnded,  // the process-ending action ran
+};
+
+class CAnalysisRun {
+public:
+    CAnalysisRun(CRepairJob& job, ScanState& state,
+                 std::function<void()> endProcess = nullptr);
+    CAnalysisRun(const CAnalysisRun&) = delete;
+    CAnalysisRun& operator=(const CAnalysisRun&) = delete;
+    virtual ~CAnalysisRun();
+
+    // Starts the worker on archive number job.m_nCurrentFile. A previous
+    // worker must have ended (Wait) or been stopped.
+    void Start(IAnalysisView& view);
+    // Waits until the worker has ended (after AnalysisFinished, or at once).
+    void Wait();
+
+    // Interface-thread handlers.
+    void OnPause();                 // Pause / Resume toggles
+    UserChoice OnStop();            // asks; Yes stops and returns after the worker stopped
+    UserChoice OnClose();           // the close box acts as Stop
+    UserChoice OnEscape();          // asks; Yes stops the worker and ends the process
+
+    // The archive layer's progress report while the analysis scans.
+    void ReportAnalysisProgress(std::uint64_t position, std::uint64_t total, std::uint64_t steps);
+
+    bool IsPaused() const { return m_bAnalysisPaused != 0; }
+    std::atomic<int> m_bAnalysisDone{0};  // 1 once the worker signalled its end
+
+private:
+    void AnalysisWorker();
+    bool OpenProbe(CFile& probe);
+    bool ScanForHeader(CFile& probe);
+    void ListEntries();
+    void ListEntry(std::uint32_t index, std::uint32_t count, int base, int& shown);
+    void OpenForListing();
+    void SetBar(int percent);
+    int ProgressFromReport(std::uint64_t position, std::uint64_t total, std::uint64_t steps);
+    void SignalEnd();
+    void StopWorker();
+
+    CRepairJob& job_;
+    ScanState& state_;
+    std::function<void()> endProcess_;
+    IAnalysisView* view_ = nullptr;
+    std::thread thread_;
+    CWorkerGate gate_;
+
+    int m_bAnalysisPaused = 0;            // interface thread only
+    int m_bArchiveOpened = 0;             // worker only
+    std::uint64_t m_nSourceLength = 0;    // worker only
+    int m_nProgressCreep = 0;             // worker only
+    int bar_ = 0;                         // the bar's position, as the worker last set it
+    CZipArchive m_analysisArchive;
+    CFileHeader m_analysisHeader;
+    std::string m_strAnalysisPath;
+};
+
+}  // namespace tessaly

@@ -1,0 +1,35 @@
+// What the analysis shows, as its worker and its buttons drive it. The
+// analysis dialog implements it by forwarding each call to the interface
+// thread, in order; tests implement it with a recorder.
+//
+// Worker-thread calls must not wait for the interface thread (they run
+// inside the worker's gate, see WorkerGate.h). ShowMessage waits for the
+// answer; the worker uses it only for notices.
+#pragma once
+
+#include <string>
+
+#include "workflow/EntryFormat.h"
+#include "workflow/Message.h"
+
+namespace tessaly {
+
+class IAnalysisView {
+public:
+    virtual ~IAnalysisView() = default;
+
+    // Worker thread.
+    virtual void SetProgress(int percent) = 0;                    // the percentage bar, 0..100
+    virtual void ClearRows() = 0;                                 // the preview's entry list
+    virtual void InsertRow(int position, const EntryRow& row) = 0;
+    virtual void SetShownCount(const std::string& text) = 0;      // "Number Of Files Extracted"
+    virtual void AnalysisFinished() = 0;                          // the dialog closes itself
+
+    // Interface thread.
+    virtual void SetPauseText(const std::string& text) = 0;       // "Pause" or "Resume"
+
+    // Either thread; returns the user's answer.
+    virtual MessageAnswer ShowMessage(const Message& message) = 0;
+};
+
+}  // namespace tessaly

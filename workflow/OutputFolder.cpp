@@ -1,0 +1,66 @@
+#include "workflow/OutputFolder.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/FileSystem.h"
+
+namespace tessaly {
+
+namespace {
+
+// Far more than two saves in one second ever need; bounds the loop when
+// the file system keeps saying "exists" for every name.
+constexpr int kMaxSuffix = 10000;
+
+enum class CreateResult { Created, Taken, Failed };
+
+CreateResult CreateOneFolder(const std::string& path) {
+    std::error_code error;
+    if (std::filesystem::create_directory(PathFromUtf8(path), error))
+        return CreateResult::Created;
+    if (!error || error == std::errc::file_exists)
+        return CreateResult::Taken;
+    return CreateResult::Failed;
+}
+
+}  // namespace
+
+std::string OutputFolderName(const std::string& destination, const std::tm& when,
+                             char separator) {
+    char stamp[96];
+    std::snprintf(stamp, sizeof stamp, "  %d-%d-%d  %d-%d-%d", when.tm_mday, when.tm_mon + 1,
+                  when.tm_year + 1900, when.tm_hour, when.tm_min, when.tm_sec);
+    const bool endsInSeparator = !destination.empty() && destination.back() == separator;
+    return destination + (endsInSeparator ? ' ' : separator) + "TL_Recovered_Zip" + stamp;
+}
+
+std::string CreateOutputFolder(const std::string& baseName) {
+    std::string candidate = baseName;
+    for (int suffix = 2; suffix <= kMaxSuffix; ++suffix) {
+        switch (CreateOneFolder(candidate)) {
+        case CreateResult::Created:
+            return candidate;
+        case CreateResult::Failed:
+            return baseName;
+        case CreateResult::Taken:
+            candidate = baseName + " (" + std::to_string(suffix) + ")";
+            break;
+        }
+    }
+    return baseName;
+}
+
+std::tm LocalNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+#ifdef _WIN32
+    localtime_s(&parts, &now);
+#else
+    localtime_r(&now, &parts);
+#endif
+    return parts;
+}
+
+}  // namespace tessaly

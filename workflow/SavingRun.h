@@ -1,0 +1,99 @@
+// Saving: a worker thread makes a fresh, time-stamped output folder for
+// each archive to be saved (the one the preview shows, or every selected
+// archive), hands the archive to the archive layer (whose scan moves the
+// bars) and extracts every entry it found into that folder. The activity
+// log gets the step 3 heading and each output folder. Pause holds the
+// worker at its next step; Stop, the close box and Escape end the program
+// after a question.
+//
+// One CSavingRun serves the whole program (it owns the saving's archive
+// object and installs the scan's saving progress hook); the saving dialog
+// calls Start with itself as the view for each save.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "archive/ZipArchive.h"
+#include "workflow/AnalysisRun.h"
+#include "workflow/SavingView.h"
+#include "workflow/WorkerGate.h"
+
+namespace tessaly {
+
+class CRepairJob;
+struct ScanState;
+
+// Where the dialog goes once the worker has finished.
+enum class AfterSaving {
+    ShowCompletion,  // hide the saving dialog and show the completion dialog
+    BackToPreview,   // close the saving dialog; the preview is back
+};
+
+class CSavingRun {
+public:
+    using Clock = std::function<std::tm()>;
+
+    CSavingRun(CRepairJob& job, ScanState& state, std::function<void()> endProcess = nullptr,
+               Clock localNow = nullptr);
+    CSavingRun(const CSavingRun&) = delete;
+    CSavingRun& operator=(const CSavingRun&) = delete;
+    virtual ~CSavingRun();
+
+    void Start(ISavingView& view);
+    // Waits until the worker has ended.
+    void Wait();
+    // After SavingFinished, on the interface thread: waits for the worker,
+    // clears the Save Current File request and says where to go.
+    AfterSaving AfterFinished();
+
+    // Interface-thread handlers.
+    void OnPause();
+    UserChoice OnStop();
+    UserChoice OnClose();
+    UserChoice OnEscape();
+
+    // The archive layer's progress report while saving scans.
+    void ReportSavingProgress(std::uint64_t position, std::uint64_t total, std::uint64_t steps);
+
+    bool IsPaused() const { return m_bSavingPaused != 0; }
+    std::atomic<int> m_bShowCompletion{0};
+
+private:
+    enum class EntryBars { BeforeEach, AfterEach };
+
+    void SavingWorker();
+    void SaveCurrentFile();
+    void SaveAllFiles();
+    std::string MakeOutputFolder(const std::string& destination);
+    void SaveArchive(const std::string& source, const std::string& folder, EntryBars bars);
+    void ExtractAll(const std::string& source, const std::string& folder, EntryBars bars);
+    bool FindHeader(const std::string& source);
+    void ExtractOne(std::uint32_t index, const std::string& folder);
+    void SetBars(int percent);
+    void SetCurrent(int percent);
+    void SetOverall(int percent);
+    UserChoice AskToEnd(const Message& question, bool notice);
+
+    CRepairJob& job_;
+    ScanState& state_;
+    std::function<void()> endProcess_;
+    Clock localNow_;
+    ISavingView* view_ = nullptr;
+    std::thread thread_;
+    CWorkerGate gate_;
+
+    int m_bSavingPaused = 0;          // interface thread only
+    bool mirrorOverall_ = false;      // the Overall bar follows the Current bar
+    int m_nArchivesDone = 0;          // worker only
+    int m_nSavingCreep = 0;           // worker only
+    int current_ = 0;                 // the Current bar, as the worker last set it
+    int overall_ = 0;                 // the Overall bar, as the worker last set it
+    CZipArchive m_savingArchive;
+};
+
+}  // namespace tessaly
