@@ -1,0 +1,377 @@
+// Damaged archives in both repair modes: truncations, zeroed blocks, corrupt
+// Deflate data, wrong sizes in a local header, entries only a central
+// record points at, short reads. What the damage did not touch must come
+// out intact; what it touched must say so and keep what could be read.
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/archive/SalvageRun.h"
+#include "tests/support/Damage.h"
+
+namespace tessaly::archivetest {
+namespace {
+
+using namespace testzip;
+
+// Five entries of both methods and both kinds of content.
+std::vector<EntrySpec> FiveEntries() {
+    return {Stored("s0.txt", TextContent("s0", 3000)), Deflated("d1.txt", TextContent("d1", 20000)),
+            Stored("s2.bin", NoiseContent(2, 5000)), Deflated("d3.txt", TextContent("d3", 30000)),
+            Deflated("d4.bin", NoiseContent(4, 4000))};
+}
+
+bool IsPrefix(const Bytes& part, const Bytes& whole) {
+    return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
+}
+
+void ExpectIntactExcept(const SalvageRun& run, const std::vector<EntrySpec>& specs, std::vector<std::size_t> except) {
+    for (std::size_t i = 0; i < specs.size(); ++i) {
+        if (std::find(except.begin(), except.end(), i) == except.end()) {
+            EXPECT_TRUE(IsIntact(run, specs[i].name, specs[i].data));
+        }
+    }
+}
+
+// --- Truncation -----------------------------------------------------------
+
+enum class Cut { InHeader, InName, InData, InCentralDirectory };
+
+struct TruncationCase {
+    const char* label;
+    std::size_t entry;
+    Cut cut;
+};
+
+std::size_t CutPoint(const BuiltZip& zip, const TruncationCase& c) {
+    const EntryLayout& e = zip.entries[c.entry];
+    switch (c.cut) {
+        case Cut::InHeader: return e.localHeader + 17;
+        case Cut::InName: return e.nameOffset + 2;
+        case Cut::InData: return e.dataStart + (e.dataEnd - e.dataStart) / 2;
+        case Cut::InCentralDirectory: return e.centralHeader + 20;
+    }
+    return zip.bytes.size();
+}
+
+class Truncation : public ::testing::TestWithParam<std::tuple<TruncationCase, RepairMode>> {};
+
+// A cut header or name ends the pass, not the salvage: everything before it
+// is listed and the partly read entry is dropped. A cut in the data keeps
+// what is there and says the entry is truncated.
+TEST_P(Truncation, KeepsEverythingBeforeTheCut) {
+    const TruncationCase& c = std::get<0>(GetParam());
+    std::vector<EntrySpec> specs = FiveEntries();
+    BuiltZip zip = BuildZip(specs);
+    TruncateAt(zip.bytes, CutPoint(zip, c));
+    SalvageRun run(zip.bytes, std::get<1>(GetParam()));
+    EXPECT_FALSE(run.openThrew) << run.openError;
+    if (c.cut == Cut::InCentralDirectory) {
+        EXPECT_EQ(run.Count(), specs.size());
+        ExpectIntactExcept(run, specs, {});
+        return;
+    }
+    for (std::size_t i = 0; i < c.entry; ++i)
+        EXPECT_TRUE(IsIntact(run, specs[i].name, specs[i].data));
+    if (c.cut != Cut::InData) {
+        EXPECT_EQ(run.Count(), c.entry) << "the partly read entry is dropped";
+        return;
+    }
+    ASSERT_EQ(run.Count(), c.entry + 1);
+    const EntryRun& cut = run.entries[c.entry];
+    EXPECT_EQ(cut.report.outcome, ExtractOutcome::Truncated) << cut.report.detail << cut.error;
+    std::optional<Bytes> written = run.FileContent(specs[c.entry].name);
+    ASSERT_TRUE(written.has_value());
+    EXPECT_TRUE(IsPrefix(*written, specs[c.entry].data));
+    EXPECT_GT(written->size(), 0u);
+    if (specs[c.entry].method == Method::Stored) {
+        EXPECT_EQ(written->size(), (zip.entries[c.entry].dataEnd - zip.entries[c.entry].dataStart) / 2);
+    }
+}
+
+const TruncationCase kTruncations[] = {
+    {"FirstHeader", 0, Cut::InHeader},        {"HeaderAfterStored", 1, Cut::InHeader},
+    {"HeaderAfterDeflated", 2, Cut::InHeader}, {"LastHeader", 4, Cut::InHeader},
+    {"FirstName", 0, Cut::InName},            {"Name", 3, Cut::InName},
+    {"StoredData", 0, Cut::InData},           {"DeflatedData", 1, Cut::InData},
+    {"StoredNoiseData", 2, Cut::InData},      {"LastDeflatedData", 4, Cut::InData},
+    {"FirstCentralHeader", 0, Cut::InCentralDirectory}, {"LastCentralHeader", 4, Cut::InCentralDirectory},
+};
+
+std::string TruncationName(const ::testing::TestParamInfo<std::tuple<TruncationCase, RepairMode>>& info) {
+    return std::string(std::get<0>(info.param).label) + "_" + ModeName(std::get<1>(info.param));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Truncation, ::testing::Combine(::testing::ValuesIn(kTruncations), kBothModes),
+                         TruncationName);
+
+// --- Short reads ------------------------------------------------------------
+
+struct ShortReadCase {
+    const char* label;
+    Method method;
+    std::size_t keep;  // data bytes left before the cut
+};
+
+class ShortRead : public ::testing::TestWithParam<std::tuple<ShortReadCase, RepairMode>> {};
+
+// Only the bytes a read delivered reach the output: a cut that leaves the
+// last 16 KiB read short gives exactly the data that is there (stored) or a
+// clean prefix of the content (deflated), never stale buffer bytes.
+TEST_P(ShortRead, OnlyDeliveredBytesReachTheOutput) {
+    const ShortReadCase& c = std::get<0>(GetParam());
+    EntrySpec spec = Stored("big.bin", NoiseContent(11, 60000));
+    spec.method = c.method;
+    BuiltZip zip = BuildZip({spec});
+    TruncateAt(zip.bytes, zip.entries[0].dataStart + c.keep);
+    SalvageRun run(zip.bytes, std::get<1>(GetParam()));
+    ASSERT_EQ(run.Count(), 1u);
+    EXPECT_EQ(run.entries[0].report.outcome, ExtractOutcome::Truncated);
+    std::optional<Bytes> written = run.FileContent("big.bin");
+    ASSERT_TRUE(written.has_value());
+    EXPECT_TRUE(IsPrefix(*written, spec.data)) << written->size() << " bytes";
+    if (c.method == Method::Stored) {
+        EXPECT_EQ(written->size(), c.keep);
+    } else {
+        EXPECT_GE(written->size() + 1024, c.keep) << "most of what was there should be decompressed";
+    }
+    EXPECT_EQ(run.entries[0].report.bytesWritten, written->size());
+}
+
+const ShortReadCase kShortReads[] = {
+    {"StoredOneOverABuffer", Method::Stored, 16385}, {"StoredJustUnderABuffer", Method::Stored, 16383},
+    {"StoredMidSecondBuffer", Method::Stored, 20000}, {"StoredThirdBuffer", Method::Stored, 32773},
+    {"DeflatedOneOverABuffer", Method::Deflated, 16385}, {"DeflatedMidSecondBuffer", Method::Deflated, 20000},
+    {"DeflatedThirdBuffer", Method::Deflated, 32773},
+};
+
+std::string ShortReadName(const ::testing::TestParamInfo<std::tuple<ShortReadCase, RepairMode>>& info) {
+    return std::string(std::get<0>(info.param).label) + "_" + ModeName(std::get<1>(info.param));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ShortRead, ::testing::Combine(::testing::ValuesIn(kShortReads), kBothModes),
+                         ShortReadName);
+
+// --- Damage inside the archive ---------------------------------------------
+
+struct DamageCase {
+    const char* label;
+    std::function<void(BuiltZip&)> damage;
+    std::vector<std::size_t> touched;   // entries the damage may spoil
+    std::vector<std::size_t> damaged;   // entries that must come out Damaged
+};
+
+std::size_t Middle(const EntryLayout& e) { return e.dataStart + (e.dataEnd - e.dataStart) / 2; }
+
+std::vector<DamageCase> DamageCases() {
+    return {
+        {"ZeroedLocalHeader", [](BuiltZip& z) { ZeroRange(z.bytes, z.entries[2].localHeader, 30); }, {2}, {}},
+        {"ZeroedDeflatedData", [](BuiltZip& z) { ZeroRange(z.bytes, Middle(z.entries[1]), 600); }, {1}, {1}},
+        {"ZeroedStoredData", [](BuiltZip& z) { ZeroRange(z.bytes, Middle(z.entries[2]), 600); }, {2}, {2}},
+        {"ZeroedAcrossTwoEntries",
+         [](BuiltZip& z) { ZeroRange(z.bytes, z.entries[1].dataEnd - 100, 200); }, {1, 2}, {1}},
+        {"ZeroedCentralDirectory",
+         [](BuiltZip& z) { ZeroRange(z.bytes, z.centralDirectory, z.bytes.size() - z.centralDirectory); }, {}, {}},
+        {"InvalidBlockType", [](BuiltZip& z) { z.bytes[z.entries[3].dataStart] |= 0x06; }, {3}, {3}},
+        {"FlippedBitsInDeflate",
+         [](BuiltZip& z) {
+             for (std::size_t k = 0; k < 8; ++k)
+                 FlipBits(z.bytes, Middle(z.entries[3]) + k * 97, 0x5A);
+         },
+         {3}, {3}},
+        {"FlippedBitsInStored", [](BuiltZip& z) { FlipBits(z.bytes, Middle(z.entries[0]), 0x01); }, {0}, {0}},
+        {"GarbledCentralHeaders",
+         [](BuiltZip& z) {
+             for (const EntryLayout& e : z.entries) {
+                 SetCentralField(z.bytes, e, CentralField::CompressedSize, 0xFFFFFFF0);
+                 SetCentralField(z.bytes, e, CentralField::NameLength, 0xFFFF);
+             }
+         },
+         {}, {}},
+    };
+}
+
+class ArchiveDamage : public ::testing::TestWithParam<std::tuple<DamageCase, RepairMode>> {};
+
+TEST_P(ArchiveDamage, CostsOnlyTheTouchedEntries) {
+    const DamageCase& c = std::get<0>(GetParam());
+    std::vector<EntrySpec> specs = FiveEntries();
+    BuiltZip zip = BuildZip(specs);
+    c.damage(zip);
+    SalvageRun run(zip.bytes, std::get<1>(GetParam()));
+    EXPECT_FALSE(run.openThrew) << run.openError;
+    ExpectIntactExcept(run, specs, c.touched);
+    for (std::size_t i : c.damaged) {
+        const EntryRun* entry = run.Find(specs[i].name);
+        ASSERT_NE(entry, nullptr) << specs[i].name;
+        EXPECT_EQ(entry->report.outcome, ExtractOutcome::Damaged) << specs[i].name << ": " << entry->report.detail;
+        std::optional<Bytes> written = run.FileContent(specs[i].name);
+        if (specs[i].method == Method::Stored) {
+            ASSERT_TRUE(written.has_value());
+            EXPECT_EQ(written->size(), specs[i].data.size()) << "stored data is kept whole";
+        }
+    }
+    // Entries the damage did not touch are listed once; nothing else with a
+    // usable name is made up.
+    for (const std::string& file : run.files) {
+        bool known = std::any_of(specs.begin(), specs.end(), [&](const EntrySpec& s) { return s.name == file; });
+        EXPECT_TRUE(known) << "unexpected output " << file;
+    }
+}
+
+std::string DamageName(const ::testing::TestParamInfo<std::tuple<DamageCase, RepairMode>>& info) {
+    return std::string(std::get<0>(info.param).label) + "_" + ModeName(std::get<1>(info.param));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ArchiveDamage, ::testing::Combine(::testing::ValuesIn(DamageCases()), kBothModes),
+                         DamageName);
+
+// --- Wrong sizes in a local header -------------------------------------------
+
+enum class SizeField { Compressed, Uncompressed };
+
+struct WrongSizeCase {
+    const char* label;
+    Method method;
+    SizeField field;
+    std::function<std::uint32_t(std::uint32_t)> wrong;
+};
+
+std::vector<WrongSizeCase> WrongSizeCases() {
+    auto half = [](std::uint32_t v) { return v / 2; };
+    auto lessOne = [](std::uint32_t v) { return v - 1; };
+    auto moreOne = [](std::uint32_t v) { return v + 1; };
+    auto twice = [](std::uint32_t v) { return v * 2 + 3; };
+    auto zero = [](std::uint32_t) { return 0u; };
+    auto huge = [](std::uint32_t) { return 0xFFFFFF00u; };
+    return {
+        {"DeflatedCompressedHalf", Method::Deflated, SizeField::Compressed, half},
+        {"DeflatedCompressedLessOne", Method::Deflated, SizeField::Compressed, lessOne},
+        {"DeflatedCompressedMoreOne", Method::Deflated, SizeField::Compressed, moreOne},
+        {"DeflatedCompressedTwice", Method::Deflated, SizeField::Compressed, twice},
+        {"DeflatedCompressedZero", Method::Deflated, SizeField::Compressed, zero},
+        {"DeflatedCompressedHuge", Method::Deflated, SizeField::Compressed, huge},
+        {"DeflatedUncompressedHalf", Method::Deflated, SizeField::Uncompressed, half},
+        {"DeflatedUncompressedTwice", Method::Deflated, SizeField::Uncompressed, twice},
+        {"StoredCompressedHalf", Method::Stored, SizeField::Compressed, half},
+        {"StoredCompressedMoreOne", Method::Stored, SizeField::Compressed, moreOne},
+        {"StoredCompressedTwice", Method::Stored, SizeField::Compressed, twice},
+        {"StoredCompressedHuge", Method::Stored, SizeField::Compressed, huge},
+    };
+}
+
+class WrongLocalSize : public ::testing::TestWithParam<std::tuple<WrongSizeCase, RepairMode, bool>> {};
+
+// A wrong size costs no neighbour. For a deflated entry the stream's own end
+// decides: its output is the whole content, and the entry counts as damaged
+// because the declared sizes disagree with the stream.
+TEST_P(WrongLocalSize, CostsNoNeighbourAndDeflateEndsWhereTheStreamEnds) {
+    const WrongSizeCase& c = std::get<0>(GetParam());
+    bool central = std::get<2>(GetParam());
+    EntrySpec odd = Deflated("odd.dat", c.method == Method::Deflated ? TextContent("odd", 20000)
+                                                                    : NoiseContent(9, 5000));
+    odd.method = c.method;
+    std::vector<EntrySpec> specs = {Stored("s0.txt", TextContent("s0", 3000)), odd,
+                                    Stored("s2.bin", NoiseContent(2, 5000)), Deflated("d3.txt", TextContent("d3", 9000))};
+    BuildOptions options;
+    options.centralDirectory = central;
+    BuiltZip zip = BuildZip(specs, options);
+    const EntryLayout& e = zip.entries[1];
+    if (c.field == SizeField::Compressed)
+        SetLocalField(zip.bytes, e, LocalField::CompressedSize, c.wrong(static_cast<std::uint32_t>(e.compressedSize)));
+    else
+        SetLocalField(zip.bytes, e, LocalField::UncompressedSize,
+                      c.wrong(static_cast<std::uint32_t>(e.uncompressedSize)));
+    SalvageRun run(zip.bytes, std::get<1>(GetParam()));
+    EXPECT_FALSE(run.openThrew) << run.openError;
+    ExpectIntactExcept(run, specs, {1});
+    const EntryRun* entry = run.Find("odd.dat");
+    ASSERT_NE(entry, nullptr);
+    if (c.method == Method::Deflated) {
+        EXPECT_EQ(entry->report.outcome, ExtractOutcome::Damaged) << entry->report.detail;
+        EXPECT_EQ(run.FileContent("odd.dat"), odd.data) << "the Deflate stream decides where the data ends";
+    } else {
+        // Stored data has no end of its own: a declared size past the end of
+        // the file may also read as a truncation.
+        EXPECT_TRUE(entry->report.outcome == ExtractOutcome::Damaged ||
+                    entry->report.outcome == ExtractOutcome::Truncated)
+            << OutcomeName(entry->report.outcome) << ": " << entry->report.detail;
+    }
+}
+
+std::string WrongSizeName(const ::testing::TestParamInfo<std::tuple<WrongSizeCase, RepairMode, bool>>& info) {
+    return std::string(std::get<0>(info.param).label) + "_" + ModeName(std::get<1>(info.param)) +
+           (std::get<2>(info.param) ? "_WithCentral" : "_NoCentral");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, WrongLocalSize,
+                         ::testing::Combine(::testing::ValuesIn(WrongSizeCases()), kBothModes, ::testing::Bool()),
+                         WrongSizeName);
+
+// --- Entries only a central record points at --------------------------------
+
+class CentralOnlyEntry : public ::testing::TestWithParam<std::tuple<const char*, RepairMode>> {};
+
+// Entry 1's local header is out of the forward scan's reach: either its
+// signature is gone, or entry 0's compressed size jumps exactly onto entry
+// 2's header (a jump that lands on a signature is trusted). Only the
+// central record still points at it: Advance Repair finds it, Quick does not.
+TEST_P(CentralOnlyEntry, AdvanceFindsItQuickDoesNot) {
+    std::string variant = std::get<0>(GetParam());
+    RepairMode mode = std::get<1>(GetParam());
+    std::vector<EntrySpec> specs = {Deflated("first.txt", TextContent("first", 4000)),
+                                    Deflated("hidden.txt", TextContent("hidden", 6000)),
+                                    Stored("third.txt", TextContent("third", 2000)),
+                                    Deflated("fourth.txt", TextContent("fourth", 3000))};
+    BuiltZip zip = BuildZip(specs);
+    if (variant == "LostSignature") {
+        ZeroRange(zip.bytes, zip.entries[1].localHeader, 4);
+    } else {
+        auto jump = static_cast<std::uint32_t>(zip.entries[2].localHeader - zip.entries[0].dataStart);
+        SetLocalField(zip.bytes, zip.entries[0], LocalField::CompressedSize, jump);
+    }
+    SalvageRun run(zip.bytes, mode);
+    EXPECT_FALSE(run.openThrew) << run.openError;
+    EXPECT_TRUE(IsIntact(run, "third.txt", specs[2].data));
+    EXPECT_TRUE(IsIntact(run, "fourth.txt", specs[3].data));
+    EXPECT_EQ(run.FileContent("first.txt"), specs[0].data);
+    if (mode == QuickRepair) {
+        EXPECT_EQ(run.Find("hidden.txt"), nullptr);
+        EXPECT_EQ(run.Count(), 3u);
+    } else {
+        EXPECT_TRUE(IsIntact(run, "hidden.txt", specs[1].data));
+        EXPECT_EQ(run.Count(), 4u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, CentralOnlyEntry,
+                         ::testing::Combine(::testing::Values("LostSignature", "SteppedOver"), kBothModes),
+                         [](const ::testing::TestParamInfo<std::tuple<const char*, RepairMode>>& info) {
+                             return std::string(std::get<0>(info.param)) + "_" + ModeName(std::get<1>(info.param));
+                         });
+
+// --- Methods the reader cannot decompress ------------------------------------
+
+class UnsupportedMethod : public ::testing::TestWithParam<RepairMode> {};
+
+TEST_P(UnsupportedMethod, IsListedButNotExtracted) {
+    EntrySpec odd = Stored("bzip2.dat", TextContent("odd", 500));
+    odd.methodOverride = 12;
+    std::vector<EntrySpec> specs = {Stored("a.txt", "alpha"), odd, Deflated("b.txt", TextContent("b", 900))};
+    SalvageRun run(BuildZip(specs).bytes, GetParam());
+    ASSERT_EQ(run.Count(), 3u);
+    EXPECT_EQ(run.entries[1].info.method, 12);
+    EXPECT_TRUE(run.entries[1].threw || run.entries[1].report.outcome == ExtractOutcome::Failed)
+        << OutcomeName(run.entries[1].report.outcome);
+    EXPECT_FALSE(run.FileContent("bzip2.dat").has_value() && !run.FileContent("bzip2.dat")->empty());
+    EXPECT_TRUE(IsIntact(run, "a.txt", specs[0].data));
+    EXPECT_TRUE(IsIntact(run, "b.txt", specs[2].data));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModes, UnsupportedMethod, kBothModes, ModeParamName());
+
+}  // namespace
+}  // namespace tessaly::archivetest

@@ -1,0 +1,211 @@
+// Archives written by streaming writers: flag bit 3, sizes unknown in the
+// local header, a data descriptor after the data (with or without its
+// signature, with 32- or 64-bit sizes). They must come out complete and
+// byte-exact in both repair modes, and the descriptor in front of a header
+// belongs to the entry before it, not to that header.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "archive/ZipArchive.h"
+#include "tests/archive/SalvageRun.h"
+#include "tests/support/Damage.h"
+
+namespace tessaly::archivetest {
+namespace {
+
+using namespace testzip;
+
+struct StreamStyle {
+    const char* label;
+    Method method;
+    bool signature;
+    bool zip64;
+    Zip64LocalSizes localSizes;
+    bool sizesInLocalHeader;
+};
+
+EntrySpec Streamed(const StreamStyle& style, std::string name, Bytes data) {
+    EntrySpec spec = Stored(std::move(name), std::move(data));
+    spec.method = style.method;
+    spec.streamed = true;
+    spec.descriptorSignature = style.signature;
+    spec.zip64Descriptor = style.zip64;
+    spec.zip64LocalSizes = style.localSizes;
+    spec.sizesInLocalHeader = style.sizesInLocalHeader;
+    return spec;
+}
+
+std::vector<EntrySpec> StreamedEntries(const StreamStyle& style) {
+    return {Streamed(style, "text/long.txt", TextContent("long", 70000)),
+            Streamed(style, "noise.bin", NoiseContent(5, 20000)),
+            Streamed(style, "text/short.txt", TextContent("short", 120)),
+            Streamed(style, "one.txt", ToBytes("1"))};
+}
+
+const StreamStyle kStyles[] = {
+    {"Deflated", Method::Deflated, true, false, Zip64LocalSizes::Zero, false},
+    {"DeflatedNoSignature", Method::Deflated, false, false, Zip64LocalSizes::Zero, false},
+    {"DeflatedZip64", Method::Deflated, true, true, Zip64LocalSizes::Zero, false},
+    {"DeflatedZip64NoSignature", Method::Deflated, false, true, Zip64LocalSizes::Zero, false},
+    {"DeflatedZip64Sentinel", Method::Deflated, true, true, Zip64LocalSizes::Sentinel, false},
+    {"DeflatedSizesKnown", Method::Deflated, true, false, Zip64LocalSizes::Zero, true},
+    {"DeflatedSizesKnownNoSignature", Method::Deflated, false, false, Zip64LocalSizes::Zero, true},
+    {"Stored", Method::Stored, true, false, Zip64LocalSizes::Zero, false},
+    {"StoredZip64", Method::Stored, true, true, Zip64LocalSizes::Zero, false},
+    {"StoredSizesKnown", Method::Stored, true, false, Zip64LocalSizes::Zero, true},
+};
+
+class StreamedArchive : public ::testing::TestWithParam<std::tuple<StreamStyle, RepairMode, bool>> {};
+
+TEST_P(StreamedArchive, ComesOutCompleteAndExact) {
+    const StreamStyle& style = std::get<0>(GetParam());
+    std::vector<EntrySpec> specs = StreamedEntries(style);
+    BuildOptions options;
+    options.centralDirectory = std::get<2>(GetParam());
+    SalvageRun run(BuildZip(specs, options).bytes, std::get<1>(GetParam()));
+    EXPECT_FALSE(run.openThrew) << run.openError;
+    EXPECT_EQ(run.Count(), specs.size());
+    for (const EntrySpec& spec : specs)
+        EXPECT_TRUE(IsIntact(run, spec.name, spec.data));
+    EXPECT_EQ(run.files.size(), specs.size());
+}
+
+std::string StreamedName(const ::testing::TestParamInfo<std::tuple<StreamStyle, RepairMode, bool>>& info) {
+    return std::string(std::get<0>(info.param).label) + "_" + ModeName(std::get<1>(info.param)) +
+           (std::get<2>(info.param) ? "_WithCentral" : "_NoCentral");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, StreamedArchive,
+                         ::testing::Combine(::testing::ValuesIn(kStyles), kBothModes, ::testing::Bool()),
+                         StreamedName);
+
+class StreamedEdges : public ::testing::TestWithParam<RepairMode> {};
+
+// A stored streamed entry ends only at a descriptor whose compressed size
+// equals the distance from the data start and whose CRC-32 matches: a
+// signature inside the data that fails either test is data.
+TEST_P(StreamedEdges, StoredEntryIgnoresFalseDescriptorsInItsData) {
+    StreamStyle style{"Stored", Method::Stored, true, false, Zip64LocalSizes::Zero, false};
+    Bytes tricky = ToBytes("start ");
+    Bytes fake = {0x50, 0x4B, 0x07, 0x08, 1, 2, 3, 4, 6, 0, 0, 0, 6, 0, 0, 0};  // size right, CRC wrong
+    tricky.insert(tricky.end(), fake.begin(), fake.end());
+    Bytes fake2 = {0x50, 0x4B, 0x07, 0x08, 1, 2, 3, 4, 9, 9, 0, 0, 9, 9, 0, 0};  // size wrong
+    tricky.insert(tricky.end(), fake2.begin(), fake2.end());
+    Bytes tail = ToBytes(" end of the tricky entry");
+    tricky.insert(tricky.end(), tail.begin(), tail.end());
+    std::vector<EntrySpec> specs = {Streamed(style, "tricky.bin", tricky), Deflated("after.txt", "after")};
+    SalvageRun run(BuildZip(specs).bytes, GetParam());
+    EXPECT_TRUE(IsIntact(run, "tricky.bin", tricky));
+    EXPECT_TRUE(IsIntact(run, "after.txt", specs[1].data));
+}
+
+// Without a descriptor signature a stored streamed entry's end cannot be
+// found: it is skipped, and costs its neighbours nothing.
+TEST_P(StreamedEdges, StoredEntryWithoutDescriptorSignatureIsSkipped) {
+    StreamStyle style{"Stored", Method::Stored, false, false, Zip64LocalSizes::Zero, false};
+    std::vector<EntrySpec> specs = {Deflated("before.txt", TextContent("b", 900)),
+                                    Streamed(style, "lost.txt", TextContent("lost", 700)),
+                                    Deflated("after.txt", TextContent("a", 900))};
+    SalvageRun run(BuildZip(specs).bytes, GetParam());
+    EXPECT_TRUE(IsIntact(run, "before.txt", specs[0].data));
+    EXPECT_TRUE(IsIntact(run, "after.txt", specs[2].data));
+    const EntryRun* lost = run.Find("lost.txt");
+    ASSERT_NE(lost, nullptr);
+    EXPECT_EQ(lost->report.outcome, ExtractOutcome::Skipped) << lost->report.detail;
+    EXPECT_TRUE(NothingWritten(run, *lost));
+}
+
+// A streamed deflated entry cut off inside its data keeps what is there.
+TEST_P(StreamedEdges, TruncatedStreamedEntryKeepsWhatIsThere) {
+    StreamStyle style{"Deflated", Method::Deflated, true, false, Zip64LocalSizes::Zero, false};
+    std::vector<EntrySpec> specs = {Streamed(style, "first.txt", TextContent("f", 5000)),
+                                    Streamed(style, "cut.bin", NoiseContent(3, 30000))};
+    BuiltZip zip = BuildZip(specs);
+    TruncateAt(zip.bytes, zip.entries[1].dataStart + 20000);
+    SalvageRun run(zip.bytes, GetParam());
+    EXPECT_TRUE(IsIntact(run, "first.txt", specs[0].data));
+    const EntryRun* cut = run.Find("cut.bin");
+    ASSERT_NE(cut, nullptr);
+    EXPECT_EQ(cut->report.outcome, ExtractOutcome::Truncated) << cut->report.detail;
+    std::optional<Bytes> written = run.FileContent("cut.bin");
+    ASSERT_TRUE(written.has_value());
+    EXPECT_GT(written->size(), 10000u);
+    EXPECT_TRUE(std::equal(written->begin(), written->end(), specs[1].data.begin()));
+}
+
+// A streamed entry whose data is corrupt is damaged; the next one is fine.
+TEST_P(StreamedEdges, CorruptStreamedEntryCostsOnlyItself) {
+    StreamStyle style{"Deflated", Method::Deflated, false, false, Zip64LocalSizes::Zero, false};
+    std::vector<EntrySpec> specs = {Streamed(style, "bad.txt", TextContent("bad", 30000)),
+                                    Streamed(style, "good.txt", TextContent("good", 30000))};
+    BuiltZip zip = BuildZip(specs);
+    ZeroRange(zip.bytes, zip.entries[0].dataStart + 500, 300);
+    SalvageRun run(zip.bytes, GetParam());
+    EXPECT_TRUE(IsIntact(run, "good.txt", specs[1].data));
+    const EntryRun* bad = run.Find("bad.txt");
+    ASSERT_NE(bad, nullptr);
+    EXPECT_EQ(bad->report.outcome, ExtractOutcome::Damaged) << bad->report.detail;
+}
+
+// The 16 bytes in front of a header describe the entry whose data ends
+// there. The streamed entries take the descriptors' values; the ordinary
+// entries after them keep their own.
+TEST_P(StreamedEdges, DescriptorInFrontOfAHeaderBelongsToTheEntryBefore) {
+    StreamStyle deflated{"Deflated", Method::Deflated, true, false, Zip64LocalSizes::Zero, false};
+    StreamStyle stored{"Stored", Method::Stored, true, false, Zip64LocalSizes::Zero, false};
+    std::vector<EntrySpec> specs = {Streamed(deflated, "streamed.txt", TextContent("s", 8000)),
+                                    Deflated("plain.txt", TextContent("p", 5000)),
+                                    Streamed(stored, "streamed-stored.txt", TextContent("t", 700)),
+                                    Stored("plain-stored.txt", TextContent("u", 600))};
+    BuiltZip zip = BuildZip(specs);
+    TempFolder folder;
+    WriteFileBytes(folder / "a.zip", zip.bytes);
+    ScanState state;
+    state.repairMode = GetParam();
+    CZipArchive archive(state);
+    archive.OpenArchive(folder / "a.zip");
+    ASSERT_EQ(archive.GetCount(), specs.size());
+    EXPECT_EQ(state.descriptorSeen.load(), 1);
+    for (std::uint32_t i = 0; i < specs.size(); ++i) {
+        CFileHeader info;
+        ASSERT_TRUE(archive.GetEntryInfo(info, i));
+        EXPECT_EQ(info.fileName, specs[i].name);
+        EXPECT_EQ(info.crc32, zip.entries[i].crc32) << specs[i].name;
+        EXPECT_EQ(info.compressedSize, zip.entries[i].compressedSize) << specs[i].name;
+        EXPECT_EQ(info.uncompressedSize, zip.entries[i].uncompressedSize) << specs[i].name;
+        ExtractReport report;
+        EXPECT_TRUE(archive.ExtractEntry(i, folder / "out", 65535, &report));
+        EXPECT_EQ(report.outcome, ExtractOutcome::Ok) << specs[i].name << ": " << report.detail;
+        EXPECT_EQ(ReadFileBytes(folder / "out" / specs[i].name), specs[i].data);
+    }
+}
+
+// The same archive object and scan state serve one archive after another:
+// what one open learned about descriptors does not spoil the next.
+TEST_P(StreamedEdges, ReopeningWithTheSameStateGivesTheSameResult) {
+    StreamStyle style{"DeflatedNoSignature", Method::Deflated, false, false, Zip64LocalSizes::Zero, true};
+    StreamStyle signed32{"Deflated", Method::Deflated, true, false, Zip64LocalSizes::Zero, false};
+    TempFolder folder;
+    WriteFileBytes(folder / "a.zip", BuildZip(StreamedEntries(signed32)).bytes);
+    WriteFileBytes(folder / "b.zip", BuildZip(StreamedEntries(style)).bytes);
+    ScanState state;
+    state.repairMode = GetParam();
+    CZipArchive archive(state);
+    for (const char* name : {"a.zip", "b.zip", "a.zip"}) {
+        archive.OpenArchive(folder / name);
+        ASSERT_EQ(archive.GetCount(), 4u) << name;
+        for (std::uint32_t i = 0; i < archive.GetCount(); ++i) {
+            ExtractReport report;
+            EXPECT_TRUE(archive.ExtractEntry(i, folder / "out", 65535, &report));
+            EXPECT_EQ(report.outcome, ExtractOutcome::Ok) << name << " entry " << i << ": " << report.detail;
+        }
+        archive.CloseArchive(true);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModes, StreamedEdges, kBothModes, ModeParamName());
+
+}  // namespace
+}  // namespace tessaly::archivetest
