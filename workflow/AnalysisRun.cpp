@@ -10,6 +10,7 @@
 #include "platform/File.h"
 #include "platform/FileException.h"
 #include "platform/FileSystem.h"
+#include "workflow/ProgressMath.h"
 #include "workflow/RepairJob.h"
 #include "workflow/SignatureScan.h"
 
@@ -17,18 +18,8 @@ namespace tessaly {
 
 namespace {
 
-// Reports that lag behind the bar move it one point per this many
-// 100-position steps.
-constexpr int kCreepSteps = 2000;
 // Archives this small are not worth opening.
 constexpr std::uint64_t kSmallestArchive = 100;
-
-int ListingPercent(std::uint32_t done, std::uint32_t count, int base) {
-    std::uint64_t percent = std::uint64_t{done} * 100 / count + static_cast<std::uint64_t>(base);
-    if (percent > 99)
-        percent = done < count ? 98 : 100;
-    return static_cast<int>(percent);
-}
 
 }  // namespace
 
@@ -176,7 +167,7 @@ bool CAnalysisRun::ScanForHeader(CFile& probe) {
         break;
     }
     // A file that cannot be read to its end: nothing to list, normal end.
-    gate_.RunOrThrow([&] { SetBar(ProgressFromReport(10, 10, 1)); });
+    ReportAnalysisProgress(10, 10, 1);  // the bar ends just short of 100
     return false;
 }
 
@@ -197,7 +188,7 @@ void CAnalysisRun::ListEntries() {
     }
     m_analysisArchive.CloseArchive(true);
     state_.entriesFound = 0;
-    gate_.RunOrThrow([&] { SetBar(ProgressFromReport(10, 10, 1)); });
+    ReportAnalysisProgress(10, 10, 1);  // the bar ends just short of 100
 }
 
 // Hands the archive to the archive layer; its scan reports to this run.
@@ -227,7 +218,7 @@ void CAnalysisRun::ListEntry(std::uint32_t index, std::uint32_t count, int base,
     }
     const EntryRow row = listable ? FormatEntryRow(m_analysisHeader) : EntryRow{};
     gate_.RunOrThrow([&] {
-        SetBar(ListingPercent(index + 1, count, base));
+        SetBar(EntryProgress(index + 1, count, index + 1 == count, base));
         if (!listable)
             return;
         view_->InsertRow(shown, row);
@@ -250,25 +241,11 @@ void CAnalysisRun::SetBar(int percent) {
     view_->SetProgress(percent);
 }
 
-int CAnalysisRun::ProgressFromReport(std::uint64_t position, std::uint64_t total,
-                                     std::uint64_t steps) {
-    const auto current = static_cast<std::uint64_t>(bar_);
-    std::uint64_t percent = total == 0 ? current : position * 100 / total;
-    if (percent < current) {
-        // The bar never moves back; a pass that lags behind it nudges it on
-        // at a fixed rate per scanned position.
-        const std::uint64_t creep = static_cast<std::uint64_t>(m_nProgressCreep) + steps;
-        percent = current + creep / kCreepSteps;
-        m_nProgressCreep = static_cast<int>(creep % kCreepSteps);
-    }
-    if (percent >= 100)
-        percent = 99;
-    return static_cast<int>(percent);
-}
-
 void CAnalysisRun::ReportAnalysisProgress(std::uint64_t position, std::uint64_t total,
                                           std::uint64_t steps) {
-    gate_.RunOrThrow([&] { SetBar(ProgressFromReport(position, total, steps)); });
+    const int percent =
+        ProgressFromReport(bar_, position, total, steps, m_nProgressCreep, kAnalysisCreep);
+    gate_.RunOrThrow([&] { SetBar(percent); });
 }
 
 }  // namespace tessaly

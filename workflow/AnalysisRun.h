@@ -67,7 +67,6 @@ private:
     void ListEntry(std::uint32_t index, std::uint32_t count, int base, int& shown);
     void OpenForListing();
     void SetBar(int percent);
-    int ProgressFromReport(std::uint64_t position, std::uint64_t total, std::uint64_t steps);
     void SignalEnd();
     void StopWorker();
 

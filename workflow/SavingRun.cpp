@@ -8,6 +8,7 @@
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "workflow/OutputFolder.h"
+#include "workflow/ProgressMath.h"
 #include "workflow/RepairJob.h"
 #include "workflow/SignatureScan.h"
 
@@ -15,21 +16,9 @@ namespace tessaly {
 
 namespace {
 
-// Reports that lag behind the Current bar move it one point per this many
-// 100-position steps.
-constexpr int kCreepSteps = 4000;
 constexpr std::uint64_t kSmallestArchive = 100;
 // The extraction buffer's size.
 constexpr std::size_t kExtractBufferSize = 65535;
-
-// The bars while entries are extracted: `done` of `count` plus the point
-// the scan reached; below 100 until the last entry.
-int EntryPercent(std::uint32_t done, std::uint32_t count, bool last, int base) {
-    std::uint64_t percent = std::uint64_t{done} * 100 / count + static_cast<std::uint64_t>(base);
-    if (percent >= 100)
-        percent = last ? 100 : 98;
-    return static_cast<int>(percent);
-}
 
 // Closes the saving archive however the extraction ends.
 class CArchiveCloser {
@@ -244,10 +233,10 @@ void CSavingRun::ExtractAll(const std::string& source, const std::string& folder
     for (std::uint32_t j = 0; j < count; ++j) {
         const bool last = j + 1 == count;
         if (bars == EntryBars::BeforeEach)
-            gate_.RunOrThrow([&] { SetBars(EntryPercent(j, count, last, base)); });
+            gate_.RunOrThrow([&] { SetBars(EntryProgress(j, count, last, base)); });
         ExtractOne(j, folder);
         if (bars == EntryBars::AfterEach)
-            gate_.RunOrThrow([&] { SetBars(EntryPercent(j + 1, count, last, base)); });
+            gate_.RunOrThrow([&] { SetBars(EntryProgress(j + 1, count, last, base)); });
     }
 }
 
@@ -281,16 +270,9 @@ void CSavingRun::SetOverall(int percent) {
 
 void CSavingRun::ReportSavingProgress(std::uint64_t position, std::uint64_t total,
                                       std::uint64_t steps) {
-    const auto current = static_cast<std::uint64_t>(current_ < 0 ? 0 : current_);
-    std::uint64_t percent = total == 0 ? current : position * 100 / total;
-    if (percent < current) {
-        const std::uint64_t creep = static_cast<std::uint64_t>(m_nSavingCreep) + steps;
-        percent = current + creep / kCreepSteps;
-        m_nSavingCreep = static_cast<int>(creep % kCreepSteps);
-    }
-    if (percent >= 100)
-        percent = 98;
-    gate_.RunOrThrow([&] { SetBars(static_cast<int>(percent)); });
+    const int percent =
+        ProgressFromReport(current_, position, total, steps, m_nSavingCreep, kSavingCreep);
+    gate_.RunOrThrow([&] { SetBars(percent); });
 }
 
 }  // namespace tessaly

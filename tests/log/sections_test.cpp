@@ -1,0 +1,76 @@
+// The log's sections as the user reads them.
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <string>
+
+#include "log/LogSections.h"
+#include "tests/log/LogSandbox.h"
+
+namespace tessaly {
+namespace {
+
+using testlog::LogSandbox;
+
+std::tm At(int year, int month, int day, int hour, int minute, int second) {
+    std::tm when{};
+    when.tm_year = year - 1900;
+    when.tm_mon = month - 1;
+    when.tm_mday = day;
+    when.tm_hour = hour;
+    when.tm_min = minute;
+    when.tm_sec = second;
+    return when;
+}
+
+TEST(LogSections, ProgramStartWritesDateAndTimeWithoutZeroPadding) {
+    LogSandbox sandbox;
+    LogProgramStart(At(2026, 12, 7, 3, 4, 5));
+    const std::string log = sandbox.ReadLog();
+    EXPECT_EQ(log.substr(0, 8), "\r\n\r\n\r\n\r\n");
+    EXPECT_NE(log.find("\r\nDate    7\\12\\2026\r\nTime    3:4:5\r\n\r\n"), std::string::npos);
+    EXPECT_EQ(log.substr(log.size() - 4), "\r\n\r\n");
+}
+
+TEST(LogSections, RepairModeChangeNamesTheModeEachTime) {
+    LogSandbox sandbox;
+    LogRepairModeChange(1);
+    LogRepairModeChange(1);
+    LogRepairModeChange(0);
+    const std::string advance = "\r\n\r\nRepair Mode  :      Advance  Repair\r\n______________\r\n";
+    const std::string quick = "\r\n\r\nRepair Mode  :      Quick Repair\r\n______________\r\n";
+    EXPECT_EQ(sandbox.ReadLog(), advance + advance + quick);
+}
+
+TEST(LogSections, RefusedRepairLeavesTheLogOnItsUnderscoresAndTheNextRepairContinuesThere) {
+    LogSandbox sandbox;
+    LogSourceSelection({}, 0, false);  // refused: nothing selected
+    EXPECT_EQ(sandbox.ReadLog(),
+              "Source Files :\r\n______________\r\n\r\n"
+              "\r\n\r\nRepair Mode  :      Quick Repair\r\n______________\r\n\r\n"
+              "Skip Preview Status :    FALSE\r\n____________________");
+    LogSourceSelection({"/in/a.zip"}, 1, true);
+    LogAnalysisHeading(1);
+    const std::string log = sandbox.ReadLog();
+    EXPECT_NE(log.find("____________________Source Files :\r\n"), std::string::npos);
+    EXPECT_NE(log.find("1-   /in/a.zip\r\n"), std::string::npos);
+    EXPECT_NE(log.find("Advance  Repair"), std::string::npos);
+    EXPECT_NE(log.find("Skip Preview Status :    TRUE\r\n____________________\r\n\r\n"
+                       "************************* Step 2 :- Analysis Of Files*****************************"
+                       "\r\n\r\nTotal Files Count :    1\r\n___________________\r\n\r\n"),
+              std::string::npos);
+}
+
+TEST(LogSections, BackCompletionAndAbortTexts) {
+    LogSandbox sandbox;
+    LogReturnBack();
+    LogRepairCompleted();
+    LogRepairAborted();
+    EXPECT_EQ(sandbox.ReadLog(),
+              "\r\nReturn Back to Previoue Step \r\n"
+              "\r\n\r\n******************* Repairing Completed successfully***********************************"
+              "\r\n\r\n******************* Repairing aborted***********************************");
+}
+
+}  // namespace
+}  // namespace tessaly

@@ -1,0 +1,169 @@
+// The activity log as a file: where it goes, how texts are encoded and cut,
+// when it starts afresh, and that no text is lost to a concurrent writer.
+#include <gtest/gtest.h>
+
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "log/ActivityLog.h"
+#include "log/LogEncoding.h"
+#include "tests/log/LogSandbox.h"
+
+namespace tessaly {
+namespace {
+
+using testlog::LogSandbox;
+
+class ScopedLocale {
+public:
+    explicit ScopedLocale(const char* name) { setenv("LC_ALL", name, 1); }
+    ~ScopedLocale() { unsetenv("LC_ALL"); }
+};
+
+TEST(ActivityLogWriter, AppendsEachTextAsGivenWithoutLineEndsOfItsOwn) {
+    LogSandbox sandbox;
+    EXPECT_TRUE(WriteActivityLog("File Number :      "));
+    EXPECT_TRUE(WriteActivityLog("1"));
+    EXPECT_TRUE(WriteActivityLog("\r\n"));
+    EXPECT_EQ(sandbox.ReadLog(), "File Number :      1\r\n");
+}
+
+TEST(ActivityLogWriter, LogPathFolderTakesPrecedenceForTheWriterOnly) {
+    LogSandbox sandbox;
+    const auto elsewhere = sandbox.Root() / "logs";
+    std::filesystem::create_directories(elsewhere);
+    sandbox.WriteSettings("FilePath=" + sandbox.Program().string() + "\nLogPath=" +
+                          elsewhere.string() + "\n");
+    EXPECT_EQ(ActivityLogPath(), elsewhere / "Activity Log.txt");
+    EXPECT_EQ(ProgramActivityLogPath(), sandbox.LogFile());
+    WriteActivityLog("x");
+    EXPECT_EQ(LogSandbox::ReadText(elsewhere / "Activity Log.txt"), "x");
+    EXPECT_FALSE(std::filesystem::exists(sandbox.LogFile()));
+}
+
+TEST(ActivityLogWriter, MissingLogPathFolderFallsBackToTheProgramFolder) {
+    LogSandbox sandbox;
+    sandbox.WriteSettings("FilePath=" + sandbox.Program().string() + "\nLogPath=" +
+                          (sandbox.Root() / "gone").string() + "\n");
+    WriteActivityLog("y");
+    EXPECT_EQ(sandbox.ReadLog(), "y");
+}
+
+TEST(ActivityLogWriter, LogOfExactlyTheLimitIsAppendedToAndOneByteMoreStartsAfresh) {
+    LogSandbox sandbox;
+    {
+        std::ofstream(sandbox.LogFile(), std::ios::binary)
+            << std::string(kActivityLogSizeLimit, 'a');
+    }
+    WriteActivityLog("b");
+    EXPECT_EQ(std::filesystem::file_size(sandbox.LogFile()), kActivityLogSizeLimit + 1);
+    WriteActivityLog("first text of the new log");
+    EXPECT_EQ(sandbox.ReadLog(), "first text of the new log");
+}
+
+TEST(ActivityLogWriter, LongTextIsCutAtTwoHundredBytes) {
+    LogSandbox sandbox;
+    const std::string path = "/" + std::string(249, 'p');
+    WriteActivityLog(path);
+    EXPECT_EQ(sandbox.ReadLog(), path.substr(0, 200));
+}
+
+TEST(ActivityLogWriter, ReadOnlyLogIsMadeWritable) {
+    LogSandbox sandbox;
+    WriteActivityLog("a");
+    std::filesystem::permissions(sandbox.LogFile(), std::filesystem::perms::owner_read |
+                                                        std::filesystem::perms::group_read);
+    EXPECT_TRUE(WriteActivityLog("b"));
+    EXPECT_EQ(sandbox.ReadLog(), "ab");
+}
+
+TEST(ActivityLogWriter, ClearDeletesTheLogAndStartsItWithOneLineEnd) {
+    LogSandbox sandbox;
+    WriteActivityLog("old text");
+    ClearActivityLog();
+    EXPECT_EQ(sandbox.ReadLog(), "\r\n");
+}
+
+TEST(ActivityLogWriter, WritersInThisProcessLoseNoText) {
+    LogSandbox sandbox;
+    constexpr int kWriters = 4;
+    constexpr int kTexts = 50;
+    std::vector<std::thread> writers;
+    for (int w = 0; w < kWriters; ++w)
+        writers.emplace_back([w] {
+            for (int i = 0; i < kTexts; ++i)
+                WriteActivityLog(std::string(1, static_cast<char>('A' + w)) + "\n");
+        });
+    for (auto& writer : writers)
+        writer.join();
+    const std::string log = sandbox.ReadLog();
+    ASSERT_EQ(log.size(), static_cast<std::size_t>(kWriters * kTexts * 2));
+    for (int w = 0; w < kWriters; ++w)
+        EXPECT_EQ(std::count(log.begin(), log.end(), 'A' + w), kTexts);
+}
+
+TEST(ActivityLogWriter, WaitsForAnotherProcessHoldingTheLog) {
+    LogSandbox sandbox;
+    WriteActivityLog("before ");
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t holder = fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        const int fd = open(sandbox.LogFile().c_str(), O_RDWR);
+        flock(fd, LOCK_EX);
+        (void)!write(ready[1], "x", 1);
+        usleep(300 * 1000);
+        _exit(0);  // the lock goes with the process
+    }
+    char signal = 0;
+    ASSERT_EQ(read(ready[0], &signal, 1), 1);
+    EXPECT_TRUE(WriteActivityLog("after"));
+    waitpid(holder, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    EXPECT_EQ(sandbox.ReadLog(), "before after");
+}
+
+struct EncodingCase {
+    const char* name;
+    const char* locale;
+    std::string text;
+    std::size_t limit;
+    std::string expected;
+};
+
+class LogEncodingTest : public ::testing::TestWithParam<EncodingCase> {};
+
+TEST_P(LogEncodingTest, EncodesInTheLocaleCharacterSet) {
+    const EncodingCase& c = GetParam();
+    ScopedLocale locale(c.locale);
+    EXPECT_EQ(EncodeLogText(c.text, c.limit), c.expected);
+}
+
+const std::string kAccented = "caf\xC3\xA9";  // café
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, LogEncodingTest,
+    ::testing::Values(
+        EncodingCase{"Utf8KeptAsIs", "C.UTF-8", kAccented, 200, kAccented},
+        EncodingCase{"AsciiLocaleReplacesWithQuestionMark", "C", kAccented, 200, "caf?"},
+        EncodingCase{"InvalidBytesBecomeQuestionMarks", "C.UTF-8", "a\xFF" "b", 200, "a?b"},
+        EncodingCase{"CutNeverSplitsACharacter", "C.UTF-8",
+                     std::string(199, 'x') + "\xC3\xA9" + "tail", 200, std::string(199, 'x')},
+        EncodingCase{"CutAtExactlyTheLimit", "C.UTF-8", std::string(250, 'x'), 200,
+                     std::string(200, 'x')},
+        EncodingCase{"NulEndsTheText", "C.UTF-8", std::string("ab\0cd", 5), 200, "ab"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace tessaly

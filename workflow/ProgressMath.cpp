@@ -1,0 +1,31 @@
+#include "workflow/ProgressMath.h"
+
+namespace tessaly {
+
+int ProgressFromReport(int current, std::uint64_t position, std::uint64_t total,
+                       std::uint64_t steps, int& creep, const ReportCreep& rule) {
+    const auto bar = static_cast<std::uint64_t>(current < 0 ? 0 : current);
+    std::uint64_t percent = total == 0 ? bar : position * 100 / total;
+    if (percent < bar) {
+        // A later pass starts again from the beginning: hold the bar, but
+        // nudge it on at a fixed rate per scanned position.
+        const std::uint64_t lagging = static_cast<std::uint64_t>(creep) + steps;
+        const auto perPoint = static_cast<std::uint64_t>(rule.stepsPerPoint);
+        percent = bar + lagging / perPoint;
+        creep = static_cast<int>(lagging % perPoint);
+    }
+    if (percent > static_cast<std::uint64_t>(rule.cap))
+        percent = static_cast<std::uint64_t>(rule.cap);
+    return static_cast<int>(percent);
+}
+
+int EntryProgress(std::uint32_t done, std::uint32_t count, bool last, int base, int capBeforeLast) {
+    if (count == 0)
+        return base;
+    std::uint64_t percent = std::uint64_t{done} * 100 / count + static_cast<std::uint64_t>(base < 0 ? 0 : base);
+    if (percent >= 100)
+        percent = last ? 100 : static_cast<std::uint64_t>(capBeforeLast);
+    return static_cast<int>(percent);
+}
+
+}  // namespace tessaly
