@@ -1,0 +1,137 @@
+// Where settings come from, and the start-up switches.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/CommandLine.h"
+#include "app/EndProcess.h"
+#include "app/Settings.h"
+#include "tests/support/TempFolder.h"
+
+namespace tessaly {
+namespace {
+
+class SettingsLookup : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directories(XdgFile().parent_path());
+        setenv("XDG_CONFIG_HOME", (folder_ / "xdg").c_str(), 1);
+        setenv("TESSALY_SETTINGS", NamedFile().c_str(), 1);
+    }
+    void TearDown() override {
+        unsetenv("XDG_CONFIG_HOME");
+        unsetenv("TESSALY_SETTINGS");
+    }
+    std::filesystem::path NamedFile() const { return folder_ / "named.ini"; }
+    std::filesystem::path XdgFile() const { return folder_ / "xdg" / "tessaly-zip" / "settings.ini"; }
+    static void Write(const std::filesystem::path& file, const std::string& text) {
+        std::ofstream(file, std::ios::binary) << text;
+    }
+
+    testzip::TempFolder folder_{"tessaly-settings"};
+};
+
+TEST_F(SettingsLookup, NamedFileWinsAndEachValueFallsThroughOnItsOwn) {
+    Write(NamedFile(), "FilePath=/opt/named\n");
+    Write(XdgFile(), "FilePath=/opt/user\nLogPath=/var/user-logs\n");
+    EXPECT_EQ(ReadSetting("FilePath"), "/opt/named");
+    EXPECT_EQ(ReadSetting("LogPath"), "/var/user-logs");
+    EXPECT_EQ(ReadSetting("Missing"), "");
+}
+
+TEST_F(SettingsLookup, UserFileIsUsedWhenNoFileIsNamed) {
+    unsetenv("TESSALY_SETTINGS");
+    Write(XdgFile(), "[TLZIP]\nFilePath = /opt/user \n");
+    EXPECT_EQ(ReadSetting("FilePath"), "/opt/user");
+    EXPECT_EQ(ProgramFolder(), std::filesystem::path("/opt/user"));
+}
+
+TEST_F(SettingsLookup, LongValuesAreReadWhole) {
+    const std::string longPath = "/" + std::string(400, 'd');
+    Write(NamedFile(), "FilePath=" + longPath + "\n");
+    EXPECT_EQ(ReadSetting("FilePath"), longPath);
+}
+
+TEST_F(SettingsLookup, WithoutFilePathTheProgramFolderIsTheDataFolderBesideTheProgram) {
+    const auto folder = ProgramFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.filename(), "data");
+    EXPECT_EQ(std::filesystem::weakly_canonical(folder.parent_path()),
+              std::filesystem::weakly_canonical(ExecutableFolder().parent_path()));
+}
+
+struct TextCase {
+    const char* text;
+    const char* name;
+    const char* expected;
+};
+
+TEST(SettingFromText, ReadsNameValueLines) {
+    const TextCase cases[] = {
+        {"FilePath=/a\nLogPath=/b\n", "LogPath", "/b"},
+        {"# FilePath=/commented\nFilePath=/real", "FilePath", "/real"},
+        {"; note\r\n  FilePath  =  /with blanks inside  \r\n", "FilePath", "/with blanks inside"},
+        {"FilePathX=/other\n", "FilePath", ""},
+        {"FilePath\n", "FilePath", ""},
+        {"LogPath=/first\nLogPath=/second\n", "LogPath", "/first"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SettingFromText(c.text, c.name), c.expected) << c.text;
+}
+
+TEST(Titles, CaptionsCarryTheirLeadingBlanks) {
+    EXPECT_STREQ(AppTitle, " Tessaly for Zip");
+    EXPECT_STREQ(BoxTitle, "  Tessaly for Zip");
+}
+
+TEST(CommandLineSwitches, AutomationSwitchesInAnyCaseWithSlashOrDash) {
+    const struct {
+        std::vector<std::string> args;
+        StartRequest request;
+        bool endsAtOnce;
+    } cases[] = {
+        {{}, StartRequest::Run, false},
+        {{"/Automation"}, StartRequest::Automation, false},
+        {{"-EMBEDDING"}, StartRequest::Embedding, false},
+        {{"/RegServer"}, StartRequest::Register, true},
+        {{"-register"}, StartRequest::Register, true},
+        {{"/UNREGSERVER"}, StartRequest::Unregister, true},
+        {{"-Unregister"}, StartRequest::Unregister, true},
+        {{"--help"}, StartRequest::Help, true},
+        {{"--version"}, StartRequest::Version, true},
+        {{"some-file.zip", "/regserver"}, StartRequest::Register, true},
+        {{"--bogus"}, StartRequest::Unknown, true},
+    };
+    for (const auto& c : cases) {
+        const CommandLine line = ParseCommandLine(c.args);
+        EXPECT_EQ(line.request, c.request) << (c.args.empty() ? "" : c.args.back());
+        EXPECT_EQ(EndsAtOnce(line.request), c.endsAtOnce);
+    }
+    EXPECT_EQ(ParseCommandLine({"--bogus"}).offending, "--bogus");
+    EXPECT_EQ(ExitCodeFor(StartRequest::Unknown), 2);
+    EXPECT_EQ(ExitCodeFor(StartRequest::Register), 0);
+}
+
+TEST(CommandLineSwitches, HelpAndVersionTexts) {
+    EXPECT_NE(HelpText("tessaly-zip").find("Usage: tessaly-zip"), std::string::npos);
+    EXPECT_EQ(VersionText().rfind("Tessaly for Zip ", 0), 0u);
+}
+
+struct Unwinding {
+    ~Unwinding() { std::fputs("unwound", stderr); }
+};
+
+TEST(EndProcessDeathTest, EndsAtOnceWithCodeZeroRunningNoDestructors) {
+    EXPECT_EXIT(
+        {
+            Unwinding local;
+            EndProcess();
+        },
+        ::testing::ExitedWithCode(0), "^$");
+}
+
+}  // namespace
+}  // namespace tessaly
