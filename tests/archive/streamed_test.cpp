@@ -52,6 +52,7 @@ const StreamStyle kStyles[] = {
     {"DeflatedZip64Sentinel", Method::Deflated, true, true, Zip64LocalSizes::Sentinel, false},
     {"DeflatedSizesKnown", Method::Deflated, true, false, Zip64LocalSizes::Zero, true},
     {"DeflatedSizesKnownNoSignature", Method::Deflated, false, false, Zip64LocalSizes::Zero, true},
+    {"DeflatedZip64SizesKnown", Method::Deflated, true, true, Zip64LocalSizes::Sentinel, true},
     {"Stored", Method::Stored, true, false, Zip64LocalSizes::Zero, false},
     {"StoredZip64", Method::Stored, true, true, Zip64LocalSizes::Zero, false},
     {"StoredSizesKnown", Method::Stored, true, false, Zip64LocalSizes::Zero, true},
@@ -203,6 +204,23 @@ TEST_P(StreamedEdges, ReopeningWithTheSameStateGivesTheSameResult) {
         }
         archive.CloseArchive(true);
     }
+}
+
+// A streaming writer that stores a ZIP file as it is leaves that file's
+// headers visible in the outer archive. The archive is healthy: every outer
+// entry must come out exact, none overwritten by an inner entry that has the
+// same name.
+TEST_P(StreamedEdges, StoredZipInsideAStreamedEntryCostsNoOuterEntry) {
+    Bytes inner = BuildZip({Stored("a.txt", "inner a"), Deflated("b.txt", TextContent("inner b", 900))}).bytes;
+    StreamStyle deflated{"Deflated", Method::Deflated, true, false, Zip64LocalSizes::Zero, false};
+    StreamStyle stored{"Stored", Method::Stored, true, false, Zip64LocalSizes::Zero, false};
+    std::vector<EntrySpec> specs = {Streamed(deflated, "a.txt", TextContent("outer a", 3000)),
+                                    Streamed(stored, "inner.zip", inner),
+                                    Streamed(deflated, "b.txt", TextContent("outer b", 3000))};
+    SalvageRun run(BuildZip(specs).bytes, GetParam());
+    EXPECT_EQ(run.FileContent("a.txt"), specs[0].data) << "outer a.txt overwritten";
+    EXPECT_EQ(run.FileContent("inner.zip"), inner);
+    EXPECT_EQ(run.FileContent("b.txt"), specs[2].data) << "outer b.txt overwritten";
 }
 
 INSTANTIATE_TEST_SUITE_P(BothModes, StreamedEdges, kBothModes, ModeParamName());

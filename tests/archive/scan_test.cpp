@@ -1,0 +1,197 @@
+// The scan's side effects and resources: progress reports, abandoning a scan
+// from the progress hook, the central records' name correction, zlib memory
+// after a data error, and sizes the archive declares never becoming
+// allocations.
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+// Provided by the AddressSanitizer run-time.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#define TESSALY_HEAP_BYTES() __sanitizer_get_current_allocated_bytes()
+#elif defined(__GLIBC__)
+#include <malloc.h>
+#define TESSALY_HEAP_BYTES() static_cast<std::size_t>(mallinfo2().uordblks)
+#endif
+
+#include "archive/ZipArchive.h"
+#include "tests/archive/SalvageRun.h"
+#include "tests/support/Damage.h"
+
+// Under AddressSanitizer no single allocation may exceed 64 MiB: an
+// allocation made from a size the archive declares (up to 4 GiB, or more
+// through ZIP64) then fails the run instead of going unnoticed.
+extern "C" const char* __asan_default_options() { return "max_allocation_size_mb=64"; }
+
+namespace tessaly::archivetest {
+namespace {
+
+using namespace testzip;
+
+struct Report {
+    std::uint64_t position;
+    std::uint64_t total;
+    std::uint64_t steps;
+};
+
+class ScanProgress : public ::testing::TestWithParam<RepairMode> {};
+
+TEST_P(ScanProgress, ReportsAtMostOncePerHundredPositionsWithTheLength) {
+    std::vector<EntrySpec> specs;
+    for (int i = 0; i < 40; ++i)
+        specs.push_back(Stored("n" + std::to_string(i), NoiseContent(static_cast<std::uint32_t>(i), 20000)));
+    BuiltZip zip = BuildZip(specs);
+    // Damaged sizes make the scan walk every byte of the data.
+    for (const EntryLayout& e : zip.entries)
+        SetLocalField(zip.bytes, e, LocalField::CompressedSize, 7);
+    TempFolder folder;
+    WriteFileBytes(folder / "a.zip", zip.bytes);
+
+    std::vector<Report> reports;
+    ScanState state;
+    state.repairMode = GetParam();
+    state.analysisProgressActive = 1;
+    state.reportAnalysisProgress = [&](std::uint64_t p, std::uint64_t t, std::uint64_t s) {
+        reports.push_back({p, t, s});
+    };
+    state.reportSavingProgress = [&](std::uint64_t, std::uint64_t, std::uint64_t) {
+        ADD_FAILURE() << "saving progress reported while inactive";
+    };
+    CZipArchive archive(state);
+    archive.OpenArchive(folder / "a.zip");
+    EXPECT_EQ(archive.GetCount(), specs.size());
+    ASSERT_FALSE(reports.empty());
+    EXPECT_LE(reports.size(), zip.bytes.size() / 100 + 2);
+    std::uint64_t steps = 0;
+    for (const Report& r : reports) {
+        EXPECT_EQ(r.total, zip.bytes.size());
+        EXPECT_LE(r.position, r.total);
+        steps += r.steps;
+    }
+    EXPECT_LE(steps, zip.bytes.size() / 100 + 2 * reports.size());
+}
+
+// A hook may throw to abandon the scan: the exception leaves OpenArchive and
+// the archive object stays usable.
+TEST_P(ScanProgress, ThrowingHookAbandonsTheScan) {
+    std::vector<EntrySpec> specs = {Stored("a.txt", "a"), Deflated("b.txt", TextContent("b", 5000))};
+    TempFolder folder;
+    WriteFileBytes(folder / "a.zip", BuildZip(specs).bytes);
+    ScanState state;
+    state.repairMode = GetParam();
+    state.savingProgressActive = 1;
+    state.reportSavingProgress = [](std::uint64_t, std::uint64_t, std::uint64_t) {
+        throw std::runtime_error("stopped");
+    };
+    CZipArchive archive(state);
+    EXPECT_THROW(archive.OpenArchive(folder / "a.zip"), std::runtime_error);
+    EXPECT_LE(archive.GetCount(), specs.size());
+    archive.CloseArchive(true);
+    state.savingProgressActive = 0;
+    archive.OpenArchive(folder / "a.zip");
+    EXPECT_EQ(archive.GetCount(), specs.size());
+    ExtractReport report;
+    EXPECT_TRUE(archive.ExtractEntry(1, folder / "out", 65535, &report));
+    EXPECT_EQ(report.outcome, ExtractOutcome::Ok);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModes, ScanProgress, kBothModes, ModeParamName());
+
+// Quick Repair takes a name from the central record that matches an entry's
+// offset, compressed size and name length.
+TEST(CentralNames, QuickRepairCorrectsADamagedLocalName) {
+    std::vector<EntrySpec> specs = {Stored("first.txt", "1"), Deflated("docs/second.txt", TextContent("2", 900)),
+                                    Stored("third.txt", "3")};
+    BuiltZip zip = BuildZip(specs);
+    zip.bytes[zip.entries[1].nameOffset + 5] = 'X';  // docs/Xecond.txt
+    SalvageRun quick(zip.bytes, QuickRepair);
+    for (const EntrySpec& spec : specs)
+        EXPECT_TRUE(IsIntact(quick, spec.name, spec.data));
+    SalvageRun advance(zip.bytes, AdvanceRepair);
+    ASSERT_EQ(advance.Count(), 3u);
+    EXPECT_EQ(advance.entries[1].report.outcome, ExtractOutcome::Ok);
+}
+
+// After a data error the inflate stream is ended at once: zlib's memory is
+// not held while the entry stays open.
+TEST(ZlibMemory, IsReleasedRightAfterADataError) {
+#ifndef TESSALY_HEAP_BYTES
+    GTEST_SKIP() << "no heap statistics on this platform";
+#else
+    EntrySpec spec = Deflated("bad.txt", TextContent("bad", 400000));
+    BuiltZip zip = BuildZip({spec});
+    const EntryLayout& e = zip.entries[0];
+    FillRange(zip.bytes, e.dataStart + (e.dataEnd - e.dataStart) / 2, 64, 0xFF);
+    TempFolder folder;
+    WriteFileBytes(folder / "a.zip", zip.bytes);
+    ScanState state;
+    CZipArchive archive(state);
+    archive.OpenArchive(folder / "a.zip");
+    ASSERT_EQ(archive.GetCount(), 1u);
+    std::vector<std::uint8_t> buffer(4096);
+    ASSERT_TRUE(archive.OpenEntry(0));
+    ASSERT_EQ(archive.ReadEntryData(buffer.data(), buffer.size()), buffer.size());
+    const std::size_t streaming = TESSALY_HEAP_BYTES();
+    while (archive.dataError == 0 && archive.ReadEntryData(buffer.data(), buffer.size()) == buffer.size()) {
+    }
+    ASSERT_EQ(archive.dataError, 1) << "the damage was not detected";
+    const std::size_t afterError = TESSALY_HEAP_BYTES();
+    // inflate holds its state and a 32 KiB window while it streams.
+    EXPECT_GE(streaming, afterError + 32 * 1024) << "zlib memory still held after the data error";
+    archive.CloseEntry();
+    archive.CloseArchive(true);
+#endif
+}
+
+// Sizes declared in the records, up to ZIP64's 64 bits, are never allocated:
+// reading and writing go through fixed buffers.
+class DeclaredSizes : public ::testing::TestWithParam<RepairMode> {};
+
+TEST_P(DeclaredSizes, AreNeverAllocated) {
+    std::vector<EntrySpec> specs;
+    for (Method method : {Method::Stored, Method::Deflated}) {
+        EntrySpec spec = Stored(method == Method::Stored ? "stored.bin" : "deflated.bin", TextContent("z", 3000));
+        spec.method = method;
+        spec.zip64Descriptor = true;
+        spec.streamed = true;
+        spec.sizesInLocalHeader = true;
+        specs.push_back(spec);
+    }
+    specs.push_back(Deflated("plain.txt", TextContent("p", 3000)));
+    BuiltZip zip = BuildZip(specs);
+    for (std::size_t i = 0; i < 2; ++i) {
+        // ZIP64 extra: id, length, uncompressed size, compressed size.
+        Bytes huge = {1, 0, 16, 0, 0, 0, 0, 0, 0, 0, 0, 0x40, 0, 0, 0, 0, 0, 0, 0, 0x40};
+        Overwrite(zip.bytes, zip.entries[i].extraOffset, huge);
+    }
+    SetLocalField(zip.bytes, zip.entries[2], LocalField::UncompressedSize, 0xFFFFFFF0);
+    SalvageRun run(zip.bytes, GetParam());
+    EXPECT_FALSE(run.openThrew) << run.openError;
+    ASSERT_EQ(run.Count(), 3u);
+    EXPECT_EQ(run.FileContent("plain.txt"), specs[2].data);
+    EXPECT_EQ(run.FileContent("deflated.bin"), specs[1].data) << "the Deflate stream decides where the data ends";
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModes, DeclaredSizes, kBothModes, ModeParamName());
+
+TEST(ClosedArchive, AnswersEveryRequestWithoutEntries) {
+    ScanState state;
+    CZipArchive archive(state);
+    CFileHeader header;
+    std::uint8_t buffer[16];
+    EXPECT_FALSE(archive.GetEntryInfo(header, 0));
+    EXPECT_FALSE(archive.OpenEntry(0));
+    EXPECT_EQ(archive.ReadEntryData(buffer, sizeof buffer), 0u);
+    EXPECT_FALSE(archive.CloseEntry());
+    TempFolder folder;
+    EXPECT_FALSE(archive.ExtractEntry(0, folder.Path(), 100));
+    EXPECT_NO_THROW(archive.CloseArchive(true));
+}
+
+}  // namespace
+}  // namespace tessaly::archivetest
