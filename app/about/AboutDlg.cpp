@@ -1,0 +1,115 @@
+#include "app/about/AboutDlg.h"
+
+#include <wx/button.h>
+#include <wx/statbmp.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+#include <wx/utils.h>
+
+#include "app/about/MakerContacts.h"
+#include "ui/controls/URLLinkButton.h"
+#include "ui/skin/AppIcon.h"
+#include "ui/skin/DialogUnits.h"
+
+namespace tessaly {
+namespace {
+
+LinkOpener& CurrentOpener() {
+  static LinkOpener opener;
+  return opener;
+}
+
+void OpenLink(const wxString& url) {
+  if (CurrentOpener())
+    CurrentOpener()(url);
+  else
+    wxLaunchDefaultBrowser(url);
+}
+
+struct LinkSpec {
+  int id;
+  const char* text;
+  bool mail;
+  int x, y, width, height;  // dialog units
+};
+
+constexpr LinkSpec kLinks[] = {
+    {IDC_WEBSITE, kMakerWebSite, false, 90, 70, 72, 12},
+    {IDC_WEBSITE2, kMakerSecondWebSite, false, 90, 83, 115, 12},
+    {IDC_SALES, kMakerSalesMail, true, 90, 101, 85, 11},
+    {IDC_SUPPORT, kMakerSupportMail, true, 90, 117, 91, 11},
+};
+
+}  // namespace
+
+void SetLinkOpener(LinkOpener opener) { CurrentOpener() = std::move(opener); }
+
+CAboutDlg::CAboutDlg(wxWindow* parent, const std::filesystem::path& programFolder) {
+  Create(parent, wxID_ANY, "About Tessaly for Zip", 267, 190,
+         wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
+  LoadBackground(programFolder, "about.bmp");
+  SetIcons(AppIcons());
+  CreateControls();
+  Bind(wxEVT_BUTTON, &CAboutDlg::OnLink, this, IDC_WEBSITE, IDC_SUPPORT);
+  Bind(wxEVT_BUTTON, &CAboutDlg::OnOk, this, IDC_ABOUT_OK);
+  // Escape presses OK, which ends the dialog with the cancel result.
+  SetEscapeId(IDC_ABOUT_OK);
+  CentreOnParent();
+}
+
+void CAboutDlg::CreateControls() {
+  auto place = [this](int x, int y, int w, int h) { return DialogRect(this, x, y, w, h); };
+  const wxRect group = place(11, 3, 237, 134);
+  new wxStaticBox(this, wxID_ANY, wxString(), group.GetPosition(), group.GetSize());
+  const wxRect version = place(114, 44, 45, 12);
+  new wxStaticText(this, wxID_ANY, "Version 2.0", version.GetPosition(), version.GetSize());
+  const struct {
+    const char* text;
+    int x, y, w, h;
+  } labels[] = {{"Websites :", 51, 74, 34, 8},
+                {"Sales       :", 51, 100, 35, 8},
+                {"Support   :", 51, 118, 36, 8}};
+  for (const auto& label : labels) {
+    const wxRect r = place(label.x, label.y, label.w, label.h);
+    new wxStaticText(this, wxID_ANY, label.text, r.GetPosition(), r.GetSize());
+  }
+  for (size_t i = 0; i < std::size(kLinks); ++i) {
+    const LinkSpec& spec = kLinks[i];
+    const wxRect r = place(spec.x, spec.y, spec.width, spec.height);
+    m_links[i] = new CURLLinkButton(this, spec.id, spec.text, r.GetPosition(), r.GetSize());
+  }
+  const wxRect icon = place(18, 98, 20, 20);
+  new wxStaticBitmap(this, wxID_ANY, AppIconBitmap(32), icon.GetPosition(), wxSize(32, 32));
+  const wxRect ok = place(95, 170, 51, 14);
+  auto* button = new wxButton(this, IDC_ABOUT_OK, "OK", ok.GetPosition(), ok.GetSize());
+  button->SetDefault();
+  button->SetFocus();
+}
+
+CURLLinkButton* CAboutDlg::Link(int id) const {
+  for (size_t i = 0; i < std::size(kLinks); ++i)
+    if (kLinks[i].id == id)
+      return m_links[i];
+  return nullptr;
+}
+
+void CAboutDlg::OnLink(wxCommandEvent& event) {
+  for (size_t i = 0; i < std::size(kLinks); ++i) {
+    if (kLinks[i].id != event.GetId())
+      continue;
+    // A bare host name is not a URL to the desktop's opener; the scheme
+    // makes it one.
+    const wxString address = kLinks[i].text;
+    OpenLink(kLinks[i].mail ? "mailto:" + address : "https://" + address);
+    m_links[i]->SetVisited();
+  }
+}
+
+void CAboutDlg::OnOk(wxCommandEvent&) { EndModal(wxID_CANCEL); }
+
+void ShowAboutBox(wxWindow* parent, const std::filesystem::path& programFolder) {
+  CAboutDlg dialog(parent, programFolder);
+  dialog.ShowModal();
+}
+
+}  // namespace tessaly

@@ -1,0 +1,53 @@
+// The About box: the program's name, version and the maker's two web sites
+// and two e-mail addresses as links, over the picture "about.bmp".
+//
+// A link opens the web site in the browser, or a new message in the mail
+// program, through the link opener (replaceable for tests), and then shows
+// in the visited colour. OK, Escape and the close box end the dialog with
+// wxID_CANCEL. The dialog does not read settings: the caller gives it the
+// program folder.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+
+#include "ui/skin/SkinnedDialog.h"
+
+namespace tessaly {
+
+class CURLLinkButton;
+
+// Control ids of the About box.
+enum AboutId {
+  IDC_WEBSITE = 1026,
+  IDC_WEBSITE2 = 1027,
+  IDC_SALES = 1028,
+  IDC_SUPPORT = 1029,
+  IDC_ABOUT_OK = 1031,
+};
+
+// Opens a URL ("https://..." or "mailto:..."); the result is not examined.
+using LinkOpener = std::function<void(const wxString& url)>;
+
+// Replaces the process-wide link opener; an empty one restores the default
+// (the desktop's browser and mail program).
+void SetLinkOpener(LinkOpener opener);
+
+class CAboutDlg : public CSkinnedDialog {
+ public:
+  CAboutDlg(wxWindow* parent, const std::filesystem::path& programFolder);
+
+  CURLLinkButton* Link(int id) const;
+
+ private:
+  void CreateControls();
+  void OnLink(wxCommandEvent& event);
+  void OnOk(wxCommandEvent& event);
+
+  CURLLinkButton* m_links[4] = {};
+};
+
+// Shows the About box modally over `parent`.
+void ShowAboutBox(wxWindow* parent, const std::filesystem::path& programFolder);
+
+}  // namespace tessaly

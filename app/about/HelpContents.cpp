@@ -1,0 +1,98 @@
+#include "app/about/HelpContents.h"
+
+#include <wx/app.h>
+#include <wx/filename.h>
+#include <wx/log.h>
+#include <wx/module.h>
+#include <wx/toplevel.h>
+#include <wx/utils.h>
+
+#if !defined(__WXMSW__)
+#include <wx/html/helpctrl.h>
+#endif
+
+namespace tessaly {
+
+wxWindow* FindHelpViewer() {
+  for (wxWindow* window : wxTopLevelWindows) {
+    if (window->GetLabel() == kHelpTitle && !window->IsBeingDeleted())
+      return window;
+  }
+  return nullptr;
+}
+
+#if defined(__WXMSW__)
+
+namespace {
+
+// Appends ";<folder>;" to the process's PATH so that the shell finds the help
+// file by its bare name; a PATH longer than 2048 characters is left alone.
+void AppendToPath(const wxString& folder) {
+  constexpr size_t kPathLimit = 2048;
+  wxString path;
+  if (!wxGetEnv("PATH", &path) || path.length() >= kPathLimit)
+    return;
+  const wxString extended = path + ";" + folder + ";";
+  if (extended.length() < kPathLimit)
+    wxSetEnv("PATH", extended);
+}
+
+}  // namespace
+
+void ShowHelpContents(const std::filesystem::path& programFolder) {
+  if (FindHelpViewer())
+    return;
+  const wxString folder(programFolder.native());
+  AppendToPath(folder);
+  wxLogNull quiet;
+  if (wxLaunchDefaultApplication(kCompiledHelpFile))
+    return;
+  const wxString fullPath = folder + "\\" + kCompiledHelpFile;
+  if (wxLaunchDefaultApplication(fullPath))
+    return;
+  wxExecute("\"" + wxGetOSDirectory() + "\\hh.exe\" \"" + fullPath + "\"", wxEXEC_ASYNC);
+}
+
+#else
+
+namespace {
+
+// The one help viewer of the process; deleted when the toolkit shuts down.
+class HelpViewerModule : public wxModule {
+ public:
+  bool OnInit() override { return true; }
+  void OnExit() override {
+    delete s_controller;
+    s_controller = nullptr;
+  }
+  static wxHtmlHelpController* s_controller;
+
+ private:
+  wxDECLARE_DYNAMIC_CLASS(HelpViewerModule);
+};
+
+wxHtmlHelpController* HelpViewerModule::s_controller = nullptr;
+wxIMPLEMENT_DYNAMIC_CLASS(HelpViewerModule, wxModule);
+
+}  // namespace
+
+void ShowHelpContents(const std::filesystem::path& programFolder) {
+  if (wxWindow* viewer = FindHelpViewer()) {
+    viewer->Raise();
+    return;
+  }
+  const wxFileName book(wxString((programFolder / kHelpBookFile).native()));
+  if (!book.FileExists())
+    return;
+  delete HelpViewerModule::s_controller;
+  auto* controller = new wxHtmlHelpController(wxHF_DEFAULT_STYLE);
+  HelpViewerModule::s_controller = controller;
+  controller->SetTitleFormat(kHelpTitle);
+  wxLogNull quiet;
+  if (controller->AddBook(book))
+    controller->DisplayContents();
+}
+
+#endif
+
+}  // namespace tessaly
