@@ -87,7 +87,7 @@ void ShowHelpContents(const std::filesystem::path& programFolder) {
   delete HelpViewerModule::s_controller;
   auto* controller = new wxHtmlHelpController(wxHF_DEFAULT_STYLE);
   HelpViewerModule::s_controller = controller;
-  controller->SetTitleFormat(kHelpTitle);
+  controller->SetFrameParameters(kHelpTitle, wxSize(900, 640));
   wxLogNull quiet;
   if (controller->AddBook(book))
     controller->DisplayContents();
