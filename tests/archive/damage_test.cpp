@@ -4,6 +4,7 @@
 // out intact; what it touched must say so and keep what could be read.
 #include <algorithm>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,8 @@ struct TruncationCase {
     std::size_t entry;
     Cut cut;
 };
+
+void PrintTo(const TruncationCase& c, std::ostream* os) { *os << c.label; }
 
 std::size_t CutPoint(const BuiltZip& zip, const TruncationCase& c) {
     const EntryLayout& e = zip.entries[c.entry];
@@ -116,6 +119,8 @@ struct ShortReadCase {
     std::size_t keep;  // data bytes left before the cut
 };
 
+void PrintTo(const ShortReadCase& c, std::ostream* os) { *os << c.label; }
+
 class ShortRead : public ::testing::TestWithParam<std::tuple<ShortReadCase, RepairMode>> {};
 
 // Only the bytes a read delivered reach the output: a cut that leaves the
@@ -163,6 +168,8 @@ struct DamageCase {
     std::vector<std::size_t> touched;   // entries the damage may spoil
     std::vector<std::size_t> damaged;   // entries that must come out Damaged
 };
+
+void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.label; }
 
 std::size_t Middle(const EntryLayout& e) { return e.dataStart + (e.dataEnd - e.dataStart) / 2; }
 
@@ -240,6 +247,8 @@ struct WrongSizeCase {
     std::function<std::uint32_t(std::uint32_t)> wrong;
 };
 
+void PrintTo(const WrongSizeCase& c, std::ostream* os) { *os << c.label; }
+
 std::vector<WrongSizeCase> WrongSizeCases() {
     auto half = [](std::uint32_t v) { return v / 2; };
     auto lessOne = [](std::uint32_t v) { return v - 1; };
@@ -310,6 +319,51 @@ std::string WrongSizeName(const ::testing::TestParamInfo<std::tuple<WrongSizeCas
 INSTANTIATE_TEST_SUITE_P(Table, WrongLocalSize,
                          ::testing::Combine(::testing::ValuesIn(WrongSizeCases()), kBothModes, ::testing::Bool()),
                          WrongSizeName);
+
+// The extra-field length is a size in the local header too: a wrong one
+// must not hide the entries after it. Bytes 20 20 (two blanks) mean no extra
+// field when the entry is opened, so that entry itself comes out whole.
+struct ExtraLengthCase {
+    const char* label;
+    std::uint16_t value;
+    bool entryIntact;
+};
+
+void PrintTo(const ExtraLengthCase& c, std::ostream* os) { *os << c.label; }
+
+class WrongExtraLength : public ::testing::TestWithParam<std::tuple<ExtraLengthCase, RepairMode, bool>> {};
+
+TEST_P(WrongExtraLength, CostsNoNeighbour) {
+    const ExtraLengthCase& c = std::get<0>(GetParam());
+    std::vector<EntrySpec> specs = {Stored("s0.txt", TextContent("s0", 3000)), Deflated("odd.txt", TextContent("o", 20000)),
+                                    Stored("s2.bin", NoiseContent(2, 5000)), Deflated("d3.txt", TextContent("d3", 9000))};
+    BuildOptions options;
+    options.centralDirectory = std::get<2>(GetParam());
+    BuiltZip zip = BuildZip(specs, options);
+    SetLocalField(zip.bytes, zip.entries[1], LocalField::ExtraLength, c.value);
+    SalvageRun run(zip.bytes, std::get<1>(GetParam()));
+    EXPECT_FALSE(run.openThrew) << run.openError;
+    ExpectIntactExcept(run, specs, {1});
+    if (c.entryIntact) {
+        EXPECT_TRUE(IsIntact(run, "odd.txt", specs[1].data));
+    }
+}
+
+const ExtraLengthCase kExtraLengths[] = {
+    {"TwoBlanks", 0x2020, true},
+    {"BlankHighByte", 0x2000, true},
+    {"Huge", 0xFFFF, false},
+    {"IntoTheNextEntry", 0x1400, false},
+};
+
+std::string ExtraLengthName(const ::testing::TestParamInfo<std::tuple<ExtraLengthCase, RepairMode, bool>>& info) {
+    return std::string(std::get<0>(info.param).label) + "_" + ModeName(std::get<1>(info.param)) +
+           (std::get<2>(info.param) ? "_WithCentral" : "_NoCentral");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, WrongExtraLength,
+                         ::testing::Combine(::testing::ValuesIn(kExtraLengths), kBothModes, ::testing::Bool()),
+                         ExtraLengthName);
 
 // --- Entries only a central record points at --------------------------------
 

@@ -6,7 +6,7 @@
 // archive layer's own exceptions may come out, and nothing may be written
 // outside the destination folder.
 //
-// TESSALY_FUZZ_CASES sets the number of cases (default 1500).
+// TESSALY_FUZZ_CASES sets the number of cases (default 3000).
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -156,7 +156,7 @@ void Mutate(BuiltZip& zip, Random& random) {
 std::size_t CaseCount() {
     const char* text = std::getenv("TESSALY_FUZZ_CASES");
     long value = text ? std::atol(text) : 0;
-    return value > 0 ? static_cast<std::size_t>(value) : 1500;
+    return value > 0 ? static_cast<std::size_t>(value) : 3000;
 }
 
 // Opens, lists and extracts everything; returns a description of anything
@@ -182,6 +182,9 @@ std::string SalvageEverything(const fs::path& archivePath, const fs::path& outpu
         } catch (const CZipException&) {
         } catch (const CFileException&) {
         }
+        std::error_code ec;
+        if (report.outcome == ExtractOutcome::Ok && fs::file_size(report.outputPath, ec) != report.bytesWritten)
+            problems += "entry " + std::to_string(i) + " reported ok with a file of another size; ";
         if (!report.outputPath.empty()) {
             fs::path relative = report.outputPath.lexically_relative(output);
             if (relative.empty() || *relative.begin() == "..")

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,8 @@ struct NameCase {
     std::string listedName;     // as GetEntryInfo gives it
     std::string outputPath;     // below the output folder, when extracted
 };
+
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.label; }
 
 EntrySpec WithFlag(EntrySpec spec) {
     spec.utf8Flag = true;
@@ -186,6 +189,13 @@ TEST_P(OutputTimes, AreTheEntriesLocalTimes) {
     EXPECT_EQ(run.entries[0].info.GetModificationTime(), LocalTime(2026, 12, 7, 3, 24, 26));
     EXPECT_EQ(ModifiedTime(run.Output() / "dated.txt"), LocalTime(2026, 12, 7, 3, 24, 26));
     EXPECT_EQ(ModifiedTime(run.Output() / "zero.txt"), LocalTime(1979, 11, 30, 0, 0, 0));
+    // The Windows attribute value is not applied: permissions are the
+    // process default.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    struct stat st {};
+    ASSERT_EQ(::stat((run.Output() / "dated.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothModes, OutputTimes, kBothModes, ModeParamName());

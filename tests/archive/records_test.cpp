@@ -1,6 +1,7 @@
 // The archive layer's small pure pieces: error causes, name decoding, the
 // junk-name rule, safe output paths and DOS times.
 #include <ctime>
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -64,6 +65,8 @@ struct NameCase {
     std::string expected;
 };
 
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.label; }
+
 class NameDecoding : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(NameDecoding, DecodesToUtf8) {
@@ -113,6 +116,8 @@ struct JunkCase {
     bool junk;
 };
 
+void PrintTo(const JunkCase& c, std::ostream* os) { *os << c.label; }
+
 class JunkNameRule : public ::testing::TestWithParam<JunkCase> {};
 
 TEST_P(JunkNameRule, Classifies) { EXPECT_EQ(IsJunkName(GetParam().name), GetParam().junk) << GetParam().name; }
@@ -133,6 +138,8 @@ struct PathCase {
     std::string name;
     std::string expected;  // generic form; empty when nothing is left
 };
+
+void PrintTo(const PathCase& c, std::ostream* os) { *os << c.label; }
 
 class SafePath : public ::testing::TestWithParam<PathCase> {};
 
@@ -180,6 +187,8 @@ struct TimeCase {
     std::uint16_t time;
     std::time_t expected;
 };
+
+void PrintTo(const TimeCase& c, std::ostream* os) { *os << c.label; }
 
 class DosTimeConversion : public ::testing::TestWithParam<TimeCase> {};
 

@@ -3,6 +3,7 @@
 // signature, with 32- or 64-bit sizes). They must come out complete and
 // byte-exact in both repair modes, and the descriptor in front of a header
 // belongs to the entry before it, not to that header.
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ struct StreamStyle {
     Zip64LocalSizes localSizes;
     bool sizesInLocalHeader;
 };
+
+void PrintTo(const StreamStyle& c, std::ostream* os) { *os << c.label; }
 
 EntrySpec Streamed(const StreamStyle& style, std::string name, Bytes data) {
     EntrySpec spec = Stored(std::move(name), std::move(data));
