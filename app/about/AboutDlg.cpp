@@ -1,6 +1,7 @@
 #include "app/about/AboutDlg.h"
 
 #include <wx/button.h>
+#include <wx/log.h>
 #include <wx/statbmp.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
@@ -19,11 +20,14 @@ LinkOpener& CurrentOpener() {
   return opener;
 }
 
+// The result is not examined and a failure shows no message.
 void OpenLink(const wxString& url) {
-  if (CurrentOpener())
+  if (CurrentOpener()) {
     CurrentOpener()(url);
-  else
-    wxLaunchDefaultBrowser(url);
+    return;
+  }
+  wxLogNull quiet;
+  wxLaunchDefaultBrowser(url);
 }
 
 struct LinkSpec {

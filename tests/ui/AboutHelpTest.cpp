@@ -102,6 +102,30 @@ TEST_F(AboutTest, LinksIgnoreTheKeyboard) {
   EXPECT_FALSE(link->IsVisited());
 }
 
+TEST_F(AboutTest, EnterOnAFocusedLinkNeitherOpensItNorPressesOk) {
+  test::AllowModal allow;
+  CAboutDlg dialog(nullptr, TESSALY_DATA_DIR);
+  bool shownAfterEnter = false;
+  dialog.Bind(wxEVT_SHOW, [&](wxShowEvent& e) {
+    e.Skip();
+    if (!e.IsShown())
+      return;
+    dialog.CallAfter([&] {
+      dialog.Link(IDC_WEBSITE2)->SetFocus();
+      test::PumpFor(50);
+      wxUIActionSimulator sim;
+      sim.Char(WXK_RETURN);
+      sim.Char(WXK_SPACE);
+      test::PumpFor(100);
+      shownAfterEnter = dialog.IsShown();
+      dialog.EndModal(wxID_OK);
+    });
+  });
+  dialog.ShowModal();
+  EXPECT_TRUE(shownAfterEnter);
+  EXPECT_TRUE(opened.empty());
+}
+
 TEST(HelpContents, OpensOneViewerTitledForTheProduct) {
   ASSERT_EQ(FindHelpViewer(), nullptr);
   ShowHelpContents(TESSALY_DATA_DIR);

@@ -40,6 +40,9 @@ bool CURLLinkButton::Create(wxWindow* parent, wxWindowID id, const wxString& lab
   Bind(wxEVT_LEAVE_WINDOW, &CURLLinkButton::OnLeave, this);
   Bind(wxEVT_LEFT_DOWN, &CURLLinkButton::OnLeftDown, this);
   Bind(wxEVT_LEFT_UP, &CURLLinkButton::OnLeftUp, this);
+  // The dialog sees a key before the control does (as a char hook) and
+  // would press its default button on Enter; the link swallows it there.
+  Bind(wxEVT_CHAR_HOOK, &CURLLinkButton::OnKeyDown, this);
   Bind(wxEVT_KEY_DOWN, &CURLLinkButton::OnKeyDown, this);
   Bind(wxEVT_KEY_UP, &CURLLinkButton::OnKeyUp, this);
   Bind(wxEVT_SET_FOCUS, &CURLLinkButton::OnFocusChange, this);
