@@ -429,3 +429,29 @@ INSTANTIATE_TEST_SUITE_P(BothModes, UnsupportedMethod, kBothModes, ModeParamName
 
 }  // namespace
 }  // namespace tessaly::archivetest
+
+namespace tessaly::archivetest {
+namespace {
+
+// Files too small to hold anything, or holding only a signature or a bare
+// header, open without an error and give nothing to write.
+class TinyFiles : public ::testing::TestWithParam<RepairMode> {};
+
+TEST_P(TinyFiles, OpenQuietlyAndWriteNothing) {
+    Bytes header = BuildZip({Stored("", "")}, BuildOptions{false}).bytes;
+    ASSERT_EQ(header.size(), 30u);
+    const Bytes cases[] = {{}, {0x50}, {0x50, 0x4B, 0x03, 0x04}, Bytes(header.begin(), header.begin() + 29), header,
+                           {0x50, 0x4B, 0x01, 0x02}, Bytes(100, 0), Garbage(1000)};
+    for (const Bytes& bytes : cases) {
+        SalvageRun run(bytes, GetParam());
+        SCOPED_TRACE(std::to_string(bytes.size()) + " bytes");
+        EXPECT_FALSE(run.openThrew) << run.openError;
+        EXPECT_LE(run.Count(), 1u);
+        EXPECT_TRUE(run.files.empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModes, TinyFiles, kBothModes, ModeParamName());
+
+}  // namespace
+}  // namespace tessaly::archivetest
