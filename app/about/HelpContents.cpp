@@ -8,6 +8,7 @@
 #include <wx/utils.h>
 
 #if !defined(__WXMSW__)
+#include <wx/fileconf.h>
 #include <wx/html/helpctrl.h>
 #endif
 
@@ -64,14 +65,32 @@ class HelpViewerModule : public wxModule {
   void OnExit() override {
     delete s_controller;
     s_controller = nullptr;
+    delete s_layout;
+    s_layout = nullptr;
   }
   static wxHtmlHelpController* s_controller;
+  static wxConfigBase* s_layout;
 
  private:
   wxDECLARE_DYNAMIC_CLASS(HelpViewerModule);
 };
 
 wxHtmlHelpController* HelpViewerModule::s_controller = nullptr;
+wxConfigBase* HelpViewerModule::s_layout = nullptr;
+
+// The viewer's first layout: wide enough for the guide's pages and for the
+// topic titles in the contents pane. Kept in memory only; nothing is
+// written to disk.
+wxConfigBase* ViewerLayout() {
+  if (!HelpViewerModule::s_layout) {
+    auto* layout = new wxFileConfig(wxEmptyString, wxEmptyString, wxEmptyString, wxEmptyString, 0);
+    layout->Write("/Help/hcW", 960);
+    layout->Write("/Help/hcH", 680);
+    layout->Write("/Help/hcSashPos", 260);
+    HelpViewerModule::s_layout = layout;
+  }
+  return HelpViewerModule::s_layout;
+}
 wxIMPLEMENT_DYNAMIC_CLASS(HelpViewerModule, wxModule);
 
 }  // namespace
@@ -87,7 +106,8 @@ void ShowHelpContents(const std::filesystem::path& programFolder) {
   delete HelpViewerModule::s_controller;
   auto* controller = new wxHtmlHelpController(wxHF_DEFAULT_STYLE);
   HelpViewerModule::s_controller = controller;
-  controller->SetFrameParameters(kHelpTitle, wxSize(900, 640));
+  controller->UseConfig(ViewerLayout(), "Help");
+  controller->SetTitleFormat(kHelpTitle);
   wxLogNull quiet;
   if (controller->AddBook(book))
     controller->DisplayContents();

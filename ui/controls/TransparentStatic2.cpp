@@ -1,7 +1,6 @@
 #include "ui/controls/TransparentStatic2.h"
 
 #include <wx/dcmemory.h>
-#include <wx/tokenzr.h>
 
 #include "ui/controls/MemDC.h"
 #include "ui/skin/SkinnedDialog.h"

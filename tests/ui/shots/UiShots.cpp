@@ -15,6 +15,7 @@
 #include <wx/dcscreen.h>
 #include <wx/evtloop.h>
 #include <wx/frame.h>
+#include <wx/html/helpwnd.h>
 #include <wx/image.h>
 #include <wx/stattext.h>
 #include <wx/utils.h>
@@ -94,7 +95,12 @@ bool ShootHelp() {
   wxWindow* viewer = FindHelpViewer();
   if (!viewer)
     return false;
-  viewer->SetSize(40, 40, 900, 640);
+  viewer->Move(20, 20);
+  // Open a page of the guide, which also unfolds the contents tree.
+  for (wxWindow* child : viewer->GetChildren()) {
+    if (auto* help = dynamic_cast<wxHtmlHelpWindow*>(child))
+      help->Display("repair-modes.html");
+  }
   Pump(600);
   const bool ok = Grab(viewer->GetScreenRect(), "help");
   viewer->Close();
