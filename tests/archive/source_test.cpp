@@ -99,6 +99,10 @@ TEST_P(ReadOnlySource, IsSalvagedAndLeftUntouched) {
     }
     zip.CloseArchive(true);
     EXPECT_EQ(ReadFileBytes(folder / "out" / "b" / "c.txt"), specs[1].data);
+    // Open modes 0 (open) and 1 (open read-only) read alike.
+    zip.OpenArchive(archive, 1, 0);
+    EXPECT_EQ(zip.GetCount(), specs.size());
+    zip.CloseArchive(true);
 
     FileState after = Snapshot(archive);
     EXPECT_EQ(after.bytes, before.bytes);
