@@ -1,6 +1,9 @@
 #include <fstream>
 
+#include <memory>
+
 #include <gtest/gtest.h>
+#include <wx/panel.h>
 
 #include "UiTestSupport.h"
 #include "ui/controls/TransparentStatic.h"
@@ -41,7 +44,7 @@ class SkinTest : public ::testing::Test {
 TEST_F(SkinTest, PicturePaintsUnscaledAtTheOriginAndTheRestKeepsTheDialogColour) {
   ASSERT_TRUE(dialog->LoadBackground(folder.Path(), "about.bmp"));
   const wxImage image = RenderToImage(wxSize(200, 120), [&](wxDC& dc) {
-    dialog->DrawBackground(dc, wxRect(0, 0, 200, 120));
+    dialog->Skin().DrawBackground(dc, wxRect(0, 0, 200, 120));
   });
   for (const wxPoint p : {wxPoint(0, 0), wxPoint(149, 99), wxPoint(77, 33)})
     EXPECT_EQ(PixelAt(image, p.x, p.y), PatternColour(p.x, p.y)) << p.x << "," << p.y;
@@ -53,7 +56,7 @@ TEST_F(SkinTest, PartialAreaUsesClientCoordinates) {
   ASSERT_TRUE(dialog->LoadBackground(folder.Path(), "about.bmp"));
   const wxImage image = RenderToImage(wxSize(20, 10), [&](wxDC& dc) {
     dc.SetDeviceOrigin(-40, -30);
-    dialog->DrawBackground(dc, wxRect(40, 30, 20, 10));
+    dialog->Skin().DrawBackground(dc, wxRect(40, 30, 20, 10));
   });
   EXPECT_EQ(PixelAt(image, 0, 0), PatternColour(40, 30));
   EXPECT_EQ(PixelAt(image, 19, 9), PatternColour(59, 39));
@@ -68,7 +71,7 @@ TEST_F(SkinTest, MissingOrMisnamedPictureLeavesTheNormalBackground) {
   std::ofstream(folder.Path() / "broken.bmp") << "BM not really a bitmap";
   EXPECT_FALSE(dialog->LoadBackground(folder.Path(), "broken.bmp"));
   const wxImage image = RenderToImage(wxSize(50, 50), [&](wxDC& dc) {
-    dialog->DrawBackground(dc, wxRect(0, 0, 50, 50));
+    dialog->Skin().DrawBackground(dc, wxRect(0, 0, 50, 50));
   });
   EXPECT_EQ(PixelAt(image, 25, 25), dialog->GetBackgroundColour());
 }
@@ -110,6 +113,33 @@ TEST_F(SkinTest, TransparentStatic2LeavesNoRemainsOfALongerOldText) {
   }
   EXPECT_GT(oldTextPixels, 50);
   EXPECT_EQ(differsFromPicture, 0);
+}
+
+TEST(DialogSkin, WorksOnAPanelAndSurvivesEitherEndingFirst) {
+  ScratchFolder folder;
+  test::SaveBmp(test::PatternPicture(60, 40), folder.Path() / "preview.bmp");
+  test::HostFrame host;
+  for (const bool windowGoesFirst : {true, false}) {
+    auto* panel = new wxPanel(host.Get(), wxID_ANY, wxPoint(0, 0), wxSize(100, 80));
+    auto* label = new CTransparentStatic2(panel, wxID_ANY, "", wxPoint(5, 6), wxSize(20, 10));
+    auto skin = std::make_unique<CDialogSkin>();
+    skin->Attach(panel);
+    ASSERT_TRUE(skin->LoadBackground(folder.Path(), "preview.bmp"));
+    EXPECT_EQ(CDialogSkin::Of(label), skin.get());
+    const wxImage image =
+        RenderToImage(wxSize(20, 10), [&](wxDC& dc) { label->Render(dc, wxSize(20, 10)); });
+    EXPECT_EQ(PixelAt(image, 0, 0), PatternColour(5, 6));
+    if (windowGoesFirst) {
+      panel->Destroy();
+      test::PumpFor(5);
+      skin.reset();
+    } else {
+      skin.reset();
+      EXPECT_EQ(CDialogSkin::Of(label), nullptr);
+      panel->Destroy();
+      test::PumpFor(5);
+    }
+  }
 }
 
 }  // namespace

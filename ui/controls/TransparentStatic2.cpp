@@ -3,7 +3,7 @@
 #include <wx/dcmemory.h>
 
 #include "ui/controls/MemDC.h"
-#include "ui/skin/SkinnedDialog.h"
+#include "ui/skin/DialogSkin.h"
 
 namespace tessaly {
 namespace {
@@ -51,7 +51,7 @@ void CTransparentStatic2::SetLabel(const wxString& label) {
 }
 
 void CTransparentStatic2::TakeSnapshot(const wxSize& size) {
-  const CSkinnedDialog* dialog = CSkinnedDialog::Of(this);
+  const CDialogSkin* dialog = CDialogSkin::Of(this);
   const wxRect place(GetPosition(), size);
   const wxBitmap source = dialog ? dialog->Background() : wxBitmap();
   if (m_snapshot.IsOk() && place == m_snapshotRect && source.IsSameAs(m_snapshotSource))

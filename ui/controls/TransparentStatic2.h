@@ -2,7 +2,7 @@
 // behind it on the dialog, then its text.
 //
 // CTransparentStatic2 takes the snapshot from the skinned dialog it sits on
-// (see CSkinnedDialog) the first time it paints, and again when it moves,
+// (see CDialogSkin) the first time it paints, and again when it moves,
 // is resized or the dialog's picture changes. Every repaint starts from the
 // snapshot, so a shorter new text leaves nothing of the old one. Text is
 // word-wrapped to the label's width (long paths break after a separator)

@@ -4,7 +4,7 @@
 #include <wx/settings.h>
 
 #include "ui/controls/MemDC.h"
-#include "ui/skin/SkinnedDialog.h"
+#include "ui/skin/DialogSkin.h"
 
 namespace tessaly {
 namespace {
@@ -75,7 +75,7 @@ const wxFont& CURLLinkButton::LinkFont() {
 
 void CURLLinkButton::Render(wxDC& dc, const wxSize& size) {
   const wxRect client(size);
-  if (const CSkinnedDialog* dialog = CSkinnedDialog::Of(this)) {
+  if (const CDialogSkin* dialog = CDialogSkin::Of(this)) {
     dc.SetDeviceOrigin(dc.GetDeviceOrigin().x - GetPosition().x,
                        dc.GetDeviceOrigin().y - GetPosition().y);
     dialog->DrawBackground(dc, wxRect(GetPosition(), size));

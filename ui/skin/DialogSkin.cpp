@@ -1,0 +1,93 @@
+#include "ui/skin/DialogSkin.h"
+
+#include <unordered_map>
+
+#include <wx/dcclient.h>
+#include <wx/filefn.h>
+#include <wx/image.h>
+#include <wx/log.h>
+#include <wx/settings.h>
+
+namespace tessaly {
+namespace {
+
+// Which window wears which skin. Touched on the interface thread only.
+std::unordered_map<const wxWindow*, const CDialogSkin*>& Skins() {
+  static std::unordered_map<const wxWindow*, const CDialogSkin*> skins;
+  return skins;
+}
+
+}  // namespace
+
+CDialogSkin::~CDialogSkin() { Detach(); }
+
+void CDialogSkin::Attach(wxWindow* window) {
+  Detach();
+  m_window = window;
+  // The paint handler covers the whole client area; the toolkit must not
+  // clear it first, or the picture would flicker.
+  window->SetBackgroundStyle(wxBG_STYLE_PAINT);
+  window->Bind(wxEVT_PAINT, &CDialogSkin::OnPaint, this);
+  window->Bind(wxEVT_DESTROY, &CDialogSkin::OnDestroy, this);
+  Skins()[window] = this;
+}
+
+void CDialogSkin::Detach() {
+  if (!m_window)
+    return;
+  Skins().erase(m_window);
+  m_window->Unbind(wxEVT_PAINT, &CDialogSkin::OnPaint, this);
+  m_window->Unbind(wxEVT_DESTROY, &CDialogSkin::OnDestroy, this);
+  m_window = nullptr;
+}
+
+bool CDialogSkin::LoadBackground(const std::filesystem::path& programFolder,
+                                 const wxString& fileName) {
+  const wxString path = wxString(programFolder.native()) + "/" + fileName;
+  wxImage picture;
+  if (wxFileExists(path)) {
+    wxLogNull quiet;  // an unreadable picture falls back silently
+    picture.LoadFile(path, wxBITMAP_TYPE_BMP);
+  }
+  m_background = picture.IsOk() ? wxBitmap(picture) : wxBitmap();
+  if (m_window)
+    m_window->Refresh();
+  return HasBackground();
+}
+
+void CDialogSkin::DrawBackground(wxDC& dc, const wxRect& area) const {
+  dc.SetPen(*wxTRANSPARENT_PEN);
+  dc.SetBrush(wxBrush(m_window ? m_window->GetBackgroundColour()
+                               : wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE)));
+  dc.DrawRectangle(area);
+  if (!HasBackground())
+    return;
+  const wxRect covered = area.Intersect(wxRect(m_background.GetSize()));
+  if (!covered.IsEmpty())
+    dc.DrawBitmap(m_background.GetSubBitmap(covered), covered.GetTopLeft());
+}
+
+const CDialogSkin* CDialogSkin::Of(const wxWindow* control) {
+  for (const wxWindow* window = control ? control->GetParent() : nullptr; window;
+       window = window->GetParent()) {
+    const auto found = Skins().find(window);
+    if (found != Skins().end())
+      return found->second;
+    if (window->IsTopLevel())
+      break;
+  }
+  return nullptr;
+}
+
+void CDialogSkin::OnDestroy(wxWindowDestroyEvent& event) {
+  event.Skip();
+  if (event.GetEventObject() == m_window)
+    Detach();
+}
+
+void CDialogSkin::OnPaint(wxPaintEvent&) {
+  wxPaintDC dc(m_window);
+  DrawBackground(dc, m_window->GetUpdateRegion().GetBox());
+}
+
+}  // namespace tessaly

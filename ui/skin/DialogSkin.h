@@ -1,0 +1,60 @@
+// The background picture of a top-level window, as every dialog of the
+// program shows it.
+//
+// A CDialogSkin is attached to one window (a dialog, or a frame for windows
+// that need a menu bar). It loads one picture, program folder + "/" + file
+// name with the name used exactly as given, and paints it unscaled at the
+// client origin; the part of the client area the picture does not cover
+// keeps the window's normal colour. Labels, check boxes, radio buttons and
+// group boxes are native controls without a background of their own on GTK,
+// so the picture shows behind their text; the custom controls of
+// ui/controls find the skin of the window they sit on (Of) and draw the
+// picture behind them themselves. A missing or unreadable picture is not an
+// error: the window keeps its normal background and works as usual.
+//
+// It does not lay out controls (see DialogUnits.h) and does not know which
+// window uses which picture.
+#pragma once
+
+#include <filesystem>
+
+#include <wx/bitmap.h>
+#include <wx/window.h>
+
+namespace tessaly {
+
+class CDialogSkin {
+ public:
+  CDialogSkin() = default;
+  ~CDialogSkin();
+  CDialogSkin(const CDialogSkin&) = delete;
+  CDialogSkin& operator=(const CDialogSkin&) = delete;
+
+  // Paints `window`'s background from now on. Call before the window is
+  // created (the background style must be set first) or right after.
+  void Attach(wxWindow* window);
+
+  // Loads programFolder/fileName; the new picture replaces the old one, or
+  // removes it when loading fails. Returns whether a picture is loaded.
+  bool LoadBackground(const std::filesystem::path& programFolder, const wxString& fileName);
+  bool HasBackground() const { return m_background.IsOk(); }
+  const wxBitmap& Background() const { return m_background; }
+
+  // Paints `area` (client coordinates) of the background into `dc`, whose
+  // origin is the client origin: the picture where it reaches, the window's
+  // colour elsewhere.
+  void DrawBackground(wxDC& dc, const wxRect& area) const;
+
+  // The skin of the window a control sits on, or null.
+  static const CDialogSkin* Of(const wxWindow* control);
+
+ private:
+  void OnPaint(wxPaintEvent& event);
+  void OnDestroy(wxWindowDestroyEvent& event);
+  void Detach();
+
+  wxWindow* m_window = nullptr;
+  wxBitmap m_background;
+};
+
+}  // namespace tessaly
