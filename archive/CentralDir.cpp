@@ -29,15 +29,6 @@ void CCentralDir::Clear() {
     comment.clear();
 }
 
-namespace {
-// An extra-length field stored as two spaces means none; a space in its high
-// byte alone is ignored (some writers pad the field with blanks).
-std::uint16_t TolerantExtraLength(std::uint16_t stored) {
-    if ((stored >> 8) != 0x20) return stored;
-    return (stored & 0xFF) == 0x20 ? 0 : (stored & 0xFF);
-}
-}  // namespace
-
 OpenedEntryInfo CCentralDir::OpenEntry(std::uint32_t index) {
     const CFileHeader& entry = entries[index];
     openedEntry = &entry;
@@ -49,7 +40,7 @@ OpenedEntryInfo CCentralDir::OpenEntry(std::uint32_t index) {
     storage->Seek(entry.localHeaderOffset);
     storage->Read(bytes, sizeof bytes, true);
     const zip::LocalHeaderRecord record = zip::DecodeLocalHeader(bytes);
-    const std::uint16_t extraLength = TolerantExtraLength(record.extraLength);
+    const std::uint16_t extraLength = zip::TolerantExtraLength(record.extraLength);
     descriptorExpected = (record.flags & zip::kFlagDescriptor) != 0 && state_.descriptorSeen == 0;
 
     const std::uint64_t extraOffset = entry.localHeaderOffset + zip::kLocalHeaderLength + entry.fileNameLength;

@@ -5,6 +5,7 @@
 
 #include "archive/EntryName.h"
 #include "archive/ScanState.h"
+#include "archive/StoredStreamEnd.h"
 #include "archive/ZipRecords.h"
 #include "archive/ZipStorage.h"
 
@@ -236,16 +237,36 @@ void SalvageScan::ApplyDescriptor(std::uint64_t descriptorOffset, std::uint32_t 
 // is trusted only when it lands on a record (or a descriptor and a record
 // after it) or exactly at the end of the file; otherwise the entry's data is
 // scanned byte by byte, so one wrong size cannot hide its neighbours.
-std::uint64_t SalvageScan::NextAfterLocal(std::uint64_t p, const CFileHeader& entry, HeaderRead read) {
+std::uint64_t SalvageScan::NextAfterLocal(std::uint64_t p, CFileHeader& entry, HeaderRead read) {
     // A name over 500 bytes was not read; its own sizes are not trusted either:
     // go on right after the fixed part of the header.
     if (read == HeaderRead::NameTooLong) return p + zip::kLocalHeaderLength;
+    const std::uint64_t nameEnd = std::min(window_.Length(), p + zip::kLocalHeaderLength + entry.fileNameLength);
+    // The extra length as written, and as read when an entry is opened (a
+    // blank in its high byte is a known writer fault).
+    for (std::uint16_t extraLength : {entry.extraFieldLength, zip::TolerantExtraLength(entry.extraFieldLength)}) {
+        if (auto target = TrustedJump(nameEnd + extraLength, entry.compressedSize)) return *target;
+    }
+    // Stored data a streaming writer left without sizes ends at its descriptor;
+    // jumping to it keeps a stored archive inside from showing its entries.
+    if (entry.method == zip::kMethodStored && entry.IsStreamedUnknownSize()) {
+        const bool sizes64 = zip::HasZip64Extra(entry.extraField.GetBuffer(), entry.extraField.GetSize());
+        if (auto end = FindStoredStreamEnd(window_, entry.DataOffset(), sizes64)) {
+            entry.crc32 = end->crc32;
+            entry.compressedSize = end->compressedSize;
+            entry.uncompressedSize = end->uncompressedSize;
+            return entry.DataOffset() + end->compressedSize;
+        }
+    }
+    return nameEnd;
+}
+
+std::optional<std::uint64_t> SalvageScan::TrustedJump(std::uint64_t dataStart, std::uint64_t compressedSize) {
     const std::uint64_t length = window_.Length();
-    const std::uint64_t dataStart = std::min(length, entry.DataOffset());
-    if (entry.compressedSize > length - dataStart) return dataStart;
-    const std::uint64_t target = dataStart + entry.compressedSize;
-    if (target == dataStart) return dataStart;
-    return (target == length || LandsOnRecord(target)) ? target : dataStart;
+    if (compressedSize == 0 || dataStart > length || compressedSize > length - dataStart) return std::nullopt;
+    const std::uint64_t target = dataStart + compressedSize;
+    if (target == length || LandsOnRecord(target)) return target;
+    return std::nullopt;
 }
 
 bool SalvageScan::LandsOnRecord(std::uint64_t target) {

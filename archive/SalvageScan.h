@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -55,7 +56,8 @@ private:
     void LookBehind(std::uint64_t p, CFileHeader* current);
     void ApplyDescriptor(std::uint64_t descriptorOffset, std::uint32_t crc, std::uint64_t compressed,
                          std::uint64_t uncompressed);
-    std::uint64_t NextAfterLocal(std::uint64_t p, const CFileHeader& entry, HeaderRead read);
+    std::uint64_t NextAfterLocal(std::uint64_t p, CFileHeader& entry, HeaderRead read);
+    std::optional<std::uint64_t> TrustedJump(std::uint64_t dataStart, std::uint64_t compressedSize);
     bool LandsOnRecord(std::uint64_t target);
     void AddEntry(CFileHeader&& entry);
 

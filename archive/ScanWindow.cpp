@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include <zlib.h>
+
 #include "archive/ZipRecords.h"
 
 namespace tessaly {
 
 ScanWindow::ScanWindow(CBigFile& file, std::uint64_t length, std::size_t capacity)
-    : file_(file), length_(length), buffer_(capacity) {}
+    : file_(file), length_(length), buffer_(new std::uint8_t[capacity]), capacity_(capacity) {}
 
 std::size_t ScanWindow::Fetch(std::uint64_t offset, std::size_t size) {
     if (offset >= length_) return 0;
@@ -16,7 +18,7 @@ std::size_t ScanWindow::Fetch(std::uint64_t offset, std::size_t size) {
     if (offset < start_ || end > start_ + filled_) {
         file_.Seek(static_cast<std::int64_t>(offset), CFile::Origin::Begin);
         start_ = offset;
-        filled_ = file_.Read(buffer_.data(), buffer_.size());
+        filled_ = file_.Read(buffer_.get(), capacity_);
     }
     return static_cast<std::size_t>(std::min<std::uint64_t>(start_ + filled_, end) - offset);
 }
@@ -27,10 +29,10 @@ std::uint64_t ScanWindow::Find(std::uint32_t signature, std::uint64_t from, std:
     to = std::min(to, length_ >= 4 ? length_ - 3 : 0);
     while (from < to) {
         // Positions [from, from + span) are searched with their four bytes resident.
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(to - from + 3, buffer_.size()));
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(to - from + 3, capacity_));
         const std::size_t available = Fetch(from, want);
         if (available < 4) return notFound;
-        const std::uint8_t* base = buffer_.data() + (from - start_);
+        const std::uint8_t* base = buffer_.get() + (from - start_);
         const std::size_t span = std::min<std::size_t>(available - 3, static_cast<std::size_t>(to - from));
         const std::uint8_t* p = base;
         const std::uint8_t* const limit = base + span;
@@ -46,21 +48,36 @@ std::uint64_t ScanWindow::Find(std::uint32_t signature, std::uint64_t from, std:
 }
 
 std::size_t ScanWindow::Read(std::uint64_t offset, void* buffer, std::size_t size) {
-    if (size > buffer_.size()) {
+    if (size > capacity_) {
         if (offset >= length_) return 0;
         file_.Seek(static_cast<std::int64_t>(offset), CFile::Origin::Begin);
         filled_ = 0;  // the file position moved; the window must be refilled
         return file_.Read(buffer, static_cast<std::size_t>(std::min<std::uint64_t>(size, length_ - offset)));
     }
     const std::size_t available = Fetch(offset, size);
-    if (available > 0) std::memcpy(buffer, buffer_.data() + (offset - start_), available);
+    if (available > 0) std::memcpy(buffer, buffer_.get() + (offset - start_), available);
     return available;
 }
 
 bool ScanWindow::ReadU32(std::uint64_t offset, std::uint32_t& value) {
     if (Fetch(offset, 4) < 4) return false;
-    value = zip::LoadU32(buffer_.data() + (offset - start_));
+    value = zip::LoadU32(buffer_.get() + (offset - start_));
     return true;
+}
+
+}  // namespace tessaly
+
+namespace tessaly {
+
+std::uint32_t ScanWindow::ExtendCrc(std::uint32_t crc, std::uint64_t from, std::uint64_t to) {
+    while (from < to) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(to - from, capacity_));
+        const std::size_t available = Fetch(from, want);
+        if (available == 0) break;
+        crc = static_cast<std::uint32_t>(::crc32(crc, buffer_.get() + (from - start_), static_cast<uInt>(available)));
+        from += available;
+    }
+    return crc;
 }
 
 }  // namespace tessaly

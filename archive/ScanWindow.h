@@ -6,7 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "platform/File.h"
 
@@ -30,6 +30,9 @@ public:
     // The four bytes at `offset` as a little-endian value; false past the end.
     bool ReadU32(std::uint64_t offset, std::uint32_t& value);
 
+    // Extends a running CRC-32 over the bytes [from, to) of the file.
+    std::uint32_t ExtendCrc(std::uint32_t crc, std::uint64_t from, std::uint64_t to);
+
 private:
     // Makes [offset, offset + size) resident as far as the file holds it and
     // returns the bytes available from `offset`.
@@ -37,7 +40,8 @@ private:
 
     CBigFile& file_;
     std::uint64_t length_;
-    std::vector<std::uint8_t> buffer_;
+    std::unique_ptr<std::uint8_t[]> buffer_;  // not cleared: only filled bytes are read
+    std::size_t capacity_;
     std::uint64_t start_ = 0;
     std::size_t filled_ = 0;
 };

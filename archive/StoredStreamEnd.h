@@ -6,14 +6,14 @@
 #include <optional>
 
 #include "archive/ZipRecords.h"
-#include "platform/File.h"
+#include "archive/ScanWindow.h"
 
 namespace tessaly {
 
 // The first data descriptor signature after `dataOffset` whose compressed
 // size equals its distance from `dataOffset` and whose CRC-32 matches the
 // bytes before it. Reads the file once, in bounded memory.
-std::optional<zip::DataDescriptorRecord> FindStoredStreamEnd(CBigFile& file, std::uint64_t length,
-                                                             std::uint64_t dataOffset, bool sizes64);
+std::optional<zip::DataDescriptorRecord> FindStoredStreamEnd(ScanWindow& window, std::uint64_t dataOffset,
+                                                             bool sizes64);
 
 }  // namespace tessaly

@@ -4,6 +4,7 @@
 
 #include "archive/EntryDecoder.h"
 #include "archive/ScanState.h"
+#include "archive/ScanWindow.h"
 #include "archive/StoredStreamEnd.h"
 #include "platform/FileSystem.h"
 
@@ -43,7 +44,8 @@ bool CZipArchive::OpenEntry(std::uint32_t index) {
         std::uint64_t storedLength = entry.compressedSize;
         storedStreamEnd_.reset();
         if (entry.method == zip::kMethodStored && entry.IsStreamedUnknownSize()) {
-            storedStreamEnd_ = FindStoredStreamEnd(storage.file, storage.Length(), opened_.dataOffset, opened_.zip64);
+            ScanWindow window(storage.file, storage.Length());
+            storedStreamEnd_ = FindStoredStreamEnd(window, opened_.dataOffset, opened_.zip64);
             storedLength = storedStreamEnd_ ? storedStreamEnd_->compressedSize : 0;
         }
         decoder_->Begin(entry.method, opened_.dataOffset, storedLength);

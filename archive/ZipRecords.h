@@ -63,6 +63,13 @@ inline std::uint32_t LoadU32(const std::uint8_t* p) {
            std::uint32_t{p[3]} << 24;
 }
 
+// An extra-length field stored as two blanks means none; a blank in its high
+// byte alone is dropped. Some writers pad the field with blanks.
+inline std::uint16_t TolerantExtraLength(std::uint16_t stored) {
+    if ((stored >> 8) != 0x20) return stored;
+    return (stored & 0xFF) == 0x20 ? 0 : (stored & 0xFF);
+}
+
 struct LocalHeaderRecord {
     std::uint32_t signature;
     std::uint16_t versionNeeded;
