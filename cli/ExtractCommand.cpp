@@ -1,12 +1,21 @@
 // `extract`: every entry through the archive layer's ExtractEntry, one result
-// line per entry. A fault in one entry costs only that entry.
+// line per entry, in entry order. A fault in one entry costs only that entry.
+// Large archives are extracted by several threads, each with its own archive
+// object over the same file (see ExtractPlan.h for what keeps that safe).
 #include <algorithm>
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "archive/ZipException.h"
 #include "cli/ArchiveReader.h"
 #include "cli/Commands.h"
 #include "cli/ErrorText.h"
+#include "cli/ExtractPlan.h"
 #include "cli/OutputFolders.h"
+#include "cli/SkipRules.h"
 #include "platform/FileException.h"
 #include "platform/FileSystem.h"
 
@@ -51,19 +60,89 @@ ExtractedEntry ExtractOne(ArchiveReader& reader, std::uint32_t index,
         TakeFault(entry, report, FaultText(fault));
     } catch (const std::exception& fault) {
         TakeFault(entry, report, fault.what());
+    } catch (...) {
+        TakeFault(entry, report, "unexpected error");
     }
     return entry;
 }
 
-void ExtractEntries(ArchiveReader& reader, const std::filesystem::path& folder,
-                    ArchiveSummary& summary, ResultWriter& writer, ProgressLine& progress) {
-    for (std::uint32_t i = 0; i < summary.entries; ++i) {
-        progress.Extracting(summary.archive, i, summary.entries);
-        const ExtractedEntry entry = ExtractOne(reader, i, folder);
-        ++summary.outcomes[static_cast<std::size_t>(entry.outcome)];
-        progress.Clear();
-        writer.Extracted(entry);
+// Results arrive from any thread in any order; they are counted and printed
+// in entry order, as soon as every earlier one is in.
+class OrderedResults {
+public:
+    OrderedResults(ArchiveSummary& summary, ResultWriter& writer, ProgressLine& progress)
+        : summary_(summary), writer_(writer), progress_(progress) {}
+
+    void Put(ExtractedEntry entry) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        waiting_.emplace(entry.index, std::move(entry));
+        while (!waiting_.empty() && waiting_.begin()->first == next_) {
+            Print(waiting_.begin()->second);
+            waiting_.erase(waiting_.begin());
+            ++next_;
+        }
+        progress_.Extracting(summary_.archive, next_, summary_.entries);
     }
+
+private:
+    void Print(const ExtractedEntry& entry) {
+        ++summary_.outcomes[static_cast<std::size_t>(entry.outcome)];
+        progress_.Clear();
+        writer_.Extracted(entry);
+    }
+
+    std::mutex mutex_;
+    std::map<std::uint32_t, ExtractedEntry> waiting_;
+    std::uint32_t next_ = 0;
+    ArchiveSummary& summary_;
+    ResultWriter& writer_;
+    ProgressLine& progress_;
+};
+
+// The groups of the plan, handed out one at a time to whichever thread asks.
+struct SharedWork {
+    const ExtractPlan& plan;
+    const std::filesystem::path& folder;
+    OrderedResults& results;
+    std::atomic<std::size_t> nextGroup{0};
+};
+
+void ExtractGroups(ArchiveReader& reader, SharedWork& work) {
+    for (std::size_t g; (g = work.nextGroup++) < work.plan.groups.size();)
+        for (std::uint32_t index : work.plan.groups[g]) work.results.Put(ExtractOne(reader, index, work.folder));
+}
+
+// A helper thread opens the archive for itself; should its scan not find
+// the same entries (the file changed), it leaves the work to the others.
+void HelpExtract(const std::filesystem::path& path, int repairMode, std::uint32_t entries,
+                 SharedWork& work) {
+    ProgressLine quiet(stderr, false);
+    ArchiveReader reader(repairMode, quiet);
+    ArchiveSummary own;
+    if (reader.Open(path, own) && own.entries == entries) ExtractGroups(reader, work);
+}
+
+void ExtractEntries(ArchiveReader& reader, const std::filesystem::path& path, int repairMode,
+                    const std::filesystem::path& folder, ArchiveSummary& summary,
+                    ResultWriter& writer, ProgressLine& progress) {
+    std::vector<std::string> names;  // empty for the entries extract skips
+    for (std::uint32_t i = 0; i < summary.entries; ++i) {
+        const CFileHeader entry = reader.Entry(i);
+        names.push_back(ExtractSkipReason(entry).empty() ? entry.fileName : std::string());
+    }
+    const ExtractPlan plan = PlanExtraction(names, ExtractThreads(summary.entries));
+    OrderedResults results(summary, writer, progress);
+    SharedWork work{plan, folder, results};
+    std::vector<std::thread> helpers;
+    try {
+        for (unsigned t = 1; t < plan.threads; ++t)
+            helpers.emplace_back(HelpExtract, std::cref(path), repairMode, summary.entries, std::ref(work));
+    } catch (const std::system_error&) {
+        // No more threads to be had: the ones running share the work.
+    }
+    ExtractGroups(reader, work);
+    for (std::thread& helper : helpers) helper.join();
+    progress.Clear();
 }
 
 ArchiveSummary ExtractArchive(const std::filesystem::path& path, const std::filesystem::path& folder,
@@ -75,7 +154,7 @@ ArchiveSummary ExtractArchive(const std::filesystem::path& path, const std::file
     ArchiveReader reader(repairMode, progress);
     if (reader.Open(path, summary)) {
         if (CreateFolderTree(folder)) {
-            ExtractEntries(reader, folder, summary, writer, progress);
+            ExtractEntries(reader, path, repairMode, folder, summary, writer, progress);
         } else {
             summary.readable = false;
             summary.problem = "cannot create the destination folder " + summary.destination;

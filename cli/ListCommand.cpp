@@ -2,31 +2,14 @@
 // extracting would skip it.
 #include <algorithm>
 
-#include "archive/EntryName.h"
 #include "cli/ArchiveReader.h"
 #include "cli/Commands.h"
+#include "cli/SkipRules.h"
 #include "platform/FileSystem.h"
 #include "workflow/EntryFormat.h"
 
 namespace tessaly::cli {
 namespace {
-
-bool EndsWithSeparator(const std::string& name) {
-    return !name.empty() && (name.back() == '/' || name.back() == '\\');
-}
-
-// The rules ExtractEntry skips an entry by, in the same order, so that the
-// listing can say so before anything is written.
-std::string ExtractSkipReason(const CFileHeader& header) {
-    if (SafeRelativePath(header.fileName).empty()) return "empty name";
-    if (IsJunkName(header.fileName)) return "junk name";
-    if (EndsWithSeparator(header.fileName)) return "folder entry";
-    const bool emptyRecord =
-        header.crc32 == 0 && header.compressedSize == 0 && header.uncompressedSize == 0;
-    if (emptyRecord && !header.HasDescriptorFlag()) return "empty record";
-    if (header.IsEncrypted()) return "encrypted";
-    return {};
-}
 
 ListedEntry DescribeEntry(const CFileHeader& header, std::uint32_t index) {
     const EntryRow row = FormatEntryRow(header);

@@ -130,6 +130,28 @@ TEST(ExtractCli, NothingIsWrittenOutsideTheDestination) {
     EXPECT_EQ(ToString(ReadFileBytes(folder / "deep/out/ok/fine.txt")), "6");
 }
 
+TEST(ExtractCli, ALaterEntryOfTheSameNameWinsAndFolderEntriesChangeNothing) {
+    TempFolder folder;
+    std::vector<EntrySpec> entries = {Stored("same.txt", "first"), Stored("docs/", "")};
+    for (int i = 0; i < 40; ++i)
+        entries.push_back(Deflated("docs/file" + std::to_string(i) + ".txt", TextContent(std::to_string(i), 20000)));
+    entries.push_back(Stored("SAME.txt", "upper"));
+    entries.push_back(Stored("same.txt", "second"));
+    const std::string zip = WriteZip(folder, "dups.zip", BuildZip(entries).bytes);
+    const CliRun run = RunCli({"extract", "-d", (folder / "out").string(), zip});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(ToString(ReadFileBytes(folder / "out/same.txt")), "second");
+    EXPECT_EQ(ToString(ReadFileBytes(folder / "out/SAME.txt")), "upper");
+    for (int i = 0; i < 40; ++i)
+        EXPECT_EQ(ReadFileBytes(folder / "out/docs" / ("file" + std::to_string(i) + ".txt")), entries[i + 2].data);
+    // Lines come in entry order whatever thread extracted the entry.
+    const auto lines = LinesStartingWith(run.out, "ok ");
+    ASSERT_EQ(lines.size(), 43u);
+    EXPECT_NE(lines[0].find("same.txt"), std::string::npos);
+    EXPECT_NE(lines[1].find("docs/file0.txt"), std::string::npos);
+    EXPECT_NE(lines[42].find("same.txt"), std::string::npos);
+}
+
 TEST(ExtractCli, ADestinationThatCannotBeMadeExitsWithTwo) {
     TempFolder folder;
     const std::string zip = WriteZip(folder, "a.zip", BuildZip({Stored("a.txt", "a")}).bytes);

@@ -1,0 +1,29 @@
+// The files the benchmarks measure, made once per run in a temporary folder
+// (removed at exit): a large region without any record signature, a healthy
+// archive with many small entries, and an archive holding one large deflated
+// entry. TESSALY_BENCH_SCAN_MIB sets the size of the signature-free file.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+namespace tessaly::bench {
+
+struct LargeEntryArchive {
+    std::filesystem::path path;
+    std::uint64_t dataOffset = 0;        // first byte of the entry's compressed data
+    std::uint64_t compressedSize = 0;
+    std::uint64_t uncompressedSize = 0;
+};
+
+const std::filesystem::path& SignatureFreeFile();
+const std::filesystem::path& ManyEntriesArchive();
+constexpr std::uint32_t kManyEntries = 10000;
+const LargeEntryArchive& LargeDeflatedArchive();
+
+// A fresh, empty folder below the run's temporary folder.
+std::filesystem::path ScratchFolder(const char* name);
+
+std::uint64_t FileSize(const std::filesystem::path& path);
+
+}  // namespace tessaly::bench

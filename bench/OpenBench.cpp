@@ -1,0 +1,34 @@
+// Opening a healthy archive of 10 000 small entries: the scan jumps from
+// header to header, so the cost is per entry, not per byte.
+#include <benchmark/benchmark.h>
+
+#include "archive/ScanState.h"
+#include "archive/ZipArchive.h"
+#include "bench/BenchFiles.h"
+
+namespace tessaly::bench {
+namespace {
+
+void BM_OpenManyEntries(benchmark::State& state) {
+    const auto& path = ManyEntriesArchive();
+    ScanState scan;
+    scan.repairMode = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        CZipArchive archive(scan);
+        archive.OpenArchive(path, 0, 1);
+        if (archive.GetCount() != kManyEntries) state.SkipWithError("wrong entry count");
+        archive.CloseArchive(true);
+    }
+    state.counters["time_per_entry"] = benchmark::Counter(
+        kManyEntries, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+BENCHMARK(BM_OpenManyEntries)
+    ->ArgName("mode")
+    ->Arg(QuickRepair)
+    ->Arg(AdvanceRepair)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace
+}  // namespace tessaly::bench
