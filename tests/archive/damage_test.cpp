@@ -320,27 +320,29 @@ INSTANTIATE_TEST_SUITE_P(Table, WrongLocalSize,
                          ::testing::Combine(::testing::ValuesIn(WrongSizeCases()), kBothModes, ::testing::Bool()),
                          WrongSizeName);
 
-// The extra-field length is a size in the local header too: a wrong one
-// must not hide the entries after it. Bytes 20 20 (two blanks) mean no extra
+// The name and extra-field lengths are sizes in the local header too: a
+// wrong one must not hide the entries after it, even when the entry's own
+// data is short. Bytes 20 20 (two blanks) in the extra length mean no extra
 // field when the entry is opened, so that entry itself comes out whole.
-struct ExtraLengthCase {
+struct LengthFieldCase {
     const char* label;
+    LocalField field;
     std::uint16_t value;
     bool entryIntact;
 };
 
-void PrintTo(const ExtraLengthCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const LengthFieldCase& c, std::ostream* os) { *os << c.label; }
 
-class WrongExtraLength : public ::testing::TestWithParam<std::tuple<ExtraLengthCase, RepairMode, bool>> {};
+class WrongLengthField : public ::testing::TestWithParam<std::tuple<LengthFieldCase, RepairMode, bool>> {};
 
-TEST_P(WrongExtraLength, CostsNoNeighbour) {
-    const ExtraLengthCase& c = std::get<0>(GetParam());
-    std::vector<EntrySpec> specs = {Stored("s0.txt", TextContent("s0", 3000)), Deflated("odd.txt", TextContent("o", 20000)),
+TEST_P(WrongLengthField, CostsNoNeighbour) {
+    const LengthFieldCase& c = std::get<0>(GetParam());
+    std::vector<EntrySpec> specs = {Stored("s0.txt", TextContent("s0", 3000)), Deflated("odd.txt", "short data"),
                                     Stored("s2.bin", NoiseContent(2, 5000)), Deflated("d3.txt", TextContent("d3", 9000))};
     BuildOptions options;
     options.centralDirectory = std::get<2>(GetParam());
     BuiltZip zip = BuildZip(specs, options);
-    SetLocalField(zip.bytes, zip.entries[1], LocalField::ExtraLength, c.value);
+    SetLocalField(zip.bytes, zip.entries[1], c.field, c.value);
     SalvageRun run(zip.bytes, std::get<1>(GetParam()));
     EXPECT_FALSE(run.openThrew) << run.openError;
     ExpectIntactExcept(run, specs, {1});
@@ -349,21 +351,23 @@ TEST_P(WrongExtraLength, CostsNoNeighbour) {
     }
 }
 
-const ExtraLengthCase kExtraLengths[] = {
-    {"TwoBlanks", 0x2020, true},
-    {"BlankHighByte", 0x2000, true},
-    {"Huge", 0xFFFF, false},
-    {"IntoTheNextEntry", 0x1400, false},
+const LengthFieldCase kLengthFields[] = {
+    {"ExtraTwoBlanks", LocalField::ExtraLength, 0x2020, true},
+    {"ExtraBlankHighByte", LocalField::ExtraLength, 0x2000, true},
+    {"ExtraHuge", LocalField::ExtraLength, 0xFFFF, false},
+    {"ExtraIntoTheNextEntry", LocalField::ExtraLength, 0x0100, false},
+    {"NameIntoTheNextEntry", LocalField::NameLength, 7 + 256, false},
+    {"NameJustUnderTheLimit", LocalField::NameLength, 500, false},
 };
 
-std::string ExtraLengthName(const ::testing::TestParamInfo<std::tuple<ExtraLengthCase, RepairMode, bool>>& info) {
+std::string LengthFieldName(const ::testing::TestParamInfo<std::tuple<LengthFieldCase, RepairMode, bool>>& info) {
     return std::string(std::get<0>(info.param).label) + "_" + ModeName(std::get<1>(info.param)) +
            (std::get<2>(info.param) ? "_WithCentral" : "_NoCentral");
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, WrongExtraLength,
-                         ::testing::Combine(::testing::ValuesIn(kExtraLengths), kBothModes, ::testing::Bool()),
-                         ExtraLengthName);
+INSTANTIATE_TEST_SUITE_P(Table, WrongLengthField,
+                         ::testing::Combine(::testing::ValuesIn(kLengthFields), kBothModes, ::testing::Bool()),
+                         LengthFieldName);
 
 // --- Entries only a central record points at --------------------------------
 
