@@ -43,6 +43,9 @@ std::optional<CZipArchive::Verdict> CZipArchive::SkipVerdict(const CFileHeader& 
     if (entry.crc32 == 0 && entry.compressedSize == 0 && entry.uncompressedSize == 0 && !entry.HasDescriptorFlag())
         return Verdict{ExtractOutcome::Skipped, "empty record"};
     if (entry.IsEncrypted()) return Verdict{ExtractOutcome::Encrypted, "encrypted"};
+    // Stored data without sizes whose end the scan could not find.
+    if (entry.method == zip::kMethodStored && entry.IsStreamedUnknownSize())
+        return Verdict{ExtractOutcome::Skipped, "end of streamed data not found"};
     return std::nullopt;
 }
 
@@ -65,12 +68,6 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
     if (!OpenEntry(index)) {
         result.detail = "cannot open the entry";
         return false;
-    }
-    if (entry.method == zip::kMethodStored && entry.IsStreamedUnknownSize() && !storedStreamEnd_) {
-        AbandonEntry();
-        result.outcome = ExtractOutcome::Skipped;
-        result.detail = "end of streamed data not found";
-        return true;
     }
 
     const std::filesystem::path outputPath = destinationFolder / relative;
@@ -129,7 +126,7 @@ void CZipArchive::WriteEntryData(CFile& output, std::size_t bufferSize, ExtractR
 // A whole entry is good when its CRC-32 matches, and, where the sizes were
 // declared, the data is as long as they say.
 CZipArchive::Verdict CZipArchive::FinishedVerdict(const CFileHeader& entry) {
-    std::optional<zip::DataDescriptorRecord> descriptor = storedStreamEnd_;
+    std::optional<zip::DataDescriptorRecord> descriptor;
     if (entry.method == zip::kMethodDeflated && entry.HasDescriptorFlag())
         descriptor = decoder_->ReadTrailingDescriptor(opened_.zip64);
 

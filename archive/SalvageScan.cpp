@@ -46,7 +46,11 @@ private:
 };
 
 SalvageScan::SalvageScan(CZipStorage& storage, ScanState& state, std::vector<CFileHeader>& entries)
-    : storage_(storage), state_(state), entries_(entries), window_(storage.file, storage.Length()) {}
+    : storage_(storage),
+      state_(state),
+      entries_(entries),
+      window_(storage.file, storage.Length()),
+      storedEndBudget_(4 * storage.Length() + (std::uint64_t{64} << 20)) {}
 
 // ---------------------------------------------------------------------------
 // Passes
@@ -126,15 +130,16 @@ void SalvageScan::RunAdvance() {
     });
 
     // Pass B: the positions every central record after them names.
-    std::unordered_set<std::uint64_t> known(offsets.begin(), offsets.end());
+    std::vector<std::uint64_t> named;
     CentralPass([&](std::uint64_t p, std::uint64_t& next) {
         std::uint8_t bytes[zip::kCentralHeaderLength];
         if (window_.Read(p, bytes, sizeof bytes) < sizeof bytes) return false;
         const zip::CentralHeaderRecord record = zip::DecodeCentralHeader(bytes);
-        if (known.insert(record.localHeaderOffset).second) offsets.push_back(record.localHeaderOffset);
+        named.push_back(record.localHeaderOffset);
         next = p + zip::kCentralHeaderLength + record.nameLength;
         return true;
     });
+    MergeNamedOffsets(offsets, named);
 
     // One entry at each position, whatever lies there. A position the end of
     // the file cuts short yields nothing; the others are still read.
@@ -143,7 +148,30 @@ void SalvageScan::RunAdvance() {
         const HeaderRead read = ReadLocalHeader(offset, entry);
         if (read == HeaderRead::CutShort) continue;
         if (read == HeaderRead::Whole) LookBehind(offset, &entry);
+        ApplyStoredStreamEnd(entry);
         AddEntry(std::move(entry));
+    }
+}
+
+// Adds the positions the central records name to those the forward scan
+// found, each once. Central records count from the start of the archive as
+// written: when junk was put in front of it (a stub), every named position is
+// short by the stub's length, so a named position without a local header is
+// moved by that length when a local header lies there.
+void SalvageScan::MergeNamedOffsets(std::vector<std::uint64_t>& offsets, const std::vector<std::uint64_t>& named) {
+    std::uint64_t stubLength = 0;
+    if (!offsets.empty() && !named.empty()) {
+        const std::uint64_t firstNamed = *std::min_element(named.begin(), named.end());
+        if (offsets.front() > firstNamed) stubLength = offsets.front() - firstNamed;
+    }
+    std::unordered_set<std::uint64_t> known(offsets.begin(), offsets.end());
+    for (std::uint64_t offset : named) {
+        std::uint32_t value = 0;
+        const bool isHeader = window_.ReadU32(offset, value) && value == zip::kLocalHeaderSignature;
+        if (!isHeader && stubLength > 0 && window_.ReadU32(offset + stubLength, value) &&
+            value == zip::kLocalHeaderSignature)
+            offset += stubLength;
+        if (known.insert(offset).second) offsets.push_back(offset);
     }
 }
 
@@ -251,14 +279,15 @@ std::uint64_t SalvageScan::NextAfterLocal(std::uint64_t p, CFileHeader& entry, H
     // jumping to it keeps a stored archive inside from showing its entries.
     if (entry.method == zip::kMethodStored && entry.IsStreamedUnknownSize()) {
         const bool sizes64 = zip::HasZip64Extra(entry.extraField.GetBuffer(), entry.extraField.GetSize());
-        if (auto end = FindStoredStreamEnd(window_, entry.DataOffset(), sizes64)) {
-            entry.crc32 = end->crc32;
-            entry.compressedSize = end->compressedSize;
-            entry.uncompressedSize = end->uncompressedSize;
+        if (auto end = FindStoredStreamEnd(window_, entry.DataOffset(), sizes64, storedEndBudget_)) {
+            storedStreamEnds_[entry.DataOffset()] = *end;
+            ApplyStoredStreamEnd(entry);
             return entry.DataOffset() + end->compressedSize;
         }
     }
-    return nameEnd;
+    // Without a trusted jump the entry's name length may be wrong too: walk
+    // from the end of the fixed header so that no header after it is missed.
+    return p + zip::kLocalHeaderLength;
 }
 
 std::optional<std::uint64_t> SalvageScan::TrustedJump(std::uint64_t dataStart, std::uint64_t compressedSize) {
@@ -267,6 +296,16 @@ std::optional<std::uint64_t> SalvageScan::TrustedJump(std::uint64_t dataStart, s
     const std::uint64_t target = dataStart + compressedSize;
     if (target == length || LandsOnRecord(target)) return target;
     return std::nullopt;
+}
+
+// The sizes and CRC-32 found for streamed stored data at the entry's data offset.
+void SalvageScan::ApplyStoredStreamEnd(CFileHeader& entry) const {
+    if (entry.method != zip::kMethodStored || !entry.IsStreamedUnknownSize()) return;
+    auto it = storedStreamEnds_.find(entry.DataOffset());
+    if (it == storedStreamEnds_.end()) return;
+    entry.crc32 = it->second.crc32;
+    entry.compressedSize = it->second.compressedSize;
+    entry.uncompressedSize = it->second.uncompressedSize;
 }
 
 bool SalvageScan::LandsOnRecord(std::uint64_t target) {

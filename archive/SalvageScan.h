@@ -18,6 +18,7 @@
 
 #include "archive/FileHeader.h"
 #include "archive/ScanWindow.h"
+#include "archive/ZipRecords.h"
 
 namespace tessaly {
 
@@ -59,8 +60,10 @@ private:
     std::uint64_t NextAfterLocal(std::uint64_t p, CFileHeader& entry, HeaderRead read);
     std::optional<std::uint64_t> TrustedJump(std::uint64_t dataStart, std::uint64_t compressedSize);
     bool LandsOnRecord(std::uint64_t target);
+    void ApplyStoredStreamEnd(CFileHeader& entry) const;
     void AddEntry(CFileHeader&& entry);
 
+    void MergeNamedOffsets(std::vector<std::uint64_t>& offsets, const std::vector<std::uint64_t>& named);
     bool ReadCentralNote(std::uint64_t p, std::vector<CentralNote>& notes, std::uint64_t& next);
     void CorrectNames(const std::vector<Sighting>& sightings, const std::vector<CentralNote>& notes);
 
@@ -71,6 +74,10 @@ private:
     std::uint64_t resumeOffset_ = 0;
     // Entry index by the offset its data starts at, for the descriptor look-behind.
     std::unordered_map<std::uint64_t, std::uint32_t> byDataOffset_;
+    // Where streamed stored data ends, by data offset; finding it may cost a
+    // read of the rest of the file, so the scan has a budget for it.
+    std::unordered_map<std::uint64_t, zip::DataDescriptorRecord> storedStreamEnds_;
+    std::uint64_t storedEndBudget_;
 };
 
 }  // namespace tessaly

@@ -4,8 +4,6 @@
 
 #include "archive/EntryDecoder.h"
 #include "archive/ScanState.h"
-#include "archive/ScanWindow.h"
-#include "archive/StoredStreamEnd.h"
 #include "platform/FileSystem.h"
 
 namespace tessaly {
@@ -41,14 +39,7 @@ bool CZipArchive::OpenEntry(std::uint32_t index) {
     try {
         opened_ = centralDir.OpenEntry(index);
         const CFileHeader& entry = centralDir.Entry(index);
-        std::uint64_t storedLength = entry.compressedSize;
-        storedStreamEnd_.reset();
-        if (entry.method == zip::kMethodStored && entry.IsStreamedUnknownSize()) {
-            ScanWindow window(storage.file, storage.Length());
-            storedStreamEnd_ = FindStoredStreamEnd(window, opened_.dataOffset, opened_.zip64);
-            storedLength = storedStreamEnd_ ? storedStreamEnd_->compressedSize : 0;
-        }
-        decoder_->Begin(entry.method, opened_.dataOffset, storedLength);
+        decoder_->Begin(entry.method, opened_.dataOffset, entry.compressedSize);
     } catch (...) {
         centralDir.CloseEntry();
         throw;

@@ -74,7 +74,6 @@ private:
     ScanState& state_;
     std::unique_ptr<EntryDecoder> decoder_;
     OpenedEntryInfo opened_;
-    std::optional<zip::DataDescriptorRecord> storedStreamEnd_;
     std::vector<std::uint8_t> outputBuffer_;
 };
 
