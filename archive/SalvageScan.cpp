@@ -18,6 +18,8 @@ constexpr std::uint64_t kSearchStride = 64 * 1024;
 // often than once per 100, as the progress hooks expect).
 constexpr std::uint64_t kReportSpacing = 64 * 1024;
 constexpr std::uint64_t kPositionsPerStep = 100;
+// How much of an entry's extra field the table keeps.
+constexpr std::size_t kKeptExtraLength = 256;
 
 bool IsRecordSignature(std::uint32_t value) {
     return value == zip::kLocalHeaderSignature || value == zip::kCentralHeaderSignature ||
@@ -50,6 +52,7 @@ SalvageScan::SalvageScan(CZipStorage& storage, ScanState& state, std::vector<CFi
       state_(state),
       entries_(entries),
       window_(storage.file, storage.Length()),
+      extraScratch_(0xFFFF),
       storedEndBudget_(4 * storage.Length() + (std::uint64_t{64} << 20)) {}
 
 // ---------------------------------------------------------------------------
@@ -201,24 +204,22 @@ SalvageScan::HeaderRead SalvageScan::ReadLocalHeader(std::uint64_t p, CFileHeade
     if (window_.Read(nameOffset, name, record.nameLength) < record.nameLength) return HeaderRead::CutShort;
     entry.fileName = DecodeEntryName(name, record.nameLength, (record.flags & zip::kFlagUtf8Name) != 0);
 
-    // The extra field is kept as far as the file holds it.
-    std::uint8_t* extra = entry.extraField.Allocate(record.extraLength);
-    const std::size_t got = window_.Read(nameOffset + record.nameLength, extra, record.extraLength);
-    if (got < record.extraLength) {
-        CAutoBuffer partial(static_cast<std::uint32_t>(got));
-        std::copy(extra, extra + got, partial.GetBuffer());
-        entry.extraField = std::move(partial);
-    }
-    ApplyZip64Sizes(entry);
+    // The extra field is read into scratch space; the table keeps only its
+    // head (where a ZIP64 block sits), so a hostile archive cannot multiply
+    // its size in memory. Opening an entry reads its extra field again.
+    const std::size_t got = window_.Read(nameOffset + record.nameLength, extraScratch_.data(), record.extraLength);
+    const auto kept = static_cast<std::uint32_t>(std::min(got, kKeptExtraLength));
+    std::copy(extraScratch_.data(), extraScratch_.data() + kept, entry.extraField.Allocate(kept));
+    ApplyZip64Sizes(entry, extraScratch_.data(), got);
     return HeaderRead::Whole;
 }
 
-void SalvageScan::ApplyZip64Sizes(CFileHeader& entry) {
+void SalvageScan::ApplyZip64Sizes(CFileHeader& entry, const std::uint8_t* extra, std::size_t extraLength) {
     const auto c32 = static_cast<std::uint32_t>(entry.compressedSize);
     const auto u32 = static_cast<std::uint32_t>(entry.uncompressedSize);
     if (c32 != zip::kZip64Sentinel && u32 != zip::kZip64Sentinel) return;
     zip::Zip64Sizes sizes{};
-    if (zip::ReadZip64Sizes(entry.extraField.GetBuffer(), entry.extraField.GetSize(), u32, c32, sizes)) {
+    if (zip::ReadZip64Sizes(extra, extraLength, u32, c32, sizes)) {
         entry.compressedSize = sizes.compressedSize;
         entry.uncompressedSize = sizes.uncompressedSize;
     }

@@ -53,7 +53,7 @@ private:
     void CentralPass(OnHeader onHeader);
 
     HeaderRead ReadLocalHeader(std::uint64_t p, CFileHeader& entry);
-    void ApplyZip64Sizes(CFileHeader& entry);
+    void ApplyZip64Sizes(CFileHeader& entry, const std::uint8_t* extra, std::size_t extraLength);
     void LookBehind(std::uint64_t p, CFileHeader* current);
     void ApplyDescriptor(std::uint64_t descriptorOffset, std::uint32_t crc, std::uint64_t compressed,
                          std::uint64_t uncompressed);
@@ -71,6 +71,7 @@ private:
     ScanState& state_;
     std::vector<CFileHeader>& entries_;
     ScanWindow window_;
+    std::vector<std::uint8_t> extraScratch_;
     std::uint64_t resumeOffset_ = 0;
     // Entry index by the offset its data starts at, for the descriptor look-behind.
     std::unordered_map<std::uint64_t, std::uint32_t> byDataOffset_;
