@@ -82,6 +82,20 @@ const std::filesystem::path& SignatureFreeFile() {
     return path;
 }
 
+const std::filesystem::path& SignaturePrefixFile() {
+    static const std::filesystem::path path = [] {
+        const auto p = RunFolder() / "signature-prefixes.bin";
+        std::string block;
+        for (int i = 0; i < (1 << 19); ++i) block += "PK";
+        CFile file;
+        if (!file.Open(p, CFile::Mode::CreateWrite)) std::abort();
+        for (int i = 0; i < 64; ++i) file.Write(block.data(), block.size());
+        file.Close();
+        return p;
+    }();
+    return path;
+}
+
 const std::filesystem::path& ManyEntriesArchive() {
     static const std::filesystem::path path = [] {
         const auto p = RunFolder() / "many-entries.zip";

@@ -17,6 +17,9 @@ struct LargeEntryArchive {
 };
 
 const std::filesystem::path& SignatureFreeFile();
+// 64 MiB of "PKPK...": no signature, but a signature's first byte at every
+// other position, the worst case for a search that looks for that byte.
+const std::filesystem::path& SignaturePrefixFile();
 const std::filesystem::path& ManyEntriesArchive();
 constexpr std::uint32_t kManyEntries = 10000;
 const LargeEntryArchive& LargeDeflatedArchive();

@@ -17,8 +17,13 @@
 namespace tessaly::bench {
 namespace {
 
+// Argument 1: the worst-case file instead of random bytes.
+const std::filesystem::path& ScanFile(const benchmark::State& state, int argument) {
+    return state.range(argument) != 0 ? SignaturePrefixFile() : SignatureFreeFile();
+}
+
 void BM_SequentialRead(benchmark::State& state) {
-    const auto& path = SignatureFreeFile();
+    const auto& path = ScanFile(state, 0);
     std::vector<std::uint8_t> buffer(std::size_t{1} << 20);
     for (auto _ : state) {
         CFile file;
@@ -30,10 +35,10 @@ void BM_SequentialRead(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * FileSize(path)));
 }
 
-// Arguments: repair mode, and whether a progress hook is installed (as the
-// command-line tool and the analysis dialog have one).
+// Arguments: repair mode, whether a progress hook is installed (as the
+// command-line tool and the analysis dialog have one), and the file.
 void BM_ScanSignatureFree(benchmark::State& state) {
-    const auto& path = SignatureFreeFile();
+    const auto& path = ScanFile(state, 2);
     ScanState scan;
     scan.repairMode = static_cast<int>(state.range(0));
     std::uint64_t reports = 0;
@@ -51,16 +56,23 @@ void BM_ScanSignatureFree(benchmark::State& state) {
     state.counters["reports_per_open"] = static_cast<double>(reports) / static_cast<double>(state.iterations());
 }
 
-BENCHMARK(BM_SequentialRead)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SequentialRead)->ArgName("worst")->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ScanSignatureFree)
-    ->ArgNames({"mode", "progress"})
-    ->Args({QuickRepair, 0})
-    ->Args({AdvanceRepair, 0})
-    ->Args({QuickRepair, 1})
-    ->Args({AdvanceRepair, 1})
+    ->ArgNames({"mode", "progress", "worst"})
+    ->Args({QuickRepair, 0, 0})
+    ->Args({AdvanceRepair, 0, 0})
+    ->Args({QuickRepair, 1, 0})
+    ->Args({AdvanceRepair, 1, 0})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK(BM_SequentialRead)->Name("BM_SequentialRead/again")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SequentialRead)->Name("BM_SequentialRead/again")->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SequentialRead)->ArgName("worst")->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ScanSignatureFree)
+    ->ArgNames({"mode", "progress", "worst"})
+    ->Args({QuickRepair, 1, 1})
+    ->Args({AdvanceRepair, 1, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 }  // namespace tessaly::bench

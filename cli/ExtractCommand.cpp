@@ -87,7 +87,7 @@ public:
 private:
     void Print(const ExtractedEntry& entry) {
         ++summary_.outcomes[static_cast<std::size_t>(entry.outcome)];
-        progress_.Clear();
+        progress_.BeforeOutput();
         writer_.Extracted(entry);
     }
 

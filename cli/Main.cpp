@@ -21,7 +21,7 @@ int RunCommand(const CliOptions& options) {
     const auto writer = options.json
                             ? MakeJsonWriter(options.command, options.repairMode, stdout, stderr)
                             : MakeTextWriter(options.command, options.repairMode, stdout, stderr);
-    ProgressLine progress(stderr, IsTerminal(stderr));
+    ProgressLine progress(stderr, IsTerminal(stderr), IsTerminal(stdout));
     return options.command == Command::List ? RunList(options, *writer, progress)
                                             : RunExtract(options, *writer, progress);
 }

@@ -44,7 +44,8 @@ void ProgressLine::Extracting(const std::string& archive, std::uint64_t done,
 
 void ProgressLine::Show(const std::string& text) {
     const auto now = std::chrono::steady_clock::now();
-    if (shownLength_ > 0 && now - lastDrawn_ < kRedrawInterval) return;
+    if (drawn_ && now - lastDrawn_ < kRedrawInterval) return;
+    drawn_ = true;
     lastDrawn_ = now;
     std::string line = "\r" + text;
     if (text.size() < shownLength_) line += std::string(shownLength_ - text.size(), ' ');
