@@ -80,11 +80,11 @@ public:
         if (s.problem.empty()) tail.AddNull("problem");
         else tail.Add("problem", s.problem);
         tail.AddRaw("summary", CountsJson(command_, s));
-        std::fprintf(out_, "\n],%s\n", tail.Text().c_str() + 1);  // joins the open object
+        std::fprintf(out_, "\n],%s", tail.Text().c_str() + 1);  // closes the open object
     }
 
     void EndRun(int exitStatus) override {
-        std::fprintf(out_, "],\"total\":%s,\"status\":%d}\n", CountsJson(command_, total_).c_str(),
+        std::fprintf(out_, "\n],\"total\":%s,\"status\":%d}\n", CountsJson(command_, total_).c_str(),
                      exitStatus);
         std::fflush(out_);
     }
