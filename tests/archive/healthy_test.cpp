@@ -76,10 +76,9 @@ TEST_P(HealthyArchive, StubInFrontIsSteppedOver) {
         EXPECT_FALSE(run.openThrew) << run.openError;
         for (const EntrySpec& spec : specs)
             EXPECT_TRUE(IsIntact(run, spec.name, spec.data));
-        if (adjusted) {
-            EXPECT_EQ(run.Count(), specs.size());
-            EXPECT_EQ(run.files.size(), specs.size());
-        }
+        // Central records that point a stub's length too early must not
+        // make up entries from whatever lies there.
+        EXPECT_EQ(run.files.size(), specs.size());
     }
 }
 
