@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "archive/EntryName.h"
 #include "archive/ZipArchive.h"
 #include "archive/ZipException.h"
 #include "platform/FileException.h"
@@ -114,7 +115,10 @@ const char* ModeName(RepairMode mode) { return mode == QuickRepair ? "Quick" : "
     if (entry.report.bytesWritten != 0)
         return ::testing::AssertionFailure() << entry.info.fileName << ": " << entry.report.bytesWritten
                                              << " bytes written";
-    (void)run;
+    fs::path relative = SafeRelativePath(entry.info.fileName);
+    std::error_code ec;
+    if (!relative.empty() && fs::exists(fs::symlink_status(run.Output() / relative, ec)))
+        return ::testing::AssertionFailure() << entry.info.fileName << ": a file exists at " << relative;
     return ::testing::AssertionSuccess();
 }
 
