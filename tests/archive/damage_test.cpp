@@ -2,6 +2,8 @@
 // Deflate data, wrong sizes in a local header, entries only a central
 // record points at, short reads. What the damage did not touch must come
 // out intact; what it touched must say so and keep what could be read.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <functional>
 #include <ostream>
@@ -93,6 +95,10 @@ TEST_P(Truncation, KeepsEverythingBeforeTheCut) {
     if (specs[c.entry].method == Method::Stored) {
         EXPECT_EQ(written->size(), (zip.entries[c.entry].dataEnd - zip.entries[c.entry].dataStart) / 2);
     }
+    // What was there is stamped with the entry's time like a whole file.
+    struct stat st {};
+    ASSERT_EQ(::stat(cut.report.outputPath.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, cut.info.GetModificationTime());
 }
 
 const TruncationCase kTruncations[] = {
