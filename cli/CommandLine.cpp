@@ -138,8 +138,9 @@ std::string UsageText() {
         "  -h, --help       show this text\n"
         "  -V, --version    show the version\n"
         "\n"
-        "Exit status: 0 every entry ok (or skipped as junk); 1 an entry was damaged,\n"
-        "truncated, encrypted or failed; 2 bad usage, or an archive that cannot be read at all.\n";
+        "Exit status: 0 every entry ok, or skipped (junk, folder or empty entries);\n"
+        "1 an entry was damaged, truncated, encrypted or failed; 2 bad usage, or an\n"
+        "archive that cannot be read at all.\n";
 }
 
 std::string VersionText() {
