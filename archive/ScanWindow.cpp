@@ -9,6 +9,10 @@
 
 namespace tessaly {
 
+namespace {
+constexpr std::ptrdiff_t kDenseRun = 32;
+}  // namespace
+
 ScanWindow::ScanWindow(CBigFile& file, std::uint64_t length, std::size_t capacity)
     : file_(file), length_(length), buffer_(new std::uint8_t[capacity]), capacity_(capacity) {}
 
@@ -39,8 +43,12 @@ std::uint64_t ScanWindow::Find(std::uint32_t signature, std::uint64_t from, std:
         while (p < limit) {
             p = static_cast<const std::uint8_t*>(std::memchr(p, first, static_cast<std::size_t>(limit - p)));
             if (p == nullptr) break;
-            if (zip::LoadU32(p) == signature) return from + static_cast<std::uint64_t>(p - base);
-            ++p;
+            // Where the first byte is frequent (text full of 'P'), a plain
+            // compare over the next positions beats calling memchr per hit.
+            const std::uint8_t* const denseEnd = std::min(limit, p + kDenseRun);
+            for (; p < denseEnd; ++p) {
+                if (*p == first && zip::LoadU32(p) == signature) return from + static_cast<std::uint64_t>(p - base);
+            }
         }
         from += span;
     }
