@@ -112,7 +112,7 @@ void SalvageScan::RunQuick() {
 
     // Pass B: note what the central records after the last entry say.
     std::vector<CentralNote> notes;
-    CentralPass([&](std::uint64_t p, std::uint64_t& next) { return ReadCentralNote(p, notes, next); });
+    CentralPass([&](std::uint64_t p, std::uint64_t& next) { return ReadCentralRecord(p, notes, next); });
 
     // A second forward pass would meet exactly the same headers, so the name
     // correction is applied to the entries the first one found.
@@ -132,17 +132,12 @@ void SalvageScan::RunAdvance() {
         return true;
     });
 
-    // Pass B: the positions every central record after them names.
-    std::vector<std::uint64_t> named;
-    CentralPass([&](std::uint64_t p, std::uint64_t& next) {
-        std::uint8_t bytes[zip::kCentralHeaderLength];
-        if (window_.Read(p, bytes, sizeof bytes) < sizeof bytes) return false;
-        const zip::CentralHeaderRecord record = zip::DecodeCentralHeader(bytes);
-        named.push_back(record.localHeaderOffset);
-        next = p + zip::kCentralHeaderLength + record.nameLength;
-        return true;
-    });
-    MergeNamedOffsets(offsets, named);
+    // Pass B: the positions (and names) every central record after them gives.
+    std::vector<CentralNote> notes;
+    CentralPass([&](std::uint64_t p, std::uint64_t& next) { return ReadCentralRecord(p, notes, next); });
+    MergeNamedOffsets(offsets, notes);
+    std::unordered_map<std::uint64_t, const CentralNote*> noteByOffset;
+    for (const CentralNote& note : notes) noteByOffset.emplace(note.localHeaderOffset, &note);
 
     // One entry at each position, whatever lies there. A position the end of
     // the file cuts short yields nothing; the others are still read.
@@ -150,7 +145,11 @@ void SalvageScan::RunAdvance() {
         CFileHeader entry;
         const HeaderRead read = ReadLocalHeader(offset, entry);
         if (read == HeaderRead::CutShort) continue;
-        if (read == HeaderRead::Whole) LookBehind(offset, &entry);
+        if (read == HeaderRead::Whole) {
+            auto note = noteByOffset.find(offset);
+            if (note != noteByOffset.end()) CorrectName(entry, static_cast<std::uint32_t>(entry.compressedSize), *note->second);
+            LookBehind(offset, &entry);
+        }
         ApplyStoredStreamEnd(entry);
         AddEntry(std::move(entry));
     }
@@ -161,20 +160,22 @@ void SalvageScan::RunAdvance() {
 // written: when junk was put in front of it (a stub), every named position is
 // short by the stub's length, so a named position without a local header is
 // moved by that length when a local header lies there.
-void SalvageScan::MergeNamedOffsets(std::vector<std::uint64_t>& offsets, const std::vector<std::uint64_t>& named) {
+void SalvageScan::MergeNamedOffsets(std::vector<std::uint64_t>& offsets, std::vector<CentralNote>& notes) {
     std::uint64_t stubLength = 0;
-    if (!offsets.empty() && !named.empty()) {
-        const std::uint64_t firstNamed = *std::min_element(named.begin(), named.end());
+    if (!offsets.empty() && !notes.empty()) {
+        const auto firstNamed = std::min_element(notes.begin(), notes.end(), [](const auto& a, const auto& b) {
+                                    return a.localHeaderOffset < b.localHeaderOffset;
+                                })->localHeaderOffset;
         if (offsets.front() > firstNamed) stubLength = offsets.front() - firstNamed;
     }
     std::unordered_set<std::uint64_t> known(offsets.begin(), offsets.end());
-    for (std::uint64_t offset : named) {
+    for (CentralNote& note : notes) {
         std::uint32_t value = 0;
-        const bool isHeader = window_.ReadU32(offset, value) && value == zip::kLocalHeaderSignature;
-        if (!isHeader && stubLength > 0 && window_.ReadU32(offset + stubLength, value) &&
+        const bool isHeader = window_.ReadU32(note.localHeaderOffset, value) && value == zip::kLocalHeaderSignature;
+        if (!isHeader && stubLength > 0 && window_.ReadU32(note.localHeaderOffset + stubLength, value) &&
             value == zip::kLocalHeaderSignature)
-            offset += stubLength;
-        if (known.insert(offset).second) offsets.push_back(offset);
+            note.localHeaderOffset += stubLength;
+        if (known.insert(note.localHeaderOffset).second) offsets.push_back(note.localHeaderOffset);
     }
 }
 
@@ -330,45 +331,53 @@ void SalvageScan::AddEntry(CFileHeader&& entry) {
 // ---------------------------------------------------------------------------
 // Central records (Quick Repair)
 
-bool SalvageScan::ReadCentralNote(std::uint64_t p, std::vector<CentralNote>& notes, std::uint64_t& next) {
+// Reads one central record into a note. Its name is read when it is 500
+// bytes or shorter; the extra field and comment are not read, and the
+// byte-wise search finds the next record past them.
+bool SalvageScan::ReadCentralRecord(std::uint64_t p, std::vector<CentralNote>& notes, std::uint64_t& next) {
     std::uint8_t bytes[zip::kCentralHeaderLength];
     if (window_.Read(p, bytes, sizeof bytes) < sizeof bytes) return false;
     const zip::CentralHeaderRecord record = zip::DecodeCentralHeader(bytes);
-    // Go on right after the record's name: its extra field and comment are
-    // not read, and the byte-wise search finds the next record past them.
-    if (record.nameLength > zip::kMaxNameLength) {
-        next = p + zip::kCentralHeaderLength;
-        return true;
+    CentralNote note{record.compressedSize, record.nameLength, {}, record.localHeaderOffset, false};
+    next = p + zip::kCentralHeaderLength + record.nameLength;
+    if (record.nameLength <= zip::kMaxNameLength) {
+        std::uint8_t name[zip::kMaxNameLength];
+        if (window_.Read(p + zip::kCentralHeaderLength, name, record.nameLength) < record.nameLength) return false;
+        note.name = DecodeEntryName(name, record.nameLength, (record.flags & zip::kFlagUtf8Name) != 0);
+        note.nameRead = true;
     }
-    std::uint8_t name[zip::kMaxNameLength];
-    if (window_.Read(p + zip::kCentralHeaderLength, name, record.nameLength) < record.nameLength) return false;
     // A descriptor in front of the first central record belongs to the last
     // local entry, not to this record: it only marks that descriptors exist.
     std::uint32_t before = 0;
     if (p >= zip::kDescriptorLength && window_.ReadU32(p - zip::kDescriptorLength, before) &&
         before == zip::kDescriptorSignature)
         state_.descriptorSeen = 1;
-    notes.push_back({record.compressedSize, record.nameLength,
-                     DecodeEntryName(name, record.nameLength, (record.flags & zip::kFlagUtf8Name) != 0),
-                     record.localHeaderOffset});
-    next = p + zip::kCentralHeaderLength + record.nameLength;
+    notes.push_back(std::move(note));
     return true;
 }
 
-// The central records name the entries in the same order as the local
-// headers; where a record matches an entry's offset, compressed size and
-// name length but names it differently, the record's name wins. One note is
-// used up per entry whose name was read, matched or not.
-void SalvageScan::CorrectNames(const std::vector<Sighting>& sightings, const std::vector<CentralNote>& notes) {
+// Where a central record matches an entry's offset, compressed size and name
+// length but names it differently, the record's name wins: a damaged local
+// name is repaired from the directory's copy.
+void SalvageScan::CorrectName(CFileHeader& entry, std::uint32_t headerCompressedSize, const CentralNote& note) {
+    // Offsets are compared as the record stores them: 32 bits.
+    if (note.nameRead &&
+        static_cast<std::uint32_t>(note.localHeaderOffset) == static_cast<std::uint32_t>(entry.localHeaderOffset) &&
+        note.compressedSize == headerCompressedSize && note.nameLength == entry.fileNameLength &&
+        note.name != entry.fileName)
+        entry.fileName = note.name;
+}
+
+// Quick Repair: the central records name the entries in the same order as
+// the local headers. One record is used up per entry whose name was read,
+// matched or not; records whose name was too long were never noted.
+void SalvageScan::CorrectNames(const std::vector<Sighting>& sightings, std::vector<CentralNote> notes) {
+    notes.erase(std::remove_if(notes.begin(), notes.end(), [](const CentralNote& n) { return !n.nameRead; }),
+                notes.end());
     std::size_t next = 0;
     for (std::size_t i = 0; i < entries_.size() && next < notes.size(); ++i) {
         if (!sightings[i].nameRead) continue;
-        CFileHeader& entry = entries_[i];
-        const CentralNote& note = notes[next++];
-        if (note.localHeaderOffset == static_cast<std::uint32_t>(entry.localHeaderOffset) &&
-            note.compressedSize == sightings[i].headerCompressedSize &&
-            note.nameLength == entry.fileNameLength && note.name != entry.fileName)
-            entry.fileName = note.name;
+        CorrectName(entries_[i], sightings[i].headerCompressedSize, notes[next++]);
     }
 }
 

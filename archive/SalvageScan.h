@@ -38,7 +38,8 @@ private:
         std::uint32_t compressedSize;
         std::uint16_t nameLength;
         std::string name;
-        std::uint32_t localHeaderOffset;
+        std::uint64_t localHeaderOffset;
+        bool nameRead;
     };
     // What the forward pass learned of each entry, for the name correction.
     struct Sighting {
@@ -63,9 +64,10 @@ private:
     void ApplyStoredStreamEnd(CFileHeader& entry) const;
     void AddEntry(CFileHeader&& entry);
 
-    void MergeNamedOffsets(std::vector<std::uint64_t>& offsets, const std::vector<std::uint64_t>& named);
-    bool ReadCentralNote(std::uint64_t p, std::vector<CentralNote>& notes, std::uint64_t& next);
-    void CorrectNames(const std::vector<Sighting>& sightings, const std::vector<CentralNote>& notes);
+    void MergeNamedOffsets(std::vector<std::uint64_t>& offsets, std::vector<CentralNote>& notes);
+    bool ReadCentralRecord(std::uint64_t p, std::vector<CentralNote>& notes, std::uint64_t& next);
+    static void CorrectName(CFileHeader& entry, std::uint32_t headerCompressedSize, const CentralNote& note);
+    void CorrectNames(const std::vector<Sighting>& sightings, std::vector<CentralNote> notes);
 
     CZipStorage& storage_;
     ScanState& state_;
