@@ -1,5 +1,7 @@
 #include "workflow/ProgressMath.h"
 
+#include <algorithm>
+
 namespace tessaly {
 
 int ProgressFromReport(int current, std::uint64_t position, std::uint64_t total,
@@ -23,8 +25,14 @@ int EntryProgress(std::uint32_t done, std::uint32_t count, bool last, int base, 
     if (count == 0)
         return base;
     std::uint64_t percent = std::uint64_t{done} * 100 / count + static_cast<std::uint64_t>(base < 0 ? 0 : base);
-    if (percent >= 100)
-        percent = last ? 100 : static_cast<std::uint64_t>(capBeforeLast);
+    // Before the last entry the bar stays at the cap, or where the scan left
+    // it if that is higher, so it never steps back; the last entry may
+    // bring it to 100.
+    const auto ceiling = static_cast<std::uint64_t>(std::max(capBeforeLast, base));
+    if (last)
+        percent = percent >= 100 ? 100 : percent;
+    else if (percent > ceiling)
+        percent = ceiling;
     return static_cast<int>(percent);
 }
 

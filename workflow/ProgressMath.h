@@ -23,7 +23,8 @@ int ProgressFromReport(int current, std::uint64_t position, std::uint64_t total,
                        std::uint64_t steps, int& creep, const ReportCreep& rule);
 
 // The bar after `done` of `count` entries, on top of `base` where the scan
-// left it: at most `capBeforeLast` until the last entry, which may show 100.
+// left it: at most `capBeforeLast` until the last entry, which shows 100
+// once the sum reaches it.
 int EntryProgress(std::uint32_t done, std::uint32_t count, bool last, int base,
                   int capBeforeLast = 98);
 

@@ -1,0 +1,161 @@
+// A whole repair as the activity log records it, and what every step
+// leaves of the user's own archives.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+#include "log/LogSections.h"
+#include "tests/workflow/WorkflowFixture.h"
+
+namespace tessaly::testflow {
+namespace {
+
+using testzip::Stored;
+
+class WholeRunTest : public WorkflowTest {};
+
+std::string ReplaceAll(std::string text, const std::string& what, const std::string& with) {
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
+        text.replace(at, what.size(), with);
+    return text;
+}
+
+// The activity log of a run that starts the program, selects two archives
+// in Quick mode, analyses archive 1 (three entries listed), saves all to
+// the output folder and completes; written into an empty file.
+const char* const kExpectedRun = R"(
+
+
+
+********************************* Start Log File ********************************
+
+******************************Tessaly for Zip*****************************
+
+Version 2.0
+Date    7\12\2026
+Time    3:24:26
+
+************************* Step 1 :- Source Files Selection ***********************
+
+Source Files :
+______________
+
+1-   D:\in\a.zip
+2-   D:\in\b.zip
+
+
+Repair Mode  :      Quick Repair
+______________
+
+Skip Preview Status :    FALSE
+____________________
+
+************************* Step 2 :- Analysis Of Files*****************************
+
+Total Files Count :    2
+___________________
+
+File Number :      1
+File Name   :      D:\in\a.zip
+Number Of Files Extracted  :      3
+
+
+
+
+*************************** Step 3 :- Files Saving********************************
+
+Destination Files Path :
+________________________
+
+
+D:\out\TL_Recovered_Zip  7-12-2026  3-25-40
+D:\out\TL_Recovered_Zip  7-12-2026  3-25-41
+
+******************* Repairing Completed successfully***********************************)";
+
+TEST_F(WholeRunTest, LogOfACompleteRunMatchesTheDocumentedLayout) {
+    const std::string a = WriteArchive("a.zip", {Stored("1.txt", "1"), Stored("2.txt", "2"),
+                                                  Stored("3.txt", "3")});
+    const std::string b = WriteArchive("b.zip", {Stored("4.txt", "4")});
+    SetTimes({At(2026, 12, 7, 3, 25, 40), At(2026, 12, 7, 3, 25, 41)});
+
+    LogProgramStart(At(2026, 12, 7, 3, 24, 26));
+    Select({a, b});
+    LogSourceSelection(job_.SourcePaths(), state_.repairMode, job_.m_bSkipPreview != 0);
+    LogAnalysisHeading(job_.m_nSourceCount);
+    Analyse(1);
+    SaveAll(Out());
+    ASSERT_EQ(saving_.AfterFinished(), AfterSaving::ShowCompletion);
+    LogRepairCompleted();
+
+    std::string expected = ReplaceAll(kExpectedRun, "\n", "\r\n");
+    expected = ReplaceAll(expected, "D:\\in\\a.zip", a);
+    expected = ReplaceAll(expected, "D:\\in\\b.zip", b);
+    expected = ReplaceAll(expected, "D:\\out\\", Out().string() + "/");
+    EXPECT_EQ(LogText(), expected);
+}
+
+TEST_F(WholeRunTest, PreviewListsExactlyWhatSavingWritesForAnArchiveWithADamagedStart) {
+    std::vector<testzip::EntrySpec> entries;
+    for (int i = 0; i < 20; ++i)
+        entries.push_back(Stored("dir/part" + std::to_string(i) + ".txt",
+                                 testzip::TextContent("part" + std::to_string(i), 300)));
+    auto built = testzip::BuildZip(entries);
+    testzip::ZeroRange(built.bytes, 0, 1500);
+    Select({WriteArchive("damaged.zip", built.bytes)});
+    Analyse(1);
+    SaveAll(Out());
+
+    std::vector<std::string> listed;
+    for (const auto& row : analysisView_.Rows()) {
+        std::string name = row.name;
+        std::replace(name.begin(), name.end(), '\\', '/');
+        listed.push_back(name);
+    }
+    std::sort(listed.begin(), listed.end());
+    EXPECT_FALSE(listed.empty());
+    EXPECT_LT(listed.size(), 20u);
+    EXPECT_EQ(listed, testzip::ListFilesBelow(savingView_.Texts("folder").at(0)));
+}
+
+TEST_F(WholeRunTest, TheUsersArchivesAreNeverModified) {
+    const std::string a = WriteArchive("a.zip", {Stored("x.txt", "x"), Stored("y.txt", "y")});
+    std::filesystem::permissions(a, std::filesystem::perms::owner_read |
+                                        std::filesystem::perms::group_read);
+    const testzip::Bytes before = testzip::ReadFileBytes(a);
+    struct stat statBefore {};
+    ASSERT_EQ(stat(a.c_str(), &statBefore), 0);
+
+    Select({a});
+    Analyse(1);
+    SaveAll(Out());
+
+    struct stat statAfter {};
+    ASSERT_EQ(stat(a.c_str(), &statAfter), 0);
+    EXPECT_EQ(testzip::ReadFileBytes(a), before);
+    EXPECT_EQ(statAfter.st_mode, statBefore.st_mode);
+    EXPECT_EQ(statAfter.st_mtim.tv_sec, statBefore.st_mtim.tv_sec);
+    EXPECT_EQ(statAfter.st_mtim.tv_nsec, statBefore.st_mtim.tv_nsec);
+    EXPECT_EQ(analysisView_.Rows().size(), 2u);
+    EXPECT_EQ(testzip::ListFilesBelow(savingView_.Texts("folder").at(0)).size(), 2u);
+}
+
+TEST(RepairJobTest, SourcePathsByIndexWithEmptyTextPastTheEnd) {
+    CRepairJob job;
+    job.AppendSourcePath("/in/a.zip");
+    job.AppendSourcePath("/in/b.zip");
+    EXPECT_EQ(job.GetSourcePath(0), "/in/a.zip");
+    EXPECT_EQ(job.GetSourcePath(1), "/in/b.zip");
+    EXPECT_EQ(job.GetSourcePath(2), "");
+    EXPECT_EQ(job.GetSourcePath(-1), "");
+    job.ClearSourcePaths();
+    job.AppendSourcePath("/in/c.zip");
+    EXPECT_EQ(job.GetSourcePath(0), "/in/c.zip");
+    EXPECT_EQ(job.GetSourcePath(1), "");
+}
+
+}  // namespace
+}  // namespace tessaly::testflow
