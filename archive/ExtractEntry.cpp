@@ -5,6 +5,7 @@
 #include "archive/EntryDecoder.h"
 #include "archive/EntryName.h"
 #include "archive/ScanState.h"
+#include "archive/SkipRules.h"
 #include "archive/ZipArchive.h"
 #include "platform/FileException.h"
 #include "platform/FileSystem.h"
@@ -24,30 +25,12 @@ const char* OutcomeName(ExtractOutcome outcome) {
 }
 
 namespace {
-bool EndsWithSeparator(const std::string& name) {
-    return !name.empty() && (name.back() == '/' || name.back() == '\\');
-}
-
 std::string Hex(std::uint32_t value) {
     std::ostringstream text;
     text << std::hex << value;
     return text.str();
 }
 }  // namespace
-
-std::optional<CZipArchive::Verdict> CZipArchive::SkipVerdict(const CFileHeader& entry,
-                                                            const std::filesystem::path& relative) const {
-    if (relative.empty()) return Verdict{ExtractOutcome::Skipped, "empty name"};
-    if (IsJunkName(entry.fileName)) return Verdict{ExtractOutcome::Skipped, "junk name"};
-    if (EndsWithSeparator(entry.fileName)) return Verdict{ExtractOutcome::Skipped, "folder entry"};
-    if (entry.crc32 == 0 && entry.compressedSize == 0 && entry.uncompressedSize == 0 && !entry.HasDescriptorFlag())
-        return Verdict{ExtractOutcome::Skipped, "empty record"};
-    if (entry.IsEncrypted()) return Verdict{ExtractOutcome::Encrypted, "encrypted"};
-    // Stored data without sizes whose end the scan could not find.
-    if (entry.method == zip::kMethodStored && entry.IsStreamedUnknownSize())
-        return Verdict{ExtractOutcome::Skipped, "end of streamed data not found"};
-    return std::nullopt;
-}
 
 bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path& destinationFolder,
                                std::size_t bufferSize, ExtractReport* report) {
@@ -60,9 +43,9 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
         return false;
     }
     const std::filesystem::path relative = SafeRelativePath(entry.fileName);
-    if (auto skip = SkipVerdict(entry, relative)) {
+    if (auto skip = ExtractSkipVerdict(entry)) {
         result.outcome = skip->outcome;
-        result.detail = skip->detail;
+        result.detail = skip->reason;
         return true;
     }
     if (!OpenEntry(index)) {

@@ -67,7 +67,6 @@ private:
         std::string detail;
     };
     void AbandonEntry();
-    std::optional<Verdict> SkipVerdict(const CFileHeader& entry, const std::filesystem::path& relative) const;
     Verdict FinishedVerdict(const CFileHeader& entry);
     void WriteEntryData(CFile& output, std::size_t bufferSize, ExtractReport& report);
 

@@ -15,7 +15,7 @@
 #include "cli/ErrorText.h"
 #include "cli/ExtractPlan.h"
 #include "cli/OutputFolders.h"
-#include "cli/SkipRules.h"
+#include "archive/SkipRules.h"
 #include "platform/FileException.h"
 #include "platform/FileSystem.h"
 
@@ -128,7 +128,7 @@ void ExtractEntries(ArchiveReader& reader, const std::filesystem::path& path, in
     std::vector<std::string> names;  // empty for the entries extract skips
     for (std::uint32_t i = 0; i < summary.entries; ++i) {
         const CFileHeader entry = reader.Entry(i);
-        names.push_back(ExtractSkipReason(entry).empty() ? entry.fileName : std::string());
+        names.push_back(ExtractSkipVerdict(entry) ? std::string() : entry.fileName);
     }
     const ExtractPlan plan = PlanExtraction(names, ExtractThreads(summary.entries));
     OrderedResults results(summary, writer, progress);

@@ -4,7 +4,7 @@
 
 #include "cli/ArchiveReader.h"
 #include "cli/Commands.h"
-#include "cli/SkipRules.h"
+#include "archive/SkipRules.h"
 #include "platform/FileSystem.h"
 #include "workflow/EntryFormat.h"
 
@@ -25,7 +25,7 @@ ListedEntry DescribeEntry(const CFileHeader& header, std::uint32_t index) {
     entry.crc32 = header.crc32;
     entry.method = header.method;
     entry.encrypted = header.IsEncrypted();
-    entry.skipReason = ExtractSkipReason(header);
+    if (auto skip = ExtractSkipVerdict(header)) entry.skipReason = skip->reason;
     return entry;
 }
 
