@@ -8,7 +8,9 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <ostream>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -140,6 +142,7 @@ struct EncodingCase {
     std::string text;
     std::size_t limit;
     std::string expected;
+    friend void PrintTo(const EncodingCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class LogEncodingTest : public ::testing::TestWithParam<EncodingCase> {};

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ostream>
 #include <thread>
 
 #include "app/Settings.h"
@@ -87,6 +88,7 @@ struct VerdictCase {
     Bytes bytes;
     bool verdict;
     std::size_t minimumRows;
+    friend void PrintTo(const VerdictCase& c, std::ostream* os) { *os << c.name; }
 };
 
 Bytes ArchiveWithZeroedStart() {

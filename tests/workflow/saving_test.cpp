@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ostream>
 #include <thread>
 
 #include "app/Settings.h"
@@ -152,6 +153,7 @@ struct EndingCase {
     UserChoice (CSavingRun::*handler)();
     const char* question;
     bool notice;
+    friend void PrintTo(const EndingCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class SavingEnding : public SavingTest, public ::testing::WithParamInterface<EndingCase> {};
