@@ -87,6 +87,31 @@ TEST_F(SplashWindowTest, ShowsCentredShapedAndHidesOnClick) {
   EXPECT_TRUE(test::PumpUntil([&] { return !Exists(splash); }));
 }
 
+TEST_F(SplashWindowTest, PlacesItselfOnTheScreenOnTheOwnerOrAtTheOrigin) {
+  test::HostFrame owner;
+  owner.Frame()->SetSize(100, 50, 400, 300);
+  test::PumpFor(20);
+  const wxRect screen = wxGetClientDisplayRect();
+  const wxRect ownerRect = owner.Frame()->GetScreenRect();
+  const struct {
+    unsigned style;
+    wxPoint expected;
+  } cases[] = {
+      {SPLASH_CENTER_SCREEN | SPLASH_CENTER_OWNER,
+       {screen.x + (screen.width - 120) / 2, screen.y + (screen.height - 80) / 2}},
+      {SPLASH_CENTER_OWNER,
+       {ownerRect.x + (ownerRect.width - 120) / 2, ownerRect.y + (ownerRect.height - 80) / 2}},
+      {0, {0, 0}},
+  };
+  for (const auto& c : cases) {
+    auto* splash = new CSplashScreenEx;
+    ASSERT_TRUE(splash->Create(owner.Frame(), "", 0, c.style));
+    ASSERT_TRUE(splash->SetBitmap(wxString(picture.native())));
+    EXPECT_EQ(splash->SplashPosition(), c.expected) << "style " << c.style;
+    splash->Hide();
+  }
+}
+
 TEST_F(SplashWindowTest, HidesItselfAfterTheTimeout) {
   auto* splash = new CSplashScreenEx;
   ASSERT_TRUE(splash->Create(nullptr, "Starting", 150, SPLASH_CENTER_SCREEN));

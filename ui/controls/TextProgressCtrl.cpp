@@ -11,7 +11,10 @@ bool CTextProgressCtrl::Create(wxWindow* parent, wxWindowID id, const wxPoint& p
                                const wxSize& size, long style) {
   // The control paints every pixel itself; the toolkit never erases it.
   SetBackgroundStyle(wxBG_STYLE_PAINT);
-  if (!wxControl::Create(parent, id, pos, size, style | wxBORDER_NONE))
+  // Borderless unless asked for one (the saving dialog's bars are bordered).
+  if (!(style & wxBORDER_MASK))
+    style |= wxBORDER_NONE;
+  if (!wxControl::Create(parent, id, pos, size, style))
     return false;
   Bind(wxEVT_PAINT, &CTextProgressCtrl::OnPaint, this);
   Bind(wxEVT_SIZE, &CTextProgressCtrl::OnSize, this);
