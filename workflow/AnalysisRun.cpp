@@ -248,4 +248,9 @@ void CAnalysisRun::ReportAnalysisProgress(std::uint64_t position, std::uint64_t 
     gate_.RunOrThrow([&] { SetBar(percent); });
 }
 
+CAnalysisRun& ProcessAnalysisRun() {
+    static CAnalysisRun run(ProcessRepairJob(), ProcessScanState());
+    return run;
+}
+
 }  // namespace tessaly

@@ -87,4 +87,9 @@ private:
     std::string m_strAnalysisPath;
 };
 
+// The analysis of the running program, on ProcessRepairJob() and
+// ProcessScanState(). Call it once at start-up, before any worker runs, so
+// that the scan's analysis progress hook is in place.
+CAnalysisRun& ProcessAnalysisRun();
+
 }  // namespace tessaly

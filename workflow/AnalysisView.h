@@ -2,9 +2,11 @@
 // analysis dialog implements it by forwarding each call to the interface
 // thread, in order; tests implement it with a recorder.
 //
-// Worker-thread calls must not wait for the interface thread (they run
-// inside the worker's gate, see WorkerGate.h). ShowMessage waits for the
-// answer; the worker uses it only for notices.
+// Calls come from the worker thread and the interface thread, possibly at
+// the same time; forwarding each to the interface thread keeps them in
+// order there. Worker-thread calls must not wait for the interface thread
+// (they run inside the worker's gate, see WorkerGate.h). ShowMessage waits
+// for the answer; the worker uses it only for notices.
 #pragma once
 
 #include <string>

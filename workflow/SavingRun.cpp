@@ -275,4 +275,9 @@ void CSavingRun::ReportSavingProgress(std::uint64_t position, std::uint64_t tota
     gate_.RunOrThrow([&] { SetBars(percent); });
 }
 
+CSavingRun& ProcessSavingRun() {
+    static CSavingRun run(ProcessRepairJob(), ProcessScanState());
+    return run;
+}
+
 }  // namespace tessaly

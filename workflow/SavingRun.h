@@ -96,4 +96,9 @@ private:
     CZipArchive m_savingArchive;
 };
 
+// The saving of the running program, on ProcessRepairJob() and
+// ProcessScanState(). Call it once at start-up, before any worker runs, so
+// that the scan's saving progress hook is in place.
+CSavingRun& ProcessSavingRun();
+
 }  // namespace tessaly

@@ -9,6 +9,8 @@
 #include <fcntl.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <ostream>
 #include <fstream>
@@ -167,6 +169,32 @@ INSTANTIATE_TEST_SUITE_P(
                      std::string(200, 'x')},
         EncodingCase{"NulEndsTheText", "C.UTF-8", std::string("ab\0cd", 5), 200, "ab"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+TEST(ActivityLogViewer, OpensTheProgramFolderLogInTheDesktopViewer) {
+    testlog::LogSandbox sandbox;
+    const auto bin = sandbox.Root() / "bin";
+    std::filesystem::create_directories(bin);
+    const auto opened = sandbox.Root() / "opened.txt";
+    {
+        std::ofstream script(bin / "xdg-open");
+        script << "#!/bin/sh\nprintf '%s' \"$1\" > '" << opened.string() << ".tmp'\nmv '"
+               << opened.string() << ".tmp' '" << opened.string() << "'\n";
+    }
+    std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", (bin.string() + ":" + oldPath).c_str(), 1);
+    ViewActivityLog();
+    setenv("PATH", oldPath.c_str(), 1);
+    for (int i = 0; i < 500 && !std::filesystem::exists(opened); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(testlog::LogSandbox::ReadText(opened), sandbox.LogFile().string());
+}
 
 }  // namespace
 }  // namespace tessaly
