@@ -54,13 +54,11 @@ void EntryDecoder::End() {
     input_.Release();
 }
 
-std::size_t EntryDecoder::Read(std::uint8_t* buffer, std::size_t size) {
+std::size_t EntryDecoder::Read(std::uint8_t* buffer, std::size_t size, bool keepCrc) {
     if (status_ != Status::Reading || buffer == nullptr || size == 0) return 0;
     const std::size_t n = method_ == zip::kMethodDeflated ? ReadDeflated(buffer, size) : ReadStored(buffer, size);
-    if (n > 0) {
-        crc_ = static_cast<std::uint32_t>(::crc32(crc_, buffer, static_cast<uInt>(n)));
-        produced_ += n;
-    }
+    if (n > 0 && keepCrc) crc_ = static_cast<std::uint32_t>(::crc32(crc_, buffer, static_cast<uInt>(n)));
+    produced_ += n;
     return n;
 }
 

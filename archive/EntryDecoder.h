@@ -36,8 +36,9 @@ public:
     // number of bytes; for deflated data it is ignored.
     void Begin(std::uint16_t method, std::uint64_t dataOffset, std::uint64_t storedLength);
     // Fills `buffer` as far as the entry goes; a count below `size` means the
-    // status is no longer Reading.
-    std::size_t Read(std::uint8_t* buffer, std::size_t size);
+    // status is no longer Reading. With `keepCrc` false the caller keeps the
+    // CRC-32 of the output itself.
+    std::size_t Read(std::uint8_t* buffer, std::size_t size, bool keepCrc = true);
     // Releases the zlib state; safe to call more than once.
     void End();
 

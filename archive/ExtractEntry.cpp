@@ -1,7 +1,9 @@
 // Extracting one entry into the destination folder, and the verdict on what
 // was written.
+#include <algorithm>
 #include <sstream>
 
+#include "archive/BackgroundWriter.h"
 #include "archive/EntryDecoder.h"
 #include "archive/EntryName.h"
 #include "archive/ScanState.h"
@@ -25,6 +27,10 @@ const char* OutcomeName(ExtractOutcome outcome) {
 }
 
 namespace {
+// Entries from this size on are written on a second thread.
+constexpr std::uint64_t kBackgroundWriteThreshold = std::uint64_t{4} << 20;
+constexpr std::size_t kBackgroundBlockSize = std::size_t{1} << 20;
+
 std::string Hex(std::uint32_t value) {
     std::ostringstream text;
     text << std::hex << value;
@@ -62,13 +68,13 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
     }
     result.outputPath = outputPath;
     try {
-        WriteEntryData(output, bufferSize, result);
+        result.crc32 = IsLarge(entry) ? WriteEntryDataInBackground(output, bufferSize, result)
+                                      : WriteEntryData(output, bufferSize, result);
         output.Close();
     } catch (...) {
         AbandonEntry();
         throw;
     }
-    result.crc32 = decoder_->crc();
 
     switch (decoder_->status()) {
         case EntryDecoder::Status::DataError:
@@ -84,7 +90,7 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
             result.detail = "archive ends inside the data";
             break;
         default: {
-            const Verdict verdict = FinishedVerdict(entry);
+            const Verdict verdict = FinishedVerdict(entry, result.crc32);
             result.outcome = verdict.outcome;
             result.detail = verdict.detail;
             break;
@@ -94,7 +100,7 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
     return true;
 }
 
-void CZipArchive::WriteEntryData(CFile& output, std::size_t bufferSize, ExtractReport& report) {
+std::uint32_t CZipArchive::WriteEntryData(CFile& output, std::size_t bufferSize, ExtractReport& report) {
     outputBuffer_.resize(bufferSize);
     for (;;) {
         const std::size_t n = ReadEntryData(outputBuffer_.data(), bufferSize);
@@ -102,13 +108,34 @@ void CZipArchive::WriteEntryData(CFile& output, std::size_t bufferSize, ExtractR
             output.Write(outputBuffer_.data(), n);
             report.bytesWritten += n;
         }
-        if (n < bufferSize || decoder_->status() != EntryDecoder::Status::Reading) return;
+        if (n < bufferSize || decoder_->status() != EntryDecoder::Status::Reading) return decoder_->crc();
     }
+}
+
+// Large entries are decompressed on this thread while another one writes
+// the previous block and keeps the CRC-32, so the two costs overlap.
+std::uint32_t CZipArchive::WriteEntryDataInBackground(CFile& output, std::size_t bufferSize, ExtractReport& report) {
+    BackgroundWriter writer(output, std::max(bufferSize, kBackgroundBlockSize));
+    for (;;) {
+        const std::size_t n = decoder_->Read(writer.Block(), writer.blockSize(), false);
+        writer.Commit(n);
+        if (n < writer.blockSize() || decoder_->status() != EntryDecoder::Status::Reading) break;
+    }
+    writer.Finish();
+    if (decoder_->status() == EntryDecoder::Status::DataError) dataError = 1;
+    if (decoder_->status() == EntryDecoder::Status::Truncated) state_.shortRead = 1;
+    report.bytesWritten = writer.written();
+    return writer.crc();
+}
+
+bool CZipArchive::IsLarge(const CFileHeader& entry) {
+    return entry.uncompressedSize >= kBackgroundWriteThreshold || entry.compressedSize >= kBackgroundWriteThreshold ||
+           entry.IsStreamedUnknownSize();
 }
 
 // A whole entry is good when its CRC-32 matches, and, where the sizes were
 // declared, the data is as long as they say.
-CZipArchive::Verdict CZipArchive::FinishedVerdict(const CFileHeader& entry) {
+CZipArchive::Verdict CZipArchive::FinishedVerdict(const CFileHeader& entry, std::uint32_t crc) {
     std::optional<zip::DataDescriptorRecord> descriptor;
     if (entry.method == zip::kMethodDeflated && entry.HasDescriptorFlag())
         descriptor = decoder_->ReadTrailingDescriptor(opened_.zip64);
@@ -123,9 +150,8 @@ CZipArchive::Verdict CZipArchive::FinishedVerdict(const CFileHeader& entry) {
     if (!sizesKnown && !descriptor) return {ExtractOutcome::Damaged, "no data descriptor: CRC-32 cannot be checked"};
 
     const std::uint32_t expected = (!sizesKnown && descriptor) ? descriptor->crc32 : entry.crc32;
-    if (decoder_->crc() != expected)
-        return {ExtractOutcome::Damaged, "CRC-32 mismatch (expected " + Hex(expected) + ", got " +
-                                             Hex(decoder_->crc()) + ")"};
+    if (crc != expected)
+        return {ExtractOutcome::Damaged, "CRC-32 mismatch (expected " + Hex(expected) + ", got " + Hex(crc) + ")"};
     return {ExtractOutcome::Ok, {}};
 }
 

@@ -67,8 +67,11 @@ private:
         std::string detail;
     };
     void AbandonEntry();
-    Verdict FinishedVerdict(const CFileHeader& entry);
-    void WriteEntryData(CFile& output, std::size_t bufferSize, ExtractReport& report);
+    Verdict FinishedVerdict(const CFileHeader& entry, std::uint32_t crc);
+    // Both return the CRC-32 of what they wrote.
+    std::uint32_t WriteEntryData(CFile& output, std::size_t bufferSize, ExtractReport& report);
+    std::uint32_t WriteEntryDataInBackground(CFile& output, std::size_t bufferSize, ExtractReport& report);
+    static bool IsLarge(const CFileHeader& entry);
 
     ScanState& state_;
     std::unique_ptr<EntryDecoder> decoder_;
