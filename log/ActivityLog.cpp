@@ -16,6 +16,8 @@ namespace tessaly {
 namespace {
 
 const char* const kLogFileName = "Activity Log.txt";
+// How long a writer waits for another process that holds the log.
+constexpr std::chrono::seconds kPatience{2};
 
 std::mutex& WriterTurn() {
     static std::mutex turn;
@@ -25,6 +27,15 @@ std::mutex& WriterTurn() {
 bool PathExists(const std::filesystem::path& path) {
     std::error_code error;
     return !path.empty() && std::filesystem::exists(path, error);
+}
+
+// With no folder configured, the log lives in the data folder beside the
+// program, which a fresh build tree may not have made yet.
+bool MakeDefaultFolder(const std::filesystem::path& folder) {
+    if (!ReadSetting("FilePath").empty() || !ReadSetting("LogPath").empty() ||
+        IsExistingFolder(folder))
+        return false;
+    return CreateFolderTree(folder);
 }
 
 }  // namespace
@@ -41,8 +52,10 @@ std::filesystem::path ProgramActivityLogPath() { return ProgramFolder() / kLogFi
 bool WriteActivityLog(const std::string& text) {
     const std::string bytes = EncodeLogText(text, kActivityLogTextLimit);
     std::lock_guard<std::mutex> turn(WriterTurn());
+    const std::filesystem::path path = ActivityLogPath();
     CLogFile file;
-    if (!file.Open(ActivityLogPath(), std::chrono::seconds(2)))
+    if (!file.Open(path, kPatience) && !(MakeDefaultFolder(path.parent_path()) &&
+                                         file.Open(path, kPatience)))
         return false;
     if (file.Size() > kActivityLogSizeLimit && !file.StartAfresh())
         return false;
