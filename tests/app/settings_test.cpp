@@ -82,11 +82,6 @@ TEST(SettingFromText, ReadsNameValueLines) {
         EXPECT_EQ(SettingFromText(c.text, c.name), c.expected) << c.text;
 }
 
-TEST(Titles, CaptionsCarryTheirLeadingBlanks) {
-    EXPECT_STREQ(AppTitle, " Tessaly for Zip");
-    EXPECT_STREQ(BoxTitle, "  Tessaly for Zip");
-}
-
 TEST(CommandLineSwitches, AutomationSwitchesInAnyCaseWithSlashOrDash) {
     const struct {
         std::vector<std::string> args;
@@ -113,11 +108,6 @@ TEST(CommandLineSwitches, AutomationSwitchesInAnyCaseWithSlashOrDash) {
     EXPECT_EQ(ParseCommandLine({"--bogus"}).offending, "--bogus");
     EXPECT_EQ(ExitCodeFor(StartRequest::Unknown), 2);
     EXPECT_EQ(ExitCodeFor(StartRequest::Register), 0);
-}
-
-TEST(CommandLineSwitches, HelpAndVersionTexts) {
-    EXPECT_NE(HelpText("tessaly-zip").find("Usage: tessaly-zip"), std::string::npos);
-    EXPECT_EQ(VersionText().rfind("Tessaly for Zip ", 0), 0u);
 }
 
 struct Unwinding {

@@ -61,16 +61,5 @@ TEST(LogSections, RefusedRepairLeavesTheLogOnItsUnderscoresAndTheNextRepairConti
               std::string::npos);
 }
 
-TEST(LogSections, BackCompletionAndAbortTexts) {
-    LogSandbox sandbox;
-    LogReturnBack();
-    LogRepairCompleted();
-    LogRepairAborted();
-    EXPECT_EQ(sandbox.ReadLog(),
-              "\r\nReturn Back to Previoue Step \r\n"
-              "\r\n\r\n******************* Repairing Completed successfully***********************************"
-              "\r\n\r\n******************* Repairing aborted***********************************");
-}
-
 }  // namespace
 }  // namespace tessaly

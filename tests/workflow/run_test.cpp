@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <string>
 
+#include "archive/ZipException.h"
 #include "log/LogSections.h"
+#include "platform/FileException.h"
 #include "tests/workflow/WorkflowFixture.h"
 
 namespace tessaly::testflow {
@@ -155,6 +157,37 @@ TEST(RepairJobTest, SourcePathsByIndexWithEmptyTextPastTheEnd) {
     job.AppendSourcePath("/in/c.zip");
     EXPECT_EQ(job.GetSourcePath(0), "/in/c.zip");
     EXPECT_EQ(job.GetSourcePath(1), "");
+}
+
+}  // namespace
+}  // namespace tessaly::testflow
+
+namespace tessaly::testflow {
+namespace {
+
+// Makes the archive layer's scan fail with `fault` at its first report.
+template <typename Fault>
+void FailScansWith(ProgressHook& hook, Fault fault) {
+    hook = [fault](std::uint64_t, std::uint64_t, std::uint64_t) { throw fault; };
+}
+
+TEST_F(WholeRunTest, ArchiveAndFileErrorsFromTheScanEndNeitherWorker) {
+    const std::string a = WriteArchive("a.zip", {Stored("x.txt", "x")});
+    const std::string b = WriteArchive("b.zip", {Stored("y.txt", "y")});
+    Select({a, b});
+    FailScansWith(state_.reportAnalysisProgress, CZipException(badArchive, a, 0, "test fault"));
+    FailScansWith(state_.reportSavingProgress, CFileException(5, b, "read"));
+
+    Analyse(1);
+    EXPECT_TRUE(analysisView_.Messages().empty());
+    EXPECT_NE(LogText().find("Number Of Files Extracted  :      "), std::string::npos);
+
+    SaveAll(Out());
+    EXPECT_EQ(savingView_.Values("overall"), (std::vector<int>{0, 50, 100}));
+    EXPECT_EQ(savingView_.Texts("folder").size(), 2u);
+    EXPECT_EQ(saving_.AfterFinished(), AfterSaving::ShowCompletion);
+    EXPECT_EQ(state_.analysisProgressActive, 0);
+    EXPECT_EQ(state_.savingProgressActive, 0);
 }
 
 }  // namespace
