@@ -108,6 +108,19 @@ const char* ModeName(RepairMode mode) { return mode == QuickRepair ? "Quick" : "
     return ::testing::AssertionSuccess();
 }
 
+void ExpectIntactExcept(const SalvageRun& run, const std::vector<testzip::EntrySpec>& specs,
+                        const std::vector<std::size_t>& except) {
+    for (std::size_t i = 0; i < specs.size(); ++i) {
+        if (std::find(except.begin(), except.end(), i) == except.end()) {
+            EXPECT_TRUE(IsIntact(run, specs[i].name, specs[i].data));
+        }
+    }
+}
+
+bool IsPrefix(const Bytes& part, const Bytes& whole) {
+    return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
+}
+
 ::testing::AssertionResult NothingWritten(const SalvageRun& run, const EntryRun& entry) {
     if (!entry.report.outputPath.empty())
         return ::testing::AssertionFailure() << entry.info.fileName << ": report names output "

@@ -69,6 +69,12 @@ const char* ModeName(RepairMode mode);
 // file holds exactly `content` at the name's path below the output folder.
 ::testing::AssertionResult IsIntact(const SalvageRun& run, const std::string& name, const Bytes& content);
 
+// Every entry of `specs` not in `except` is intact.
+void ExpectIntactExcept(const SalvageRun& run, const std::vector<testzip::EntrySpec>& specs,
+                        const std::vector<std::size_t>& except);
+
+bool IsPrefix(const Bytes& part, const Bytes& whole);
+
 // No file at all was written for the entry and none exists at its path.
 ::testing::AssertionResult NothingWritten(const SalvageRun& run, const EntryRun& entry);
 

@@ -29,10 +29,6 @@ const BuiltZip& LargeArchive() {
     return zip;
 }
 
-bool IsPrefix(const Bytes& part, const Bytes& whole) {
-    return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
-}
-
 struct LargeCase {
     const char* label;
     std::function<void(BuiltZip&)> damage;
