@@ -21,6 +21,15 @@ namespace {
 // Archives this small are not worth opening.
 constexpr std::uint64_t kSmallestArchive = 100;
 
+// The probe is done with before the archive layer opens the file itself; a
+// failing close changes nothing about what can be listed.
+void CloseQuietly(CFile& file) {
+    try {
+        file.Close();
+    } catch (const CFileException&) {
+    }
+}
+
 }  // namespace
 
 CAnalysisRun::CAnalysisRun(CRepairJob& job, ScanState& state, std::function<void()> endProcess)
@@ -114,19 +123,32 @@ UserChoice CAnalysisRun::OnEscape() {
 
 void CAnalysisRun::AnalysisWorker() {
     try {
-        const int number = job_.m_nCurrentFile;
-        m_strAnalysisPath = job_.GetSourcePath(number - 1);
-        gate_.RunOrThrow([&] {
-            LogAnalysisStart(number, m_strAnalysisPath);
-            view_->ClearRows();
-        });
-        CFile probe;
-        if (IsExistingFile(PathFromUtf8(m_strAnalysisPath)) && OpenProbe(probe) &&
-            ScanForHeader(probe))
-            ListEntries();
+        AnalyseSource();
+    } catch (const WorkerStopped&) {
+        return;  // stopped: nothing more reaches the view or the log
+    } catch (const std::exception&) {
+        // Anything else ends this analysis normally, with what it listed.
+        state_.analysisProgressActive = 0;
+        state_.entriesFound = 0;
+        m_analysisArchive.CloseArchive(true);
+    }
+    try {
         SignalEnd();
     } catch (const WorkerStopped&) {
-        // Stopped: nothing more reaches the view or the log.
+    }
+}
+
+void CAnalysisRun::AnalyseSource() {
+    const int number = job_.m_nCurrentFile;
+    m_strAnalysisPath = job_.GetSourcePath(number - 1);
+    gate_.RunOrThrow([&] {
+        LogAnalysisStart(number, m_strAnalysisPath);
+        view_->ClearRows();
+    });
+    CFile probe;
+    if (IsExistingFile(PathFromUtf8(m_strAnalysisPath)) && OpenProbe(probe) && ScanForHeader(probe)) {
+        CloseQuietly(probe);
+        ListEntries();
     }
 }
 
@@ -148,7 +170,6 @@ bool CAnalysisRun::OpenProbe(CFile& probe) {
 // True when a local header was found; the verdict and the bar's end
 // position for the other outcomes are settled here.
 bool CAnalysisRun::ScanForHeader(CFile& probe) {
-    m_bArchiveOpened = 0;
     const SignatureScanOutcome outcome =
         FindFirstLocalHeader(probe, m_nSourceLength, [this](std::uint64_t offset) {
             return gate_.Run([&] { SetBar(static_cast<int>(offset * 100 / m_nSourceLength)); });
@@ -172,7 +193,6 @@ bool CAnalysisRun::ScanForHeader(CFile& probe) {
 }
 
 void CAnalysisRun::ListEntries() {
-    m_bArchiveOpened = 1;
     OpenForListing();
     const int base = bar_;
     const std::uint32_t count = m_analysisArchive.GetCount();

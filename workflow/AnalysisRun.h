@@ -61,6 +61,7 @@ public:
 
 private:
     void AnalysisWorker();
+    void AnalyseSource();
     bool OpenProbe(CFile& probe);
     bool ScanForHeader(CFile& probe);
     void ListEntries();
@@ -78,7 +79,6 @@ private:
     CWorkerGate gate_;
 
     int m_bAnalysisPaused = 0;            // interface thread only
-    int m_bArchiveOpened = 0;             // worker only
     std::uint64_t m_nSourceLength = 0;    // worker only
     int m_nProgressCreep = 0;             // worker only
     int bar_ = 0;                         // the bar's position, as the worker last set it

@@ -129,10 +129,17 @@ void CSavingRun::SavingWorker() {
             LogSavingHeading();
             SetOverall(0);
         });
-        if (job_.m_bSaveCurrentOnly == 1)
-            SaveCurrentFile();
-        else
-            SaveAllFiles();
+        try {
+            if (job_.m_bSaveCurrentOnly == 1)
+                SaveCurrentFile();
+            else
+                SaveAllFiles();
+        } catch (const WorkerStopped&) {
+            throw;
+        } catch (const std::exception&) {
+            // Each archive's own faults are caught where it is saved; anything
+            // else ends the run as finished rather than silently.
+        }
         gate_.RunOrThrow([&] {
             m_bShowCompletion = 1;
             view_->SavingFinished();
