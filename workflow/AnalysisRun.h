@@ -44,7 +44,9 @@ public:
     // Starts the worker on archive number job.m_nCurrentFile. A previous
     // worker must have ended (Wait) or been stopped.
     void Start(IAnalysisView& view);
-    // Waits until the worker has ended (after AnalysisFinished, or at once).
+    // Waits until the worker has ended. The dialog calls it when
+    // AnalysisFinished reaches the interface thread, then closes itself;
+    // the worker does nothing after that signal, so the wait is short.
     void Wait();
 
     // Interface-thread handlers.
