@@ -254,9 +254,12 @@ void SalvageScan::LookBehind(std::uint64_t p, CFileHeader* current) {
 void SalvageScan::ApplyDescriptor(std::uint64_t descriptorOffset, std::uint32_t crc, std::uint64_t compressed,
                                   std::uint64_t uncompressed) {
     if (compressed > descriptorOffset) return;
-    auto it = byDataOffset_.find(descriptorOffset - compressed);
+    const std::uint64_t dataOffset = descriptorOffset - compressed;
+    // Entries read later (Advance Repair) look here for a descriptor that
+    // was met before them.
+    descriptorsByDataOffset_[dataOffset] = {crc, compressed, uncompressed};
+    auto it = byDataOffset_.find(dataOffset);
     if (it == byDataOffset_.end()) return;
-    state_.descriptorSeen = 1;
     CFileHeader& owner = entries_[it->second];
     owner.crc32 = crc;
     owner.compressedSize = compressed;
@@ -322,6 +325,12 @@ bool SalvageScan::LandsOnRecord(std::uint64_t target) {
 }
 
 void SalvageScan::AddEntry(CFileHeader&& entry) {
+    auto descriptor = descriptorsByDataOffset_.find(entry.DataOffset());
+    if (descriptor != descriptorsByDataOffset_.end()) {
+        entry.crc32 = descriptor->second.crc32;
+        entry.compressedSize = descriptor->second.compressedSize;
+        entry.uncompressedSize = descriptor->second.uncompressedSize;
+    }
     const auto index = static_cast<std::uint32_t>(entries_.size());
     byDataOffset_[entry.DataOffset()] = index;
     entries_.push_back(std::move(entry));
@@ -347,11 +356,9 @@ bool SalvageScan::ReadCentralRecord(std::uint64_t p, std::vector<CentralNote>& n
         note.nameRead = true;
     }
     // A descriptor in front of the first central record belongs to the last
-    // local entry, not to this record: it only marks that descriptors exist.
-    std::uint32_t before = 0;
-    if (p >= zip::kDescriptorLength && window_.ReadU32(p - zip::kDescriptorLength, before) &&
-        before == zip::kDescriptorSignature)
-        state_.descriptorSeen = 1;
+    // local entry, not to this record; it is given to that entry once the
+    // table is complete.
+    LookBehind(p, nullptr);
     notes.push_back(std::move(note));
     return true;
 }

@@ -77,6 +77,8 @@ private:
     std::uint64_t resumeOffset_ = 0;
     // Entry index by the offset its data starts at, for the descriptor look-behind.
     std::unordered_map<std::uint64_t, std::uint32_t> byDataOffset_;
+    // Every data descriptor the look-behind met, by the data offset it names.
+    std::unordered_map<std::uint64_t, zip::DataDescriptorRecord> descriptorsByDataOffset_;
     // Where streamed stored data ends, by data offset; finding it may cost a
     // read of the rest of the file, so the scan has a budget for it.
     std::unordered_map<std::uint64_t, zip::DataDescriptorRecord> storedStreamEnds_;

@@ -66,11 +66,11 @@ void ClearActivityLog() {
     {
         std::lock_guard<std::mutex> turn(WriterTurn());
         std::error_code ignored;
-        std::filesystem::remove(ProgramActivityLogPath(), ignored);
+        std::filesystem::remove(ActivityLogPath(), ignored);
     }
     WriteActivityLog("\r\n");
 }
 
-void ViewActivityLog() { OpenInTextViewer(ProgramActivityLogPath()); }
+void ViewActivityLog() { OpenInTextViewer(ActivityLogPath()); }
 
 }  // namespace tessaly

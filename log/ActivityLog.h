@@ -24,7 +24,8 @@ constexpr std::size_t kActivityLogTextLimit = 200;
 // else the program folder.
 std::filesystem::path ActivityLogPath();
 
-// The program folder's log, which View Log and Clear Log act on.
+// The program folder's log, where the writer writes unless "LogPath" says
+// otherwise.
 std::filesystem::path ProgramActivityLogPath();
 
 // Appends one text (UTF-8) to the log, encoded and cut as LogEncoding.h
@@ -33,11 +34,11 @@ std::filesystem::path ProgramActivityLogPath();
 // process that holds the file.
 bool WriteActivityLog(const std::string& text);
 
-// Opens the program folder's log in the desktop's viewer for text files
+// Opens the log the writer writes in the desktop's viewer for text files
 // (Notepad on Windows). Does not wait for the viewer; failures are ignored.
 void ViewActivityLog();
 
-// The Yes branch of Clear Log: deletes the program folder's log (a failure
+// The Yes branch of Clear Log: deletes the log the writer writes (a failure
 // is ignored) and writes "\r\n", so the log starts again with an empty line.
 void ClearActivityLog();
 

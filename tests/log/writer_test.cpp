@@ -54,6 +54,20 @@ TEST(ActivityLogWriter, LogPathFolderTakesPrecedenceForTheWriterOnly) {
     EXPECT_FALSE(std::filesystem::exists(sandbox.LogFile()));
 }
 
+// Clear Log empties the log that is written, not a stale one in the program
+// folder; the file a viewer is shown is that same log.
+TEST(ActivityLogWriter, ClearActsOnTheLogPathFolder) {
+    LogSandbox sandbox;
+    const auto elsewhere = sandbox.Root() / "logs";
+    std::filesystem::create_directories(elsewhere);
+    sandbox.WriteSettings("FilePath=" + sandbox.Program().string() + "\nLogPath=" +
+                          elsewhere.string() + "\n");
+    WriteActivityLog("old text");
+    ClearActivityLog();
+    EXPECT_EQ(LogSandbox::ReadText(elsewhere / "Activity Log.txt"), "\r\n");
+    EXPECT_FALSE(std::filesystem::exists(sandbox.LogFile()));
+}
+
 TEST(ActivityLogWriter, MissingLogPathFolderFallsBackToTheProgramFolder) {
     LogSandbox sandbox;
     sandbox.WriteSettings("FilePath=" + sandbox.Program().string() + "\nLogPath=" +
