@@ -29,7 +29,7 @@ std::string ListedJson(const ListedEntry& e) {
 
 std::string ExtractedJson(const ExtractedEntry& e) {
     JsonObject o;
-    o.AddNumber("index", e.index).Add("name", e.name).Add("outcome", OutcomeWord(e.outcome));
+    o.AddNumber("index", e.index).Add("name", e.name).Add("outcome", OutcomeName(e.outcome));
     if (e.detail.empty()) o.AddNull("detail");
     else o.Add("detail", e.detail);
     o.AddNumber("bytesWritten", e.bytesWritten);
@@ -46,7 +46,7 @@ std::string CountsJson(Command command, const ArchiveSummary& s) {
         return o.Text();
     }
     for (std::size_t i = 0; i < kOutcomeCount; ++i)
-        o.AddNumber(OutcomeWord(static_cast<ExtractOutcome>(i)), s.outcomes[i]);
+        o.AddNumber(OutcomeName(static_cast<ExtractOutcome>(i)), s.outcomes[i]);
     return o.Text();
 }
 

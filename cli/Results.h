@@ -39,8 +39,6 @@ struct ExtractedEntry {
 
 constexpr std::size_t kOutcomeCount = 6;
 
-const char* OutcomeWord(ExtractOutcome outcome);
-
 struct ArchiveSummary {
     std::string archive;            // as given on the command line
     std::string destination;        // extract only

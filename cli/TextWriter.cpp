@@ -19,7 +19,7 @@ std::string OutcomeCounts(const ArchiveSummary& summary) {
         const std::uint32_t n = summary.Count(outcome);
         if (n == 0) continue;
         if (!text.empty()) text += ", ";
-        text += std::to_string(n) + " " + OutcomeWord(outcome);
+        text += std::to_string(n) + " " + OutcomeName(outcome);
     }
     return text;
 }
@@ -58,7 +58,7 @@ public:
 
     void Extracted(const ExtractedEntry& e) override {
         std::string detail = e.detail.empty() ? "" : "  (" + PrintableText(e.detail) + ")";
-        std::fprintf(out_, "  %-9s  %s%s\n", OutcomeWord(e.outcome),
+        std::fprintf(out_, "  %-9s  %s%s\n", OutcomeName(e.outcome),
                      PrintableText(e.name).c_str(), detail.c_str());
     }
 
