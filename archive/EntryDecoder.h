@@ -51,7 +51,9 @@ public:
     // signature; without one it must name the consumed size to count.
     std::optional<zip::DataDescriptorRecord> ReadTrailingDescriptor(bool sizes64);
 
-    static constexpr std::size_t kInputBufferSize = 16384;
+    // Compressed input is read this much at a time: large enough that reads
+    // cost next to nothing beside inflating.
+    static constexpr std::size_t kInputBufferSize = 65536;
 
 private:
     std::size_t ReadStored(std::uint8_t* buffer, std::size_t size);
