@@ -115,6 +115,16 @@ TEST_F(SkinTest, TransparentStatic2LeavesNoRemainsOfALongerOldText) {
   EXPECT_EQ(differsFromPicture, 0);
 }
 
+TEST_F(SkinTest, ControlsInsideAnInnerWindowGetThePictureAtTheirPlace) {
+  ASSERT_TRUE(dialog->LoadBackground(folder.Path(), "about.bmp"));
+  auto* inner = new wxPanel(dialog, wxID_ANY, wxPoint(10, 10), wxSize(80, 60));
+  auto* label = new CTransparentStatic2(inner, wxID_ANY, "", wxPoint(5, 6), wxSize(20, 10));
+  const wxImage image =
+      RenderToImage(wxSize(20, 10), [&](wxDC& dc) { label->Render(dc, wxSize(20, 10)); });
+  EXPECT_EQ(PixelAt(image, 0, 0), PatternColour(15, 16));
+  EXPECT_EQ(PixelAt(image, 19, 9), PatternColour(34, 25));
+}
+
 TEST(DialogSkin, WorksOnAPanelAndSurvivesEitherEndingFirst) {
   ScratchFolder folder;
   test::SaveBmp(test::PatternPicture(60, 40), folder.Path() / "preview.bmp");

@@ -51,16 +51,15 @@ void CTransparentStatic2::SetLabel(const wxString& label) {
 }
 
 void CTransparentStatic2::TakeSnapshot(const wxSize& size) {
-  const CDialogSkin* dialog = CDialogSkin::Of(this);
+  const CDialogSkin* skin = CDialogSkin::Of(this);
   const wxRect place(GetPosition(), size);
-  const wxBitmap source = dialog ? dialog->Background() : wxBitmap();
+  const wxBitmap source = skin ? skin->Background() : wxBitmap();
   if (m_snapshot.IsOk() && place == m_snapshotRect && source.IsSameAs(m_snapshotSource))
     return;
   m_snapshot.Create(size);
   wxMemoryDC dc(m_snapshot);
-  dc.SetDeviceOrigin(-place.x, -place.y);
-  if (dialog) {
-    dialog->DrawBackground(dc, place);
+  if (skin) {
+    skin->DrawBehind(dc, this);
   } else {
     dc.SetBackground(wxBrush(GetParent()->GetBackgroundColour()));
     dc.Clear();

@@ -75,12 +75,8 @@ const wxFont& CURLLinkButton::LinkFont() {
 
 void CURLLinkButton::Render(wxDC& dc, const wxSize& size) {
   const wxRect client(size);
-  if (const CDialogSkin* dialog = CDialogSkin::Of(this)) {
-    dc.SetDeviceOrigin(dc.GetDeviceOrigin().x - GetPosition().x,
-                       dc.GetDeviceOrigin().y - GetPosition().y);
-    dialog->DrawBackground(dc, wxRect(GetPosition(), size));
-    dc.SetDeviceOrigin(dc.GetDeviceOrigin().x + GetPosition().x,
-                       dc.GetDeviceOrigin().y + GetPosition().y);
+  if (const CDialogSkin* skin = CDialogSkin::Of(this)) {
+    skin->DrawBehind(dc, this);
   } else {
     dc.SetPen(*wxTRANSPARENT_PEN);
     dc.SetBrush(wxBrush(GetParent()->GetBackgroundColour()));

@@ -67,6 +67,18 @@ void CDialogSkin::DrawBackground(wxDC& dc, const wxRect& area) const {
     dc.DrawBitmap(m_background.GetSubBitmap(covered), covered.GetTopLeft());
 }
 
+void CDialogSkin::DrawBehind(wxDC& dc, const wxWindow* control) const {
+  // The control's place in the skinned window's client area, also when it
+  // sits inside an intermediate window such as a panel.
+  wxPoint offset = control->GetClientAreaOrigin();
+  for (const wxWindow* w = control; w && w != m_window; w = w->GetParent())
+    offset += w->GetPosition();
+  const wxPoint origin = dc.GetDeviceOrigin();
+  dc.SetDeviceOrigin(origin.x - offset.x, origin.y - offset.y);
+  DrawBackground(dc, wxRect(offset, control->GetClientSize()));
+  dc.SetDeviceOrigin(origin.x, origin.y);
+}
+
 const CDialogSkin* CDialogSkin::Of(const wxWindow* control) {
   for (const wxWindow* window = control ? control->GetParent() : nullptr; window;
        window = window->GetParent()) {

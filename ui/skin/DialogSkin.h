@@ -45,6 +45,10 @@ class CDialogSkin {
   // colour elsewhere.
   void DrawBackground(wxDC& dc, const wxRect& area) const;
 
+  // Paints what lies behind `control` (a window inside the skinned one) into
+  // `dc`, whose origin is the control's client origin.
+  void DrawBehind(wxDC& dc, const wxWindow* control) const;
+
   // The skin of the window a control sits on, or null.
   static const CDialogSkin* Of(const wxWindow* control);
 
