@@ -117,6 +117,7 @@ void SalvageScan::RunQuick() {
     // A second forward pass would meet exactly the same headers, so the name
     // correction is applied to the entries the first one found.
     CorrectNames(sightings, notes);
+    ResolveStoredLengths(notes);
 }
 
 void SalvageScan::RunAdvance() {
@@ -152,6 +153,38 @@ void SalvageScan::RunAdvance() {
         }
         ApplyStoredStreamEnd(entry);
         AddEntry(std::move(entry));
+    }
+    ResolveStoredLengths(notes);
+}
+
+// Stored data has no end marker: when an entry's declared size does not end
+// at a record, other lengths are tried (its uncompressed size, the size its
+// central record gives, the distance to the next header) and the one whose
+// CRC-32 matches is taken.
+void SalvageScan::ResolveStoredLengths(const std::vector<CentralNote>& notes) {
+    std::unordered_map<std::uint32_t, const CentralNote*> noteByOffset;
+    for (const CentralNote& note : notes) noteByOffset.emplace(static_cast<std::uint32_t>(note.localHeaderOffset), &note);
+    std::vector<std::uint64_t> headerOffsets;
+    for (const CFileHeader& entry : entries_) headerOffsets.push_back(entry.localHeaderOffset);
+    std::sort(headerOffsets.begin(), headerOffsets.end());
+
+    for (CFileHeader& entry : entries_) {
+        if (entry.method != zip::kMethodStored || entry.IsStreamedUnknownSize()) continue;
+        const std::uint64_t dataStart = entry.DataOffset();
+        if (entry.compressedSize == 0 || TrustedJump(dataStart, entry.compressedSize)) continue;
+        std::vector<std::uint64_t> lengths{entry.compressedSize, entry.uncompressedSize};
+        std::vector<std::uint32_t> crcs{entry.crc32};
+        auto note = noteByOffset.find(static_cast<std::uint32_t>(entry.localHeaderOffset));
+        if (note != noteByOffset.end()) {
+            lengths.push_back(note->second->compressedSize);
+            crcs.push_back(note->second->crc32);
+        }
+        auto next = std::upper_bound(headerOffsets.begin(), headerOffsets.end(), entry.localHeaderOffset);
+        if (next != headerOffsets.end() && *next > dataStart) lengths.push_back(*next - dataStart);
+        if (auto found = FindStoredLengthByCrc(window_, dataStart, lengths, crcs, storedEndBudget_)) {
+            entry.compressedSize = entry.uncompressedSize = found->length;
+            entry.crc32 = found->crc32;
+        }
     }
 }
 
@@ -347,7 +380,7 @@ bool SalvageScan::ReadCentralRecord(std::uint64_t p, std::vector<CentralNote>& n
     std::uint8_t bytes[zip::kCentralHeaderLength];
     if (window_.Read(p, bytes, sizeof bytes) < sizeof bytes) return false;
     const zip::CentralHeaderRecord record = zip::DecodeCentralHeader(bytes);
-    CentralNote note{record.compressedSize, record.nameLength, {}, record.localHeaderOffset, false};
+    CentralNote note{record.compressedSize, record.crc32, record.nameLength, {}, record.localHeaderOffset, false};
     next = p + zip::kCentralHeaderLength + record.nameLength;
     if (record.nameLength <= zip::kMaxNameLength) {
         std::uint8_t name[zip::kMaxNameLength];

@@ -36,6 +36,7 @@ private:
     enum class HeaderRead { Whole, NameTooLong, CutShort };
     struct CentralNote {
         std::uint32_t compressedSize;
+        std::uint32_t crc32;
         std::uint16_t nameLength;
         std::string name;
         std::uint64_t localHeaderOffset;
@@ -68,6 +69,7 @@ private:
     bool ReadCentralRecord(std::uint64_t p, std::vector<CentralNote>& notes, std::uint64_t& next);
     static void CorrectName(CFileHeader& entry, std::uint32_t headerCompressedSize, const CentralNote& note);
     void CorrectNames(const std::vector<Sighting>& sightings, std::vector<CentralNote> notes);
+    void ResolveStoredLengths(const std::vector<CentralNote>& notes);
 
     CZipStorage& storage_;
     ScanState& state_;

@@ -1,5 +1,7 @@
 #include "archive/StoredStreamEnd.h"
 
+#include <algorithm>
+
 namespace tessaly {
 
 std::optional<zip::DataDescriptorRecord> FindStoredStreamEnd(ScanWindow& window, std::uint64_t dataOffset,
@@ -34,6 +36,24 @@ std::optional<zip::DataDescriptorRecord> FindStoredStreamEnd(ScanWindow& window,
     }
     budget -= std::min(budget, from - dataOffset);
     return found;
+}
+
+std::optional<StoredLength> FindStoredLengthByCrc(ScanWindow& window, std::uint64_t dataOffset,
+                                                  std::vector<std::uint64_t> lengths,
+                                                  const std::vector<std::uint32_t>& crcs, std::uint64_t& budget) {
+    std::sort(lengths.begin(), lengths.end());
+    lengths.erase(std::unique(lengths.begin(), lengths.end()), lengths.end());
+    std::uint32_t crc = 0;
+    std::uint64_t done = 0;
+    for (std::uint64_t length : lengths) {
+        if (length == 0 || length > window.Length() - std::min(window.Length(), dataOffset)) continue;
+        if (length - done > budget) break;
+        budget -= length - done;
+        crc = window.ExtendCrc(crc, dataOffset + done, dataOffset + length);
+        done = length;
+        if (std::find(crcs.begin(), crcs.end(), crc) != crcs.end()) return StoredLength{length, crc};
+    }
+    return std::nullopt;
 }
 
 }  // namespace tessaly

@@ -1,9 +1,11 @@
-// Finding where a stored entry ends when its writer streamed it: the local
-// header carries no sizes, and stored data has no end marker of its own.
+// Finding where stored data ends when its sizes are missing (a streaming
+// writer) or cannot be trusted (damage). Stored data has no end marker of its
+// own, so a length is only taken when the CRC-32 of the bytes agrees.
 #pragma once
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "archive/ZipRecords.h"
 #include "archive/ScanWindow.h"
@@ -17,5 +19,16 @@ namespace tessaly {
 // such entries cannot make a scan take quadratic time.
 std::optional<zip::DataDescriptorRecord> FindStoredStreamEnd(ScanWindow& window, std::uint64_t dataOffset,
                                                              bool sizes64, std::uint64_t& budget);
+
+// The shortest of `lengths` whose bytes from `dataOffset` have one of the
+// CRC-32 values in `crcs`, with the value it matched. Looks at no more than
+// `budget` bytes.
+struct StoredLength {
+    std::uint64_t length;
+    std::uint32_t crc32;
+};
+std::optional<StoredLength> FindStoredLengthByCrc(ScanWindow& window, std::uint64_t dataOffset,
+                                                  std::vector<std::uint64_t> lengths,
+                                                  const std::vector<std::uint32_t>& crcs, std::uint64_t& budget);
 
 }  // namespace tessaly

@@ -85,11 +85,11 @@ TEST_P(WrongLocalSize, CostsNoNeighbourAndDeflateEndsWhereTheStreamEnds) {
         EXPECT_EQ(entry->report.outcome, ExtractOutcome::Damaged) << entry->report.detail;
         EXPECT_EQ(run.FileContent("odd.dat"), odd.data) << "the Deflate stream decides where the data ends";
     } else {
-        // Stored data has no end of its own: a declared size past the end of
-        // the file may also read as a truncation.
-        EXPECT_TRUE(entry->report.outcome == ExtractOutcome::Damaged ||
-                    entry->report.outcome == ExtractOutcome::Truncated)
-            << OutcomeName(entry->report.outcome) << ": " << entry->report.detail;
+        // Stored data has no end of its own: the length whose CRC-32 matches
+        // (the uncompressed size, the central record's size, or the distance
+        // to the next header) is taken, so the entry comes out whole.
+        EXPECT_EQ(entry->report.outcome, ExtractOutcome::Ok) << entry->report.detail;
+        EXPECT_EQ(run.FileContent("odd.dat"), odd.data);
     }
 }
 
@@ -101,6 +101,25 @@ std::string WrongSizeName(const ::testing::TestParamInfo<std::tuple<WrongSizeCas
 INSTANTIATE_TEST_SUITE_P(Table, WrongLocalSize,
                          ::testing::Combine(::testing::ValuesIn(WrongSizeCases()), kBothModes, ::testing::Bool()),
                          WrongSizeName);
+
+class StoredSizes : public ::testing::TestWithParam<RepairMode> {};
+
+// With both sizes of a stored entry wrong and no directory to ask, the
+// entry still ends where the next header begins: that length is taken
+// because the CRC-32 of its bytes matches.
+TEST_P(StoredSizes, BothWrongEndAtTheNextHeader) {
+    std::vector<EntrySpec> specs = {Stored("a.txt", TextContent("a", 3000)), Stored("b.bin", NoiseContent(4, 7000)),
+                                    Stored("c.txt", TextContent("c", 2000))};
+    BuildOptions options;
+    options.centralDirectory = false;
+    BuiltZip zip = BuildZip(specs, options);
+    SetLocalField(zip.bytes, zip.entries[1], LocalField::CompressedSize, 123456);
+    SetLocalField(zip.bytes, zip.entries[1], LocalField::UncompressedSize, 654321);
+    SalvageRun run(zip.bytes, GetParam());
+    ExpectIntactExcept(run, specs, {});
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModes, StoredSizes, kBothModes, ModeParamName());
 
 // The name and extra-field lengths are sizes in the local header too: a
 // wrong one must not hide the entries after it, even when the entry's own
