@@ -21,6 +21,10 @@ constexpr std::uint64_t kPositionsPerStep = 100;
 // How much of an entry's extra field the table keeps.
 constexpr std::size_t kKeptExtraLength = 256;
 
+bool IsKnownMethod(std::uint16_t method) {
+    return method == zip::kMethodStored || method == zip::kMethodDeflated;
+}
+
 bool IsRecordSignature(std::uint32_t value) {
     return value == zip::kLocalHeaderSignature || value == zip::kCentralHeaderSignature ||
            value == zip::kDescriptorSignature || value == zip::kEndRecordSignature;
@@ -117,7 +121,7 @@ void SalvageScan::RunQuick() {
     // A second forward pass would meet exactly the same headers, so the name
     // correction is applied to the entries the first one found.
     CorrectNames(sightings, notes);
-    ResolveStoredLengths(notes);
+    RepairFromCentral(notes);
 }
 
 void SalvageScan::RunAdvance() {
@@ -154,14 +158,13 @@ void SalvageScan::RunAdvance() {
         ApplyStoredStreamEnd(entry);
         AddEntry(std::move(entry));
     }
-    ResolveStoredLengths(notes);
+    RepairFromCentral(notes);
 }
 
-// Stored data has no end marker: when an entry's declared size does not end
-// at a record, other lengths are tried (its uncompressed size, the size its
-// central record gives, the distance to the next header) and the one whose
-// CRC-32 matches is taken.
-void SalvageScan::ResolveStoredLengths(const std::vector<CentralNote>& notes) {
+// What the central records say about an entry whose local header they name
+// repairs what damage did to that header: an unknown method, and a stored
+// entry's size.
+void SalvageScan::RepairFromCentral(const std::vector<CentralNote>& notes) {
     std::unordered_map<std::uint32_t, const CentralNote*> noteByOffset;
     for (const CentralNote& note : notes) noteByOffset.emplace(static_cast<std::uint32_t>(note.localHeaderOffset), &note);
     std::vector<std::uint64_t> headerOffsets;
@@ -169,22 +172,33 @@ void SalvageScan::ResolveStoredLengths(const std::vector<CentralNote>& notes) {
     std::sort(headerOffsets.begin(), headerOffsets.end());
 
     for (CFileHeader& entry : entries_) {
-        if (entry.method != zip::kMethodStored || entry.IsStreamedUnknownSize()) continue;
-        const std::uint64_t dataStart = entry.DataOffset();
-        if (entry.compressedSize == 0 || TrustedJump(dataStart, entry.compressedSize)) continue;
-        std::vector<std::uint64_t> lengths{entry.compressedSize, entry.uncompressedSize};
-        std::vector<std::uint32_t> crcs{entry.crc32};
-        auto note = noteByOffset.find(static_cast<std::uint32_t>(entry.localHeaderOffset));
-        if (note != noteByOffset.end()) {
-            lengths.push_back(note->second->compressedSize);
-            crcs.push_back(note->second->crc32);
-        }
-        auto next = std::upper_bound(headerOffsets.begin(), headerOffsets.end(), entry.localHeaderOffset);
-        if (next != headerOffsets.end() && *next > dataStart) lengths.push_back(*next - dataStart);
-        if (auto found = FindStoredLengthByCrc(window_, dataStart, lengths, crcs, storedEndBudget_)) {
-            entry.compressedSize = entry.uncompressedSize = found->length;
-            entry.crc32 = found->crc32;
-        }
+        auto found = noteByOffset.find(static_cast<std::uint32_t>(entry.localHeaderOffset));
+        const CentralNote* note = found != noteByOffset.end() ? found->second : nullptr;
+        if (note != nullptr && !IsKnownMethod(entry.method) && IsKnownMethod(note->method)) entry.method = note->method;
+        ResolveStoredLength(entry, note, headerOffsets);
+    }
+}
+
+// Stored data has no end marker: when an entry's declared size does not end
+// at a record, other lengths are tried (its uncompressed size, the size its
+// central record gives, the distance to the next header) and the one whose
+// CRC-32 matches is taken.
+void SalvageScan::ResolveStoredLength(CFileHeader& entry, const CentralNote* note,
+                                      const std::vector<std::uint64_t>& headerOffsets) {
+    if (entry.method != zip::kMethodStored || entry.IsStreamedUnknownSize()) return;
+    const std::uint64_t dataStart = entry.DataOffset();
+    if (entry.compressedSize == 0 || TrustedJump(dataStart, entry.compressedSize)) return;
+    std::vector<std::uint64_t> lengths{entry.compressedSize, entry.uncompressedSize};
+    std::vector<std::uint32_t> crcs{entry.crc32};
+    if (note != nullptr) {
+        lengths.push_back(note->compressedSize);
+        crcs.push_back(note->crc32);
+    }
+    auto next = std::upper_bound(headerOffsets.begin(), headerOffsets.end(), entry.localHeaderOffset);
+    if (next != headerOffsets.end() && *next > dataStart) lengths.push_back(*next - dataStart);
+    if (auto found = FindStoredLengthByCrc(window_, dataStart, lengths, crcs, storedEndBudget_)) {
+        entry.compressedSize = entry.uncompressedSize = found->length;
+        entry.crc32 = found->crc32;
     }
 }
 
@@ -380,7 +394,8 @@ bool SalvageScan::ReadCentralRecord(std::uint64_t p, std::vector<CentralNote>& n
     std::uint8_t bytes[zip::kCentralHeaderLength];
     if (window_.Read(p, bytes, sizeof bytes) < sizeof bytes) return false;
     const zip::CentralHeaderRecord record = zip::DecodeCentralHeader(bytes);
-    CentralNote note{record.compressedSize, record.crc32, record.nameLength, {}, record.localHeaderOffset, false};
+    CentralNote note{record.compressedSize, record.crc32, record.method, record.nameLength, {}, record.localHeaderOffset,
+                     false};
     next = p + zip::kCentralHeaderLength + record.nameLength;
     if (record.nameLength <= zip::kMaxNameLength) {
         std::uint8_t name[zip::kMaxNameLength];

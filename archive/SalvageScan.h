@@ -37,6 +37,7 @@ private:
     struct CentralNote {
         std::uint32_t compressedSize;
         std::uint32_t crc32;
+        std::uint16_t method;
         std::uint16_t nameLength;
         std::string name;
         std::uint64_t localHeaderOffset;
@@ -69,7 +70,9 @@ private:
     bool ReadCentralRecord(std::uint64_t p, std::vector<CentralNote>& notes, std::uint64_t& next);
     static void CorrectName(CFileHeader& entry, std::uint32_t headerCompressedSize, const CentralNote& note);
     void CorrectNames(const std::vector<Sighting>& sightings, std::vector<CentralNote> notes);
-    void ResolveStoredLengths(const std::vector<CentralNote>& notes);
+    void RepairFromCentral(const std::vector<CentralNote>& notes);
+    void ResolveStoredLength(CFileHeader& entry, const CentralNote* note,
+                             const std::vector<std::uint64_t>& headerOffsets);
 
     CZipStorage& storage_;
     ScanState& state_;

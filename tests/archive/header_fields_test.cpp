@@ -121,6 +121,18 @@ TEST_P(StoredSizes, BothWrongEndAtTheNextHeader) {
 
 INSTANTIATE_TEST_SUITE_P(BothModes, StoredSizes, kBothModes, ModeParamName());
 
+// A flipped bit in a local header's method (8 read as 0x0408) is repaired
+// from the central record that names the header; without one the entry
+// cannot be opened, and its neighbours are unharmed.
+TEST_P(StoredSizes, UnknownLocalMethodIsTakenFromTheCentralRecord) {
+    std::vector<EntrySpec> specs = {Deflated("a.txt", TextContent("a", 3000)), Stored("b.txt", "b")};
+    BuiltZip zip = BuildZip(specs);
+    SetLocalField(zip.bytes, zip.entries[0], LocalField::Method, 0x0408);
+    SalvageRun run(zip.bytes, GetParam());
+    ExpectIntactExcept(run, specs, {});
+}
+
+
 // The name and extra-field lengths are sizes in the local header too: a
 // wrong one must not hide the entries after it, even when the entry's own
 // data is short. Bytes 20 20 (two blanks) in the extra length mean no extra
