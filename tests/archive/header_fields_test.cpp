@@ -102,12 +102,12 @@ INSTANTIATE_TEST_SUITE_P(Table, WrongLocalSize,
                          ::testing::Combine(::testing::ValuesIn(WrongSizeCases()), kBothModes, ::testing::Bool()),
                          WrongSizeName);
 
-class StoredSizes : public ::testing::TestWithParam<RepairMode> {};
+class LocalHeaderRepair : public ::testing::TestWithParam<RepairMode> {};
 
 // With both sizes of a stored entry wrong and no directory to ask, the
 // entry still ends where the next header begins: that length is taken
 // because the CRC-32 of its bytes matches.
-TEST_P(StoredSizes, BothWrongEndAtTheNextHeader) {
+TEST_P(LocalHeaderRepair, BothWrongEndAtTheNextHeader) {
     std::vector<EntrySpec> specs = {Stored("a.txt", TextContent("a", 3000)), Stored("b.bin", NoiseContent(4, 7000)),
                                     Stored("c.txt", TextContent("c", 2000))};
     BuildOptions options;
@@ -119,12 +119,12 @@ TEST_P(StoredSizes, BothWrongEndAtTheNextHeader) {
     ExpectIntactExcept(run, specs, {});
 }
 
-INSTANTIATE_TEST_SUITE_P(BothModes, StoredSizes, kBothModes, ModeParamName());
+INSTANTIATE_TEST_SUITE_P(BothModes, LocalHeaderRepair, kBothModes, ModeParamName());
 
 // A flipped bit in a local header's method (8 read as 0x0408) is repaired
 // from the central record that names the header; without one the entry
 // cannot be opened, and its neighbours are unharmed.
-TEST_P(StoredSizes, UnknownLocalMethodIsTakenFromTheCentralRecord) {
+TEST_P(LocalHeaderRepair, UnknownLocalMethodIsTakenFromTheCentralRecord) {
     std::vector<EntrySpec> specs = {Deflated("a.txt", TextContent("a", 3000)), Stored("b.txt", "b")};
     BuiltZip zip = BuildZip(specs);
     SetLocalField(zip.bytes, zip.entries[0], LocalField::Method, 0x0408);
