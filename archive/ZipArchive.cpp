@@ -20,6 +20,16 @@ void CZipArchive::OpenArchive(const std::filesystem::path& path, int mode, int v
     if (mode == 0 || mode == 1) centralDir.Read();
 }
 
+bool CZipArchive::OpenCopyOf(const CZipArchive& scanned) {
+    entryState = 0;
+    if (!scanned.IsOpen() || !storage.Open(scanned.storage.Path(), 0, 1)) return false;
+    centralDir.Init();
+    centralDir.entries = scanned.centralDir.entries;
+    state_.descriptorSeen = scanned.state_.descriptorSeen.load();
+    state_.entriesFound = static_cast<int>(centralDir.entries.size());
+    return true;
+}
+
 void CZipArchive::CloseArchive(bool afterError) {
     if (entryState != 0) AbandonEntry();
     centralDir.Clear();

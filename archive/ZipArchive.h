@@ -36,6 +36,10 @@ public:
     // CFileException for faults the scan cannot step over (the table keeps
     // what was found before them); a truncated archive is not such a fault.
     void OpenArchive(const std::filesystem::path& path, int mode = 0, int volumeSize = 1);
+    // Opens the file `scanned` has open and takes a copy of its entry table
+    // instead of scanning again, so that one archive can be extracted by
+    // several archive objects at once. False when the file cannot be opened.
+    bool OpenCopyOf(const CZipArchive& scanned);
     void CloseArchive(bool afterError = true);
     bool IsOpen() const { return storage.IsOpen(); }
 

@@ -93,4 +93,6 @@ CFileHeader ArchiveReader::Entry(std::uint32_t index) const {
     return header;
 }
 
+bool ArchiveReader::OpenCopyOf(ArchiveReader& scanned) { return archive_.OpenCopyOf(scanned.archive_); }
+
 }  // namespace tessaly::cli

@@ -22,6 +22,9 @@ public:
     // Runs the salvage scan. Fills `summary.readable`, `problem` and
     // `entries`; returns whether there are entries to go through.
     bool Open(const std::filesystem::path& path, ArchiveSummary& summary);
+    // Opens the archive `scanned` has open with a copy of its entries, for a
+    // second thread extracting the same archive; no scan runs again.
+    bool OpenCopyOf(ArchiveReader& scanned);
 
     CZipArchive& Archive() { return archive_; }
 

@@ -112,17 +112,15 @@ void ExtractGroups(ArchiveReader& reader, SharedWork& work) {
         for (std::uint32_t index : work.plan.groups[g]) work.results.Put(ExtractOne(reader, index, work.folder));
 }
 
-// A helper thread opens the archive for itself; should its scan not find
-// the same entries (the file changed), it leaves the work to the others.
-void HelpExtract(const std::filesystem::path& path, int repairMode, std::uint32_t entries,
-                 SharedWork& work) {
+// A helper thread opens the archive for itself with a copy of the entries
+// the first scan found.
+void HelpExtract(ArchiveReader& scanned, int repairMode, SharedWork& work) {
     ProgressLine quiet(stderr, false);
     ArchiveReader reader(repairMode, quiet);
-    ArchiveSummary own;
-    if (reader.Open(path, own) && own.entries == entries) ExtractGroups(reader, work);
+    if (reader.OpenCopyOf(scanned)) ExtractGroups(reader, work);
 }
 
-void ExtractEntries(ArchiveReader& reader, const std::filesystem::path& path, int repairMode,
+void ExtractEntries(ArchiveReader& reader, int repairMode,
                     const std::filesystem::path& folder, ArchiveSummary& summary,
                     ResultWriter& writer, ProgressLine& progress) {
     std::vector<std::string> names;  // empty for the entries extract skips
@@ -136,7 +134,7 @@ void ExtractEntries(ArchiveReader& reader, const std::filesystem::path& path, in
     std::vector<std::thread> helpers;
     try {
         for (unsigned t = 1; t < plan.threads; ++t)
-            helpers.emplace_back(HelpExtract, std::cref(path), repairMode, summary.entries, std::ref(work));
+            helpers.emplace_back(HelpExtract, std::ref(reader), repairMode, std::ref(work));
     } catch (const std::system_error&) {
         // No more threads to be had: the ones running share the work.
     }
@@ -154,7 +152,7 @@ ArchiveSummary ExtractArchive(const std::filesystem::path& path, const std::file
     ArchiveReader reader(repairMode, progress);
     if (reader.Open(path, summary)) {
         if (CreateFolderTree(folder)) {
-            ExtractEntries(reader, path, repairMode, folder, summary, writer, progress);
+            ExtractEntries(reader, repairMode, folder, summary, writer, progress);
         } else {
             summary.readable = false;
             summary.problem = "cannot create the destination folder " + summary.destination;

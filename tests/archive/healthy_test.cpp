@@ -58,6 +58,28 @@ TEST_P(HealthyArchive, ListsEveryEntryOnceInOrderAndExtractsThemExactly) {
     EXPECT_EQ(run.files.size(), specs.size());
 }
 
+// A second archive object can take the first one's entry table instead of
+// scanning again, and extracts the same bytes.
+TEST_P(HealthyArchive, CopyOfAScannedArchiveExtractsTheSame) {
+    std::vector<EntrySpec> specs = MixedEntries();
+    TempFolder folder;
+    WriteFileBytes(folder / "a.zip", BuildZip(specs).bytes);
+    ScanState scannedState, copyState;
+    scannedState.repairMode = GetParam();
+    CZipArchive scanned(scannedState), copy(copyState);
+    scanned.OpenArchive(folder / "a.zip");
+    ASSERT_TRUE(copy.OpenCopyOf(scanned));
+    ASSERT_EQ(copy.GetCount(), specs.size());
+    for (std::uint32_t i = 0; i < copy.GetCount(); ++i) {
+        ExtractReport report;
+        EXPECT_TRUE(copy.ExtractEntry(i, folder / "out", 65535, &report));
+        EXPECT_EQ(report.outcome, ExtractOutcome::Ok) << report.detail;
+        EXPECT_EQ(ReadFileBytes(report.outputPath), Bytes(specs[i].data.begin(), specs[i].data.end()));
+    }
+    CZipArchive closed(copyState);
+    EXPECT_FALSE(closed.OpenCopyOf(CZipArchive(copyState)));
+}
+
 TEST_P(HealthyArchive, WithoutCentralDirectoryToo) {
     std::vector<EntrySpec> specs = MixedEntries();
     BuildOptions options;
