@@ -1,7 +1,6 @@
 #include "archive/SalvageScan.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 #include "archive/EntryName.h"
 #include "archive/ScanState.h"
@@ -83,8 +82,9 @@ void SalvageScan::LocalPass(bool reportResumeOffset, OnHeader onHeader) {
     }
 }
 
-template <typename OnHeader>
-void SalvageScan::CentralPass(OnHeader onHeader) {
+// A descriptor in front of the first central record belongs to the last
+// local entry, not to the record: the look-behind gives it to that entry.
+void SalvageScan::CentralPass(CentralRecords& records) {
     const std::uint64_t length = window_.Length();
     std::uint64_t p = resumeOffset_;
     while (p + 50 <= length) {
@@ -94,9 +94,8 @@ void SalvageScan::CentralPass(OnHeader onHeader) {
             p = stop;
             continue;
         }
-        std::uint64_t next = 0;
-        if (!onHeader(hit, next)) return;
-        p = next;
+        LookBehind(hit, nullptr);
+        if (!records.Read(hit, p)) return;
     }
 }
 
@@ -115,13 +114,13 @@ void SalvageScan::RunQuick() {
     });
 
     // Pass B: note what the central records after the last entry say.
-    std::vector<CentralNote> notes;
-    CentralPass([&](std::uint64_t p, std::uint64_t& next) { return ReadCentralRecord(p, notes, next); });
+    CentralRecords records(window_);
+    CentralPass(records);
 
     // A second forward pass would meet exactly the same headers, so the name
     // correction is applied to the entries the first one found.
-    CorrectNames(sightings, notes);
-    RepairFromCentral(notes);
+    CorrectNamesInOrder(sightings, records);
+    RepairFromCentral(records);
 }
 
 void SalvageScan::RunAdvance() {
@@ -138,11 +137,9 @@ void SalvageScan::RunAdvance() {
     });
 
     // Pass B: the positions (and names) every central record after them gives.
-    std::vector<CentralNote> notes;
-    CentralPass([&](std::uint64_t p, std::uint64_t& next) { return ReadCentralRecord(p, notes, next); });
-    MergeNamedOffsets(offsets, notes);
-    std::unordered_map<std::uint64_t, const CentralNote*> noteByOffset;
-    for (const CentralNote& note : notes) noteByOffset.emplace(note.localHeaderOffset, &note);
+    CentralRecords records(window_);
+    CentralPass(records);
+    records.MergeOffsetsInto(offsets);
 
     // One entry at each position, whatever lies there. A position the end of
     // the file cuts short yields nothing; the others are still read.
@@ -151,29 +148,26 @@ void SalvageScan::RunAdvance() {
         const HeaderRead read = ReadLocalHeader(offset, entry);
         if (read == HeaderRead::CutShort) continue;
         if (read == HeaderRead::Whole) {
-            auto note = noteByOffset.find(offset);
-            if (note != noteByOffset.end()) CorrectName(entry, static_cast<std::uint32_t>(entry.compressedSize), *note->second);
+            if (const CentralNote* note = records.NoteFor(offset))
+                CentralRecords::CorrectName(entry, static_cast<std::uint32_t>(entry.compressedSize), *note);
             LookBehind(offset, &entry);
         }
         ApplyStoredStreamEnd(entry);
         AddEntry(std::move(entry));
     }
-    RepairFromCentral(notes);
+    RepairFromCentral(records);
 }
 
 // What the central records say about an entry whose local header they name
 // repairs what damage did to that header: an unknown method, and a stored
 // entry's size.
-void SalvageScan::RepairFromCentral(const std::vector<CentralNote>& notes) {
-    std::unordered_map<std::uint32_t, const CentralNote*> noteByOffset;
-    for (const CentralNote& note : notes) noteByOffset.emplace(static_cast<std::uint32_t>(note.localHeaderOffset), &note);
+void SalvageScan::RepairFromCentral(CentralRecords& records) {
     std::vector<std::uint64_t> headerOffsets;
     for (const CFileHeader& entry : entries_) headerOffsets.push_back(entry.localHeaderOffset);
     std::sort(headerOffsets.begin(), headerOffsets.end());
 
     for (CFileHeader& entry : entries_) {
-        auto found = noteByOffset.find(static_cast<std::uint32_t>(entry.localHeaderOffset));
-        const CentralNote* note = found != noteByOffset.end() ? found->second : nullptr;
+        const CentralNote* note = records.NoteFor(entry.localHeaderOffset);
         if (note != nullptr && !IsKnownMethod(entry.method) && IsKnownMethod(note->method)) entry.method = note->method;
         ResolveStoredLength(entry, note, headerOffsets);
     }
@@ -199,30 +193,6 @@ void SalvageScan::ResolveStoredLength(CFileHeader& entry, const CentralNote* not
     if (auto found = FindStoredLengthByCrc(window_, dataStart, lengths, crcs, storedEndBudget_)) {
         entry.compressedSize = entry.uncompressedSize = found->length;
         entry.crc32 = found->crc32;
-    }
-}
-
-// Adds the positions the central records name to those the forward scan
-// found, each once. Central records count from the start of the archive as
-// written: when junk was put in front of it (a stub), every named position is
-// short by the stub's length, so a named position without a local header is
-// moved by that length when a local header lies there.
-void SalvageScan::MergeNamedOffsets(std::vector<std::uint64_t>& offsets, std::vector<CentralNote>& notes) {
-    std::uint64_t stubLength = 0;
-    if (!offsets.empty() && !notes.empty()) {
-        const auto firstNamed = std::min_element(notes.begin(), notes.end(), [](const auto& a, const auto& b) {
-                                    return a.localHeaderOffset < b.localHeaderOffset;
-                                })->localHeaderOffset;
-        if (offsets.front() > firstNamed) stubLength = offsets.front() - firstNamed;
-    }
-    std::unordered_set<std::uint64_t> known(offsets.begin(), offsets.end());
-    for (CentralNote& note : notes) {
-        std::uint32_t value = 0;
-        const bool isHeader = window_.ReadU32(note.localHeaderOffset, value) && value == zip::kLocalHeaderSignature;
-        if (!isHeader && stubLength > 0 && window_.ReadU32(note.localHeaderOffset + stubLength, value) &&
-            value == zip::kLocalHeaderSignature)
-            note.localHeaderOffset += stubLength;
-        if (known.insert(note.localHeaderOffset).second) offsets.push_back(note.localHeaderOffset);
     }
 }
 
@@ -384,55 +354,17 @@ void SalvageScan::AddEntry(CFileHeader&& entry) {
     state_.entriesFound = static_cast<int>(entries_.size());
 }
 
-// ---------------------------------------------------------------------------
-// Central records (Quick Repair)
-
-// Reads one central record into a note. Its name is read when it is 500
-// bytes or shorter; the extra field and comment are not read, and the
-// byte-wise search finds the next record past them.
-bool SalvageScan::ReadCentralRecord(std::uint64_t p, std::vector<CentralNote>& notes, std::uint64_t& next) {
-    std::uint8_t bytes[zip::kCentralHeaderLength];
-    if (window_.Read(p, bytes, sizeof bytes) < sizeof bytes) return false;
-    const zip::CentralHeaderRecord record = zip::DecodeCentralHeader(bytes);
-    CentralNote note{record.compressedSize, record.crc32, record.method, record.nameLength, {}, record.localHeaderOffset,
-                     false};
-    next = p + zip::kCentralHeaderLength + record.nameLength;
-    if (record.nameLength <= zip::kMaxNameLength) {
-        std::uint8_t name[zip::kMaxNameLength];
-        if (window_.Read(p + zip::kCentralHeaderLength, name, record.nameLength) < record.nameLength) return false;
-        note.name = DecodeEntryName(name, record.nameLength, (record.flags & zip::kFlagUtf8Name) != 0);
-        note.nameRead = true;
-    }
-    // A descriptor in front of the first central record belongs to the last
-    // local entry, not to this record; it is given to that entry once the
-    // table is complete.
-    LookBehind(p, nullptr);
-    notes.push_back(std::move(note));
-    return true;
-}
-
-// Where a central record matches an entry's offset, compressed size and name
-// length but names it differently, the record's name wins: a damaged local
-// name is repaired from the directory's copy.
-void SalvageScan::CorrectName(CFileHeader& entry, std::uint32_t headerCompressedSize, const CentralNote& note) {
-    // Offsets are compared as the record stores them: 32 bits.
-    if (note.nameRead &&
-        static_cast<std::uint32_t>(note.localHeaderOffset) == static_cast<std::uint32_t>(entry.localHeaderOffset) &&
-        note.compressedSize == headerCompressedSize && note.nameLength == entry.fileNameLength &&
-        note.name != entry.fileName)
-        entry.fileName = note.name;
-}
-
 // Quick Repair: the central records name the entries in the same order as
 // the local headers. One record is used up per entry whose name was read,
 // matched or not; records whose name was too long were never noted.
-void SalvageScan::CorrectNames(const std::vector<Sighting>& sightings, std::vector<CentralNote> notes) {
-    notes.erase(std::remove_if(notes.begin(), notes.end(), [](const CentralNote& n) { return !n.nameRead; }),
-                notes.end());
-    std::size_t next = 0;
-    for (std::size_t i = 0; i < entries_.size() && next < notes.size(); ++i) {
-        if (!sightings[i].nameRead) continue;
-        CorrectName(entries_[i], sightings[i].headerCompressedSize, notes[next++]);
+void SalvageScan::CorrectNamesInOrder(const std::vector<Sighting>& sightings, const CentralRecords& records) {
+    std::size_t i = 0;
+    for (const CentralNote& note : records.Notes()) {
+        if (!note.nameRead) continue;
+        while (i < entries_.size() && !sightings[i].nameRead) ++i;
+        if (i == entries_.size()) return;
+        CentralRecords::CorrectName(entries_[i], sightings[i].headerCompressedSize, note);
+        ++i;
     }
 }
 

@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "archive/CentralRecords.h"
 #include "archive/FileHeader.h"
 #include "archive/ScanWindow.h"
 #include "archive/ZipRecords.h"
@@ -34,15 +35,6 @@ public:
 
 private:
     enum class HeaderRead { Whole, NameTooLong, CutShort };
-    struct CentralNote {
-        std::uint32_t compressedSize;
-        std::uint32_t crc32;
-        std::uint16_t method;
-        std::uint16_t nameLength;
-        std::string name;
-        std::uint64_t localHeaderOffset;
-        bool nameRead;
-    };
     // What the forward pass learned of each entry, for the name correction.
     struct Sighting {
         bool nameRead;
@@ -52,8 +44,7 @@ private:
 
     template <typename OnHeader>
     void LocalPass(bool reportResumeOffset, OnHeader onHeader);
-    template <typename OnHeader>
-    void CentralPass(OnHeader onHeader);
+    void CentralPass(CentralRecords& records);
 
     HeaderRead ReadLocalHeader(std::uint64_t p, CFileHeader& entry);
     void ApplyZip64Sizes(CFileHeader& entry, const std::uint8_t* extra, std::size_t extraLength);
@@ -66,11 +57,8 @@ private:
     void ApplyStoredStreamEnd(CFileHeader& entry) const;
     void AddEntry(CFileHeader&& entry);
 
-    void MergeNamedOffsets(std::vector<std::uint64_t>& offsets, std::vector<CentralNote>& notes);
-    bool ReadCentralRecord(std::uint64_t p, std::vector<CentralNote>& notes, std::uint64_t& next);
-    static void CorrectName(CFileHeader& entry, std::uint32_t headerCompressedSize, const CentralNote& note);
-    void CorrectNames(const std::vector<Sighting>& sightings, std::vector<CentralNote> notes);
-    void RepairFromCentral(const std::vector<CentralNote>& notes);
+    void CorrectNamesInOrder(const std::vector<Sighting>& sightings, const CentralRecords& records);
+    void RepairFromCentral(CentralRecords& records);
     void ResolveStoredLength(CFileHeader& entry, const CentralNote* note,
                              const std::vector<std::uint64_t>& headerOffsets);
 
