@@ -19,6 +19,7 @@ struct CentralNote {
     std::uint32_t compressedSize;
     std::uint32_t crc32;
     std::uint16_t method;
+    std::uint16_t flags;
     std::uint16_t nameLength;
     std::string name;                 // read when 500 bytes or shorter
     std::uint64_t localHeaderOffset;  // corrected for a stub in front (Advance Repair)

@@ -159,8 +159,8 @@ void SalvageScan::RunAdvance() {
 }
 
 // What the central records say about an entry whose local header they name
-// repairs what damage did to that header: an unknown method, and a stored
-// entry's size.
+// repairs what damage did to that header: an unknown method, an encryption
+// flag the directory does not share, and a stored entry's size.
 void SalvageScan::RepairFromCentral(CentralRecords& records) {
     std::vector<std::uint64_t> headerOffsets;
     for (const CFileHeader& entry : entries_) headerOffsets.push_back(entry.localHeaderOffset);
@@ -168,9 +168,17 @@ void SalvageScan::RepairFromCentral(CentralRecords& records) {
 
     for (CFileHeader& entry : entries_) {
         const CentralNote* note = records.NoteFor(entry.localHeaderOffset);
-        if (note != nullptr && !IsKnownMethod(entry.method) && IsKnownMethod(note->method)) entry.method = note->method;
+        if (note != nullptr) RepairHeaderFields(entry, *note);
         ResolveStoredLength(entry, note, headerOffsets);
     }
+}
+
+// A flipped bit can give a local header a method nobody knows or mark the
+// entry encrypted; the central record's word is taken where it is plausible.
+void SalvageScan::RepairHeaderFields(CFileHeader& entry, const CentralNote& note) {
+    if (!IsKnownMethod(entry.method) && IsKnownMethod(note.method)) entry.method = note.method;
+    if ((entry.flags & zip::kFlagEncrypted) != 0 && (note.flags & zip::kFlagEncrypted) == 0)
+        entry.flags &= static_cast<std::uint16_t>(~zip::kFlagEncrypted);
 }
 
 // Stored data has no end marker: when an entry's declared size does not end

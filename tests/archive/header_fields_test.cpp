@@ -132,6 +132,15 @@ TEST_P(LocalHeaderRepair, UnknownLocalMethodIsTakenFromTheCentralRecord) {
     ExpectIntactExcept(run, specs, {});
 }
 
+// Likewise an encryption flag only the local header carries.
+TEST_P(LocalHeaderRepair, EncryptionFlagTheDirectoryDoesNotShareIsDropped) {
+    std::vector<EntrySpec> specs = {Deflated("a.txt", TextContent("a", 3000)), Stored("b.txt", "b")};
+    BuiltZip zip = BuildZip(specs);
+    SetLocalField(zip.bytes, zip.entries[0], LocalField::Flags, 0x0001);
+    SalvageRun run(zip.bytes, GetParam());
+    ExpectIntactExcept(run, specs, {});
+}
+
 
 // The name and extra-field lengths are sizes in the local header too: a
 // wrong one must not hide the entries after it, even when the entry's own
