@@ -9,6 +9,7 @@ for what in "$@"; do
     build) ;;
     test) packages+=(libgtest-dev libgmock-dev xvfb xauth) ;;
     bench) packages+=(libbenchmark-dev libarchive-tools 7zip unzip zip) ;;
+    python) packages+=(python3) ;;
     *) echo "install-deps: unknown set '$what'" >&2; exit 2 ;;
   esac
 done

@@ -1,0 +1,133 @@
+#!/usr/bin/env python3
+"""Damages archives written by several ZIP writers in the ways real archives
+break, salvages them with tessaly-zip-cli (both repair modes) and with the
+archivers a user would otherwise try, and counts for each tool the files
+that come out byte-exact and the bytes of each file that come out right
+before the first wrong one ("exact/KB good" per cell). A row is flagged when
+another tool salvages more than a repair mode.
+
+Usage: compare-salvage.py CLI WORKDIR [SEED]   (scripts/compare-salvage.sh
+builds the tool and runs it)
+"""
+import os, sys, random, struct, subprocess, shutil, zipfile, io
+
+CLI, WORK = sys.argv[1], sys.argv[2]
+random.seed(int(sys.argv[3]) if len(sys.argv) > 3 else 7)
+SRC = os.path.join(WORK, 'src')
+OUT = os.path.join(WORK, 'out')
+
+
+def make_tree():
+    shutil.rmtree(SRC, ignore_errors=True)
+    words = 'alpha beta gamma delta salvage archive record header central local stream'.split()
+    rng = random.Random(1)
+    for i in range(40):
+        folder = rng.choice(['', 'docs', 'img', 'deep/er'])
+        size = rng.choice([100, 2000, 30000, 200000])
+        os.makedirs(os.path.join(SRC, folder), exist_ok=True)
+        if folder == 'img':
+            data = bytes(rng.randrange(256) for _ in range(size))
+        else:
+            data = ' '.join(rng.choice(words) for _ in range(size // 6)).encode()[:size]
+        ext = 'bin' if folder == 'img' else 'txt'
+        open(os.path.join(SRC, folder, 'file%02d.%s' % (i, ext)), 'wb').write(data)
+
+
+class Unseekable(io.RawIOBase):
+    def __init__(self): self.data = bytearray()
+    def writable(self): return True
+    def write(self, b): self.data += b; return len(b)
+
+
+def make_archives():
+    made = {}
+    def run(cmd, out=None):
+        with open(out, 'wb') if out else open(os.devnull, 'wb') as sink:
+            subprocess.run(cmd, cwd=SRC, stdout=sink, check=True)
+    run(['zip', '-qr', os.path.join(WORK, 'infozip.zip'), '.'])
+    run(['zip', '-qr0', os.path.join(WORK, 'stored.zip'), '.'])
+    # Written to a pipe, zip streams: sizes follow the data in descriptors.
+    subprocess.run('zip -qr - . | cat > ' + os.path.join(WORK, 'streamed.zip'), cwd=SRC, shell=True, check=True)
+    run(['bsdtar', '-a', '-cf', os.path.join(WORK, 'bsdtar.zip'), '.'])
+    run(['7zz', 'a', '-tzip', '-bso0', '-bsp0', os.path.join(WORK, '7z.zip'), '.'])
+    stream = Unseekable()
+    with zipfile.ZipFile(stream, 'w', zipfile.ZIP_DEFLATED) as z:
+        for root, _, files in os.walk(SRC):
+            for f in sorted(files):
+                p = os.path.join(root, f)
+                z.write(p, os.path.relpath(p, SRC))
+    open(os.path.join(WORK, 'pystream.zip'), 'wb').write(stream.data)
+    return ['infozip.zip', 'stored.zip', 'streamed.zip', 'bsdtar.zip', '7z.zip', 'pystream.zip']
+
+def local_offsets(b):
+    out = []; i = b.find(b'PK\x03\x04')
+    while i >= 0:
+        out.append(i); i = b.find(b'PK\x03\x04', i + 1)
+    return out
+
+def damages(b):
+    n = len(b); cd = b.find(b'PK\x01\x02')
+    yield 'healthy', b
+    for f in (0.3, 0.6, 0.9): yield f'trunc{int(f*100)}', b[:int(n * f)]
+    z = bytearray(b)
+    for _ in range(3):
+        s = random.randrange(0, n - 4096); z[s:s + 4096] = bytes(4096)
+    yield 'zeroed', bytes(z)
+    z = bytearray(b)
+    for _ in range(20):
+        s = random.randrange(0, n); z[s] ^= 1 << random.randrange(8)
+    yield 'bitflips', bytes(z)
+    if cd > 0: yield 'nodir', b[:cd]
+    yield 'stub', os.urandom(10000) + b
+    z = bytearray(b); offs = local_offsets(b)
+    for o in random.sample(offs, min(5, len(offs))): struct.pack_into('<I', z, o + 18, random.randrange(0, 1 << 20))
+    yield 'wrongsize', bytes(z)
+    z = bytearray(b)
+    for o in random.sample(offs, min(5, len(offs))): z[o:o + 4] = b'XXXX'
+    yield 'centralonly', bytes(z)
+
+def score(outdir):
+    exact = 0; good = 0
+    for name, data in orig.items():
+        p = os.path.join(outdir, name)
+        if os.path.isfile(p):
+            got = open(p, 'rb').read()
+            if got == data: exact += 1
+            k = 0
+            while k < min(len(got), len(data)) and got[k] == data[k]: k += 1
+            good += k
+    return exact, good
+
+def run(tool, arch, out):
+    shutil.rmtree(out, ignore_errors=True); os.makedirs(out)
+    cmds = {
+        'quick': [CLI, 'extract', '--mode', 'quick', '-d', out, arch],
+        'advance': [CLI, 'extract', '--mode', 'advance', '-d', out, arch],
+        'unzip': ['unzip', '-qq', '-o', arch, '-d', out],
+        '7zz': ['7zz', 'x', '-y', '-bso0', '-bse0', '-bsp0', '-o' + out, arch],
+        'bsdtar': ['bsdtar', '-xf', arch, '-C', out],
+    }
+    try: subprocess.run(cmds[tool], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+    except subprocess.TimeoutExpired: return (-1, -1)
+    return score(out)
+
+make_tree()
+archives = make_archives()
+orig = {}
+for root, _, files in os.walk(SRC):
+    for f in files:
+        p = os.path.join(root, f)
+        orig[os.path.relpath(p, SRC)] = open(p, 'rb').read()
+tools = ['quick', 'advance', 'unzip', '7zz', 'bsdtar']
+print('%-14s %-12s' % ('archive', 'damage') + ''.join('%16s' % t for t in tools))
+for archname in archives:
+    b = open(os.path.join(WORK, archname), 'rb').read()
+    for dname, d in damages(b):
+        path = os.path.join(WORK, 'damaged.zip'); open(path, 'wb').write(d)
+        res = [run(t, path, OUT) for t in tools]
+        best_other = max(res[2:])
+        flag = ''
+        if res[1] < best_other: flag += ' ADV<'
+        if res[0] < best_other and dname != 'centralonly': flag += ' QCK<'
+        print('%-14s %-12s' % (archname, dname) + ''.join('%16s' % ('%d/%d' % (r[0], r[1] // 1000)) for r in res) + flag)
+shutil.rmtree(OUT, ignore_errors=True)
