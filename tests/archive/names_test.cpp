@@ -14,6 +14,7 @@
 
 #include "archive/ZipArchive.h"
 #include "tests/archive/SalvageRun.h"
+#include "tests/support/LocalTime.h"
 
 namespace tessaly::archivetest {
 namespace {
@@ -156,18 +157,6 @@ TEST_P(EncryptedEntries, AreReportedAndNotWritten) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothModes, EncryptedEntries, kBothModes, ModeParamName());
-
-std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
-}
 
 std::time_t ModifiedTime(const fs::path& path) {
     struct stat st {};

@@ -9,9 +9,12 @@
 #include "archive/EntryName.h"
 #include "archive/FileHeader.h"
 #include "archive/ZipException.h"
+#include "tests/support/LocalTime.h"
 
 namespace tessaly {
 namespace {
+
+using testzip::LocalTime;
 
 struct CauseCase {
     int code;
@@ -168,18 +171,6 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{"OnlyDotDot", "..", ""}, PathCase{"OnlySeparators", "//\\", ""},
                       PathCase{"Empty", "", ""}),
     [](const ::testing::TestParamInfo<PathCase>& info) { return std::string(info.param.label); });
-
-std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
-}
 
 struct TimeCase {
     const char* label;

@@ -7,21 +7,13 @@
 #include "log/LogSections.h"
 #include "tests/log/LogSandbox.h"
 
+#include "tests/support/LocalTime.h"
+
 namespace tessaly {
 namespace {
 
 using testlog::LogSandbox;
-
-std::tm At(int year, int month, int day, int hour, int minute, int second) {
-    std::tm when{};
-    when.tm_year = year - 1900;
-    when.tm_mon = month - 1;
-    when.tm_mday = day;
-    when.tm_hour = hour;
-    when.tm_min = minute;
-    when.tm_sec = second;
-    return when;
-}
+using testzip::At;
 
 TEST(LogSections, ProgramStartWritesDateAndTimeWithoutZeroPadding) {
     LogSandbox sandbox;

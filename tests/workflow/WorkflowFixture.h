@@ -24,18 +24,11 @@
 #include "workflow/RepairJob.h"
 #include "workflow/SavingRun.h"
 
+#include "tests/support/LocalTime.h"
+
 namespace tessaly::testflow {
 
-inline std::tm At(int year, int month, int day, int hour, int minute, int second) {
-    std::tm when{};
-    when.tm_year = year - 1900;
-    when.tm_mon = month - 1;
-    when.tm_mday = day;
-    when.tm_hour = hour;
-    when.tm_min = minute;
-    when.tm_sec = second;
-    return when;
-}
+using testzip::At;
 
 // Holds a worker inside the archive layer's scan: the first progress report
 // waits until the test lets it go on.
