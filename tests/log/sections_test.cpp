@@ -6,7 +6,6 @@
 
 #include "log/LogSections.h"
 #include "tests/log/LogSandbox.h"
-
 #include "tests/support/LocalTime.h"
 
 namespace tessaly {
