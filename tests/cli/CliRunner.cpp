@@ -44,4 +44,10 @@ std::vector<std::string> LinesStartingWith(const std::string& text, const std::s
     return lines;
 }
 
+std::string WriteZip(const testzip::TempFolder& folder, const std::string& name, const testzip::Bytes& bytes) {
+    const auto path = folder / name;
+    testzip::WriteFileBytes(path, bytes);
+    return path.string();
+}
+
 }  // namespace tessaly::clitest

@@ -2,9 +2,12 @@
 // exit status, standard output and standard error.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include "tests/support/TempFolder.h"
 
 namespace tessaly::clitest {
 
@@ -18,5 +21,9 @@ CliRun RunCli(const std::vector<std::string>& args);
 
 // The lines of `text` that start with `prefix` after leading blanks.
 std::vector<std::string> LinesStartingWith(const std::string& text, const std::string& prefix);
+
+// Writes `bytes` as `name` in `folder`; returns the path as text for the
+// command line.
+std::string WriteZip(const testzip::TempFolder& folder, const std::string& name, const testzip::Bytes& bytes);
 
 }  // namespace tessaly::clitest

@@ -14,12 +14,6 @@ namespace {
 
 using namespace testzip;
 
-std::string WriteZip(const TempFolder& folder, const std::string& name, const Bytes& bytes) {
-    const auto path = folder / name;
-    WriteFileBytes(path, bytes);
-    return path.string();
-}
-
 std::vector<EntrySpec> HealthyEntries() {
     EntrySpec streamed = Deflated("streamed/log.txt", TextContent("log", 70000));
     streamed.streamed = true;

@@ -11,12 +11,6 @@ namespace {
 
 using namespace testzip;
 
-std::string WriteZip(const TempFolder& folder, const std::string& name, const Bytes& bytes) {
-    const auto path = folder / name;
-    WriteFileBytes(path, bytes);
-    return path.string();
-}
-
 std::vector<EntrySpec> MixedEntries() {
     EntrySpec encrypted = Stored("secret.txt", "not really encrypted");
     encrypted.encrypted = true;
