@@ -6,12 +6,8 @@
 #include <system_error>
 
 #include "platform/FileSystem.h"
+#include "platform/SystemSettings.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace tessaly {
 
@@ -45,23 +41,6 @@ std::filesystem::path DataFolderBeside(const std::filesystem::path& exeFolder) {
     return (exeFolder / ".." / "data").lexically_normal();
 }
 
-#ifdef _WIN32
-std::string ReadRegistryValue(const std::string& valueName) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"TLZIP", 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return {};
-    std::wstring name = PathFromUtf8(valueName).wstring();
-    wchar_t buffer[260] = {};
-    DWORD size = sizeof buffer;
-    const LONG result = RegQueryValueExW(key, name.c_str(), nullptr, nullptr,
-                                         reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(key);
-    if (result != ERROR_SUCCESS)
-        return {};
-    buffer[259] = L'\0';
-    return PathToUtf8(std::filesystem::path(std::wstring(buffer)));
-}
-#endif
 
 }  // namespace
 
@@ -83,7 +62,6 @@ std::string SettingFromText(const std::string& text, const std::string& valueNam
 
 std::vector<std::filesystem::path> SettingsFiles() {
     std::vector<std::filesystem::path> files;
-#ifndef _WIN32
     if (const char* named = std::getenv("TESSALY_SETTINGS"); named && *named)
         files.push_back(PathFromUtf8(named));
     if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config == '/')
@@ -92,14 +70,11 @@ std::vector<std::filesystem::path> SettingsFiles() {
         files.push_back(PathFromUtf8(home) / ".config" / "tessaly-zip" / "settings.ini");
     files.push_back(std::filesystem::path(TESSALY_SYSTEM_CONFIG_DIR) / "tessaly-zip" /
                     "settings.ini");
-#endif
     return files;
 }
 
 std::string ReadSetting(const std::string& valueName) {
-#ifdef _WIN32
-    return ReadRegistryValue(valueName);
-#else
+    if (auto stored = ReadSystemSetting("TLZIP", valueName)) return *stored;
     for (const auto& file : SettingsFiles()) {
         std::ifstream in(file, std::ios::binary);
         if (!in)
@@ -111,21 +86,6 @@ std::string ReadSetting(const std::string& valueName) {
             return value;
     }
     return {};
-#endif
-}
-
-std::filesystem::path ExecutableFolder() {
-#ifdef _WIN32
-    wchar_t buffer[32768];
-    const DWORD length = GetModuleFileNameW(nullptr, buffer, 32768);
-    if (length == 0 || length >= 32768)
-        return {};
-    return std::filesystem::path(std::wstring(buffer, length)).parent_path();
-#else
-    std::error_code error;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::path() : exe.parent_path();
-#endif
 }
 
 std::filesystem::path ProgramFolder() {

@@ -41,7 +41,5 @@ std::vector<std::filesystem::path> SettingsFiles();
 // The value `valueName` in one settings file's text, or empty.
 std::string SettingFromText(const std::string& text, const std::string& valueName);
 
-// The folder the running program's executable lives in; empty if unknown.
-std::filesystem::path ExecutableFolder();
 
 }  // namespace tessaly

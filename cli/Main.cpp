@@ -7,6 +7,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "platform/Terminal.h"
 
 using namespace tessaly::cli;
 
@@ -21,7 +22,7 @@ int RunCommand(const CliOptions& options) {
     const auto writer = options.json
                             ? MakeJsonWriter(options.command, options.repairMode, stdout, stderr)
                             : MakeTextWriter(options.command, options.repairMode, stdout, stderr);
-    ProgressLine progress(stderr, IsTerminal(stderr), IsTerminal(stdout));
+    ProgressLine progress(stderr, tessaly::IsTerminal(stderr), tessaly::IsTerminal(stdout));
     return options.command == Command::List ? RunList(options, *writer, progress)
                                             : RunExtract(options, *writer, progress);
 }

@@ -1,10 +1,5 @@
 #include "cli/Progress.h"
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 #include "cli/ResultWriter.h"
 
@@ -21,13 +16,6 @@ unsigned Percent(std::uint64_t part, std::uint64_t whole) {
 
 }  // namespace
 
-bool IsTerminal(std::FILE* stream) {
-#ifdef _WIN32
-    return _isatty(_fileno(stream)) != 0;
-#else
-    return isatty(fileno(stream)) != 0;
-#endif
-}
 
 void ProgressLine::Scanning(const std::string& archive, std::uint64_t position,
                             std::uint64_t total) {

@@ -11,8 +11,6 @@
 
 namespace tessaly::cli {
 
-// True when the stream is an interactive terminal.
-bool IsTerminal(std::FILE* stream);
 
 class ProgressLine {
 public:

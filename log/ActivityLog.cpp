@@ -7,8 +7,8 @@
 
 #include "app/Settings.h"
 #include "log/LogEncoding.h"
-#include "log/LogFile.h"
-#include "log/TextViewer.h"
+#include "platform/LogFile.h"
+#include "platform/TextViewer.h"
 #include "platform/FileSystem.h"
 
 namespace tessaly {

@@ -1,5 +1,6 @@
 #include "platform/FileSystem.h"
 
+#include <cstdio>
 #include <system_error>
 
 #ifdef _WIN32
@@ -27,6 +28,31 @@ std::string PathToUtf8(const fs::path& path) {
     return std::string(u8.begin(), u8.end());
 #else
     return path.string();
+#endif
+}
+
+bool CreateNewFile(const fs::path& path) {
+#ifdef _WIN32
+    std::FILE* file = _wfopen(path.c_str(), L"wbx");
+#else
+    std::FILE* file = std::fopen(path.c_str(), "wbx");
+#endif
+    if (file == nullptr) return false;
+    std::fclose(file);
+    return true;
+}
+
+fs::path ExecutableFolder() {
+#ifdef _WIN32
+    std::wstring buffer(32768, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0 || length >= buffer.size()) return {};
+    buffer.resize(length);
+    return fs::path(buffer).parent_path();
+#else
+    std::error_code error;
+    const auto exe = fs::read_symlink("/proc/self/exe", error);
+    return error ? fs::path() : exe.parent_path();
 #endif
 }
 

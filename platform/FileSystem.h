@@ -16,6 +16,20 @@ std::string PathToUtf8(const std::filesystem::path& path);
 // already; fails when any component names an existing file or cannot be made.
 bool CreateFolderTree(const std::filesystem::path& folder);
 
+// The separator between folders in path text.
+#ifdef _WIN32
+constexpr char kFolderSeparator = '\\';
+#else
+constexpr char kFolderSeparator = '/';
+#endif
+
+// Creates `path` as an empty file only if nothing exists there yet; false
+// otherwise. Never touches an existing file.
+bool CreateNewFile(const std::filesystem::path& path);
+
+// The folder of the running program; empty when it cannot be told.
+std::filesystem::path ExecutableFolder();
+
 bool IsExistingFolder(const std::filesystem::path& path);
 bool IsExistingFile(const std::filesystem::path& path);
 

@@ -21,18 +21,6 @@ std::string ProbeName(int attempt) {
            "-" + std::to_string(attempt) + ".tmp";
 }
 
-// Creates `path` only if it does not exist yet; false otherwise.
-bool CreateFreshFile(const std::filesystem::path& path) {
-#ifdef _WIN32
-    std::FILE* file = _wfopen(path.c_str(), L"wbx");
-#else
-    std::FILE* file = std::fopen(path.c_str(), "wbx");
-#endif
-    if (!file)
-        return false;
-    std::fclose(file);
-    return true;
-}
 
 bool TakesNewFile(const std::filesystem::path& folder) {
     for (int attempt = 0; attempt < 8; ++attempt) {
@@ -40,7 +28,7 @@ bool TakesNewFile(const std::filesystem::path& folder) {
         std::error_code error;
         if (std::filesystem::exists(probe, error))
             continue;
-        if (!CreateFreshFile(probe))
+        if (!CreateNewFile(probe))
             return false;
         std::filesystem::remove(probe, error);
         return true;

@@ -1,5 +1,7 @@
 #include "workflow/EntryFormat.h"
 
+#include "platform/Clock.h"
+
 #include <cstdio>
 #include <limits>
 
@@ -9,13 +11,6 @@ namespace tessaly {
 
 namespace {
 
-bool LocalTime(std::time_t when, std::tm& out) {
-#ifdef _WIN32
-    return localtime_s(&out, &when) == 0;
-#else
-    return localtime_r(&when, &out) != nullptr;
-#endif
-}
 
 // The "C" locale's abbreviations, which the column always uses.
 const char* const kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -46,7 +41,7 @@ std::string FormatEntryRatio(std::uint64_t compressed, std::uint64_t uncompresse
 
 std::string FormatEntryTime(std::time_t when) {
     std::tm parts{};
-    if (when == static_cast<std::time_t>(-1) || !LocalTime(when, parts))
+    if (when == static_cast<std::time_t>(-1) || !ToLocalTime(when, parts))
         return {};
     char text[48];
     std::snprintf(text, sizeof text, "%02d %s %04d, %02d:%02d:%02d", parts.tm_mday,

@@ -1,5 +1,7 @@
 #include "workflow/OutputFolder.h"
 
+#include "platform/Clock.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -55,11 +57,7 @@ std::string CreateOutputFolder(const std::string& baseName) {
 std::tm LocalNow() {
     const std::time_t now = std::time(nullptr);
     std::tm parts{};
-#ifdef _WIN32
-    localtime_s(&parts, &now);
-#else
-    localtime_r(&now, &parts);
-#endif
+    ToLocalTime(now, parts);
     return parts;
 }
 

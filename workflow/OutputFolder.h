@@ -8,13 +8,9 @@
 #include <ctime>
 #include <string>
 
-namespace tessaly {
+#include "platform/FileSystem.h"
 
-#ifdef _WIN32
-constexpr char kFolderSeparator = '\\';
-#else
-constexpr char kFolderSeparator = '/';
-#endif
+namespace tessaly {
 
 // The folder's path for `destination` (UTF-8) at local time `when`. A
 // destination that already ends in the separator (a drive root such as

@@ -9,6 +9,7 @@
 #include "app/CommandLine.h"
 #include "app/EndProcess.h"
 #include "app/Settings.h"
+#include "platform/FileSystem.h"
 #include "tests/support/TempFolder.h"
 
 namespace tessaly {

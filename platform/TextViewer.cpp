@@ -1,4 +1,4 @@
-#include "log/TextViewer.h"
+#include "platform/TextViewer.h"
 
 #ifdef _WIN32
 #include <windows.h>

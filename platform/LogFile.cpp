@@ -1,4 +1,4 @@
-#include "log/LogFile.h"
+#include "platform/LogFile.h"
 
 #include <thread>
 

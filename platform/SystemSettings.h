@@ -1,0 +1,15 @@
+// Settings the operating system keeps for the product, where it has such a
+// store: on Windows the string values of a key under HKEY_CLASSES_ROOT.
+// Elsewhere there is none, and settings come from files (app/Settings).
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace tessaly {
+
+// The value, or nothing when the store, the key or the value is missing or
+// does not fit 260 characters.
+std::optional<std::string> ReadSystemSetting(const std::string& key, const std::string& valueName);
+
+}  // namespace tessaly
