@@ -108,6 +108,7 @@ std::uint32_t CZipArchive::WriteEntryData(CFile& output, std::size_t bufferSize,
             output.Write(outputBuffer_.data(), n);
             report.bytesWritten += n;
         }
+        if (state_.extractCheckpoint) state_.extractCheckpoint();
         if (n < bufferSize || decoder_->status() != EntryDecoder::Status::Reading) return decoder_->crc();
     }
 }
@@ -119,6 +120,7 @@ std::uint32_t CZipArchive::WriteEntryDataInBackground(CFile& output, std::size_t
     for (;;) {
         const std::size_t n = decoder_->Read(writer.Block(), writer.blockSize(), false);
         writer.Commit(n);
+        if (state_.extractCheckpoint) state_.extractCheckpoint();
         if (n < writer.blockSize() || decoder_->status() != EntryDecoder::Status::Reading) break;
     }
     writer.Finish();

@@ -33,6 +33,10 @@ struct ScanState {
     // Installed once at start-up, before any worker runs.
     ProgressHook reportAnalysisProgress;
     ProgressHook reportSavingProgress;
+    // Called by extraction between blocks of output, when set, so that a
+    // long entry can be paused (the hook waits) or abandoned (it throws: the
+    // output keeps what was written, the archive stays usable).
+    std::function<void()> extractCheckpoint;
 
     void Report(std::uint64_t position, std::uint64_t total, std::uint64_t steps) const {
         if (analysisProgressActive.load(std::memory_order_relaxed) == 1 && reportAnalysisProgress)

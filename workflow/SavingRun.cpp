@@ -49,12 +49,18 @@ CSavingRun::CSavingRun(CRepairJob& job, ScanState& state, std::function<void()> 
                                          std::uint64_t steps) {
         ReportSavingProgress(position, total, steps);
     };
+    // A large entry is paused and stopped between its blocks, not only
+    // between entries.
+    state_.extractCheckpoint = [this] {
+        if (gate_.NeedsAttention() && !gate_.Pass()) throw WorkerStopped();
+    };
 }
 
 CSavingRun::~CSavingRun() {
     gate_.RequestStop();
     Wait();
     state_.reportSavingProgress = nullptr;
+    state_.extractCheckpoint = nullptr;
 }
 
 void CSavingRun::Start(ISavingView& view) {
@@ -250,6 +256,8 @@ void CSavingRun::ExtractAll(const std::string& source, const std::string& folder
 void CSavingRun::ExtractOne(std::uint32_t index, const std::string& folder) {
     try {
         m_savingArchive.ExtractEntry(index, PathFromUtf8(folder), kExtractBufferSize);
+    } catch (const WorkerStopped&) {
+        throw;
     } catch (const std::exception&) {
         // A failing entry costs only itself.
     }

@@ -2,15 +2,20 @@
 // thread: whole, cut off, corrupt or with a wrong size, in both repair modes,
 // they must give the same results small entries give.
 #include <algorithm>
+#include <filesystem>
 #include <functional>
+#include <stdexcept>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "archive/ScanState.h"
+#include "archive/ZipArchive.h"
 #include "tests/archive/SalvageRun.h"
 #include "tests/support/Damage.h"
+#include "tests/support/TempFolder.h"
 
 namespace tessaly::archivetest {
 namespace {
@@ -131,6 +136,29 @@ INSTANTIATE_TEST_SUITE_P(Table, LargeEntry, ::testing::Combine(::testing::Values
                              return std::string(std::get<0>(info.param).label) + "_" +
                                     ModeName(std::get<1>(info.param));
                          });
+
+// A checkpoint that throws abandons a large entry between two blocks: what
+// was written stays, the archive object goes on with the next entry.
+TEST(ExtractCheckpoint, ThrowingAbandonsTheEntryAndTheArchiveGoesOn) {
+    TempFolder folder;
+    WriteFileBytes(folder / "large.zip", LargeArchive().bytes);
+    ScanState state;
+    CZipArchive archive(state);
+    archive.OpenArchive(folder / "large.zip");
+    ASSERT_EQ(archive.GetCount(), 3u);
+    int blocks = 0;
+    state.extractCheckpoint = [&blocks] {
+        if (++blocks == 2) throw std::runtime_error("stop");
+    };
+    EXPECT_THROW(archive.ExtractEntry(1, folder / "out", 65535), std::runtime_error);
+    const auto partial = std::filesystem::file_size(folder / "out" / "big.txt");
+    EXPECT_GT(partial, 0u);
+    EXPECT_LT(partial, Content(1).size());
+    state.extractCheckpoint = nullptr;
+    ExtractReport report;
+    EXPECT_TRUE(archive.ExtractEntry(2, folder / "out", 65535, &report));
+    EXPECT_EQ(report.outcome, ExtractOutcome::Ok) << report.detail;
+}
 
 }  // namespace
 }  // namespace tessaly::archivetest
