@@ -63,10 +63,12 @@ const CentralNote* CentralRecords::NoteFor(std::uint64_t offset) {
 }
 
 void CentralRecords::CorrectName(CFileHeader& entry, std::uint32_t headerCompressedSize, const CentralNote& note) {
-    // Offsets are compared as the record stores them: 32 bits.
+    // Offsets are compared as the record stores them: 32 bits. A streamed
+    // entry's local header has no size to compare yet.
+    const bool sizeUnknown = headerCompressedSize == 0 && entry.HasDescriptorFlag();
     if (note.nameRead &&
         static_cast<std::uint32_t>(note.localHeaderOffset) == static_cast<std::uint32_t>(entry.localHeaderOffset) &&
-        note.compressedSize == headerCompressedSize && note.nameLength == entry.fileNameLength &&
+        (note.compressedSize == headerCompressedSize || sizeUnknown) && note.nameLength == entry.fileNameLength &&
         note.name != entry.fileName)
         entry.fileName = note.name;
 }

@@ -44,8 +44,9 @@ public:
     const std::vector<CentralNote>& Notes() const { return notes_; }
 
     // Where the record matches the entry's offset, compressed size (as the
-    // local header gave it) and name length but names it differently, the
-    // record's name wins: a damaged local name is repaired.
+    // local header gave it, unless a streaming writer left it out) and name
+    // length but names it differently, the record's name wins: a damaged
+    // local name is repaired.
     static void CorrectName(CFileHeader& entry, std::uint32_t headerCompressedSize, const CentralNote& note);
 
 private:
