@@ -1,7 +1,11 @@
 // Extracting one entry into the destination folder, and the verdict on what
 // was written.
+#include <zlib.h>
+
 #include <algorithm>
 #include <sstream>
+#include <system_error>
+#include <vector>
 
 #include "archive/BackgroundWriter.h"
 #include "archive/EntryDecoder.h"
@@ -76,27 +80,62 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
         throw;
     }
 
-    switch (decoder_->status()) {
-        case EntryDecoder::Status::DataError:
-            // Corrupt data: keep what was decompressed, without the entry's time.
-            dataError = 0;
-            AbandonEntry();
-            result.outcome = ExtractOutcome::Damaged;
-            result.detail = "corrupt compressed data after " + std::to_string(result.bytesWritten) + " bytes";
-            return true;
-        case EntryDecoder::Status::Truncated:
-            state_.shortRead = 0;
-            result.outcome = ExtractOutcome::Truncated;
-            result.detail = "archive ends inside the data";
-            break;
-        default: {
-            const Verdict verdict = FinishedVerdict(entry, result.crc32);
-            result.outcome = verdict.outcome;
-            result.detail = verdict.detail;
-            break;
-        }
+    Verdict verdict = JudgeOutput(entry, result);
+    if (verdict.outcome != ExtractOutcome::Ok && TrimToDeclaredSize(entry, result))
+        verdict = {ExtractOutcome::Ok, "data ran on past the declared size; cut there, where the CRC-32 matches"};
+    const bool corrupt = decoder_->status() == EntryDecoder::Status::DataError && verdict.outcome != ExtractOutcome::Ok;
+    dataError = 0;
+    state_.shortRead = 0;
+    result.outcome = verdict.outcome;
+    result.detail = verdict.detail;
+    if (corrupt) {
+        // Corrupt data: keep what was decompressed, without the entry's time.
+        AbandonEntry();
+        return true;
     }
     CloseEntry(outputPath);
+    return true;
+}
+
+CZipArchive::Verdict CZipArchive::JudgeOutput(const CFileHeader& entry, const ExtractReport& report) {
+    switch (decoder_->status()) {
+        case EntryDecoder::Status::DataError:
+            return {ExtractOutcome::Damaged,
+                    "corrupt compressed data after " + std::to_string(report.bytesWritten) + " bytes"};
+        case EntryDecoder::Status::Truncated:
+            return {ExtractOutcome::Truncated, "archive ends inside the data"};
+        default:
+            return FinishedVerdict(entry, report.crc32);
+    }
+}
+
+// A damaged end-of-stream mark lets a deflate stream run on into whatever
+// follows it. When the output is at least the declared size and exactly the
+// declared size's bytes carry the declared CRC-32, those bytes are the
+// entry: the rest is cut. (A declared size that is merely too small never
+// matches the CRC-32 of the whole content, so it never cuts real data.)
+bool CZipArchive::TrimToDeclaredSize(const CFileHeader& entry, ExtractReport& report) {
+    if (entry.IsStreamedUnknownSize() || report.bytesWritten < entry.uncompressedSize) return false;
+    // A stream that ended cleanly at the declared size was judged already.
+    if (report.bytesWritten == entry.uncompressedSize)
+        return decoder_->status() != EntryDecoder::Status::Finished && report.crc32 == entry.crc32;
+    CFile written;
+    if (!written.Open(report.outputPath, CFile::Mode::Read)) return false;
+    std::vector<std::uint8_t> chunk(std::size_t{64} << 10);
+    std::uint32_t crc = 0;
+    for (std::uint64_t left = entry.uncompressedSize; left > 0;) {
+        const std::size_t got = written.Read(chunk.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size())));
+        if (got == 0) return false;
+        crc = static_cast<std::uint32_t>(::crc32(crc, chunk.data(), static_cast<uInt>(got)));
+        left -= got;
+    }
+    written.Close();
+    std::error_code error;
+    if (crc != entry.crc32) return false;
+    std::filesystem::resize_file(report.outputPath, entry.uncompressedSize, error);
+    if (error) return false;
+    report.bytesWritten = entry.uncompressedSize;
+    report.crc32 = crc;
     return true;
 }
 

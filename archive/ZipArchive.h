@@ -71,11 +71,13 @@ private:
         std::string detail;
     };
     void AbandonEntry();
+    Verdict JudgeOutput(const CFileHeader& entry, const ExtractReport& report);
     Verdict FinishedVerdict(const CFileHeader& entry, std::uint32_t crc);
     // Both return the CRC-32 of what they wrote.
     std::uint32_t WriteEntryData(CFile& output, std::size_t bufferSize, ExtractReport& report);
     std::uint32_t WriteEntryDataInBackground(CFile& output, std::size_t bufferSize, ExtractReport& report);
     static bool IsLarge(const CFileHeader& entry);
+    bool TrimToDeclaredSize(const CFileHeader& entry, ExtractReport& report);
 
     ScanState& state_;
     std::unique_ptr<EntryDecoder> decoder_;

@@ -256,5 +256,24 @@ TEST_P(TinyFiles, OpenQuietlyAndWriteNothing) {
 
 INSTANTIATE_TEST_SUITE_P(BothModes, TinyFiles, kBothModes, ModeParamName());
 
+// A flipped end-of-stream bit lets the Deflate stream run on into the next
+// record. The declared size's bytes carry the declared CRC-32, so they are
+// the entry: it comes out whole and good, and its neighbour too.
+class EndOfStreamMark : public ::testing::TestWithParam<RepairMode> {};
+
+TEST_P(EndOfStreamMark, ClearedMarkIsCutAtTheDeclaredSize) {
+    std::vector<EntrySpec> specs = {Deflated("a.txt", TextContent("a", 2000)), Deflated("b.txt", TextContent("b", 3000))};
+    BuiltZip zip = BuildZip(specs);
+    ASSERT_EQ(zip.bytes[zip.entries[0].dataStart] & 1, 1) << "one final block expected";
+    zip.bytes[zip.entries[0].dataStart] &= 0xFE;
+    SalvageRun run(zip.bytes, GetParam());
+    const EntryRun* a = run.Find("a.txt");
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->report.outcome, ExtractOutcome::Ok) << a->report.detail;
+    ExpectIntactExcept(run, specs, {});
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModes, EndOfStreamMark, kBothModes, ModeParamName());
+
 }  // namespace
 }  // namespace tessaly::archivetest
