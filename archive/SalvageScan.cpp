@@ -168,7 +168,10 @@ void SalvageScan::RepairFromCentral(CentralRecords& records) {
 
     for (CFileHeader& entry : entries_) {
         const CentralNote* note = records.NoteFor(entry.localHeaderOffset);
-        if (note != nullptr) RepairHeaderFields(entry, *note);
+        if (note != nullptr) {
+            RepairHeaderFields(entry, *note);
+            RepairNameLength(entry, *note);
+        }
         ResolveStoredLength(entry, note, headerOffsets);
     }
 }
@@ -179,6 +182,20 @@ void SalvageScan::RepairHeaderFields(CFileHeader& entry, const CentralNote& note
     if (!IsKnownMethod(entry.method) && IsKnownMethod(note.method)) entry.method = note.method;
     if ((entry.flags & zip::kFlagEncrypted) != 0 && (note.flags & zip::kFlagEncrypted) == 0)
         entry.flags &= static_cast<std::uint16_t>(~zip::kFlagEncrypted);
+}
+
+// A wrong name length in a local header misplaces the entry's data. When the
+// central record naming the header gives another length and the header's
+// bytes at that length spell exactly the record's name, the record's length
+// is the right one.
+void SalvageScan::RepairNameLength(CFileHeader& entry, const CentralNote& note) {
+    if (!note.nameRead || note.nameLength == entry.fileNameLength || note.nameLength == 0) return;
+    std::uint8_t name[zip::kMaxNameLength];
+    const std::uint64_t nameOffset = entry.localHeaderOffset + zip::kLocalHeaderLength;
+    if (window_.Read(nameOffset, name, note.nameLength) < note.nameLength) return;
+    if (DecodeEntryName(name, note.nameLength, (entry.flags & zip::kFlagUtf8Name) != 0) != note.name) return;
+    entry.fileName = note.name;
+    entry.fileNameLength = note.nameLength;
 }
 
 // Stored data has no end marker: when an entry's declared size does not end

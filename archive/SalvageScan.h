@@ -60,6 +60,7 @@ private:
     void CorrectNamesInOrder(const std::vector<Sighting>& sightings, const CentralRecords& records);
     void RepairFromCentral(CentralRecords& records);
     static void RepairHeaderFields(CFileHeader& entry, const CentralNote& note);
+    void RepairNameLength(CFileHeader& entry, const CentralNote& note);
     void ResolveStoredLength(CFileHeader& entry, const CentralNote* note,
                              const std::vector<std::uint64_t>& headerOffsets);
 

@@ -132,6 +132,18 @@ TEST_P(LocalHeaderRepair, UnknownLocalMethodIsTakenFromTheCentralRecord) {
     ExpectIntactExcept(run, specs, {});
 }
 
+// A name length off by a few bytes misplaces the data; the central record's
+// length is taken where the header's bytes spell its name.
+TEST_P(LocalHeaderRepair, WrongNameLengthIsTakenFromTheCentralRecord) {
+    std::vector<EntrySpec> specs = {Stored("docs/a.txt", TextContent("a", 3000)), Deflated("b.txt", TextContent("b", 900)),
+                                    Stored("c.txt", "c")};
+    BuiltZip zip = BuildZip(specs);
+    SetLocalField(zip.bytes, zip.entries[0], LocalField::NameLength, 14);
+    SetLocalField(zip.bytes, zip.entries[1], LocalField::NameLength, 3);
+    SalvageRun run(zip.bytes, GetParam());
+    ExpectIntactExcept(run, specs, {});
+}
+
 // Likewise an encryption flag only the local header carries.
 TEST_P(LocalHeaderRepair, EncryptionFlagTheDirectoryDoesNotShareIsDropped) {
     std::vector<EntrySpec> specs = {Deflated("a.txt", TextContent("a", 3000)), Stored("b.txt", "b")};
