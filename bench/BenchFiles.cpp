@@ -49,8 +49,8 @@ void WriteSignatureFree(const std::filesystem::path& path, std::uint64_t size) {
 }
 
 // A mix of sizes around a few hundred bytes to a few kilobytes.
-std::vector<testzip::EntrySpec> SmallEntries() {
-    std::vector<testzip::EntrySpec> entries;
+std::vector<testzip::EntryToWrite> SmallEntries() {
+    std::vector<testzip::EntryToWrite> entries;
     entries.reserve(kManyEntries);
     for (std::uint32_t i = 0; i < kManyEntries; ++i) {
         const std::string name = "folder" + std::to_string(i / 100) + "/file" + std::to_string(i) + ".txt";

@@ -30,14 +30,14 @@ std::vector<std::size_t> EntrySizes(std::size_t entries, std::size_t totalBytes)
     return sizes;
 }
 
-EntrySpec MakeEntry(std::size_t i, std::size_t size) {
+EntryToWrite MakeEntry(std::size_t i, std::size_t size) {
     const std::string name = "tree" + std::to_string(i % 7) + "/dir" + std::to_string(i % 53) +
                              "/file" + std::to_string(i) + (i % 10 < 7 ? ".txt" : ".bin");
     if (i % 10 < 7) return Deflated(name, TextContent(name, size));
     if (i % 10 < 9) {
-        EntrySpec spec = Deflated(name, NoiseContent(static_cast<std::uint32_t>(i), size));
-        spec.level = 1;
-        return spec;
+        EntryToWrite input = Deflated(name, NoiseContent(static_cast<std::uint32_t>(i), size));
+        input.level = 1;
+        return input;
     }
     return Stored(name, NoiseContent(static_cast<std::uint32_t>(i), size));
 }
@@ -52,10 +52,10 @@ int main(int argc, char** argv) {
     const std::size_t entries = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 4000;
     const std::size_t mib = argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 500;
     const auto sizes = EntrySizes(entries, mib << 20);
-    std::vector<EntrySpec> specs;
-    specs.reserve(entries);
-    for (std::size_t i = 0; i < entries; ++i) specs.push_back(MakeEntry(i, sizes[i]));
-    const BuiltZip zip = BuildZip(specs);
+    std::vector<EntryToWrite> inputs;
+    inputs.reserve(entries);
+    for (std::size_t i = 0; i < entries; ++i) inputs.push_back(MakeEntry(i, sizes[i]));
+    const BuiltZip zip = BuildZip(inputs);
     WriteFileBytes(argv[1], zip.bytes);
     std::printf("%s: %zu entries, %zu MiB uncompressed, %zu MiB archive\n", argv[1], entries, mib,
                 zip.bytes.size() >> 20);

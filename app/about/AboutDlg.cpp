@@ -30,14 +30,14 @@ void OpenLink(const wxString& url) {
   wxLaunchDefaultBrowser(url);
 }
 
-struct LinkSpec {
+struct LinkPlace {
   int id;
   const char* text;
   bool mail;
   int x, y, width, height;  // dialog units
 };
 
-constexpr LinkSpec kLinks[] = {
+constexpr LinkPlace kLinks[] = {
     {IDC_WEBSITE, kMakerWebSite, false, 90, 70, 72, 12},
     {IDC_WEBSITE2, kMakerSecondWebSite, false, 90, 83, 115, 12},
     {IDC_SALES, kMakerSalesMail, true, 90, 101, 85, 11},
@@ -78,9 +78,9 @@ void CAboutDlg::CreateControls() {
     new wxStaticText(this, wxID_ANY, label.text, r.GetPosition(), r.GetSize());
   }
   for (size_t i = 0; i < std::size(kLinks); ++i) {
-    const LinkSpec& spec = kLinks[i];
-    const wxRect r = place(spec.x, spec.y, spec.width, spec.height);
-    m_links[i] = new CURLLinkButton(this, spec.id, spec.text, r.GetPosition(), r.GetSize());
+    const LinkPlace& input = kLinks[i];
+    const wxRect r = place(input.x, input.y, input.width, input.height);
+    m_links[i] = new CURLLinkButton(this, input.id, input.text, r.GetPosition(), r.GetSize());
   }
   const wxRect icon = place(18, 98, 20, 20);
   new wxStaticBitmap(this, wxID_ANY, AppIconBitmap(32), icon.GetPosition(), wxSize(32, 32));

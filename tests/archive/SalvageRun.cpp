@@ -108,11 +108,11 @@ const char* ModeName(RepairMode mode) { return mode == QuickRepair ? "Quick" : "
     return ::testing::AssertionSuccess();
 }
 
-void ExpectIntactExcept(const SalvageRun& run, const std::vector<testzip::EntrySpec>& specs,
+void ExpectIntactExcept(const SalvageRun& run, const std::vector<testzip::EntryToWrite>& inputs,
                         const std::vector<std::size_t>& except) {
-    for (std::size_t i = 0; i < specs.size(); ++i) {
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
         if (std::find(except.begin(), except.end(), i) == except.end()) {
-            EXPECT_TRUE(IsIntact(run, specs[i].name, specs[i].data));
+            EXPECT_TRUE(IsIntact(run, inputs[i].name, inputs[i].data));
         }
     }
 }

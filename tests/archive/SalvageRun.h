@@ -69,8 +69,8 @@ const char* ModeName(RepairMode mode);
 // file holds exactly `content` at the name's path below the output folder.
 ::testing::AssertionResult IsIntact(const SalvageRun& run, const std::string& name, const Bytes& content);
 
-// Every entry of `specs` not in `except` is intact.
-void ExpectIntactExcept(const SalvageRun& run, const std::vector<testzip::EntrySpec>& specs,
+// Every entry of `inputs` not in `except` is intact.
+void ExpectIntactExcept(const SalvageRun& run, const std::vector<testzip::EntryToWrite>& inputs,
                         const std::vector<std::size_t>& except);
 
 bool IsPrefix(const Bytes& part, const Bytes& whole);

@@ -21,7 +21,7 @@ namespace {
 using namespace testzip;
 
 // Five entries of both methods and both kinds of content.
-std::vector<EntrySpec> FiveEntries() {
+std::vector<EntryToWrite> FiveEntries() {
     return {Stored("s0.txt", TextContent("s0", 3000)), Deflated("d1.txt", TextContent("d1", 20000)),
             Stored("s2.bin", NoiseContent(2, 5000)), Deflated("d3.txt", TextContent("d3", 30000)),
             Deflated("d4.bin", NoiseContent(4, 4000))};
@@ -57,18 +57,18 @@ class Truncation : public ::testing::TestWithParam<std::tuple<TruncationCase, Re
 // what is there and says the entry is truncated.
 TEST_P(Truncation, KeepsEverythingBeforeTheCut) {
     const TruncationCase& c = std::get<0>(GetParam());
-    std::vector<EntrySpec> specs = FiveEntries();
-    BuiltZip zip = BuildZip(specs);
+    std::vector<EntryToWrite> inputs = FiveEntries();
+    BuiltZip zip = BuildZip(inputs);
     TruncateAt(zip.bytes, CutPoint(zip, c));
     SalvageRun run(zip.bytes, std::get<1>(GetParam()));
     EXPECT_FALSE(run.openThrew) << run.openError;
     if (c.cut == Cut::InCentralDirectory) {
-        EXPECT_EQ(run.Count(), specs.size());
-        ExpectIntactExcept(run, specs, {});
+        EXPECT_EQ(run.Count(), inputs.size());
+        ExpectIntactExcept(run, inputs, {});
         return;
     }
     for (std::size_t i = 0; i < c.entry; ++i)
-        EXPECT_TRUE(IsIntact(run, specs[i].name, specs[i].data));
+        EXPECT_TRUE(IsIntact(run, inputs[i].name, inputs[i].data));
     if (c.cut != Cut::InData) {
         EXPECT_EQ(run.Count(), c.entry) << "the partly read entry is dropped";
         return;
@@ -76,11 +76,11 @@ TEST_P(Truncation, KeepsEverythingBeforeTheCut) {
     ASSERT_EQ(run.Count(), c.entry + 1);
     const EntryRun& cut = run.entries[c.entry];
     EXPECT_EQ(cut.report.outcome, ExtractOutcome::Truncated) << cut.report.detail << cut.error;
-    std::optional<Bytes> written = run.FileContent(specs[c.entry].name);
+    std::optional<Bytes> written = run.FileContent(inputs[c.entry].name);
     ASSERT_TRUE(written.has_value());
-    EXPECT_TRUE(IsPrefix(*written, specs[c.entry].data));
+    EXPECT_TRUE(IsPrefix(*written, inputs[c.entry].data));
     EXPECT_GT(written->size(), 0u);
-    if (specs[c.entry].method == Method::Stored) {
+    if (inputs[c.entry].method == Method::Stored) {
         EXPECT_EQ(written->size(), (zip.entries[c.entry].dataEnd - zip.entries[c.entry].dataStart) / 2);
     }
     // What was there is stamped with the entry's time like a whole file.
@@ -122,16 +122,16 @@ class ShortRead : public ::testing::TestWithParam<std::tuple<ShortReadCase, Repa
 // clean prefix of the content (deflated), never stale buffer bytes.
 TEST_P(ShortRead, OnlyDeliveredBytesReachTheOutput) {
     const ShortReadCase& c = std::get<0>(GetParam());
-    EntrySpec spec = Stored("big.bin", NoiseContent(11, 60000));
-    spec.method = c.method;
-    BuiltZip zip = BuildZip({spec});
+    EntryToWrite input = Stored("big.bin", NoiseContent(11, 60000));
+    input.method = c.method;
+    BuiltZip zip = BuildZip({input});
     TruncateAt(zip.bytes, zip.entries[0].dataStart + c.keep);
     SalvageRun run(zip.bytes, std::get<1>(GetParam()));
     ASSERT_EQ(run.Count(), 1u);
     EXPECT_EQ(run.entries[0].report.outcome, ExtractOutcome::Truncated);
     std::optional<Bytes> written = run.FileContent("big.bin");
     ASSERT_TRUE(written.has_value());
-    EXPECT_TRUE(IsPrefix(*written, spec.data)) << written->size() << " bytes";
+    EXPECT_TRUE(IsPrefix(*written, input.data)) << written->size() << " bytes";
     if (c.method == Method::Stored) {
         EXPECT_EQ(written->size(), c.keep);
     } else {
@@ -199,26 +199,26 @@ class ArchiveDamage : public ::testing::TestWithParam<std::tuple<DamageCase, Rep
 
 TEST_P(ArchiveDamage, CostsOnlyTheTouchedEntries) {
     const DamageCase& c = std::get<0>(GetParam());
-    std::vector<EntrySpec> specs = FiveEntries();
-    BuiltZip zip = BuildZip(specs);
+    std::vector<EntryToWrite> inputs = FiveEntries();
+    BuiltZip zip = BuildZip(inputs);
     c.damage(zip);
     SalvageRun run(zip.bytes, std::get<1>(GetParam()));
     EXPECT_FALSE(run.openThrew) << run.openError;
-    ExpectIntactExcept(run, specs, c.touched);
+    ExpectIntactExcept(run, inputs, c.touched);
     for (std::size_t i : c.damaged) {
-        const EntryRun* entry = run.Find(specs[i].name);
-        ASSERT_NE(entry, nullptr) << specs[i].name;
-        EXPECT_EQ(entry->report.outcome, ExtractOutcome::Damaged) << specs[i].name << ": " << entry->report.detail;
-        std::optional<Bytes> written = run.FileContent(specs[i].name);
-        if (specs[i].method == Method::Stored) {
+        const EntryRun* entry = run.Find(inputs[i].name);
+        ASSERT_NE(entry, nullptr) << inputs[i].name;
+        EXPECT_EQ(entry->report.outcome, ExtractOutcome::Damaged) << inputs[i].name << ": " << entry->report.detail;
+        std::optional<Bytes> written = run.FileContent(inputs[i].name);
+        if (inputs[i].method == Method::Stored) {
             ASSERT_TRUE(written.has_value());
-            EXPECT_EQ(written->size(), specs[i].data.size()) << "stored data is kept whole";
+            EXPECT_EQ(written->size(), inputs[i].data.size()) << "stored data is kept whole";
         }
     }
     // Entries the damage did not touch are listed once; nothing else with a
     // usable name is made up.
     for (const std::string& file : run.files) {
-        bool known = std::any_of(specs.begin(), specs.end(), [&](const EntrySpec& s) { return s.name == file; });
+        bool known = std::any_of(inputs.begin(), inputs.end(), [&](const EntryToWrite& s) { return s.name == file; });
         EXPECT_TRUE(known) << "unexpected output " << file;
     }
 }
@@ -262,15 +262,15 @@ INSTANTIATE_TEST_SUITE_P(BothModes, TinyFiles, kBothModes, ModeParamName());
 class EndOfStreamMark : public ::testing::TestWithParam<RepairMode> {};
 
 TEST_P(EndOfStreamMark, ClearedMarkIsCutAtTheDeclaredSize) {
-    std::vector<EntrySpec> specs = {Deflated("a.txt", TextContent("a", 2000)), Deflated("b.txt", TextContent("b", 3000))};
-    BuiltZip zip = BuildZip(specs);
+    std::vector<EntryToWrite> inputs = {Deflated("a.txt", TextContent("a", 2000)), Deflated("b.txt", TextContent("b", 3000))};
+    BuiltZip zip = BuildZip(inputs);
     ASSERT_EQ(zip.bytes[zip.entries[0].dataStart] & 1, 1) << "one final block expected";
     zip.bytes[zip.entries[0].dataStart] &= 0xFE;
     SalvageRun run(zip.bytes, GetParam());
     const EntryRun* a = run.Find("a.txt");
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a->report.outcome, ExtractOutcome::Ok) << a->report.detail;
-    ExpectIntactExcept(run, specs, {});
+    ExpectIntactExcept(run, inputs, {});
 }
 
 INSTANTIATE_TEST_SUITE_P(BothModes, EndOfStreamMark, kBothModes, ModeParamName());

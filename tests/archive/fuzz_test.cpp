@@ -55,18 +55,18 @@ std::vector<BuiltZip> BaseArchives() {
     std::vector<BuiltZip> bases;
     bases.push_back(BuildZip({Stored("a.txt", TextContent("a", 700)), Deflated("dir/b.txt", TextContent("b", 3000)),
                               Deflated("c.bin", NoiseContent(3, 900)), Stored("d.bin", NoiseContent(4, 300))}));
-    std::vector<EntrySpec> streamed = {Deflated("s1.txt", TextContent("s1", 2500)),
+    std::vector<EntryToWrite> streamed = {Deflated("s1.txt", TextContent("s1", 2500)),
                                        Stored("s2.txt", TextContent("s2", 400)),
                                        Deflated("s3.bin", NoiseContent(5, 600))};
-    for (EntrySpec& spec : streamed)
-        spec.streamed = true;
+    for (EntryToWrite& input : streamed)
+        input.streamed = true;
     bases.push_back(BuildZip(streamed));
-    for (EntrySpec& spec : streamed) {
-        spec.descriptorSignature = false;
-        spec.zip64Descriptor = spec.method == Method::Deflated;
+    for (EntryToWrite& input : streamed) {
+        input.descriptorSignature = false;
+        input.zip64Descriptor = input.method == Method::Deflated;
     }
     bases.push_back(BuildZip(streamed));
-    EntrySpec secret = Deflated("secret.txt", TextContent("x", 500));
+    EntryToWrite secret = Deflated("secret.txt", TextContent("x", 500));
     secret.encrypted = true;
     bases.push_back(BuildZip({Stored("../up.txt", "up"), Deflated("a/../../../../../../../../../../../../" +
                                                                        std::string(kEscapeMarker),

@@ -62,14 +62,14 @@ class WrongLocalSize : public ::testing::TestWithParam<std::tuple<WrongSizeCase,
 TEST_P(WrongLocalSize, CostsNoNeighbourAndDeflateEndsWhereTheStreamEnds) {
     const WrongSizeCase& c = std::get<0>(GetParam());
     bool central = std::get<2>(GetParam());
-    EntrySpec odd = Deflated("odd.dat", c.method == Method::Deflated ? TextContent("odd", 20000)
+    EntryToWrite odd = Deflated("odd.dat", c.method == Method::Deflated ? TextContent("odd", 20000)
                                                                     : NoiseContent(9, 5000));
     odd.method = c.method;
-    std::vector<EntrySpec> specs = {Stored("s0.txt", TextContent("s0", 3000)), odd,
+    std::vector<EntryToWrite> inputs = {Stored("s0.txt", TextContent("s0", 3000)), odd,
                                     Stored("s2.bin", NoiseContent(2, 5000)), Deflated("d3.txt", TextContent("d3", 9000))};
     BuildOptions options;
     options.centralDirectory = central;
-    BuiltZip zip = BuildZip(specs, options);
+    BuiltZip zip = BuildZip(inputs, options);
     const EntryLayout& e = zip.entries[1];
     if (c.field == SizeField::Compressed)
         SetLocalField(zip.bytes, e, LocalField::CompressedSize, c.wrong(static_cast<std::uint32_t>(e.compressedSize)));
@@ -78,7 +78,7 @@ TEST_P(WrongLocalSize, CostsNoNeighbourAndDeflateEndsWhereTheStreamEnds) {
                       c.wrong(static_cast<std::uint32_t>(e.uncompressedSize)));
     SalvageRun run(zip.bytes, std::get<1>(GetParam()));
     EXPECT_FALSE(run.openThrew) << run.openError;
-    ExpectIntactExcept(run, specs, {1});
+    ExpectIntactExcept(run, inputs, {1});
     const EntryRun* entry = run.Find("odd.dat");
     ASSERT_NE(entry, nullptr);
     if (c.method == Method::Deflated) {
@@ -108,15 +108,15 @@ class LocalHeaderRepair : public ::testing::TestWithParam<RepairMode> {};
 // entry still ends where the next header begins: that length is taken
 // because the CRC-32 of its bytes matches.
 TEST_P(LocalHeaderRepair, BothWrongEndAtTheNextHeader) {
-    std::vector<EntrySpec> specs = {Stored("a.txt", TextContent("a", 3000)), Stored("b.bin", NoiseContent(4, 7000)),
+    std::vector<EntryToWrite> inputs = {Stored("a.txt", TextContent("a", 3000)), Stored("b.bin", NoiseContent(4, 7000)),
                                     Stored("c.txt", TextContent("c", 2000))};
     BuildOptions options;
     options.centralDirectory = false;
-    BuiltZip zip = BuildZip(specs, options);
+    BuiltZip zip = BuildZip(inputs, options);
     SetLocalField(zip.bytes, zip.entries[1], LocalField::CompressedSize, 123456);
     SetLocalField(zip.bytes, zip.entries[1], LocalField::UncompressedSize, 654321);
     SalvageRun run(zip.bytes, GetParam());
-    ExpectIntactExcept(run, specs, {});
+    ExpectIntactExcept(run, inputs, {});
 }
 
 INSTANTIATE_TEST_SUITE_P(BothModes, LocalHeaderRepair, kBothModes, ModeParamName());
@@ -125,32 +125,32 @@ INSTANTIATE_TEST_SUITE_P(BothModes, LocalHeaderRepair, kBothModes, ModeParamName
 // from the central record that names the header; without one the entry
 // cannot be opened, and its neighbours are unharmed.
 TEST_P(LocalHeaderRepair, UnknownLocalMethodIsTakenFromTheCentralRecord) {
-    std::vector<EntrySpec> specs = {Deflated("a.txt", TextContent("a", 3000)), Stored("b.txt", "b")};
-    BuiltZip zip = BuildZip(specs);
+    std::vector<EntryToWrite> inputs = {Deflated("a.txt", TextContent("a", 3000)), Stored("b.txt", "b")};
+    BuiltZip zip = BuildZip(inputs);
     SetLocalField(zip.bytes, zip.entries[0], LocalField::Method, 0x0408);
     SalvageRun run(zip.bytes, GetParam());
-    ExpectIntactExcept(run, specs, {});
+    ExpectIntactExcept(run, inputs, {});
 }
 
 // A name length off by a few bytes misplaces the data; the central record's
 // length is taken where the header's bytes spell its name.
 TEST_P(LocalHeaderRepair, WrongNameLengthIsTakenFromTheCentralRecord) {
-    std::vector<EntrySpec> specs = {Stored("docs/a.txt", TextContent("a", 3000)), Deflated("b.txt", TextContent("b", 900)),
+    std::vector<EntryToWrite> inputs = {Stored("docs/a.txt", TextContent("a", 3000)), Deflated("b.txt", TextContent("b", 900)),
                                     Stored("c.txt", "c")};
-    BuiltZip zip = BuildZip(specs);
+    BuiltZip zip = BuildZip(inputs);
     SetLocalField(zip.bytes, zip.entries[0], LocalField::NameLength, 14);
     SetLocalField(zip.bytes, zip.entries[1], LocalField::NameLength, 3);
     SalvageRun run(zip.bytes, GetParam());
-    ExpectIntactExcept(run, specs, {});
+    ExpectIntactExcept(run, inputs, {});
 }
 
 // Likewise an encryption flag only the local header carries.
 TEST_P(LocalHeaderRepair, EncryptionFlagTheDirectoryDoesNotShareIsDropped) {
-    std::vector<EntrySpec> specs = {Deflated("a.txt", TextContent("a", 3000)), Stored("b.txt", "b")};
-    BuiltZip zip = BuildZip(specs);
+    std::vector<EntryToWrite> inputs = {Deflated("a.txt", TextContent("a", 3000)), Stored("b.txt", "b")};
+    BuiltZip zip = BuildZip(inputs);
     SetLocalField(zip.bytes, zip.entries[0], LocalField::Flags, 0x0001);
     SalvageRun run(zip.bytes, GetParam());
-    ExpectIntactExcept(run, specs, {});
+    ExpectIntactExcept(run, inputs, {});
 }
 
 
@@ -171,17 +171,17 @@ class WrongLengthField : public ::testing::TestWithParam<std::tuple<LengthFieldC
 
 TEST_P(WrongLengthField, CostsNoNeighbour) {
     const LengthFieldCase& c = std::get<0>(GetParam());
-    std::vector<EntrySpec> specs = {Stored("s0.txt", TextContent("s0", 3000)), Deflated("odd.txt", "short data"),
+    std::vector<EntryToWrite> inputs = {Stored("s0.txt", TextContent("s0", 3000)), Deflated("odd.txt", "short data"),
                                     Stored("s2.bin", NoiseContent(2, 5000)), Deflated("d3.txt", TextContent("d3", 9000))};
     BuildOptions options;
     options.centralDirectory = std::get<2>(GetParam());
-    BuiltZip zip = BuildZip(specs, options);
+    BuiltZip zip = BuildZip(inputs, options);
     SetLocalField(zip.bytes, zip.entries[1], c.field, c.value);
     SalvageRun run(zip.bytes, std::get<1>(GetParam()));
     EXPECT_FALSE(run.openThrew) << run.openError;
-    ExpectIntactExcept(run, specs, {1});
+    ExpectIntactExcept(run, inputs, {1});
     if (c.entryIntact) {
-        EXPECT_TRUE(IsIntact(run, "odd.txt", specs[1].data));
+        EXPECT_TRUE(IsIntact(run, "odd.txt", inputs[1].data));
     }
 }
 
@@ -214,11 +214,11 @@ class CentralOnlyEntry : public ::testing::TestWithParam<std::tuple<const char*,
 TEST_P(CentralOnlyEntry, AdvanceFindsItQuickDoesNot) {
     std::string variant = std::get<0>(GetParam());
     RepairMode mode = std::get<1>(GetParam());
-    std::vector<EntrySpec> specs = {Deflated("first.txt", TextContent("first", 4000)),
+    std::vector<EntryToWrite> inputs = {Deflated("first.txt", TextContent("first", 4000)),
                                     Deflated("hidden.txt", TextContent("hidden", 6000)),
                                     Stored("third.txt", TextContent("third", 2000)),
                                     Deflated("fourth.txt", TextContent("fourth", 3000))};
-    BuiltZip zip = BuildZip(specs);
+    BuiltZip zip = BuildZip(inputs);
     if (variant == "LostSignature") {
         ZeroRange(zip.bytes, zip.entries[1].localHeader, 4);
     } else {
@@ -227,14 +227,14 @@ TEST_P(CentralOnlyEntry, AdvanceFindsItQuickDoesNot) {
     }
     SalvageRun run(zip.bytes, mode);
     EXPECT_FALSE(run.openThrew) << run.openError;
-    EXPECT_TRUE(IsIntact(run, "third.txt", specs[2].data));
-    EXPECT_TRUE(IsIntact(run, "fourth.txt", specs[3].data));
-    EXPECT_EQ(run.FileContent("first.txt"), specs[0].data);
+    EXPECT_TRUE(IsIntact(run, "third.txt", inputs[2].data));
+    EXPECT_TRUE(IsIntact(run, "fourth.txt", inputs[3].data));
+    EXPECT_EQ(run.FileContent("first.txt"), inputs[0].data);
     if (mode == QuickRepair) {
         EXPECT_EQ(run.Find("hidden.txt"), nullptr);
         EXPECT_EQ(run.Count(), 3u);
     } else {
-        EXPECT_TRUE(IsIntact(run, "hidden.txt", specs[1].data));
+        EXPECT_TRUE(IsIntact(run, "hidden.txt", inputs[1].data));
         EXPECT_EQ(run.Count(), 4u);
     }
 }
@@ -250,17 +250,17 @@ INSTANTIATE_TEST_SUITE_P(Variants, CentralOnlyEntry,
 class UnsupportedMethod : public ::testing::TestWithParam<RepairMode> {};
 
 TEST_P(UnsupportedMethod, IsListedButNotExtracted) {
-    EntrySpec odd = Stored("bzip2.dat", TextContent("odd", 500));
+    EntryToWrite odd = Stored("bzip2.dat", TextContent("odd", 500));
     odd.methodOverride = 12;
-    std::vector<EntrySpec> specs = {Stored("a.txt", "alpha"), odd, Deflated("b.txt", TextContent("b", 900))};
-    SalvageRun run(BuildZip(specs).bytes, GetParam());
+    std::vector<EntryToWrite> inputs = {Stored("a.txt", "alpha"), odd, Deflated("b.txt", TextContent("b", 900))};
+    SalvageRun run(BuildZip(inputs).bytes, GetParam());
     ASSERT_EQ(run.Count(), 3u);
     EXPECT_EQ(run.entries[1].info.method, 12);
     EXPECT_TRUE(run.entries[1].threw || run.entries[1].report.outcome == ExtractOutcome::Failed)
         << OutcomeName(run.entries[1].report.outcome);
     EXPECT_FALSE(run.FileContent("bzip2.dat").has_value() && !run.FileContent("bzip2.dat")->empty());
-    EXPECT_TRUE(IsIntact(run, "a.txt", specs[0].data));
-    EXPECT_TRUE(IsIntact(run, "b.txt", specs[2].data));
+    EXPECT_TRUE(IsIntact(run, "a.txt", inputs[0].data));
+    EXPECT_TRUE(IsIntact(run, "b.txt", inputs[2].data));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothModes, UnsupportedMethod, kBothModes, ModeParamName());

@@ -17,8 +17,8 @@ namespace {
 
 using namespace testzip;
 
-std::vector<EntrySpec> MixedEntries() {
-    std::vector<EntrySpec> entries;
+std::vector<EntryToWrite> MixedEntries() {
+    std::vector<EntryToWrite> entries;
     entries.push_back(Stored("readme.txt", "plain stored text\n"));
     entries.push_back(Deflated("docs/manual.txt", TextContent("manual", 40000)));
     entries.push_back(Deflated("bin/noise.dat", NoiseContent(7, 30000)));
@@ -32,75 +32,75 @@ std::vector<EntrySpec> MixedEntries() {
 
 class HealthyArchive : public ::testing::TestWithParam<RepairMode> {};
 
-void ExpectAllIntact(const SalvageRun& run, const std::vector<EntrySpec>& specs) {
+void ExpectAllIntact(const SalvageRun& run, const std::vector<EntryToWrite>& inputs) {
     EXPECT_FALSE(run.openThrew) << run.openError;
-    ASSERT_EQ(run.Count(), specs.size());
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        EXPECT_EQ(run.entries[i].info.fileName, Listed(specs[i].name)) << "entry " << i << " out of order";
-        EXPECT_TRUE(IsIntact(run, specs[i].name, specs[i].data));
+    ASSERT_EQ(run.Count(), inputs.size());
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        EXPECT_EQ(run.entries[i].info.fileName, Listed(inputs[i].name)) << "entry " << i << " out of order";
+        EXPECT_TRUE(IsIntact(run, inputs[i].name, inputs[i].data));
     }
 }
 
 TEST_P(HealthyArchive, ListsEveryEntryOnceInOrderAndExtractsThemExactly) {
-    std::vector<EntrySpec> specs = MixedEntries();
-    BuiltZip zip = BuildZip(specs);
+    std::vector<EntryToWrite> inputs = MixedEntries();
+    BuiltZip zip = BuildZip(inputs);
     SalvageRun run(zip.bytes, GetParam());
-    ExpectAllIntact(run, specs);
-    for (std::size_t i = 0; i < specs.size() && i < run.Count(); ++i) {
+    ExpectAllIntact(run, inputs);
+    for (std::size_t i = 0; i < inputs.size() && i < run.Count(); ++i) {
         const CFileHeader& info = run.entries[i].info;
         EXPECT_EQ(info.crc32, zip.entries[i].crc32);
         EXPECT_EQ(info.compressedSize, zip.entries[i].compressedSize);
         EXPECT_EQ(info.uncompressedSize, zip.entries[i].uncompressedSize);
         EXPECT_EQ(info.localHeaderOffset, zip.entries[i].localHeader);
-        EXPECT_EQ(info.method, specs[i].method == Method::Stored ? 0 : 8);
+        EXPECT_EQ(info.method, inputs[i].method == Method::Stored ? 0 : 8);
         EXPECT_EQ(info.externalAttributes, 0x20u);
     }
-    EXPECT_EQ(run.files.size(), specs.size());
+    EXPECT_EQ(run.files.size(), inputs.size());
 }
 
 // A second archive object can take the first one's entry table instead of
 // scanning again, and extracts the same bytes.
 TEST_P(HealthyArchive, CopyOfAScannedArchiveExtractsTheSame) {
-    std::vector<EntrySpec> specs = MixedEntries();
+    std::vector<EntryToWrite> inputs = MixedEntries();
     TempFolder folder;
-    WriteFileBytes(folder / "a.zip", BuildZip(specs).bytes);
+    WriteFileBytes(folder / "a.zip", BuildZip(inputs).bytes);
     ScanState scannedState, copyState;
     scannedState.repairMode = GetParam();
     CZipArchive scanned(scannedState), copy(copyState);
     scanned.OpenArchive(folder / "a.zip");
     ASSERT_TRUE(copy.OpenCopyOf(scanned));
-    ASSERT_EQ(copy.GetCount(), specs.size());
+    ASSERT_EQ(copy.GetCount(), inputs.size());
     for (std::uint32_t i = 0; i < copy.GetCount(); ++i) {
         ExtractReport report;
         EXPECT_TRUE(copy.ExtractEntry(i, folder / "out", 65535, &report));
         EXPECT_EQ(report.outcome, ExtractOutcome::Ok) << report.detail;
-        EXPECT_EQ(ReadFileBytes(report.outputPath), Bytes(specs[i].data.begin(), specs[i].data.end()));
+        EXPECT_EQ(ReadFileBytes(report.outputPath), Bytes(inputs[i].data.begin(), inputs[i].data.end()));
     }
     CZipArchive closed(copyState);
     EXPECT_FALSE(closed.OpenCopyOf(CZipArchive(copyState)));
 }
 
 TEST_P(HealthyArchive, WithoutCentralDirectoryToo) {
-    std::vector<EntrySpec> specs = MixedEntries();
+    std::vector<EntryToWrite> inputs = MixedEntries();
     BuildOptions options;
     options.centralDirectory = false;
-    SalvageRun run(BuildZip(specs, options).bytes, GetParam());
-    ExpectAllIntact(run, specs);
+    SalvageRun run(BuildZip(inputs, options).bytes, GetParam());
+    ExpectAllIntact(run, inputs);
 }
 
 TEST_P(HealthyArchive, StubInFrontIsSteppedOver) {
-    std::vector<EntrySpec> specs = MixedEntries();
+    std::vector<EntryToWrite> inputs = MixedEntries();
     for (bool adjusted : {true, false}) {
-        BuiltZip zip = BuildZip(specs);
+        BuiltZip zip = BuildZip(inputs);
         PrependStub(zip, Garbage(4099, 3), adjusted);
         SalvageRun run(zip.bytes, GetParam());
         SCOPED_TRACE(adjusted ? "central offsets adjusted" : "central offsets not adjusted");
         EXPECT_FALSE(run.openThrew) << run.openError;
-        for (const EntrySpec& spec : specs)
-            EXPECT_TRUE(IsIntact(run, spec.name, spec.data));
+        for (const EntryToWrite& input : inputs)
+            EXPECT_TRUE(IsIntact(run, input.name, input.data));
         // Central records that point a stub's length too early must not
         // make up entries from whatever lies there.
-        EXPECT_EQ(run.files.size(), specs.size());
+        EXPECT_EQ(run.files.size(), inputs.size());
     }
 }
 
@@ -120,13 +120,13 @@ INSTANTIATE_TEST_SUITE_P(BothModes, HealthyArchive, kBothModes, ModeParamName())
 class OutputBufferSize : public ::testing::TestWithParam<std::size_t> {};
 
 TEST_P(OutputBufferSize, DoesNotChangeTheOutput) {
-    std::vector<EntrySpec> specs = MixedEntries();
+    std::vector<EntryToWrite> inputs = MixedEntries();
     SalvageOptions options;
     options.bufferSize = GetParam();
     for (RepairMode mode : {QuickRepair, AdvanceRepair}) {
-        SalvageRun run(BuildZip(specs).bytes, mode, options);
+        SalvageRun run(BuildZip(inputs).bytes, mode, options);
         SCOPED_TRACE(ModeName(mode));
-        ExpectAllIntact(run, specs);
+        ExpectAllIntact(run, inputs);
     }
 }
 
@@ -169,12 +169,12 @@ class ManyEntries : public ::testing::TestWithParam<RepairMode> {};
 
 TEST_P(ManyEntries, IndicesPast65535AreTheirOwnEntries) {
     constexpr std::uint32_t kCount = 65536 + 3;
-    std::vector<EntrySpec> specs;
-    specs.reserve(kCount);
+    std::vector<EntryToWrite> inputs;
+    inputs.reserve(kCount);
     for (std::uint32_t i = 0; i < kCount; ++i)
-        specs.push_back(Stored("n" + std::to_string(i), std::to_string(i % 10)));
+        inputs.push_back(Stored("n" + std::to_string(i), std::to_string(i % 10)));
     TempFolder folder;
-    WriteFileBytes(folder / "many.zip", BuildZip(specs).bytes);
+    WriteFileBytes(folder / "many.zip", BuildZip(inputs).bytes);
     ScanState state;
     state.repairMode = GetParam();
     CZipArchive zip(state);

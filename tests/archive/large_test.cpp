@@ -22,8 +22,8 @@ namespace {
 
 using namespace testzip;
 
-const std::vector<EntrySpec>& LargeEntries() {
-    static const std::vector<EntrySpec> entries = {Stored("big.bin", NoiseContent(21, (4 << 20) + 250000)),
+const std::vector<EntryToWrite>& LargeEntries() {
+    static const std::vector<EntryToWrite> entries = {Stored("big.bin", NoiseContent(21, (4 << 20) + 250000)),
                                                    Deflated("big.txt", TextContent("big", (4 << 20) + 500000)),
                                                    Deflated("after.txt", TextContent("after", 2000))};
     return entries;
@@ -57,8 +57,8 @@ std::vector<LargeCase> LargeCases() {
     return {
         {"Healthy", [](BuiltZip&) {},
          [](const SalvageRun& run) {
-             for (const EntrySpec& spec : LargeEntries())
-                 EXPECT_TRUE(IsIntact(run, spec.name, spec.data));
+             for (const EntryToWrite& input : LargeEntries())
+                 EXPECT_TRUE(IsIntact(run, input.name, input.data));
          }},
         {"StoredCutOff",
          [](BuiltZip& z) { TruncateAt(z.bytes, z.entries[0].dataStart + 3000001); },

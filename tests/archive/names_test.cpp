@@ -36,7 +36,7 @@ const Bytes kBefore = TextContent("before", 3000);
 const Bytes kAfter = TextContent("after", 3000);
 
 // The case under test between two good neighbours.
-BuiltZip Sandwich(EntrySpec middle) {
+BuiltZip Sandwich(EntryToWrite middle) {
     return BuildZip({Deflated("before.txt", kBefore), std::move(middle), Deflated("after.txt", kAfter)});
 }
 
@@ -48,7 +48,7 @@ void ExpectNeighboursIntact(const SalvageRun& run) {
 
 struct NameCase {
     const char* label;
-    EntrySpec entry;
+    EntryToWrite entry;
     bool extracted;             // written, or skipped with nothing written
     std::string listedName;     // as GetEntryInfo gives it
     std::string outputPath;     // below the output folder, when extracted
@@ -56,9 +56,9 @@ struct NameCase {
 
 void PrintTo(const NameCase& c, std::ostream* os) { *os << c.label; }
 
-EntrySpec WithFlag(EntrySpec spec) {
-    spec.utf8Flag = true;
-    return spec;
+EntryToWrite WithFlag(EntryToWrite input) {
+    input.utf8Flag = true;
+    return input;
 }
 
 const Bytes kMiddle = TextContent("middle", 1500);
@@ -133,11 +133,11 @@ INSTANTIATE_TEST_SUITE_P(Table, EntryNames, ::testing::Combine(::testing::Values
 class EncryptedEntries : public ::testing::TestWithParam<RepairMode> {};
 
 TEST_P(EncryptedEntries, AreReportedAndNotWritten) {
-    EntrySpec stored = Stored("secret/stored.txt", kMiddle);
+    EntryToWrite stored = Stored("secret/stored.txt", kMiddle);
     stored.encrypted = true;
-    EntrySpec deflated = Deflated("secret/deflated.txt", kMiddle);
+    EntryToWrite deflated = Deflated("secret/deflated.txt", kMiddle);
     deflated.encrypted = true;
-    EntrySpec streamed = Deflated("secret/streamed.txt", kMiddle);
+    EntryToWrite streamed = Deflated("secret/streamed.txt", kMiddle);
     streamed.encrypted = true;
     streamed.streamed = true;
     SalvageRun run(BuildZip({Deflated("before.txt", kBefore), stored, deflated, streamed,
@@ -167,10 +167,10 @@ std::time_t ModifiedTime(const fs::path& path) {
 class OutputTimes : public ::testing::TestWithParam<RepairMode> {};
 
 TEST_P(OutputTimes, AreTheEntriesLocalTimes) {
-    EntrySpec dated = Deflated("dated.txt", kMiddle);
+    EntryToWrite dated = Deflated("dated.txt", kMiddle);
     dated.dosDate = DosDate(2026, 12, 7);
     dated.dosTime = DosTime(3, 24, 26);
-    EntrySpec zero = Stored("zero.txt", kMiddle);
+    EntryToWrite zero = Stored("zero.txt", kMiddle);
     zero.dosDate = 0;
     zero.dosTime = 0;
     SalvageRun run(BuildZip({dated, zero}).bytes, GetParam());

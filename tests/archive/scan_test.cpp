@@ -43,10 +43,10 @@ struct Report {
 class ScanProgress : public ::testing::TestWithParam<RepairMode> {};
 
 TEST_P(ScanProgress, ReportsAtMostOncePerHundredPositionsWithTheLength) {
-    std::vector<EntrySpec> specs;
+    std::vector<EntryToWrite> inputs;
     for (int i = 0; i < 40; ++i)
-        specs.push_back(Stored("n" + std::to_string(i), NoiseContent(static_cast<std::uint32_t>(i), 20000)));
-    BuiltZip zip = BuildZip(specs);
+        inputs.push_back(Stored("n" + std::to_string(i), NoiseContent(static_cast<std::uint32_t>(i), 20000)));
+    BuiltZip zip = BuildZip(inputs);
     // Damaged sizes make the scan walk every byte of the data.
     for (const EntryLayout& e : zip.entries)
         SetLocalField(zip.bytes, e, LocalField::CompressedSize, 7);
@@ -65,7 +65,7 @@ TEST_P(ScanProgress, ReportsAtMostOncePerHundredPositionsWithTheLength) {
     };
     CZipArchive archive(state);
     archive.OpenArchive(folder / "a.zip");
-    EXPECT_EQ(archive.GetCount(), specs.size());
+    EXPECT_EQ(archive.GetCount(), inputs.size());
     ASSERT_FALSE(reports.empty());
     EXPECT_LE(reports.size(), zip.bytes.size() / 100 + 2);
     std::uint64_t steps = 0;
@@ -80,9 +80,9 @@ TEST_P(ScanProgress, ReportsAtMostOncePerHundredPositionsWithTheLength) {
 // A hook may throw to abandon the scan: the exception leaves OpenArchive and
 // the archive object stays usable.
 TEST_P(ScanProgress, ThrowingHookAbandonsTheScan) {
-    std::vector<EntrySpec> specs = {Stored("a.txt", "a"), Deflated("b.txt", TextContent("b", 5000))};
+    std::vector<EntryToWrite> inputs = {Stored("a.txt", "a"), Deflated("b.txt", TextContent("b", 5000))};
     TempFolder folder;
-    WriteFileBytes(folder / "a.zip", BuildZip(specs).bytes);
+    WriteFileBytes(folder / "a.zip", BuildZip(inputs).bytes);
     ScanState state;
     state.repairMode = GetParam();
     state.savingProgressActive = 1;
@@ -91,11 +91,11 @@ TEST_P(ScanProgress, ThrowingHookAbandonsTheScan) {
     };
     CZipArchive archive(state);
     EXPECT_THROW(archive.OpenArchive(folder / "a.zip"), std::runtime_error);
-    EXPECT_LE(archive.GetCount(), specs.size());
+    EXPECT_LE(archive.GetCount(), inputs.size());
     archive.CloseArchive(true);
     state.savingProgressActive = 0;
     archive.OpenArchive(folder / "a.zip");
-    EXPECT_EQ(archive.GetCount(), specs.size());
+    EXPECT_EQ(archive.GetCount(), inputs.size());
     ExtractReport report;
     EXPECT_TRUE(archive.ExtractEntry(1, folder / "out", 65535, &report));
     EXPECT_EQ(report.outcome, ExtractOutcome::Ok);
@@ -118,29 +118,29 @@ void PrintTo(const NameDamage& c, std::ostream* os) { *os << c.label; }
 class CentralNames : public ::testing::TestWithParam<std::tuple<NameDamage, RepairMode>> {};
 
 TEST_P(CentralNames, RepairADamagedLocalName) {
-    std::vector<EntrySpec> specs = {Stored("first.txt", "1"), Deflated("docs/second.txt", TextContent("2", 900)),
+    std::vector<EntryToWrite> inputs = {Stored("first.txt", "1"), Deflated("docs/second.txt", TextContent("2", 900)),
                                     Stored("third.txt", "3")};
-    BuiltZip zip = BuildZip(specs);
+    BuiltZip zip = BuildZip(inputs);
     zip.bytes[zip.entries[1].nameOffset + 5] = std::get<0>(GetParam()).byte;
     SalvageRun run(zip.bytes, std::get<1>(GetParam()));
     ASSERT_EQ(run.Count(), 3u);
-    for (const EntrySpec& spec : specs)
-        EXPECT_TRUE(IsIntact(run, spec.name, spec.data));
+    for (const EntryToWrite& input : inputs)
+        EXPECT_TRUE(IsIntact(run, input.name, input.data));
 }
 
 // A streaming writer's local header has no sizes to compare with the
 // record's: offset and name length decide.
 TEST_P(CentralNames, RepairADamagedNameOfAStreamedEntry) {
-    std::vector<EntrySpec> specs = {Deflated("first.txt", TextContent("1", 700)),
+    std::vector<EntryToWrite> inputs = {Deflated("first.txt", TextContent("1", 700)),
                                     Deflated("docs/second.txt", TextContent("2", 900)),
                                     Deflated("third.txt", TextContent("3", 500))};
-    for (EntrySpec& spec : specs) spec.streamed = true;
-    BuiltZip zip = BuildZip(specs);
+    for (EntryToWrite& input : inputs) input.streamed = true;
+    BuiltZip zip = BuildZip(inputs);
     zip.bytes[zip.entries[1].nameOffset + 5] = std::get<0>(GetParam()).byte;
     SalvageRun run(zip.bytes, std::get<1>(GetParam()));
     ASSERT_EQ(run.Count(), 3u);
-    for (const EntrySpec& spec : specs)
-        EXPECT_TRUE(IsIntact(run, spec.name, spec.data));
+    for (const EntryToWrite& input : inputs)
+        EXPECT_TRUE(IsIntact(run, input.name, input.data));
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, CentralNames,
@@ -157,8 +157,8 @@ TEST(ZlibMemory, IsReleasedRightAfterADataError) {
 #ifndef TESSALY_HEAP_BYTES
     GTEST_SKIP() << "no heap statistics on this platform";
 #else
-    EntrySpec spec = Deflated("bad.txt", TextContent("bad", 400000));
-    BuiltZip zip = BuildZip({spec});
+    EntryToWrite input = Deflated("bad.txt", TextContent("bad", 400000));
+    BuiltZip zip = BuildZip({input});
     const EntryLayout& e = zip.entries[0];
     FillRange(zip.bytes, e.dataStart + (e.dataEnd - e.dataStart) / 2, 64, 0xFF);
     TempFolder folder;
@@ -187,17 +187,17 @@ TEST(ZlibMemory, IsReleasedRightAfterADataError) {
 class DeclaredSizes : public ::testing::TestWithParam<RepairMode> {};
 
 TEST_P(DeclaredSizes, AreNeverAllocated) {
-    std::vector<EntrySpec> specs;
+    std::vector<EntryToWrite> inputs;
     for (Method method : {Method::Stored, Method::Deflated}) {
-        EntrySpec spec = Stored(method == Method::Stored ? "stored.bin" : "deflated.bin", TextContent("z", 3000));
-        spec.method = method;
-        spec.zip64Descriptor = true;
-        spec.streamed = true;
-        spec.sizesInLocalHeader = true;
-        specs.push_back(spec);
+        EntryToWrite input = Stored(method == Method::Stored ? "stored.bin" : "deflated.bin", TextContent("z", 3000));
+        input.method = method;
+        input.zip64Descriptor = true;
+        input.streamed = true;
+        input.sizesInLocalHeader = true;
+        inputs.push_back(input);
     }
-    specs.push_back(Deflated("plain.txt", TextContent("p", 3000)));
-    BuiltZip zip = BuildZip(specs);
+    inputs.push_back(Deflated("plain.txt", TextContent("p", 3000)));
+    BuiltZip zip = BuildZip(inputs);
     for (std::size_t i = 0; i < 2; ++i) {
         // ZIP64 extra: id, length, uncompressed size, compressed size.
         Bytes huge = {1, 0, 16, 0, 0, 0, 0, 0, 0, 0, 0, 0x40, 0, 0, 0, 0, 0, 0, 0, 0x40};
@@ -207,8 +207,8 @@ TEST_P(DeclaredSizes, AreNeverAllocated) {
     SalvageRun run(zip.bytes, GetParam());
     EXPECT_FALSE(run.openThrew) << run.openError;
     ASSERT_EQ(run.Count(), 3u);
-    EXPECT_EQ(run.FileContent("plain.txt"), specs[2].data);
-    EXPECT_EQ(run.FileContent("deflated.bin"), specs[1].data) << "the Deflate stream decides where the data ends";
+    EXPECT_EQ(run.FileContent("plain.txt"), inputs[2].data);
+    EXPECT_EQ(run.FileContent("deflated.bin"), inputs[1].data) << "the Deflate stream decides where the data ends";
 }
 
 INSTANTIATE_TEST_SUITE_P(BothModes, DeclaredSizes, kBothModes, ModeParamName());

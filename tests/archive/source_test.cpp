@@ -79,10 +79,10 @@ private:
 class ReadOnlySource : public ::testing::TestWithParam<RepairMode> {};
 
 TEST_P(ReadOnlySource, IsSalvagedAndLeftUntouched) {
-    std::vector<EntrySpec> specs = {Stored("a.txt", "alpha"), Deflated("b/c.txt", TextContent("c", 9000))};
+    std::vector<EntryToWrite> inputs = {Stored("a.txt", "alpha"), Deflated("b/c.txt", TextContent("c", 9000))};
     TempFolder folder;
     std::filesystem::path archive = folder / "ro.zip";
-    WriteFileBytes(archive, BuildZip(specs).bytes);
+    WriteFileBytes(archive, BuildZip(inputs).bytes);
     ASSERT_EQ(::chmod(archive.c_str(), 0444), 0);
     FileState before = Snapshot(archive);
     WriteWatch watch(archive);
@@ -91,17 +91,17 @@ TEST_P(ReadOnlySource, IsSalvagedAndLeftUntouched) {
     state.repairMode = GetParam();
     CZipArchive zip(state);
     zip.OpenArchive(archive, 0, 1);
-    ASSERT_EQ(zip.GetCount(), specs.size());
+    ASSERT_EQ(zip.GetCount(), inputs.size());
     for (std::uint32_t i = 0; i < zip.GetCount(); ++i) {
         ExtractReport report;
         EXPECT_TRUE(zip.ExtractEntry(i, folder / "out", 65535, &report));
         EXPECT_EQ(report.outcome, ExtractOutcome::Ok);
     }
     zip.CloseArchive(true);
-    EXPECT_EQ(ReadFileBytes(folder / "out" / "b" / "c.txt"), specs[1].data);
+    EXPECT_EQ(ReadFileBytes(folder / "out" / "b" / "c.txt"), inputs[1].data);
     // Open modes 0 (open) and 1 (open read-only) read alike.
     zip.OpenArchive(archive, 1, 0);
-    EXPECT_EQ(zip.GetCount(), specs.size());
+    EXPECT_EQ(zip.GetCount(), inputs.size());
     zip.CloseArchive(true);
 
     FileState after = Snapshot(archive);

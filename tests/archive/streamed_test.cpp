@@ -29,18 +29,18 @@ struct StreamStyle {
 
 void PrintTo(const StreamStyle& c, std::ostream* os) { *os << c.label; }
 
-EntrySpec Streamed(const StreamStyle& style, std::string name, Bytes data) {
-    EntrySpec spec = Stored(std::move(name), std::move(data));
-    spec.method = style.method;
-    spec.streamed = true;
-    spec.descriptorSignature = style.signature;
-    spec.zip64Descriptor = style.zip64;
-    spec.zip64LocalSizes = style.localSizes;
-    spec.sizesInLocalHeader = style.sizesInLocalHeader;
-    return spec;
+EntryToWrite Streamed(const StreamStyle& style, std::string name, Bytes data) {
+    EntryToWrite input = Stored(std::move(name), std::move(data));
+    input.method = style.method;
+    input.streamed = true;
+    input.descriptorSignature = style.signature;
+    input.zip64Descriptor = style.zip64;
+    input.zip64LocalSizes = style.localSizes;
+    input.sizesInLocalHeader = style.sizesInLocalHeader;
+    return input;
 }
 
-std::vector<EntrySpec> StreamedEntries(const StreamStyle& style) {
+std::vector<EntryToWrite> StreamedEntries(const StreamStyle& style) {
     return {Streamed(style, "text/long.txt", TextContent("long", 70000)),
             Streamed(style, "noise.bin", NoiseContent(5, 20000)),
             Streamed(style, "text/short.txt", TextContent("short", 120)),
@@ -65,15 +65,15 @@ class StreamedArchive : public ::testing::TestWithParam<std::tuple<StreamStyle, 
 
 TEST_P(StreamedArchive, ComesOutCompleteAndExact) {
     const StreamStyle& style = std::get<0>(GetParam());
-    std::vector<EntrySpec> specs = StreamedEntries(style);
+    std::vector<EntryToWrite> inputs = StreamedEntries(style);
     BuildOptions options;
     options.centralDirectory = std::get<2>(GetParam());
-    SalvageRun run(BuildZip(specs, options).bytes, std::get<1>(GetParam()));
+    SalvageRun run(BuildZip(inputs, options).bytes, std::get<1>(GetParam()));
     EXPECT_FALSE(run.openThrew) << run.openError;
-    EXPECT_EQ(run.Count(), specs.size());
-    for (const EntrySpec& spec : specs)
-        EXPECT_TRUE(IsIntact(run, spec.name, spec.data));
-    EXPECT_EQ(run.files.size(), specs.size());
+    EXPECT_EQ(run.Count(), inputs.size());
+    for (const EntryToWrite& input : inputs)
+        EXPECT_TRUE(IsIntact(run, input.name, input.data));
+    EXPECT_EQ(run.files.size(), inputs.size());
 }
 
 std::string StreamedName(const ::testing::TestParamInfo<std::tuple<StreamStyle, RepairMode, bool>>& info) {
@@ -99,22 +99,22 @@ TEST_P(StreamedEdges, StoredEntryIgnoresFalseDescriptorsInItsData) {
     tricky.insert(tricky.end(), fake2.begin(), fake2.end());
     Bytes tail = ToBytes(" end of the tricky entry");
     tricky.insert(tricky.end(), tail.begin(), tail.end());
-    std::vector<EntrySpec> specs = {Streamed(style, "tricky.bin", tricky), Deflated("after.txt", "after")};
-    SalvageRun run(BuildZip(specs).bytes, GetParam());
+    std::vector<EntryToWrite> inputs = {Streamed(style, "tricky.bin", tricky), Deflated("after.txt", "after")};
+    SalvageRun run(BuildZip(inputs).bytes, GetParam());
     EXPECT_TRUE(IsIntact(run, "tricky.bin", tricky));
-    EXPECT_TRUE(IsIntact(run, "after.txt", specs[1].data));
+    EXPECT_TRUE(IsIntact(run, "after.txt", inputs[1].data));
 }
 
 // Without a descriptor signature a stored streamed entry's end cannot be
 // found: it is skipped, and costs its neighbours nothing.
 TEST_P(StreamedEdges, StoredEntryWithoutDescriptorSignatureIsSkipped) {
     StreamStyle style{"Stored", Method::Stored, false, false, Zip64LocalSizes::Zero, false};
-    std::vector<EntrySpec> specs = {Deflated("before.txt", TextContent("b", 900)),
+    std::vector<EntryToWrite> inputs = {Deflated("before.txt", TextContent("b", 900)),
                                     Streamed(style, "lost.txt", TextContent("lost", 700)),
                                     Deflated("after.txt", TextContent("a", 900))};
-    SalvageRun run(BuildZip(specs).bytes, GetParam());
-    EXPECT_TRUE(IsIntact(run, "before.txt", specs[0].data));
-    EXPECT_TRUE(IsIntact(run, "after.txt", specs[2].data));
+    SalvageRun run(BuildZip(inputs).bytes, GetParam());
+    EXPECT_TRUE(IsIntact(run, "before.txt", inputs[0].data));
+    EXPECT_TRUE(IsIntact(run, "after.txt", inputs[2].data));
     const EntryRun* lost = run.Find("lost.txt");
     ASSERT_NE(lost, nullptr);
     EXPECT_EQ(lost->report.outcome, ExtractOutcome::Skipped) << lost->report.detail;
@@ -124,30 +124,30 @@ TEST_P(StreamedEdges, StoredEntryWithoutDescriptorSignatureIsSkipped) {
 // A streamed deflated entry cut off inside its data keeps what is there.
 TEST_P(StreamedEdges, TruncatedStreamedEntryKeepsWhatIsThere) {
     StreamStyle style{"Deflated", Method::Deflated, true, false, Zip64LocalSizes::Zero, false};
-    std::vector<EntrySpec> specs = {Streamed(style, "first.txt", TextContent("f", 5000)),
+    std::vector<EntryToWrite> inputs = {Streamed(style, "first.txt", TextContent("f", 5000)),
                                     Streamed(style, "cut.bin", NoiseContent(3, 30000))};
-    BuiltZip zip = BuildZip(specs);
+    BuiltZip zip = BuildZip(inputs);
     TruncateAt(zip.bytes, zip.entries[1].dataStart + 20000);
     SalvageRun run(zip.bytes, GetParam());
-    EXPECT_TRUE(IsIntact(run, "first.txt", specs[0].data));
+    EXPECT_TRUE(IsIntact(run, "first.txt", inputs[0].data));
     const EntryRun* cut = run.Find("cut.bin");
     ASSERT_NE(cut, nullptr);
     EXPECT_EQ(cut->report.outcome, ExtractOutcome::Truncated) << cut->report.detail;
     std::optional<Bytes> written = run.FileContent("cut.bin");
     ASSERT_TRUE(written.has_value());
     EXPECT_GT(written->size(), 10000u);
-    EXPECT_TRUE(std::equal(written->begin(), written->end(), specs[1].data.begin()));
+    EXPECT_TRUE(std::equal(written->begin(), written->end(), inputs[1].data.begin()));
 }
 
 // A streamed entry whose data is corrupt is damaged; the next one is fine.
 TEST_P(StreamedEdges, CorruptStreamedEntryCostsOnlyItself) {
     StreamStyle style{"Deflated", Method::Deflated, false, false, Zip64LocalSizes::Zero, false};
-    std::vector<EntrySpec> specs = {Streamed(style, "bad.txt", TextContent("bad", 30000)),
+    std::vector<EntryToWrite> inputs = {Streamed(style, "bad.txt", TextContent("bad", 30000)),
                                     Streamed(style, "good.txt", TextContent("good", 30000))};
-    BuiltZip zip = BuildZip(specs);
+    BuiltZip zip = BuildZip(inputs);
     ZeroRange(zip.bytes, zip.entries[0].dataStart + 500, 300);
     SalvageRun run(zip.bytes, GetParam());
-    EXPECT_TRUE(IsIntact(run, "good.txt", specs[1].data));
+    EXPECT_TRUE(IsIntact(run, "good.txt", inputs[1].data));
     const EntryRun* bad = run.Find("bad.txt");
     ASSERT_NE(bad, nullptr);
     EXPECT_EQ(bad->report.outcome, ExtractOutcome::Damaged) << bad->report.detail;
@@ -159,30 +159,30 @@ TEST_P(StreamedEdges, CorruptStreamedEntryCostsOnlyItself) {
 TEST_P(StreamedEdges, DescriptorInFrontOfAHeaderBelongsToTheEntryBefore) {
     StreamStyle deflated{"Deflated", Method::Deflated, true, false, Zip64LocalSizes::Zero, false};
     StreamStyle stored{"Stored", Method::Stored, true, false, Zip64LocalSizes::Zero, false};
-    std::vector<EntrySpec> specs = {Streamed(deflated, "streamed.txt", TextContent("s", 8000)),
+    std::vector<EntryToWrite> inputs = {Streamed(deflated, "streamed.txt", TextContent("s", 8000)),
                                     Deflated("plain.txt", TextContent("p", 5000)),
                                     Streamed(stored, "streamed-stored.txt", TextContent("t", 700)),
                                     Stored("plain-stored.txt", TextContent("u", 600))};
-    BuiltZip zip = BuildZip(specs);
+    BuiltZip zip = BuildZip(inputs);
     TempFolder folder;
     WriteFileBytes(folder / "a.zip", zip.bytes);
     ScanState state;
     state.repairMode = GetParam();
     CZipArchive archive(state);
     archive.OpenArchive(folder / "a.zip");
-    ASSERT_EQ(archive.GetCount(), specs.size());
+    ASSERT_EQ(archive.GetCount(), inputs.size());
     EXPECT_EQ(state.descriptorSeen.load(), 1);
-    for (std::uint32_t i = 0; i < specs.size(); ++i) {
+    for (std::uint32_t i = 0; i < inputs.size(); ++i) {
         CFileHeader info;
         ASSERT_TRUE(archive.GetEntryInfo(info, i));
-        EXPECT_EQ(info.fileName, specs[i].name);
-        EXPECT_EQ(info.crc32, zip.entries[i].crc32) << specs[i].name;
-        EXPECT_EQ(info.compressedSize, zip.entries[i].compressedSize) << specs[i].name;
-        EXPECT_EQ(info.uncompressedSize, zip.entries[i].uncompressedSize) << specs[i].name;
+        EXPECT_EQ(info.fileName, inputs[i].name);
+        EXPECT_EQ(info.crc32, zip.entries[i].crc32) << inputs[i].name;
+        EXPECT_EQ(info.compressedSize, zip.entries[i].compressedSize) << inputs[i].name;
+        EXPECT_EQ(info.uncompressedSize, zip.entries[i].uncompressedSize) << inputs[i].name;
         ExtractReport report;
         EXPECT_TRUE(archive.ExtractEntry(i, folder / "out", 65535, &report));
-        EXPECT_EQ(report.outcome, ExtractOutcome::Ok) << specs[i].name << ": " << report.detail;
-        EXPECT_EQ(ReadFileBytes(folder / "out" / specs[i].name), specs[i].data);
+        EXPECT_EQ(report.outcome, ExtractOutcome::Ok) << inputs[i].name << ": " << report.detail;
+        EXPECT_EQ(ReadFileBytes(folder / "out" / inputs[i].name), inputs[i].data);
     }
 }
 
@@ -217,13 +217,13 @@ TEST_P(StreamedEdges, StoredZipInsideAStreamedEntryCostsNoOuterEntry) {
     Bytes inner = BuildZip({Stored("a.txt", "inner a"), Deflated("b.txt", TextContent("inner b", 900))}).bytes;
     StreamStyle deflated{"Deflated", Method::Deflated, true, false, Zip64LocalSizes::Zero, false};
     StreamStyle stored{"Stored", Method::Stored, true, false, Zip64LocalSizes::Zero, false};
-    std::vector<EntrySpec> specs = {Streamed(deflated, "a.txt", TextContent("outer a", 3000)),
+    std::vector<EntryToWrite> inputs = {Streamed(deflated, "a.txt", TextContent("outer a", 3000)),
                                     Streamed(stored, "inner.zip", inner),
                                     Streamed(deflated, "b.txt", TextContent("outer b", 3000))};
-    SalvageRun run(BuildZip(specs).bytes, GetParam());
-    EXPECT_EQ(run.FileContent("a.txt"), specs[0].data) << "outer a.txt overwritten";
+    SalvageRun run(BuildZip(inputs).bytes, GetParam());
+    EXPECT_EQ(run.FileContent("a.txt"), inputs[0].data) << "outer a.txt overwritten";
     EXPECT_EQ(run.FileContent("inner.zip"), inner);
-    EXPECT_EQ(run.FileContent("b.txt"), specs[2].data) << "outer b.txt overwritten";
+    EXPECT_EQ(run.FileContent("b.txt"), inputs[2].data) << "outer b.txt overwritten";
 }
 
 INSTANTIATE_TEST_SUITE_P(BothModes, StreamedEdges, kBothModes, ModeParamName());

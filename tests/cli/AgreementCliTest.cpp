@@ -17,11 +17,11 @@ namespace {
 using namespace testzip;
 
 BuiltZip VariedArchive() {
-    EntrySpec encrypted = Stored("locked.txt", "secret");
+    EntryToWrite encrypted = Stored("locked.txt", "secret");
     encrypted.encrypted = true;
-    EntrySpec streamed = Deflated("streamed.txt", TextContent("s", 9000));
+    EntryToWrite streamed = Deflated("streamed.txt", TextContent("s", 9000));
     streamed.streamed = true;
-    EntrySpec streamedStored = Stored("streamed-stored.bin", NoiseContent(4, 3000));
+    EntryToWrite streamedStored = Stored("streamed-stored.bin", NoiseContent(4, 3000));
     streamedStored.streamed = true;
     return BuildZip({Deflated("a/b.txt", TextContent("b", 20000)), Stored("dir/", ""),
                      Stored("empty.txt", ""), Stored("junk\x03.txt", "j"), encrypted, streamed,

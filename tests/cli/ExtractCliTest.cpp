@@ -14,8 +14,8 @@ namespace {
 
 using namespace testzip;
 
-std::vector<EntrySpec> HealthyEntries() {
-    EntrySpec streamed = Deflated("streamed/log.txt", TextContent("log", 70000));
+std::vector<EntryToWrite> HealthyEntries() {
+    EntryToWrite streamed = Deflated("streamed/log.txt", TextContent("log", 70000));
     streamed.streamed = true;
     return {
         Deflated("docs/readme.txt", TextContent("readme", 5000)),
@@ -34,7 +34,7 @@ TEST(ExtractCli, HealthyArchiveComesOutByteExactInBothModes) {
         const CliRun run = RunCli({"extract", "--mode", mode, "-d", (folder / "out").string(), zip});
         EXPECT_EQ(run.status, 0) << run.out << run.err;
         EXPECT_EQ(LinesStartingWith(run.out, "ok ").size(), entries.size()) << run.out;
-        for (const EntrySpec& e : entries)
+        for (const EntryToWrite& e : entries)
             EXPECT_EQ(ReadFileBytes(folder / "out" / e.name), e.data) << e.name;
         EXPECT_NE(run.out.find("healthy.zip: 4 entries: 4 ok"), std::string::npos) << run.out;
     }
@@ -45,13 +45,13 @@ TEST(ExtractCli, HealthyArchiveComesOutByteExactInBothModes) {
 struct DamageCase {
     std::string name;
     std::function<void(BuiltZip&)> damage;
-    EntrySpec middle;
+    EntryToWrite middle;
     std::string outcome;
     int status;
 };
 
 std::vector<DamageCase> DamageCases() {
-    EntrySpec encrypted = Stored("middle.bin", "encrypted content");
+    EntryToWrite encrypted = Stored("middle.bin", "encrypted content");
     encrypted.encrypted = true;
     const auto middle = [](const BuiltZip& z) -> const EntryLayout& { return z.entries[1]; };
     return {
@@ -126,7 +126,7 @@ TEST(ExtractCli, NothingIsWrittenOutsideTheDestination) {
 
 TEST(ExtractCli, ALaterEntryOfTheSameNameWinsAndFolderEntriesChangeNothing) {
     TempFolder folder;
-    std::vector<EntrySpec> entries = {Stored("same.txt", "first"), Stored("docs/", "")};
+    std::vector<EntryToWrite> entries = {Stored("same.txt", "first"), Stored("docs/", "")};
     for (int i = 0; i < 40; ++i)
         entries.push_back(Deflated("docs/file" + std::to_string(i) + ".txt", TextContent(std::to_string(i), 20000)));
     entries.push_back(Stored("SAME.txt", "upper"));

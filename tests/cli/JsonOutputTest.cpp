@@ -33,7 +33,7 @@ TEST(JsonQuote, EscapesWhatJsonRequiresAndRepairsBrokenUtf8) {
 
 TEST(JsonOutput, ListDocumentParsesAndCarriesEveryEntry) {
     TempFolder folder;
-    EntrySpec cp437 = Stored(std::string("na\x8Eve \"q\"\\.txt"), "x");
+    EntryToWrite cp437 = Stored(std::string("na\x8Eve \"q\"\\.txt"), "x");
     const auto zip = folder / "list.zip";
     WriteFileBytes(zip, BuildZip({Deflated("a.txt", TextContent("a", 3000)), cp437,
                                   Stored("dir/", "")}).bytes);
@@ -61,7 +61,7 @@ TEST(JsonOutput, ListDocumentParsesAndCarriesEveryEntry) {
 
 TEST(JsonOutput, ExtractDocumentGivesOutcomesAndUnreadableArchives) {
     TempFolder folder;
-    EntrySpec encrypted = Stored("locked.txt", "secret");
+    EntryToWrite encrypted = Stored("locked.txt", "secret");
     encrypted.encrypted = true;
     const auto zip = folder / "x.zip";
     WriteFileBytes(zip, BuildZip({Stored("a.txt", "aaa"), encrypted}).bytes);

@@ -11,8 +11,8 @@ namespace {
 
 using namespace testzip;
 
-std::vector<EntrySpec> MixedEntries() {
-    EntrySpec encrypted = Stored("secret.txt", "not really encrypted");
+std::vector<EntryToWrite> MixedEntries() {
+    EntryToWrite encrypted = Stored("secret.txt", "not really encrypted");
     encrypted.encrypted = true;
     return {
         Deflated("docs/readme.txt", TextContent("readme", 1536)),

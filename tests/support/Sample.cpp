@@ -22,8 +22,8 @@ std::string Repeated(const std::string& line, int times) {
     return text;
 }
 
-std::vector<EntrySpec> SampleEntries() {
-    std::vector<EntrySpec> entries;
+std::vector<EntryToWrite> SampleEntries() {
+    std::vector<EntryToWrite> entries;
     entries.push_back(Stored("readme.txt",
                              "This archive was damaged on purpose.\n"
                              "Junk sits in front of it, one file's data is corrupted,\n"
@@ -36,7 +36,7 @@ std::vector<EntrySpec> SampleEntries() {
     entries.push_back(Deflated("corrupted/diary.txt",
                                Repeated("Today the archive lost a few bits in the middle of this file.", 60)));
     entries.push_back(Stored("notes/shopping-list.txt", Repeated("bread, apples, tea, candles, string", 30)));
-    for (EntrySpec& entry : entries) {
+    for (EntryToWrite& entry : entries) {
         entry.dosDate = DosDate(2026, 12, 7);
         entry.dosTime = DosTime(3, 24, 26);
     }
@@ -61,7 +61,7 @@ Bytes SampleArchive() {
 
 std::vector<std::string> SampleEntryNames() {
     std::vector<std::string> names;
-    for (const EntrySpec& entry : SampleEntries())
+    for (const EntryToWrite& entry : SampleEntries())
         names.push_back(entry.name);
     return names;
 }

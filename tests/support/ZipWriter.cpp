@@ -57,53 +57,53 @@ Bytes Zip64Extra(std::uint64_t uncompressed, std::uint64_t compressed) {
     return extra;
 }
 
-Prepared Prepare(const EntrySpec& spec) {
+Prepared Prepare(const EntryToWrite& input) {
     Prepared p;
-    p.payload = spec.rawData ? *spec.rawData
-                             : (spec.method == Method::Deflated ? RawDeflate(spec.data, spec.level) : spec.data);
-    p.crc32 = Crc32(spec.data);
+    p.payload = input.rawData ? *input.rawData
+                             : (input.method == Method::Deflated ? RawDeflate(input.data, input.level) : input.data);
+    p.crc32 = Crc32(input.data);
     p.compressedSize = p.payload.size();
-    p.uncompressedSize = spec.data.size();
-    p.method = spec.methodOverride.value_or(spec.method == Method::Deflated ? 8 : 0);
-    p.flags = static_cast<std::uint16_t>((spec.encrypted ? 0x0001 : 0) | (spec.streamed ? 0x0008 : 0) |
-                                         (spec.utf8Flag ? 0x0800 : 0));
-    p.flags = spec.flagsOverride.value_or(p.flags);
-    p.localExtra = spec.extra;
-    p.centralExtra = spec.extra;
-    if (spec.zip64Descriptor) {
+    p.uncompressedSize = input.data.size();
+    p.method = input.methodOverride.value_or(input.method == Method::Deflated ? 8 : 0);
+    p.flags = static_cast<std::uint16_t>((input.encrypted ? 0x0001 : 0) | (input.streamed ? 0x0008 : 0) |
+                                         (input.utf8Flag ? 0x0800 : 0));
+    p.flags = input.flagsOverride.value_or(p.flags);
+    p.localExtra = input.extra;
+    p.centralExtra = input.extra;
+    if (input.zip64Descriptor) {
         p.versionNeeded = 45;
-        bool known = spec.sizesInLocalHeader;
+        bool known = input.sizesInLocalHeader;
         Append(p.localExtra, Zip64Extra(known ? p.uncompressedSize : 0, known ? p.compressedSize : 0));
         Append(p.centralExtra, Zip64Extra(p.uncompressedSize, p.compressedSize));
     }
     return p;
 }
 
-void WriteLocalHeader(Bytes& out, const EntrySpec& spec, const Prepared& p) {
-    bool hideValues = spec.streamed && !spec.sizesInLocalHeader;
+void WriteLocalHeader(Bytes& out, const EntryToWrite& input, const Prepared& p) {
+    bool hideValues = input.streamed && !input.sizesInLocalHeader;
     std::uint32_t crc = hideValues ? 0 : p.crc32;
     std::uint32_t csize = hideValues ? 0 : Low32(p.compressedSize);
     std::uint32_t usize = hideValues ? 0 : Low32(p.uncompressedSize);
-    if (spec.zip64Descriptor && (spec.sizesInLocalHeader || spec.zip64LocalSizes == Zip64LocalSizes::Sentinel))
+    if (input.zip64Descriptor && (input.sizesInLocalHeader || input.zip64LocalSizes == Zip64LocalSizes::Sentinel))
         csize = usize = kSentinel;
     Put32(out, kLocalSignature);
     Put16(out, p.versionNeeded);
     Put16(out, p.flags);
     Put16(out, p.method);
-    Put16(out, spec.dosTime);
-    Put16(out, spec.dosDate);
+    Put16(out, input.dosTime);
+    Put16(out, input.dosDate);
     Put32(out, crc);
     Put32(out, csize);
     Put32(out, usize);
-    Put16(out, static_cast<std::uint32_t>(spec.name.size()));
+    Put16(out, static_cast<std::uint32_t>(input.name.size()));
     Put16(out, static_cast<std::uint32_t>(p.localExtra.size()));
 }
 
-void WriteDescriptor(Bytes& out, const EntrySpec& spec, const Prepared& p) {
-    if (spec.descriptorSignature)
+void WriteDescriptor(Bytes& out, const EntryToWrite& input, const Prepared& p) {
+    if (input.descriptorSignature)
         Put32(out, kDescriptorSignature);
     Put32(out, p.crc32);
-    if (spec.zip64Descriptor) {
+    if (input.zip64Descriptor) {
         Put64(out, p.compressedSize);
         Put64(out, p.uncompressedSize);
     } else {
@@ -112,26 +112,26 @@ void WriteDescriptor(Bytes& out, const EntrySpec& spec, const Prepared& p) {
     }
 }
 
-void WriteCentralHeader(Bytes& out, const EntrySpec& spec, const Prepared& p, std::size_t localOffset) {
-    bool zip64 = spec.zip64Descriptor;
+void WriteCentralHeader(Bytes& out, const EntryToWrite& input, const Prepared& p, std::size_t localOffset) {
+    bool zip64 = input.zip64Descriptor;
     Put32(out, kCentralSignature);
-    Put16(out, p.versionNeeded);  // version made by: MS-DOS, same spec level
+    Put16(out, p.versionNeeded);  // version made by: MS-DOS, same input level
     Put16(out, p.versionNeeded);
     Put16(out, p.flags);
     Put16(out, p.method);
-    Put16(out, spec.dosTime);
-    Put16(out, spec.dosDate);
+    Put16(out, input.dosTime);
+    Put16(out, input.dosDate);
     Put32(out, p.crc32);
     Put32(out, zip64 ? kSentinel : Low32(p.compressedSize));
     Put32(out, zip64 ? kSentinel : Low32(p.uncompressedSize));
-    Put16(out, static_cast<std::uint32_t>(spec.name.size()));
+    Put16(out, static_cast<std::uint32_t>(input.name.size()));
     Put16(out, static_cast<std::uint32_t>(p.centralExtra.size()));
     Put16(out, 0);  // comment length
     Put16(out, 0);  // disk number start
     Put16(out, 0);  // internal attributes
     Put32(out, 0x20);
     Put32(out, Low32(localOffset));
-    AppendText(out, spec.name);
+    AppendText(out, input.name);
     Append(out, p.centralExtra);
 }
 
@@ -153,42 +153,42 @@ Bytes ToBytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
 std::string ToString(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
-EntrySpec Stored(std::string name, Bytes content) {
-    EntrySpec spec;
-    spec.name = std::move(name);
-    spec.data = std::move(content);
-    spec.method = Method::Stored;
-    return spec;
+EntryToWrite Stored(std::string name, Bytes content) {
+    EntryToWrite input;
+    input.name = std::move(name);
+    input.data = std::move(content);
+    input.method = Method::Stored;
+    return input;
 }
 
-EntrySpec Stored(std::string name, std::string_view content) { return Stored(std::move(name), ToBytes(content)); }
+EntryToWrite Stored(std::string name, std::string_view content) { return Stored(std::move(name), ToBytes(content)); }
 
-EntrySpec Deflated(std::string name, Bytes content) {
-    EntrySpec spec = Stored(std::move(name), std::move(content));
-    spec.method = Method::Deflated;
-    return spec;
+EntryToWrite Deflated(std::string name, Bytes content) {
+    EntryToWrite input = Stored(std::move(name), std::move(content));
+    input.method = Method::Deflated;
+    return input;
 }
 
-EntrySpec Deflated(std::string name, std::string_view content) { return Deflated(std::move(name), ToBytes(content)); }
+EntryToWrite Deflated(std::string name, std::string_view content) { return Deflated(std::move(name), ToBytes(content)); }
 
-BuiltZip BuildZip(const std::vector<EntrySpec>& entries, const BuildOptions& options) {
+BuiltZip BuildZip(const std::vector<EntryToWrite>& entries, const BuildOptions& options) {
     BuiltZip zip;
     std::vector<Prepared> prepared;
-    for (const EntrySpec& spec : entries) {
-        Prepared p = Prepare(spec);
+    for (const EntryToWrite& input : entries) {
+        Prepared p = Prepare(input);
         EntryLayout layout;
         layout.localHeader = zip.bytes.size();
-        WriteLocalHeader(zip.bytes, spec, p);
+        WriteLocalHeader(zip.bytes, input, p);
         layout.nameOffset = zip.bytes.size();
-        AppendText(zip.bytes, spec.name);
+        AppendText(zip.bytes, input.name);
         layout.extraOffset = zip.bytes.size();
         Append(zip.bytes, p.localExtra);
         layout.dataStart = zip.bytes.size();
         Append(zip.bytes, p.payload);
         layout.dataEnd = zip.bytes.size();
-        if (spec.streamed) {
+        if (input.streamed) {
             layout.descriptor = zip.bytes.size();
-            WriteDescriptor(zip.bytes, spec, p);
+            WriteDescriptor(zip.bytes, input, p);
             layout.descriptorEnd = zip.bytes.size();
         }
         layout.crc32 = p.crc32;

@@ -28,7 +28,7 @@ enum class Method { Stored, Deflated };
 // entry carries a ZIP64 extra field.
 enum class Zip64LocalSizes { Zero, Sentinel };
 
-struct EntrySpec {
+struct EntryToWrite {
     std::string name;            // raw name bytes, written as they are
     Bytes data;                  // uncompressed content
     Method method = Method::Deflated;
@@ -54,10 +54,10 @@ struct EntrySpec {
     std::optional<Bytes> rawData;                 // written in place of the compressed data
 };
 
-EntrySpec Stored(std::string name, std::string_view content);
-EntrySpec Stored(std::string name, Bytes content);
-EntrySpec Deflated(std::string name, std::string_view content);
-EntrySpec Deflated(std::string name, Bytes content);
+EntryToWrite Stored(std::string name, std::string_view content);
+EntryToWrite Stored(std::string name, Bytes content);
+EntryToWrite Deflated(std::string name, std::string_view content);
+EntryToWrite Deflated(std::string name, Bytes content);
 
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
@@ -87,7 +87,7 @@ struct BuiltZip {
     std::size_t endRecord = kNone;
 };
 
-BuiltZip BuildZip(const std::vector<EntrySpec>& entries, const BuildOptions& options = {});
+BuiltZip BuildZip(const std::vector<EntryToWrite>& entries, const BuildOptions& options = {});
 
 // Raw Deflate (no zlib header), as ZIP method 8 stores it.
 Bytes RawDeflate(const Bytes& data, int level = 6);

@@ -69,7 +69,7 @@ protected:
         testzip::WriteFileBytes(path, bytes);
         return path.string();
     }
-    std::string WriteArchive(const std::string& name, const std::vector<testzip::EntrySpec>& entries) const {
+    std::string WriteArchive(const std::string& name, const std::vector<testzip::EntryToWrite>& entries) const {
         return WriteArchive(name, testzip::BuildZip(entries).bytes);
     }
 

@@ -29,7 +29,7 @@ std::vector<std::string> RowNames(const AnalysisRecorder& view) {
 
 TEST_F(AnalysisTest, ListsEveryEntrySavingWritesWithItsColumns) {
     const Bytes photo = testzip::NoiseContent(7, 1536);
-    const std::vector<testzip::EntrySpec> entries = {
+    const std::vector<testzip::EntryToWrite> entries = {
         Stored("Kitten.txt", "meow"),      Deflated("PK.txt", "pk"),
         Stored("dir/Book.txt", "pages"),   Stored("Photo.jpg", photo),
         Deflated("readme.txt", std::string(5000, 'r')),
@@ -68,7 +68,7 @@ TEST_F(AnalysisTest, ListsEveryEntrySavingWritesWithItsColumns) {
 }
 
 TEST_F(AnalysisTest, BarNeverMovesBackwardsBeforeItsFinalNinetyNine) {
-    std::vector<testzip::EntrySpec> entries;
+    std::vector<testzip::EntryToWrite> entries;
     for (int i = 0; i < 12; ++i)
         entries.push_back(Stored("noise" + std::to_string(i) + ".bin",
                                  testzip::NoiseContent(static_cast<std::uint32_t>(i + 1), 25000)));
@@ -92,7 +92,7 @@ struct VerdictCase {
 };
 
 Bytes ArchiveWithZeroedStart() {
-    std::vector<testzip::EntrySpec> entries;
+    std::vector<testzip::EntryToWrite> entries;
     for (int i = 0; i < 20; ++i)
         entries.push_back(Stored("part" + std::to_string(i) + ".txt",
                                  testzip::TextContent("part" + std::to_string(i), 300)));

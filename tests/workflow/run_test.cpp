@@ -101,7 +101,7 @@ TEST_F(WholeRunTest, LogOfACompleteRunMatchesTheDocumentedLayout) {
 }
 
 TEST_F(WholeRunTest, PreviewListsExactlyWhatSavingWritesForAnArchiveWithADamagedStart) {
-    std::vector<testzip::EntrySpec> entries;
+    std::vector<testzip::EntryToWrite> entries;
     for (int i = 0; i < 20; ++i)
         entries.push_back(Stored("dir/part" + std::to_string(i) + ".txt",
                                  testzip::TextContent("part" + std::to_string(i), 300)));

@@ -60,7 +60,7 @@ TEST_F(SavingTest, WithOneArchiveTheOverallBarMirrorsTheCurrentBar) {
 }
 
 TEST_F(SavingTest, CurrentBarStaysAtNinetyEightUntilTheLastEntryBringsItToOneHundred) {
-    std::vector<testzip::EntrySpec> entries;
+    std::vector<testzip::EntryToWrite> entries;
     for (int i = 0; i < 12; ++i)
         entries.push_back(Stored("noise" + std::to_string(i) + ".bin",
                                  testzip::NoiseContent(static_cast<std::uint32_t>(i + 1), 25000)));
