@@ -41,7 +41,6 @@ OpenedEntryInfo CCentralDir::OpenEntry(std::uint32_t index) {
     storage->Read(bytes, sizeof bytes, true);
     const zip::LocalHeaderRecord record = zip::DecodeLocalHeader(bytes);
     const std::uint16_t extraLength = zip::TolerantExtraLength(record.extraLength);
-    descriptorExpected = (record.flags & zip::kFlagDescriptor) != 0 && state_.descriptorSeen == 0;
 
     const std::uint64_t extraOffset = entry.localHeaderOffset + zip::kLocalHeaderLength + entry.fileNameLength;
     localExtra.Allocate(extraLength);
@@ -51,14 +50,12 @@ OpenedEntryInfo CCentralDir::OpenEntry(std::uint32_t index) {
     }
     OpenedEntryInfo info;
     info.dataOffset = extraOffset + extraLength;
-    info.descriptorExpected = descriptorExpected;
     info.zip64 = zip::HasZip64Extra(localExtra.GetBuffer(), localExtra.GetSize());
     return info;
 }
 
 void CCentralDir::CloseEntry() {
     localExtra.Release();
-    descriptorExpected = false;
     openedEntry = nullptr;
 }
 

@@ -19,7 +19,6 @@ struct ScanState;
 // What opening an entry learned from its local header, beyond the table.
 struct OpenedEntryInfo {
     std::uint64_t dataOffset = 0;   // first byte of the entry's data
-    bool descriptorExpected = false;
     bool zip64 = false;             // the entry carries a ZIP64 extra field
 };
 
@@ -48,7 +47,6 @@ public:
     std::vector<CFileHeader> entries;   // discovery order; index = position
     const CFileHeader* openedEntry = nullptr;
     CAutoBuffer localExtra;
-    bool descriptorExpected = false;
     std::string comment;
 
 private:
