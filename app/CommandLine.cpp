@@ -15,25 +15,18 @@ std::string Lowered(std::string text) {
 
 // The switch word without its "/", "-" or "--"; empty for a non-switch.
 std::string SwitchWord(const std::string& arg) {
-    if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-'))
-        return {};
+    if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-')) return {};
     const std::size_t skip = (arg[0] == '-' && arg[1] == '-') ? 2 : 1;
     return Lowered(arg.substr(skip));
 }
 
 StartRequest RequestFor(const std::string& word) {
-    if (word == "regserver" || word == "register")
-        return StartRequest::Register;
-    if (word == "unregserver" || word == "unregister")
-        return StartRequest::Unregister;
-    if (word == "automation")
-        return StartRequest::Automation;
-    if (word == "embedding")
-        return StartRequest::Embedding;
-    if (word == "help" || word == "h" || word == "?")
-        return StartRequest::Help;
-    if (word == "version")
-        return StartRequest::Version;
+    if (word == "regserver" || word == "register") return StartRequest::Register;
+    if (word == "unregserver" || word == "unregister") return StartRequest::Unregister;
+    if (word == "automation") return StartRequest::Automation;
+    if (word == "embedding") return StartRequest::Embedding;
+    if (word == "help" || word == "h" || word == "?") return StartRequest::Help;
+    if (word == "version") return StartRequest::Version;
     return StartRequest::Unknown;
 }
 
@@ -43,25 +36,23 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     CommandLine result;
     for (const auto& arg : args) {
         const std::string word = SwitchWord(arg);
-        if (word.empty())
-            continue;
+        if (word.empty()) continue;
         result.request = RequestFor(word);
-        if (result.request == StartRequest::Unknown)
-            result.offending = arg;
+        if (result.request == StartRequest::Unknown) result.offending = arg;
         return result;
     }
     return result;
 }
 
 bool EndsAtOnce(StartRequest request) {
-    return request != StartRequest::Run && request != StartRequest::Automation &&
-           request != StartRequest::Embedding;
+    return request != StartRequest::Run && request != StartRequest::Automation && request != StartRequest::Embedding;
 }
 
 int ExitCodeFor(StartRequest request) { return request == StartRequest::Unknown ? 2 : 0; }
 
 std::string HelpText(const std::string& programName) {
-    return "Usage: " + programName + " [--help] [--version]\n"
+    return "Usage: " + programName +
+           " [--help] [--version]\n"
            "\n"
            "Salvages the contents of damaged ZIP archives. Select the archives,\n"
            "choose Quick Repair or Advance Repair, preview what can be saved and\n"

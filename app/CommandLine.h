@@ -11,14 +11,14 @@
 namespace tessaly {
 
 enum class StartRequest {
-    Run,          // no switch: start normally
-    Automation,   // started for automation: go on as usual
-    Embedding,    // started for embedding: go on as usual
-    Register,     // nothing to register here: end at once
-    Unregister,   // nothing to unregister here: end at once
-    Help,         // print HelpText() and end
-    Version,      // print VersionText() and end
-    Unknown,      // an unknown switch: print the error and HelpText(), end with 2
+    Run,         // no switch: start normally
+    Automation,  // started for automation: go on as usual
+    Embedding,   // started for embedding: go on as usual
+    Register,    // nothing to register here: end at once
+    Unregister,  // nothing to unregister here: end at once
+    Help,        // print HelpText() and end
+    Version,     // print VersionText() and end
+    Unknown,     // an unknown switch: print the error and HelpText(), end with 2
 };
 
 struct CommandLine {

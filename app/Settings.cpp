@@ -8,7 +8,6 @@
 #include "platform/FileSystem.h"
 #include "platform/SystemSettings.h"
 
-
 namespace tessaly {
 
 const char* const AppTitle = " Tessaly for Zip";
@@ -18,8 +17,7 @@ namespace {
 
 std::string Trim(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
+    if (first == std::string::npos) return {};
     const auto last = text.find_last_not_of(" \t\r\n");
     return text.substr(first, last - first + 1);
 }
@@ -35,12 +33,10 @@ std::filesystem::path DataFolderBeside(const std::filesystem::path& exeFolder) {
     };
     for (const auto& candidate : candidates) {
         std::error_code error;
-        if (std::filesystem::is_directory(candidate, error))
-            return std::filesystem::weakly_canonical(candidate, error);
+        if (std::filesystem::is_directory(candidate, error)) return std::filesystem::weakly_canonical(candidate, error);
     }
     return (exeFolder / ".." / "data").lexically_normal();
 }
-
 
 }  // namespace
 
@@ -49,27 +45,22 @@ std::string SettingFromText(const std::string& text, const std::string& valueNam
     std::string line;
     while (std::getline(lines, line)) {
         const std::string content = Trim(line);
-        if (content.empty() || content[0] == '#' || content[0] == ';' || content[0] == '[')
-            continue;
+        if (content.empty() || content[0] == '#' || content[0] == ';' || content[0] == '[') continue;
         const auto equals = content.find('=');
-        if (equals == std::string::npos)
-            continue;
-        if (Trim(content.substr(0, equals)) == valueName)
-            return Trim(content.substr(equals + 1));
+        if (equals == std::string::npos) continue;
+        if (Trim(content.substr(0, equals)) == valueName) return Trim(content.substr(equals + 1));
     }
     return {};
 }
 
 std::vector<std::filesystem::path> SettingsFiles() {
     std::vector<std::filesystem::path> files;
-    if (const char* named = std::getenv("TESSALY_SETTINGS"); named && *named)
-        files.push_back(PathFromUtf8(named));
+    if (const char* named = std::getenv("TESSALY_SETTINGS"); named && *named) files.push_back(PathFromUtf8(named));
     if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config == '/')
         files.push_back(PathFromUtf8(config) / "tessaly-zip" / "settings.ini");
     else if (const char* home = std::getenv("HOME"); home && *home)
         files.push_back(PathFromUtf8(home) / ".config" / "tessaly-zip" / "settings.ini");
-    files.push_back(std::filesystem::path(TESSALY_SYSTEM_CONFIG_DIR) / "tessaly-zip" /
-                    "settings.ini");
+    files.push_back(std::filesystem::path(TESSALY_SYSTEM_CONFIG_DIR) / "tessaly-zip" / "settings.ini");
     return files;
 }
 
@@ -77,21 +68,18 @@ std::string ReadSetting(const std::string& valueName) {
     if (auto stored = ReadSystemSetting("TLZIP", valueName)) return *stored;
     for (const auto& file : SettingsFiles()) {
         std::ifstream in(file, std::ios::binary);
-        if (!in)
-            continue;
+        if (!in) continue;
         std::ostringstream text;
         text << in.rdbuf();
         std::string value = SettingFromText(text.str(), valueName);
-        if (!value.empty())
-            return value;
+        if (!value.empty()) return value;
     }
     return {};
 }
 
 std::filesystem::path ProgramFolder() {
     const std::string configured = ReadSetting("FilePath");
-    if (!configured.empty())
-        return PathFromUtf8(configured);
+    if (!configured.empty()) return PathFromUtf8(configured);
     const auto exeFolder = ExecutableFolder();
     return exeFolder.empty() ? std::filesystem::path() : DataFolderBeside(exeFolder);
 }

@@ -13,8 +13,8 @@
 namespace tessaly {
 
 // The captions of every window and message box.
-extern const char* const AppTitle;   // " Tessaly for Zip" (one leading blank)
-extern const char* const BoxTitle;   // "  Tessaly for Zip" (two leading blanks)
+extern const char* const AppTitle;  // " Tessaly for Zip" (one leading blank)
+extern const char* const BoxTitle;  // "  Tessaly for Zip" (two leading blanks)
 
 // The value of a setting ("FilePath", "LogPath"), or an empty string.
 //
@@ -40,6 +40,5 @@ std::vector<std::filesystem::path> SettingsFiles();
 
 // The value `valueName` in one settings file's text, or empty.
 std::string SettingFromText(const std::string& text, const std::string& valueName);
-
 
 }  // namespace tessaly

@@ -4,8 +4,7 @@
 
 namespace tessaly {
 
-BackgroundWriter::BackgroundWriter(CFile& file, std::size_t blockSize)
-    : file_(file), blockSize_(blockSize) {
+BackgroundWriter::BackgroundWriter(CFile& file, std::size_t blockSize) : file_(file), blockSize_(blockSize) {
     blocks_[0].reset(new std::uint8_t[blockSize]);
     blocks_[1].reset(new std::uint8_t[blockSize]);
     thread_ = std::thread(&BackgroundWriter::Run, this);

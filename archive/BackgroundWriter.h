@@ -50,7 +50,7 @@ private:
     std::size_t pendingSize_ = 0;
     bool stopping_ = false;
     std::exception_ptr error_;
-    std::uint32_t crc_ = 0;       // written by the writer thread while it owns a block
+    std::uint32_t crc_ = 0;  // written by the writer thread while it owns a block
     std::uint64_t written_ = 0;
     std::thread thread_;
 };

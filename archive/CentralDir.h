@@ -18,8 +18,8 @@ struct ScanState;
 
 // What opening an entry learned from its local header, beyond the table.
 struct OpenedEntryInfo {
-    std::uint64_t dataOffset = 0;   // first byte of the entry's data
-    bool zip64 = false;             // the entry carries a ZIP64 extra field
+    std::uint64_t dataOffset = 0;  // first byte of the entry's data
+    bool zip64 = false;            // the entry carries a ZIP64 extra field
 };
 
 class CCentralDir {
@@ -44,7 +44,7 @@ public:
     const CFileHeader* OpenedEntry() const { return openedEntry; }
 
     CZipStorage* storage;
-    std::vector<CFileHeader> entries;   // discovery order; index = position
+    std::vector<CFileHeader> entries;  // discovery order; index = position
     const CFileHeader* openedEntry = nullptr;
     CAutoBuffer localExtra;
     std::string comment;

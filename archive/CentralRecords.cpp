@@ -15,7 +15,7 @@ bool CentralRecords::Read(std::uint64_t p, std::uint64_t& next) {
     std::uint8_t bytes[zip::kCentralHeaderLength];
     if (window_.Read(p, bytes, sizeof bytes) < sizeof bytes) return false;
     const zip::CentralHeaderRecord record = zip::DecodeCentralHeader(bytes);
-    CentralNote note{record.compressedSize, record.crc32, record.method, record.flags, record.nameLength, {},
+    CentralNote note{record.compressedSize,    record.crc32, record.method, record.flags, record.nameLength, {},
                      record.localHeaderOffset, false};
     next = p + zip::kCentralHeaderLength + record.nameLength;
     if (record.nameLength <= zip::kMaxNameLength) {

@@ -67,8 +67,10 @@ std::size_t EntryDecoder::ReadStored(std::uint8_t* buffer, std::size_t size) {
     const std::size_t got = want == 0 ? 0 : storage_.file.Read(buffer, want);
     storedLeft_ -= got;
     consumed_ += got;
-    if (storedLeft_ == 0) status_ = Status::Finished;
-    else if (got < want) status_ = Status::Truncated;
+    if (storedLeft_ == 0)
+        status_ = Status::Finished;
+    else if (got < want)
+        status_ = Status::Truncated;
     return got;
 }
 
@@ -92,11 +94,8 @@ std::size_t EntryDecoder::ReadDeflated(std::uint8_t* buffer, std::size_t size) {
             break;
         }
         switch (inflate(&stream_, Z_SYNC_FLUSH)) {
-            case Z_OK:
-                break;
-            case Z_STREAM_END:
-                status_ = Status::Finished;
-                break;
+            case Z_OK: break;
+            case Z_STREAM_END: status_ = Status::Finished; break;
             case Z_BUF_ERROR:
                 // No progress was possible with input still there: the data is
                 // not a stream zlib can go on with.

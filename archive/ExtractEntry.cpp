@@ -102,10 +102,8 @@ CZipArchive::Verdict CZipArchive::JudgeOutput(const CFileHeader& entry, const Ex
         case EntryDecoder::Status::DataError:
             return {ExtractOutcome::Damaged,
                     "corrupt compressed data after " + std::to_string(report.bytesWritten) + " bytes"};
-        case EntryDecoder::Status::Truncated:
-            return {ExtractOutcome::Truncated, "archive ends inside the data"};
-        default:
-            return FinishedVerdict(entry, report.crc32);
+        case EntryDecoder::Status::Truncated: return {ExtractOutcome::Truncated, "archive ends inside the data"};
+        default: return FinishedVerdict(entry, report.crc32);
     }
 }
 
@@ -124,7 +122,8 @@ bool CZipArchive::TrimToDeclaredSize(const CFileHeader& entry, ExtractReport& re
     std::vector<std::uint8_t> chunk(std::size_t{64} << 10);
     std::uint32_t crc = 0;
     for (std::uint64_t left = entry.uncompressedSize; left > 0;) {
-        const std::size_t got = written.Read(chunk.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size())));
+        const std::size_t got =
+            written.Read(chunk.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size())));
         if (got == 0) return false;
         crc = static_cast<std::uint32_t>(::crc32(crc, chunk.data(), static_cast<uInt>(got)));
         left -= got;

@@ -20,10 +20,10 @@ const char* OutcomeName(ExtractOutcome outcome);
 
 struct ExtractReport {
     ExtractOutcome outcome = ExtractOutcome::Failed;
-    std::string detail;                  // reason, for Damaged, Skipped and Failed
-    std::filesystem::path outputPath;    // empty when nothing was written
+    std::string detail;                // reason, for Damaged, Skipped and Failed
+    std::filesystem::path outputPath;  // empty when nothing was written
     std::uint64_t bytesWritten = 0;
-    std::uint32_t crc32 = 0;             // CRC-32 of what was written
+    std::uint32_t crc32 = 0;  // CRC-32 of what was written
 };
 
 }  // namespace tessaly

@@ -28,15 +28,11 @@ public:
 
     // Where the entry's data begins: after the local header, name and extra
     // field as the scan read them.
-    std::uint64_t DataOffset() const {
-        return localHeaderOffset + 30 + fileNameLength + extraFieldLength;
-    }
+    std::uint64_t DataOffset() const { return localHeaderOffset + 30 + fileNameLength + extraFieldLength; }
     bool IsEncrypted() const { return (flags & 0x0001) != 0; }
     bool HasDescriptorFlag() const { return (flags & 0x0008) != 0; }
     // Written by a streaming writer: sizes follow the data, none known yet.
-    bool IsStreamedUnknownSize() const {
-        return HasDescriptorFlag() && compressedSize == 0 && uncompressedSize == 0;
-    }
+    bool IsStreamedUnknownSize() const { return HasDescriptorFlag() && compressedSize == 0 && uncompressedSize == 0; }
     bool IsDirectory() const { return (externalAttributes & 0x10) != 0; }
 
     std::uint8_t signature[4] = {0, 0, 0, 0};

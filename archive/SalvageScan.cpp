@@ -20,9 +20,7 @@ constexpr std::uint64_t kPositionsPerStep = 100;
 // How much of an entry's extra field the table keeps.
 constexpr std::size_t kKeptExtraLength = 256;
 
-bool IsKnownMethod(std::uint16_t method) {
-    return method == zip::kMethodStored || method == zip::kMethodDeflated;
-}
+bool IsKnownMethod(std::uint16_t method) { return method == zip::kMethodStored || method == zip::kMethodDeflated; }
 
 bool IsRecordSignature(std::uint32_t value) {
     return value == zip::kLocalHeaderSignature || value == zip::kCentralHeaderSignature ||

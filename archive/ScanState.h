@@ -19,8 +19,7 @@ enum RepairMode : int { QuickRepair = 0, AdvanceRepair = 1 };
 // reports at most once per 100 positions, and less often over long stretches
 // so that reporting costs next to nothing. A hook may throw to abandon the
 // scan; the entry table keeps what was found until then.
-using ProgressHook = std::function<void(std::uint64_t position, std::uint64_t total,
-                                        std::uint64_t steps)>;
+using ProgressHook = std::function<void(std::uint64_t position, std::uint64_t total, std::uint64_t steps)>;
 
 struct ScanState {
     std::atomic<int> repairMode{QuickRepair};

@@ -7,14 +7,11 @@
 namespace tessaly {
 
 namespace {
-bool EndsWithSeparator(const std::string& name) {
-    return !name.empty() && (name.back() == '/' || name.back() == '\\');
-}
+bool EndsWithSeparator(const std::string& name) { return !name.empty() && (name.back() == '/' || name.back() == '\\'); }
 
 bool IsEmptyRecord(const CFileHeader& entry) {
     // A streamed entry's sizes are not known yet: it is not empty for that.
-    return entry.crc32 == 0 && entry.compressedSize == 0 && entry.uncompressedSize == 0 &&
-           !entry.HasDescriptorFlag();
+    return entry.crc32 == 0 && entry.compressedSize == 0 && entry.uncompressedSize == 0 && !entry.HasDescriptorFlag();
 }
 }  // namespace
 

@@ -4,8 +4,8 @@
 
 namespace tessaly {
 
-std::optional<zip::DataDescriptorRecord> FindStoredStreamEnd(ScanWindow& window, std::uint64_t dataOffset,
-                                                             bool sizes64, std::uint64_t& budget) {
+std::optional<zip::DataDescriptorRecord> FindStoredStreamEnd(ScanWindow& window, std::uint64_t dataOffset, bool sizes64,
+                                                             std::uint64_t& budget) {
     const std::uint64_t length = window.Length();
     if (dataOffset >= length) return std::nullopt;
     const std::uint64_t limit = (length - dataOffset <= budget) ? length : dataOffset + budget;

@@ -7,8 +7,8 @@
 #include <optional>
 #include <vector>
 
-#include "archive/ZipRecords.h"
 #include "archive/ScanWindow.h"
+#include "archive/ZipRecords.h"
 
 namespace tessaly {
 
@@ -17,8 +17,8 @@ namespace tessaly {
 // bytes before it. Reads the file once, in bounded memory, and looks at no
 // more than `budget` bytes (decremented by what it looked at), so that many
 // such entries cannot make a scan take quadratic time.
-std::optional<zip::DataDescriptorRecord> FindStoredStreamEnd(ScanWindow& window, std::uint64_t dataOffset,
-                                                             bool sizes64, std::uint64_t& budget);
+std::optional<zip::DataDescriptorRecord> FindStoredStreamEnd(ScanWindow& window, std::uint64_t dataOffset, bool sizes64,
+                                                             std::uint64_t& budget);
 
 // The shortest of `lengths` whose bytes from `dataOffset` have one of the
 // CRC-32 values in `crcs`, with the value it matched. Looks at no more than

@@ -51,8 +51,8 @@ public:
     // size, a bad index or an output file that cannot be created; true when
     // the entry was written (whole or in part) or skipped. `report`, when
     // given, says which. Raises on archive and file-system faults.
-    bool ExtractEntry(std::uint32_t index, const std::filesystem::path& destinationFolder,
-                      std::size_t bufferSize, ExtractReport* report = nullptr);
+    bool ExtractEntry(std::uint32_t index, const std::filesystem::path& destinationFolder, std::size_t bufferSize,
+                      ExtractReport* report = nullptr);
 
     // The entry-reading sequence ExtractEntry is made of.
     bool OpenEntry(std::uint32_t index);

@@ -7,8 +7,7 @@
 namespace tessaly {
 
 namespace {
-std::string Describe(int cause, const std::filesystem::path& fileName, std::uint64_t offset,
-                     const std::string& what) {
+std::string Describe(int cause, const std::filesystem::path& fileName, std::uint64_t offset, const std::string& what) {
     std::ostringstream text;
     if (!fileName.empty()) text << fileName.string() << ": ";
     text << (what.empty() ? "archive error" : what);
@@ -34,15 +33,13 @@ int CZipException::CauseFromCode(int code) noexcept {
     return 1;
 }
 
-CZipException::CZipException(int code, std::filesystem::path fileName, std::uint64_t offset,
-                             const std::string& what)
+CZipException::CZipException(int code, std::filesystem::path fileName, std::uint64_t offset, const std::string& what)
     : std::runtime_error(Describe(CauseFromCode(code), fileName, offset, what)),
       cause_(CauseFromCode(code)),
       fileName_(std::move(fileName)),
       offset_(offset) {}
 
-void ThrowArchiveError(int code, const std::filesystem::path& fileName, std::uint64_t offset,
-                       const std::string& what) {
+void ThrowArchiveError(int code, const std::filesystem::path& fileName, std::uint64_t offset, const std::string& what) {
     throw CZipException(code, fileName, offset, what);
 }
 

@@ -20,8 +20,7 @@ public:
     // `code` is an internal code; it is mapped to the cause number (1-16)
     // diagnostics use. `offset` is where in the archive the fault lies, or
     // kNoOffset when it is not tied to a position.
-    CZipException(int code, std::filesystem::path fileName, std::uint64_t offset,
-                  const std::string& what);
+    CZipException(int code, std::filesystem::path fileName, std::uint64_t offset, const std::string& what);
 
     static constexpr std::uint64_t kNoOffset = ~std::uint64_t{0};
 
@@ -39,8 +38,7 @@ private:
 };
 
 [[noreturn]] void ThrowArchiveError(int code, const std::filesystem::path& fileName,
-                                    std::uint64_t offset = CZipException::kNoOffset,
-                                    const std::string& what = {});
+                                    std::uint64_t offset = CZipException::kNoOffset, const std::string& what = {});
 
 // Returns for Z_OK and Z_NEED_DICT; any other zlib result raises.
 void CheckZlibResult(int code, const std::filesystem::path& fileName = {});

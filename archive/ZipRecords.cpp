@@ -49,8 +49,7 @@ DataDescriptorRecord DecodeDescriptorFields(const std::uint8_t* bytes, bool size
 
 namespace {
 // Finds the ZIP64 block of an extra field; returns its data and length.
-bool FindZip64Block(const std::uint8_t* extra, std::size_t length, const std::uint8_t*& data,
-                    std::size_t& size) {
+bool FindZip64Block(const std::uint8_t* extra, std::size_t length, const std::uint8_t*& data, std::size_t& size) {
     std::size_t pos = 0;
     while (pos + 4 <= length) {
         ByteCursor c(extra + pos, 4);

@@ -17,8 +17,8 @@ constexpr std::uint32_t kEndRecordSignature = 0x06054B50;      // PK 5 6 (never 
 
 constexpr std::size_t kLocalHeaderLength = 30;
 constexpr std::size_t kCentralHeaderLength = 46;
-constexpr std::size_t kDescriptorLength = 16;        // with signature, 32-bit sizes
-constexpr std::size_t kZip64DescriptorLength = 24;   // with signature, 64-bit sizes
+constexpr std::size_t kDescriptorLength = 16;       // with signature, 32-bit sizes
+constexpr std::size_t kZip64DescriptorLength = 24;  // with signature, 64-bit sizes
 
 // Names longer than this are not read; the entry keeps an empty name.
 constexpr std::uint16_t kMaxNameLength = 500;
@@ -48,8 +48,7 @@ public:
 private:
     std::uint64_t take(std::size_t n) {
         std::uint64_t value = 0;
-        for (std::size_t i = 0; i < n && pos_ < size_; ++i, ++pos_)
-            value |= std::uint64_t{data_[pos_]} << (8 * i);
+        for (std::size_t i = 0; i < n && pos_ < size_; ++i, ++pos_) value |= std::uint64_t{data_[pos_]} << (8 * i);
         return value;
     }
 
@@ -59,8 +58,7 @@ private:
 };
 
 inline std::uint32_t LoadU32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-           std::uint32_t{p[3]} << 24;
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
 }
 
 // An extra-length field stored as two blanks means none; a blank in its high

@@ -30,7 +30,9 @@ public:
     // end of the file returns 0 with no error and no flag.
     std::size_t Read(void* buffer, std::size_t size, bool atOnce);
 
-    std::uint64_t Seek(std::uint64_t offset) { return file.Seek(static_cast<std::int64_t>(offset), CFile::Origin::Begin); }
+    std::uint64_t Seek(std::uint64_t offset) {
+        return file.Seek(static_cast<std::int64_t>(offset), CFile::Origin::Begin);
+    }
     std::uint64_t Position() const { return file.GetPosition(); }
     std::uint64_t Length() const { return length_; }
     const std::filesystem::path& Path() const { return file.GetFilePath(); }

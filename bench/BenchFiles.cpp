@@ -62,9 +62,7 @@ std::vector<testzip::EntryToWrite> SmallEntries() {
 
 }  // namespace
 
-std::uint64_t FileSize(const std::filesystem::path& path) {
-    return std::filesystem::file_size(path);
-}
+std::uint64_t FileSize(const std::filesystem::path& path) { return std::filesystem::file_size(path); }
 
 std::filesystem::path ScratchFolder(const char* name) {
     const auto folder = RunFolder() / name;

@@ -11,7 +11,7 @@ namespace tessaly::bench {
 
 struct LargeEntryArchive {
     std::filesystem::path path;
-    std::uint64_t dataOffset = 0;        // first byte of the entry's compressed data
+    std::uint64_t dataOffset = 0;  // first byte of the entry's compressed data
     std::uint64_t compressedSize = 0;
     std::uint64_t uncompressedSize = 0;
 };

@@ -76,15 +76,25 @@ void BM_ZlibInflateLoop(benchmark::State& state) {
             if (withWrite) target.Write(out.data(), produced);
         }
         inflateEnd(&stream);
-        if (result != Z_STREAM_END || stream.total_out != large.uncompressedSize)
-            state.SkipWithError("inflate failed");
+        if (result != Z_STREAM_END || stream.total_out != large.uncompressedSize) state.SkipWithError("inflate failed");
         benchmark::DoNotOptimize(crc);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * large.uncompressedSize));
 }
 
-BENCHMARK(BM_ZlibInflateLoop)->ArgName("crc1_write2")->Arg(0)->Arg(1)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ExtractLargeEntry)->ArgName("buffer")->Arg(65535)->Arg(256 * 1024)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ZlibInflateLoop)
+    ->ArgName("crc1_write2")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_ExtractLargeEntry)
+    ->ArgName("buffer")
+    ->Arg(65535)
+    ->Arg(256 * 1024)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 }  // namespace tessaly::bench

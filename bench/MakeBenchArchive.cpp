@@ -31,8 +31,8 @@ std::vector<std::size_t> EntrySizes(std::size_t entries, std::size_t totalBytes)
 }
 
 EntryToWrite MakeEntry(std::size_t i, std::size_t size) {
-    const std::string name = "tree" + std::to_string(i % 7) + "/dir" + std::to_string(i % 53) +
-                             "/file" + std::to_string(i) + (i % 10 < 7 ? ".txt" : ".bin");
+    const std::string name = "tree" + std::to_string(i % 7) + "/dir" + std::to_string(i % 53) + "/file" +
+                             std::to_string(i) + (i % 10 < 7 ? ".txt" : ".bin");
     if (i % 10 < 7) return Deflated(name, TextContent(name, size));
     if (i % 10 < 9) {
         EntryToWrite input = Deflated(name, NoiseContent(static_cast<std::uint32_t>(i), size));

@@ -19,8 +19,8 @@ void BM_OpenManyEntries(benchmark::State& state) {
         if (archive.GetCount() != kManyEntries) state.SkipWithError("wrong entry count");
         archive.CloseArchive(true);
     }
-    state.counters["time_per_entry"] = benchmark::Counter(
-        kManyEntries, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["time_per_entry"] =
+        benchmark::Counter(kManyEntries, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 BENCHMARK(BM_OpenManyEntries)

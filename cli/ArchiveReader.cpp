@@ -34,8 +34,7 @@ std::string OpenProblem(const std::filesystem::path& path) {
 
 }  // namespace
 
-ArchiveReader::ArchiveReader(int repairMode, ProgressLine& progress)
-    : archive_(state_), progress_(progress) {
+ArchiveReader::ArchiveReader(int repairMode, ProgressLine& progress) : archive_(state_), progress_(progress) {
     state_.repairMode = repairMode;
     archive_.convertSlashes = 0;
 }
@@ -54,8 +53,7 @@ bool ArchiveReader::Open(const std::filesystem::path& path, ArchiveSummary& summ
 
 bool ArchiveReader::Scan(const std::filesystem::path& path, ArchiveSummary& summary) {
     const std::string name = summary.archive;
-    state_.reportAnalysisProgress = [this, name](std::uint64_t position, std::uint64_t total,
-                                                 std::uint64_t) {
+    state_.reportAnalysisProgress = [this, name](std::uint64_t position, std::uint64_t total, std::uint64_t) {
         progress_.Scanning(name, position, total);
     };
     state_.analysisProgressActive = 1;

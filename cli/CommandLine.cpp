@@ -18,8 +18,7 @@ public:
     ParseResult Read() {
         if (args_.empty()) return Fail("no command given");
         if (!ReadCommand(args_[0])) return result_;
-        for (next_ = 1; next_ < args_.size() && result_.error.empty(); ++next_)
-            ReadArgument(args_[next_]);
+        for (next_ = 1; next_ < args_.size() && result_.error.empty(); ++next_) ReadArgument(args_[next_]);
         if (result_.error.empty()) CheckComplete();
         result_.ok = result_.error.empty();
         return result_;
@@ -34,12 +33,18 @@ private:
 
     bool ReadCommand(const std::string& word) {
         CliOptions& o = result_.options;
-        if (word == "list") o.command = Command::List;
-        else if (word == "extract") o.command = Command::Extract;
-        else if (word == "--help" || word == "-h" || word == "help") o.command = Command::Help;
-        else if (word == "--version" || word == "-V") o.command = Command::Version;
-        else if (!word.empty() && word[0] == '-') Fail("unknown option '" + word + "'");
-        else Fail("unknown command '" + word + "'");
+        if (word == "list")
+            o.command = Command::List;
+        else if (word == "extract")
+            o.command = Command::Extract;
+        else if (word == "--help" || word == "-h" || word == "help")
+            o.command = Command::Help;
+        else if (word == "--version" || word == "-V")
+            o.command = Command::Version;
+        else if (!word.empty() && word[0] == '-')
+            Fail("unknown option '" + word + "'");
+        else
+            Fail("unknown command '" + word + "'");
         return result_.error.empty();
     }
 
@@ -71,15 +76,20 @@ private:
 
     void ReadMode(const std::string& value) {
         if (!result_.error.empty()) return;
-        if (value == "quick") result_.options.repairMode = QuickRepair;
-        else if (value == "advance") result_.options.repairMode = AdvanceRepair;
-        else Fail("--mode takes 'quick' or 'advance', not '" + value + "'");
+        if (value == "quick")
+            result_.options.repairMode = QuickRepair;
+        else if (value == "advance")
+            result_.options.repairMode = AdvanceRepair;
+        else
+            Fail("--mode takes 'quick' or 'advance', not '" + value + "'");
     }
 
     void ReadDestination(const std::string& value) {
         if (!result_.error.empty()) return;
-        if (value.empty()) Fail("-d needs a folder");
-        else if (destinationSeen_) Fail("-d given more than once");
+        if (value.empty())
+            Fail("-d needs a folder");
+        else if (destinationSeen_)
+            Fail("-d given more than once");
         result_.options.destination = PathFromUtf8(value);
         destinationSeen_ = true;
     }
@@ -109,42 +119,37 @@ private:
 
 }  // namespace
 
-ParseResult ParseCommandLine(const std::vector<std::string>& args) {
-    return ArgumentReader(args).Read();
-}
+ParseResult ParseCommandLine(const std::vector<std::string>& args) { return ArgumentReader(args).Read(); }
 
 std::string UsageText() {
-    return
-        "Usage: tessaly-zip-cli list    [--mode quick|advance] [--json] ARCHIVE...\n"
-        "       tessaly-zip-cli extract [--mode quick|advance] [--json] -d DIR ARCHIVE...\n"
-        "       tessaly-zip-cli --help | --version\n"
-        "\n"
-        "Salvages the entries of damaged ZIP archives. The archive is only read, never changed.\n"
-        "\n"
-        "Commands:\n"
-        "  list      show every entry the scan finds: name, size, packed size, ratio,\n"
-        "            modification time, CRC-32, and whether extracting would skip it\n"
-        "  extract   write every entry that can be salvaged into DIR (one archive), or\n"
-        "            into DIR/<archive name without extension>/ (several archives);\n"
-        "            one line per entry: ok, damaged, truncated, skipped, encrypted\n"
-        "            or failed (with the reason), then a summary line\n"
-        "\n"
-        "Options:\n"
-        "  --mode quick     Quick Repair (default): entries met by a forward scan\n"
-        "  --mode advance   Advance Repair: also entries only the central directory\n"
-        "                   records point at\n"
-        "  --json           write the results as one JSON document\n"
-        "  -d DIR           destination folder for extract (created when missing)\n"
-        "  -h, --help       show this text\n"
-        "  -V, --version    show the version\n"
-        "\n"
-        "Exit status: 0 every entry ok, or skipped (junk, folder or empty entries);\n"
-        "1 an entry was damaged, truncated, encrypted or failed; 2 bad usage, or an\n"
-        "archive that cannot be read at all.\n";
+    return "Usage: tessaly-zip-cli list    [--mode quick|advance] [--json] ARCHIVE...\n"
+           "       tessaly-zip-cli extract [--mode quick|advance] [--json] -d DIR ARCHIVE...\n"
+           "       tessaly-zip-cli --help | --version\n"
+           "\n"
+           "Salvages the entries of damaged ZIP archives. The archive is only read, never changed.\n"
+           "\n"
+           "Commands:\n"
+           "  list      show every entry the scan finds: name, size, packed size, ratio,\n"
+           "            modification time, CRC-32, and whether extracting would skip it\n"
+           "  extract   write every entry that can be salvaged into DIR (one archive), or\n"
+           "            into DIR/<archive name without extension>/ (several archives);\n"
+           "            one line per entry: ok, damaged, truncated, skipped, encrypted\n"
+           "            or failed (with the reason), then a summary line\n"
+           "\n"
+           "Options:\n"
+           "  --mode quick     Quick Repair (default): entries met by a forward scan\n"
+           "  --mode advance   Advance Repair: also entries only the central directory\n"
+           "                   records point at\n"
+           "  --json           write the results as one JSON document\n"
+           "  -d DIR           destination folder for extract (created when missing)\n"
+           "  -h, --help       show this text\n"
+           "  -V, --version    show the version\n"
+           "\n"
+           "Exit status: 0 every entry ok, or skipped (junk, folder or empty entries);\n"
+           "1 an entry was damaged, truncated, encrypted or failed; 2 bad usage, or an\n"
+           "archive that cannot be read at all.\n";
 }
 
-std::string VersionText() {
-    return std::string("tessaly-zip-cli ") + TESSALY_VERSION + "\n";
-}
+std::string VersionText() { return std::string("tessaly-zip-cli ") + TESSALY_VERSION + "\n"; }
 
 }  // namespace tessaly::cli

@@ -13,16 +13,16 @@ enum class Command { List, Extract, Help, Version };
 
 struct CliOptions {
     Command command = Command::Help;
-    int repairMode = 0;                     // RepairMode: Quick unless --mode advance
+    int repairMode = 0;  // RepairMode: Quick unless --mode advance
     bool json = false;
-    std::filesystem::path destination;      // extract only
+    std::filesystem::path destination;  // extract only
     std::vector<std::filesystem::path> archives;
 };
 
 struct ParseResult {
     bool ok = false;
     CliOptions options;
-    std::string error;                      // what was wrong, when !ok
+    std::string error;  // what was wrong, when !ok
 };
 
 // Reads the arguments after the program name.

@@ -15,8 +15,7 @@ namespace {
 std::string ArchiveFaultDetail(const CZipException& fault) {
     std::string text = fault.what();
     const std::string prefix = fault.fileName().string() + ": ";
-    if (!fault.fileName().empty() && text.compare(0, prefix.size(), prefix) == 0)
-        text.erase(0, prefix.size());
+    if (!fault.fileName().empty() && text.compare(0, prefix.size(), prefix) == 0) text.erase(0, prefix.size());
     const std::size_t cause = text.rfind(" (cause ");
     if (cause != std::string::npos && text.back() == ')') text.erase(cause);
     return text;
@@ -40,8 +39,6 @@ std::string FaultText(const CFileException& fault) {
     return text;
 }
 
-std::string OsErrorText(int osError) {
-    return std::system_category().message(osError);
-}
+std::string OsErrorText(int osError) { return std::system_category().message(osError); }
 
 }  // namespace tessaly::cli

@@ -9,13 +9,13 @@
 #include <system_error>
 #include <thread>
 
+#include "archive/SkipRules.h"
 #include "archive/ZipException.h"
 #include "cli/ArchiveReader.h"
 #include "cli/Commands.h"
 #include "cli/ErrorText.h"
 #include "cli/ExtractPlan.h"
 #include "cli/OutputFolders.h"
-#include "archive/SkipRules.h"
 #include "platform/FileException.h"
 #include "platform/FileSystem.h"
 
@@ -41,8 +41,7 @@ void TakeFault(ExtractedEntry& entry, const ExtractReport& report, const std::st
     entry.detail = reason;
 }
 
-ExtractedEntry ExtractOne(ArchiveReader& reader, std::uint32_t index,
-                          const std::filesystem::path& folder) {
+ExtractedEntry ExtractOne(ArchiveReader& reader, std::uint32_t index, const std::filesystem::path& folder) {
     ExtractedEntry entry;
     entry.index = index;
     entry.name = reader.Entry(index).fileName;
@@ -120,8 +119,7 @@ void HelpExtract(ArchiveReader& scanned, int repairMode, SharedWork& work) {
     if (reader.OpenCopyOf(scanned)) ExtractGroups(reader, work);
 }
 
-void ExtractEntries(ArchiveReader& reader, int repairMode,
-                    const std::filesystem::path& folder, ArchiveSummary& summary,
+void ExtractEntries(ArchiveReader& reader, int repairMode, const std::filesystem::path& folder, ArchiveSummary& summary,
                     ResultWriter& writer, ProgressLine& progress) {
     std::vector<std::string> names;  // empty for the entries extract skips
     for (std::uint32_t i = 0; i < summary.entries; ++i) {
@@ -143,8 +141,8 @@ void ExtractEntries(ArchiveReader& reader, int repairMode,
     progress.Clear();
 }
 
-ArchiveSummary ExtractArchive(const std::filesystem::path& path, const std::filesystem::path& folder,
-                              int repairMode, ResultWriter& writer, ProgressLine& progress) {
+ArchiveSummary ExtractArchive(const std::filesystem::path& path, const std::filesystem::path& folder, int repairMode,
+                              ResultWriter& writer, ProgressLine& progress) {
     ArchiveSummary summary;
     summary.archive = PathToUtf8(path);
     summary.destination = PathToUtf8(folder);

@@ -12,15 +12,27 @@ std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
     const unsigned char lead = byte(i);
     std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;   // allowed range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-    else if (lead == 0xE0) { length = 3; low = 0xA0; }
-    else if (lead == 0xED) { length = 3; high = 0x9F; }
-    else if (lead >= 0xE1 && lead <= 0xEF) length = 3;
-    else if (lead == 0xF0) { length = 4; low = 0x90; }
-    else if (lead == 0xF4) { length = 4; high = 0x8F; }
-    else if (lead >= 0xF1 && lead <= 0xF3) length = 4;
-    else return 0;
+    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2;
+    else if (lead == 0xE0) {
+        length = 3;
+        low = 0xA0;
+    } else if (lead == 0xED) {
+        length = 3;
+        high = 0x9F;
+    } else if (lead >= 0xE1 && lead <= 0xEF)
+        length = 3;
+    else if (lead == 0xF0) {
+        length = 4;
+        low = 0x90;
+    } else if (lead == 0xF4) {
+        length = 4;
+        high = 0x8F;
+    } else if (lead >= 0xF1 && lead <= 0xF3)
+        length = 4;
+    else
+        return 0;
     if (i + length > s.size()) return 0;
     if (byte(i + 1) < low || byte(i + 1) > high) return 0;
     for (std::size_t k = 2; k < length; ++k)
@@ -30,21 +42,21 @@ std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
 
 void AppendEscapedAscii(std::string& out, unsigned char c) {
     switch (c) {
-    case '"': out += "\\\""; break;
-    case '\\': out += "\\\\"; break;
-    case '\b': out += "\\b"; break;
-    case '\f': out += "\\f"; break;
-    case '\n': out += "\\n"; break;
-    case '\r': out += "\\r"; break;
-    case '\t': out += "\\t"; break;
-    default:
-        if (c < 0x20 || c == 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20 || c == 0x7F) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                out += escaped;
+            } else {
+                out += static_cast<char>(c);
+            }
     }
 }
 

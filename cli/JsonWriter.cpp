@@ -22,19 +22,25 @@ std::string ListedJson(const ListedEntry& e) {
     o.Add("ratio", e.ratio).Add("modified", e.modifiedTime);
     o.AddNumber("crc32", e.crc32).AddNumber("method", e.method);
     o.AddBool("encrypted", e.encrypted).AddBool("skippedByExtract", !e.skipReason.empty());
-    if (e.skipReason.empty()) o.AddNull("skipReason");
-    else o.Add("skipReason", e.skipReason);
+    if (e.skipReason.empty())
+        o.AddNull("skipReason");
+    else
+        o.Add("skipReason", e.skipReason);
     return o.Text();
 }
 
 std::string ExtractedJson(const ExtractedEntry& e) {
     JsonObject o;
     o.AddNumber("index", e.index).Add("name", e.name).Add("outcome", OutcomeName(e.outcome));
-    if (e.detail.empty()) o.AddNull("detail");
-    else o.Add("detail", e.detail);
+    if (e.detail.empty())
+        o.AddNull("detail");
+    else
+        o.Add("detail", e.detail);
     o.AddNumber("bytesWritten", e.bytesWritten);
-    if (e.outputPath.empty()) o.AddNull("path");
-    else o.Add("path", e.outputPath);
+    if (e.outputPath.empty())
+        o.AddNull("path");
+    else
+        o.Add("path", e.outputPath);
     return o.Text();
 }
 
@@ -77,15 +83,16 @@ public:
         PrintArchiveProblem(err_, s);
         JsonObject tail;
         tail.AddBool("readable", s.readable);
-        if (s.problem.empty()) tail.AddNull("problem");
-        else tail.Add("problem", s.problem);
+        if (s.problem.empty())
+            tail.AddNull("problem");
+        else
+            tail.Add("problem", s.problem);
         tail.AddRaw("summary", CountsJson(command_, s));
         std::fprintf(out_, "\n],%s", tail.Text().c_str() + 1);  // closes the open object
     }
 
     void EndRun(int exitStatus) override {
-        std::fprintf(out_, "\n],\"total\":%s,\"status\":%d}\n", CountsJson(command_, total_).c_str(),
-                     exitStatus);
+        std::fprintf(out_, "\n],\"total\":%s,\"status\":%d}\n", CountsJson(command_, total_).c_str(), exitStatus);
         std::fflush(out_);
     }
 
@@ -105,8 +112,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ResultWriter> MakeJsonWriter(Command command, int repairMode, std::FILE* out,
-                                             std::FILE* err) {
+std::unique_ptr<ResultWriter> MakeJsonWriter(Command command, int repairMode, std::FILE* out, std::FILE* err) {
     return std::make_unique<JsonWriter>(command, repairMode, out, err);
 }
 

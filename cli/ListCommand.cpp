@@ -2,9 +2,9 @@
 // extracting would skip it.
 #include <algorithm>
 
+#include "archive/SkipRules.h"
 #include "cli/ArchiveReader.h"
 #include "cli/Commands.h"
-#include "archive/SkipRules.h"
 #include "platform/FileSystem.h"
 #include "workflow/EntryFormat.h"
 
@@ -29,8 +29,8 @@ ListedEntry DescribeEntry(const CFileHeader& header, std::uint32_t index) {
     return entry;
 }
 
-ArchiveSummary ListArchive(const std::filesystem::path& path, int repairMode,
-                           ResultWriter& writer, ProgressLine& progress) {
+ArchiveSummary ListArchive(const std::filesystem::path& path, int repairMode, ResultWriter& writer,
+                           ProgressLine& progress) {
     ArchiveSummary summary;
     summary.archive = PathToUtf8(path);
     writer.BeginArchive(summary);

@@ -19,9 +19,8 @@ int UsageError(const std::string& error) {
 }
 
 int RunCommand(const CliOptions& options) {
-    const auto writer = options.json
-                            ? MakeJsonWriter(options.command, options.repairMode, stdout, stderr)
-                            : MakeTextWriter(options.command, options.repairMode, stdout, stderr);
+    const auto writer = options.json ? MakeJsonWriter(options.command, options.repairMode, stdout, stderr)
+                                     : MakeTextWriter(options.command, options.repairMode, stdout, stderr);
     ProgressLine progress(stderr, tessaly::IsTerminal(stderr), tessaly::IsTerminal(stdout));
     return options.command == Command::List ? RunList(options, *writer, progress)
                                             : RunExtract(options, *writer, progress);
@@ -33,9 +32,9 @@ int main(int argc, char** argv) {
     const ParseResult parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.ok) return UsageError(parsed.error);
     switch (parsed.options.command) {
-    case Command::Help: std::fputs(UsageText().c_str(), stdout); return 0;
-    case Command::Version: std::fputs(VersionText().c_str(), stdout); return 0;
-    default: break;
+        case Command::Help: std::fputs(UsageText().c_str(), stdout); return 0;
+        case Command::Version: std::fputs(VersionText().c_str(), stdout); return 0;
+        default: break;
     }
     try {
         return RunCommand(parsed.options);

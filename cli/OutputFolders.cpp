@@ -27,8 +27,7 @@ std::string DistinctName(const std::string& name, std::set<std::string>& taken) 
         return text;
     };
     std::string candidate = name;
-    for (int n = 2; taken.count(key(candidate)) > 0; ++n)
-        candidate = name + " (" + std::to_string(n) + ")";
+    for (int n = 2; taken.count(key(candidate)) > 0; ++n) candidate = name + " (" + std::to_string(n) + ")";
     taken.insert(key(candidate));
     return candidate;
 }

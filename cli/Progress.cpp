@@ -1,6 +1,5 @@
 #include "cli/Progress.h"
 
-
 #include "cli/ResultWriter.h"
 
 namespace tessaly::cli {
@@ -16,18 +15,14 @@ unsigned Percent(std::uint64_t part, std::uint64_t whole) {
 
 }  // namespace
 
-
-void ProgressLine::Scanning(const std::string& archive, std::uint64_t position,
-                            std::uint64_t total) {
+void ProgressLine::Scanning(const std::string& archive, std::uint64_t position, std::uint64_t total) {
     if (!enabled_) return;
     Show(PrintableText(archive) + ": scanning " + std::to_string(Percent(position, total)) + "%");
 }
 
-void ProgressLine::Extracting(const std::string& archive, std::uint64_t done,
-                              std::uint64_t total) {
+void ProgressLine::Extracting(const std::string& archive, std::uint64_t done, std::uint64_t total) {
     if (!enabled_) return;
-    Show(PrintableText(archive) + ": extracting " + std::to_string(done) + " of " +
-         std::to_string(total));
+    Show(PrintableText(archive) + ": extracting " + std::to_string(done) + " of " + std::to_string(total));
 }
 
 void ProgressLine::Show(const std::string& text) {

@@ -11,7 +11,6 @@
 
 namespace tessaly::cli {
 
-
 class ProgressLine {
 public:
     // `outputOnSameTerminal`: results are printed where the line is shown.

@@ -4,13 +4,9 @@
 
 namespace tessaly::cli {
 
-const char* RepairModeName(int repairMode) {
-    return repairMode == AdvanceRepair ? "Advance Repair" : "Quick Repair";
-}
+const char* RepairModeName(int repairMode) { return repairMode == AdvanceRepair ? "Advance Repair" : "Quick Repair"; }
 
-const char* RepairModeWord(int repairMode) {
-    return repairMode == AdvanceRepair ? "advance" : "quick";
-}
+const char* RepairModeWord(int repairMode) { return repairMode == AdvanceRepair ? "advance" : "quick"; }
 
 void AddToTotal(ArchiveSummary& total, const ArchiveSummary& archive) {
     total.entries += archive.entries;
@@ -24,8 +20,7 @@ std::string PrintableText(const std::string& utf8) {
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size(); ++i) {
         const auto c = static_cast<unsigned char>(utf8[i]);
-        const bool c1 = c == 0xC2 && i + 1 < utf8.size() &&
-                        static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+        const bool c1 = c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
                         static_cast<unsigned char>(utf8[i + 1]) <= 0x9F;
         if (c1) {
             out += '?';

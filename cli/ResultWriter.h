@@ -24,13 +24,11 @@ public:
     virtual void EndRun(int exitStatus) = 0;
 };
 
-std::unique_ptr<ResultWriter> MakeTextWriter(Command command, int repairMode,
-                                             std::FILE* out, std::FILE* err);
-std::unique_ptr<ResultWriter> MakeJsonWriter(Command command, int repairMode,
-                                             std::FILE* out, std::FILE* err);
+std::unique_ptr<ResultWriter> MakeTextWriter(Command command, int repairMode, std::FILE* out, std::FILE* err);
+std::unique_ptr<ResultWriter> MakeJsonWriter(Command command, int repairMode, std::FILE* out, std::FILE* err);
 
-const char* RepairModeName(int repairMode);   // "Quick Repair" / "Advance Repair"
-const char* RepairModeWord(int repairMode);   // "quick" / "advance"
+const char* RepairModeName(int repairMode);  // "Quick Repair" / "Advance Repair"
+const char* RepairModeWord(int repairMode);  // "quick" / "advance"
 
 // Adds this archive's counts to a running total.
 void AddToTotal(ArchiveSummary& total, const ArchiveSummary& archive);

@@ -8,8 +8,8 @@ namespace tessaly::cli {
 namespace {
 
 constexpr ExtractOutcome kOutcomeOrder[] = {
-    ExtractOutcome::Ok,        ExtractOutcome::Damaged,   ExtractOutcome::Truncated,
-    ExtractOutcome::Skipped,   ExtractOutcome::Encrypted, ExtractOutcome::Failed,
+    ExtractOutcome::Ok,      ExtractOutcome::Damaged,   ExtractOutcome::Truncated,
+    ExtractOutcome::Skipped, ExtractOutcome::Encrypted, ExtractOutcome::Failed,
 };
 
 // "3 ok, 1 damaged": the outcomes that occurred, in a fixed order.
@@ -24,9 +24,7 @@ std::string OutcomeCounts(const ArchiveSummary& summary) {
     return text;
 }
 
-std::string EntriesText(std::uint32_t n) {
-    return std::to_string(n) + (n == 1 ? " entry" : " entries");
-}
+std::string EntriesText(std::uint32_t n) { return std::to_string(n) + (n == 1 ? " entry" : " entries"); }
 
 class TextWriter : public ResultWriter {
 public:
@@ -37,29 +35,25 @@ public:
         headerShown_ = false;
         std::string line = PrintableText(archive.archive);
         if (command_ == Command::Extract) line += " -> " + PrintableText(archive.destination);
-        std::fprintf(out_, "%s%s  (%s)\n", archives_ > 0 ? "\n" : "", line.c_str(),
-                     RepairModeName(repairMode_));
+        std::fprintf(out_, "%s%s  (%s)\n", archives_ > 0 ? "\n" : "", line.c_str(), RepairModeName(repairMode_));
         ++archives_;
     }
 
     void Listed(const ListedEntry& e) override {
         if (!headerShown_) {
-            std::fprintf(out_, "  %-12s  %-12s  %5s  %-21s  %10s  %s\n", "Size", "Packed",
-                         "Ratio", "Modified", "CRC-32", "Name");
+            std::fprintf(out_, "  %-12s  %-12s  %5s  %-21s  %10s  %s\n", "Size", "Packed", "Ratio", "Modified",
+                         "CRC-32", "Name");
             headerShown_ = true;
         }
-        const std::string note =
-            e.skipReason.empty() ? "" : "  [extract skips it: " + e.skipReason + "]";
-        std::fprintf(out_, "  %-12s  %-12s  %5s  %-21s  %10lu  %s%s\n", e.sizeText.c_str(),
-                     e.packedSizeText.c_str(), e.ratio.c_str(), e.modifiedTime.c_str(),
-                     static_cast<unsigned long>(e.crc32), PrintableText(e.name).c_str(),
-                     note.c_str());
+        const std::string note = e.skipReason.empty() ? "" : "  [extract skips it: " + e.skipReason + "]";
+        std::fprintf(out_, "  %-12s  %-12s  %5s  %-21s  %10lu  %s%s\n", e.sizeText.c_str(), e.packedSizeText.c_str(),
+                     e.ratio.c_str(), e.modifiedTime.c_str(), static_cast<unsigned long>(e.crc32),
+                     PrintableText(e.name).c_str(), note.c_str());
     }
 
     void Extracted(const ExtractedEntry& e) override {
         std::string detail = e.detail.empty() ? "" : "  (" + PrintableText(e.detail) + ")";
-        std::fprintf(out_, "  %-9s  %s%s\n", OutcomeName(e.outcome),
-                     PrintableText(e.name).c_str(), detail.c_str());
+        std::fprintf(out_, "  %-9s  %s%s\n", OutcomeName(e.outcome), PrintableText(e.name).c_str(), detail.c_str());
     }
 
     void EndArchive(const ArchiveSummary& s) override {
@@ -70,8 +64,7 @@ public:
     }
 
     void EndRun(int /*exitStatus*/) override {
-        if (archives_ > 1)
-            std::fprintf(out_, "\nTotal: %u archives, %s\n", archives_, SummaryText(total_).c_str());
+        if (archives_ > 1) std::fprintf(out_, "\nTotal: %u archives, %s\n", archives_, SummaryText(total_).c_str());
         std::fflush(out_);
     }
 
@@ -97,8 +90,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ResultWriter> MakeTextWriter(Command command, int repairMode, std::FILE* out,
-                                             std::FILE* err) {
+std::unique_ptr<ResultWriter> MakeTextWriter(Command command, int repairMode, std::FILE* out, std::FILE* err) {
     return std::make_unique<TextWriter>(command, repairMode, out, err);
 }
 

@@ -7,9 +7,9 @@
 
 #include "app/Settings.h"
 #include "log/LogEncoding.h"
+#include "platform/FileSystem.h"
 #include "platform/LogFile.h"
 #include "platform/TextViewer.h"
-#include "platform/FileSystem.h"
 
 namespace tessaly {
 
@@ -32,9 +32,7 @@ bool PathExists(const std::filesystem::path& path) {
 // With no folder configured, the log lives in the data folder beside the
 // program, which a fresh build tree may not have made yet.
 bool MakeDefaultFolder(const std::filesystem::path& folder) {
-    if (!ReadSetting("FilePath").empty() || !ReadSetting("LogPath").empty() ||
-        IsExistingFolder(folder))
-        return false;
+    if (!ReadSetting("FilePath").empty() || !ReadSetting("LogPath").empty() || IsExistingFolder(folder)) return false;
     return CreateFolderTree(folder);
 }
 
@@ -42,8 +40,7 @@ bool MakeDefaultFolder(const std::filesystem::path& folder) {
 
 std::filesystem::path ActivityLogPath() {
     const std::string logFolder = ReadSetting("LogPath");
-    if (!logFolder.empty() && PathExists(PathFromUtf8(logFolder)))
-        return PathFromUtf8(logFolder) / kLogFileName;
+    if (!logFolder.empty() && PathExists(PathFromUtf8(logFolder))) return PathFromUtf8(logFolder) / kLogFileName;
     return ProgramActivityLogPath();
 }
 
@@ -54,11 +51,9 @@ bool WriteActivityLog(const std::string& text) {
     std::lock_guard<std::mutex> turn(WriterTurn());
     const std::filesystem::path path = ActivityLogPath();
     CLogFile file;
-    if (!file.Open(path, kPatience) && !(MakeDefaultFolder(path.parent_path()) &&
-                                         file.Open(path, kPatience)))
+    if (!file.Open(path, kPatience) && !(MakeDefaultFolder(path.parent_path()) && file.Open(path, kPatience)))
         return false;
-    if (file.Size() > kActivityLogSizeLimit && !file.StartAfresh())
-        return false;
+    if (file.Size() > kActivityLogSizeLimit && !file.StartAfresh()) return false;
     return file.Append(bytes);
 }
 

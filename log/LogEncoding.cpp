@@ -11,8 +11,7 @@ namespace {
 std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
     const auto lead = static_cast<unsigned char>(text[i]);
     std::size_t length = 0;
-    if (lead < 0x80)
-        return 1;
+    if (lead < 0x80) return 1;
     if (lead >= 0xC2 && lead <= 0xDF)
         length = 2;
     else if (lead >= 0xE0 && lead <= 0xEF)
@@ -21,14 +20,12 @@ std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
         length = 4;
     else
         return 0;
-    if (i + length > text.size())
-        return 0;
+    if (i + length > text.size()) return 0;
     for (std::size_t k = 1; k < length; ++k)
-        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-            return 0;
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
     const auto second = static_cast<unsigned char>(text[i + 1]);
-    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xF0 && second < 0x90) ||
-        (lead == 0xF4 && second > 0x8F) || (lead == 0xED && second > 0x9F))
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F) ||
+        (lead == 0xED && second > 0x9F))
         return 0;
     return length;
 }
@@ -45,8 +42,7 @@ std::string EncodeLogText(const std::string& text, std::size_t maxBytes) {
         const std::string bytes = length == 0   ? std::string("?")
                                   : length == 1 ? std::string(1, text[i])
                                                 : converter.Convert(&text[i], length);
-        if (encoded.size() + bytes.size() > maxBytes)
-            break;
+        if (encoded.size() + bytes.size() > maxBytes) break;
         encoded += bytes;
         i += length == 0 ? 1 : length;
     }

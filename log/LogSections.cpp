@@ -13,27 +13,21 @@ const char* const kLineEnd = "\r\n";
 // One write per text, in order; the log's layout depends on it (each write
 // is capped on its own).
 void Write(std::initializer_list<std::string> texts) {
-    for (const auto& text : texts)
-        WriteActivityLog(text);
+    for (const auto& text : texts) WriteActivityLog(text);
 }
 
 void WriteLineEnds(int count) {
-    for (int i = 0; i < count; ++i)
-        WriteActivityLog(kLineEnd);
+    for (int i = 0; i < count; ++i) WriteActivityLog(kLineEnd);
 }
 
 }  // namespace
 
-const char* RepairModeLogName(int repairMode) {
-    return repairMode == 1 ? "Advance  Repair" : "Quick Repair";
-}
+const char* RepairModeLogName(int repairMode) { return repairMode == 1 ? "Advance  Repair" : "Quick Repair"; }
 
 void LogProgramStart(const std::tm& localNow) {
-    const std::string date = std::to_string(localNow.tm_mday) + "\\" +
-                             std::to_string(localNow.tm_mon + 1) + "\\" +
+    const std::string date = std::to_string(localNow.tm_mday) + "\\" + std::to_string(localNow.tm_mon + 1) + "\\" +
                              std::to_string(localNow.tm_year + 1900);
-    const std::string time = std::to_string(localNow.tm_hour) + ":" +
-                             std::to_string(localNow.tm_min) + ":" +
+    const std::string time = std::to_string(localNow.tm_hour) + ":" + std::to_string(localNow.tm_min) + ":" +
                              std::to_string(localNow.tm_sec);
     WriteLineEnds(4);
     Write({"********************************* Start Log File ********************************"});
@@ -47,44 +41,37 @@ void LogProgramStart(const std::tm& localNow) {
 }
 
 void LogRepairModeChange(int repairMode) {
-    Write({kLineEnd, kLineEnd, "Repair Mode  :      ", RepairModeLogName(repairMode), kLineEnd,
-           "______________", kLineEnd});
+    Write({kLineEnd, kLineEnd, "Repair Mode  :      ", RepairModeLogName(repairMode), kLineEnd, "______________",
+           kLineEnd});
 }
 
 void LogSourceSelection(const std::vector<std::string>& paths, int repairMode, bool skipPreview) {
     Write({"Source Files :", kLineEnd, "______________", kLineEnd, kLineEnd});
-    for (std::size_t i = 0; i < paths.size(); ++i)
-        Write({std::to_string(i + 1), "-", "   ", paths[i], kLineEnd});
-    Write({kLineEnd, kLineEnd, "Repair Mode  :      ", RepairModeLogName(repairMode), kLineEnd,
-           "______________", kLineEnd, kLineEnd});
-    Write({"Skip Preview Status :", "    ", skipPreview ? "TRUE" : "FALSE", kLineEnd,
-           "____________________"});
+    for (std::size_t i = 0; i < paths.size(); ++i) Write({std::to_string(i + 1), "-", "   ", paths[i], kLineEnd});
+    Write({kLineEnd, kLineEnd, "Repair Mode  :      ", RepairModeLogName(repairMode), kLineEnd, "______________",
+           kLineEnd, kLineEnd});
+    Write({"Skip Preview Status :", "    ", skipPreview ? "TRUE" : "FALSE", kLineEnd, "____________________"});
 }
 
 void LogAnalysisHeading(int archiveCount) {
-    Write({kLineEnd, kLineEnd,
-           "************************* Step 2 :- Analysis Of Files*****************************",
-           kLineEnd, kLineEnd, "Total Files Count :", "    ", std::to_string(archiveCount),
-           kLineEnd, "___________________", kLineEnd, kLineEnd});
+    Write({kLineEnd, kLineEnd, "************************* Step 2 :- Analysis Of Files*****************************",
+           kLineEnd, kLineEnd, "Total Files Count :", "    ", std::to_string(archiveCount), kLineEnd,
+           "___________________", kLineEnd, kLineEnd});
 }
 
 void LogAnalysisStart(int fileNumber, const std::string& path) {
-    Write({"File Number :      ", std::to_string(fileNumber), kLineEnd, "File Name   :      ", path,
-           kLineEnd});
+    Write({"File Number :      ", std::to_string(fileNumber), kLineEnd, "File Name   :      ", path, kLineEnd});
 }
 
 void LogEntriesListed(int shown) {
-    Write({"Number Of Files Extracted  :      ", std::to_string(shown), kLineEnd, kLineEnd,
-           kLineEnd});
+    Write({"Number Of Files Extracted  :      ", std::to_string(shown), kLineEnd, kLineEnd, kLineEnd});
 }
 
 void LogReturnBack() { Write({kLineEnd, "Return Back to Previoue Step ", kLineEnd}); }
 
 void LogSavingHeading() {
-    Write({kLineEnd, kLineEnd,
-           "*************************** Step 3 :- Files Saving********************************",
-           kLineEnd, kLineEnd, "Destination Files Path :", kLineEnd, "________________________",
-           kLineEnd, kLineEnd});
+    Write({kLineEnd, kLineEnd, "*************************** Step 3 :- Files Saving********************************",
+           kLineEnd, kLineEnd, "Destination Files Path :", kLineEnd, "________________________", kLineEnd, kLineEnd});
 }
 
 void LogOutputFolder(const std::string& folder) { Write({kLineEnd, folder}); }
@@ -95,8 +82,7 @@ void LogRepairCompleted() {
 }
 
 void LogRepairAborted() {
-    Write({kLineEnd, kLineEnd,
-           "******************* Repairing aborted***********************************"});
+    Write({kLineEnd, kLineEnd, "******************* Repairing aborted***********************************"});
 }
 
 }  // namespace tessaly

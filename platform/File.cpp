@@ -5,10 +5,10 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 #endif
 
 #include <utility>
@@ -20,7 +20,10 @@ CFile::CFile(CFile&& other) noexcept { *this = std::move(other); }
 CFile& CFile::operator=(CFile&& other) noexcept {
     if (this != &other) {
         if (IsOpen()) {
-            try { Close(); } catch (...) {}
+            try {
+                Close();
+            } catch (...) {
+            }
         }
         path_ = std::move(other.path_);
         lastError_ = other.lastError_;
@@ -35,7 +38,10 @@ CFile& CFile::operator=(CFile&& other) noexcept {
 
 CFile::~CFile() {
     if (IsOpen()) {
-        try { Close(); } catch (...) {}
+        try {
+            Close();
+        } catch (...) {
+        }
     }
 }
 
@@ -109,8 +115,7 @@ std::uint64_t CFile::GetPosition() const {
 
 std::uint64_t CFile::GetLength() const {
     LARGE_INTEGER size;
-    if (!::GetFileSizeEx(handle_, &size))
-        throw CFileException(static_cast<int>(::GetLastError()), path_, "size");
+    if (!::GetFileSizeEx(handle_, &size)) throw CFileException(static_cast<int>(::GetLastError()), path_, "size");
     return static_cast<std::uint64_t>(size.QuadPart);
 }
 
@@ -148,8 +153,7 @@ bool CFile::Open(const std::filesystem::path& path, Mode mode) {
 
 void CFile::Close() {
     int fd = std::exchange(fd_, -1);
-    if (fd >= 0 && ::close(fd) != 0 && errno != EINTR)
-        throw CFileException(errno, path_, "close");
+    if (fd >= 0 && ::close(fd) != 0 && errno != EINTR) throw CFileException(errno, path_, "close");
 }
 
 std::size_t CFile::Read(void* buffer, std::size_t size) {

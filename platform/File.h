@@ -14,8 +14,8 @@ namespace tessaly {
 class CFile {
 public:
     enum class Mode {
-        Read,          // existing file, read only
-        CreateWrite,   // create or truncate, write only; never follows a link
+        Read,         // existing file, read only
+        CreateWrite,  // create or truncate, write only; never follows a link
     };
     enum class Origin { Begin, Current, End };
 

@@ -5,11 +5,11 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 #endif
 
 namespace tessaly {
@@ -23,8 +23,7 @@ constexpr auto kRetryPause = std::chrono::milliseconds(10);
 CLogFile::~CLogFile() { Close(); }
 
 void CLogFile::Close() {
-    if (handle_ != INVALID_HANDLE_VALUE)
-        CloseHandle(handle_);
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
     handle_ = INVALID_HANDLE_VALUE;
 }
 
@@ -36,10 +35,8 @@ bool CLogFile::Open(const std::filesystem::path& path, std::chrono::milliseconds
     for (;;) {
         handle_ = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle_ != INVALID_HANDLE_VALUE)
-            return true;
-        if (GetLastError() != ERROR_SHARING_VIOLATION || std::chrono::steady_clock::now() >= giveUp)
-            return false;
+        if (handle_ != INVALID_HANDLE_VALUE) return true;
+        if (GetLastError() != ERROR_SHARING_VIOLATION || std::chrono::steady_clock::now() >= giveUp) return false;
         std::this_thread::sleep_for(kRetryPause);
     }
 }
@@ -56,8 +53,7 @@ bool CLogFile::StartAfresh() {
 
 bool CLogFile::Append(const std::string& bytes) {
     LARGE_INTEGER zero{};
-    if (!SetFilePointerEx(handle_, zero, nullptr, FILE_END))
-        return false;
+    if (!SetFilePointerEx(handle_, zero, nullptr, FILE_END)) return false;
     DWORD written = 0;
     return WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
            written == bytes.size();
@@ -68,8 +64,7 @@ bool CLogFile::Append(const std::string& bytes) {
 CLogFile::~CLogFile() { Close(); }
 
 void CLogFile::Close() {
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
 }
 
@@ -80,8 +75,7 @@ bool CLogFile::Open(const std::filesystem::path& path, std::chrono::milliseconds
         ::chmod(path.c_str(), info.st_mode | S_IWUSR);  // a read-only log is made writable
         fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     }
-    if (fd_ < 0)
-        return false;
+    if (fd_ < 0) return false;
     const auto giveUp = std::chrono::steady_clock::now() + patience;
     while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= giveUp) {
@@ -101,15 +95,12 @@ std::uint64_t CLogFile::Size() const {
 bool CLogFile::StartAfresh() { return ::ftruncate(fd_, 0) == 0; }
 
 bool CLogFile::Append(const std::string& bytes) {
-    if (::lseek(fd_, 0, SEEK_END) < 0)
-        return false;
+    if (::lseek(fd_, 0, SEEK_END) < 0) return false;
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t count = ::write(fd_, bytes.data() + done, bytes.size() - done);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            return false;
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) return false;
         done += static_cast<std::size_t>(count);
     }
     return true;

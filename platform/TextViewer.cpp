@@ -1,8 +1,8 @@
 #include "platform/TextViewer.h"
 
 #ifdef _WIN32
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 #else
 #include <spawn.h>
 #include <sys/wait.h>
@@ -18,8 +18,7 @@ bool OpenInTextViewer(const std::filesystem::path& file) {
     GetWindowsDirectoryW(windowsFolder, MAX_PATH);
     const std::wstring notepad = std::wstring(windowsFolder) + L"\\Notepad.exe";
     const std::wstring argument = L"\"" + file.wstring() + L"\"";
-    const auto result = ShellExecuteW(nullptr, L"open", notepad.c_str(), argument.c_str(), nullptr,
-                                      SW_SHOWNORMAL);
+    const auto result = ShellExecuteW(nullptr, L"open", notepad.c_str(), argument.c_str(), nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
 #else
@@ -28,8 +27,7 @@ bool OpenInTextViewer(const std::filesystem::path& file) {
     char program[] = "xdg-open";
     char* argv[] = {program, const_cast<char*>(target.c_str()), nullptr};
     pid_t child = 0;
-    if (posix_spawnp(&child, program, nullptr, nullptr, argv, environ) != 0)
-        return false;
+    if (posix_spawnp(&child, program, nullptr, nullptr, argv, environ) != 0) return false;
     // Reap the opener when it ends, so it leaves no zombie behind.
     std::thread([child] { ::waitpid(child, nullptr, 0); }).detach();
     return true;

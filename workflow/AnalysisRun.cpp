@@ -37,8 +37,7 @@ CAnalysisRun::CAnalysisRun(CRepairJob& job, ScanState& state, std::function<void
       state_(state),
       endProcess_(endProcess ? std::move(endProcess) : std::function<void()>([] { EndProcess(); })),
       m_analysisArchive(state) {
-    state_.reportAnalysisProgress = [this](std::uint64_t position, std::uint64_t total,
-                                           std::uint64_t steps) {
+    state_.reportAnalysisProgress = [this](std::uint64_t position, std::uint64_t total, std::uint64_t steps) {
         ReportAnalysisProgress(position, total, steps);
     };
 }
@@ -59,8 +58,7 @@ void CAnalysisRun::Start(IAnalysisView& view) {
 }
 
 void CAnalysisRun::Wait() {
-    if (thread_.joinable())
-        thread_.join();
+    if (thread_.joinable()) thread_.join();
 }
 
 void CAnalysisRun::StopWorker() {
@@ -83,11 +81,9 @@ void CAnalysisRun::OnPause() {
 }
 
 UserChoice CAnalysisRun::OnStop() {
-    if (!m_bAnalysisPaused)
-        gate_.Hold();
+    if (!m_bAnalysisPaused) gate_.Hold();
     if (view_->ShowMessage(AnalysisStopQuestion()) != MessageAnswer::Yes) {
-        if (!m_bAnalysisPaused)
-            gate_.Release();
+        if (!m_bAnalysisPaused) gate_.Release();
         return UserChoice::Continued;
     }
     StopWorker();
@@ -106,11 +102,9 @@ UserChoice CAnalysisRun::OnStop() {
 UserChoice CAnalysisRun::OnClose() { return OnStop(); }
 
 UserChoice CAnalysisRun::OnEscape() {
-    if (!m_bAnalysisPaused)
-        gate_.Hold();
+    if (!m_bAnalysisPaused) gate_.Hold();
     if (view_->ShowMessage(AnalysisExitQuestion()) != MessageAnswer::Yes) {
-        if (!m_bAnalysisPaused)
-            gate_.Release();
+        if (!m_bAnalysisPaused) gate_.Release();
         return UserChoice::Continued;
     }
     StopWorker();
@@ -154,8 +148,7 @@ void CAnalysisRun::AnalyseSource() {
 
 bool CAnalysisRun::OpenProbe(CFile& probe) {
     if (!probe.Open(PathFromUtf8(m_strAnalysisPath), CFile::Mode::Read)) {
-        if (!gate_.Pass())
-            throw WorkerStopped();
+        if (!gate_.Pass()) throw WorkerStopped();
         view_->ShowMessage(FileAlreadyOpenMessage());
         return false;
     }
@@ -170,22 +163,17 @@ bool CAnalysisRun::OpenProbe(CFile& probe) {
 // True when a local header was found; the verdict and the bar's end
 // position for the other outcomes are settled here.
 bool CAnalysisRun::ScanForHeader(CFile& probe) {
-    const SignatureScanOutcome outcome =
-        FindFirstLocalHeader(probe, m_nSourceLength, [this](std::uint64_t offset) {
-            return gate_.Run([&] { SetBar(static_cast<int>(offset * 100 / m_nSourceLength)); });
-        });
+    const SignatureScanOutcome outcome = FindFirstLocalHeader(probe, m_nSourceLength, [this](std::uint64_t offset) {
+        return gate_.Run([&] { SetBar(static_cast<int>(offset * 100 / m_nSourceLength)); });
+    });
     switch (outcome.result) {
-    case SignatureScanResult::Found:
-        return true;
-    case SignatureScanResult::Stopped:
-        throw WorkerStopped();
-    case SignatureScanResult::NotFound:
-        if (!gate_.Pass())
-            throw WorkerStopped();
-        view_->ShowMessage(HighlyCorruptedMessage());
-        return false;
-    case SignatureScanResult::ReadError:
-        break;
+        case SignatureScanResult::Found: return true;
+        case SignatureScanResult::Stopped: throw WorkerStopped();
+        case SignatureScanResult::NotFound:
+            if (!gate_.Pass()) throw WorkerStopped();
+            view_->ShowMessage(HighlyCorruptedMessage());
+            return false;
+        case SignatureScanResult::ReadError: break;
     }
     // A file that cannot be read to its end: nothing to list, normal end.
     ReportAnalysisProgress(10, 10, 1);  // the bar ends just short of 100
@@ -198,8 +186,7 @@ void CAnalysisRun::ListEntries() {
     const std::uint32_t count = m_analysisArchive.GetCount();
     int shown = 0;
     try {
-        for (std::uint32_t i = 0; i < count; ++i)
-            ListEntry(i, count, base, shown);
+        for (std::uint32_t i = 0; i < count; ++i) ListEntry(i, count, base, shown);
         gate_.RunOrThrow([&] { LogEntriesListed(shown); });
     } catch (const WorkerStopped&) {
         m_analysisArchive.CloseArchive(true);
@@ -231,16 +218,15 @@ void CAnalysisRun::OpenForListing() {
 void CAnalysisRun::ListEntry(std::uint32_t index, std::uint32_t count, int base, int& shown) {
     bool listable = false;
     try {
-        listable = m_analysisArchive.GetEntryInfo(m_analysisHeader, index) &&
-                   !m_analysisHeader.fileName.empty() && !IsJunkName(m_analysisHeader.fileName);
+        listable = m_analysisArchive.GetEntryInfo(m_analysisHeader, index) && !m_analysisHeader.fileName.empty() &&
+                   !IsJunkName(m_analysisHeader.fileName);
     } catch (const std::exception&) {
         listable = false;
     }
     const EntryRow row = listable ? FormatEntryRow(m_analysisHeader) : EntryRow{};
     gate_.RunOrThrow([&] {
         SetBar(EntryProgress(index + 1, count, index + 1 == count, base));
-        if (!listable)
-            return;
+        if (!listable) return;
         view_->InsertRow(shown, row);
         view_->SetShownCount(std::to_string(shown + 1));
         ++shown;
@@ -255,16 +241,13 @@ void CAnalysisRun::SignalEnd() {
 }
 
 void CAnalysisRun::SetBar(int percent) {
-    if (percent == bar_)
-        return;
+    if (percent == bar_) return;
     bar_ = percent;
     view_->SetProgress(percent);
 }
 
-void CAnalysisRun::ReportAnalysisProgress(std::uint64_t position, std::uint64_t total,
-                                          std::uint64_t steps) {
-    const int percent =
-        ProgressFromReport(bar_, position, total, steps, m_nProgressCreep, kAnalysisCreep);
+void CAnalysisRun::ReportAnalysisProgress(std::uint64_t position, std::uint64_t total, std::uint64_t steps) {
+    const int percent = ProgressFromReport(bar_, position, total, steps, m_nProgressCreep, kAnalysisCreep);
     gate_.RunOrThrow([&] { SetBar(percent); });
 }
 

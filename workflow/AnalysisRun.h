@@ -35,8 +35,7 @@ enum class UserChoice {
 
 class CAnalysisRun {
 public:
-    CAnalysisRun(CRepairJob& job, ScanState& state,
-                 std::function<void()> endProcess = nullptr);
+    CAnalysisRun(CRepairJob& job, ScanState& state, std::function<void()> endProcess = nullptr);
     CAnalysisRun(const CAnalysisRun&) = delete;
     CAnalysisRun& operator=(const CAnalysisRun&) = delete;
     virtual ~CAnalysisRun();
@@ -50,10 +49,10 @@ public:
     void Wait();
 
     // Interface-thread handlers.
-    void OnPause();                 // Pause / Resume toggles
-    UserChoice OnStop();            // asks; Yes stops and returns after the worker stopped
-    UserChoice OnClose();           // the close box acts as Stop
-    UserChoice OnEscape();          // asks; Yes stops the worker and ends the process
+    void OnPause();         // Pause / Resume toggles
+    UserChoice OnStop();    // asks; Yes stops and returns after the worker stopped
+    UserChoice OnClose();   // the close box acts as Stop
+    UserChoice OnEscape();  // asks; Yes stops the worker and ends the process
 
     // The archive layer's progress report while the analysis scans.
     void ReportAnalysisProgress(std::uint64_t position, std::uint64_t total, std::uint64_t steps);
@@ -80,10 +79,10 @@ private:
     std::thread thread_;
     CWorkerGate gate_;
 
-    int m_bAnalysisPaused = 0;            // interface thread only
-    std::uint64_t m_nSourceLength = 0;    // worker only
-    int m_nProgressCreep = 0;             // worker only
-    int bar_ = 0;                         // the bar's position, as the worker last set it
+    int m_bAnalysisPaused = 0;          // interface thread only
+    std::uint64_t m_nSourceLength = 0;  // worker only
+    int m_nProgressCreep = 0;           // worker only
+    int bar_ = 0;                       // the bar's position, as the worker last set it
     CZipArchive m_analysisArchive;
     CFileHeader m_analysisHeader;
     std::string m_strAnalysisPath;

@@ -21,14 +21,14 @@ public:
     virtual ~IAnalysisView() = default;
 
     // Worker thread.
-    virtual void SetProgress(int percent) = 0;                    // the percentage bar, 0..100
-    virtual void ClearRows() = 0;                                 // the preview's entry list
+    virtual void SetProgress(int percent) = 0;  // the percentage bar, 0..100
+    virtual void ClearRows() = 0;               // the preview's entry list
     virtual void InsertRow(int position, const EntryRow& row) = 0;
-    virtual void SetShownCount(const std::string& text) = 0;      // "Number Of Files Extracted"
-    virtual void AnalysisFinished() = 0;                          // the dialog closes itself
+    virtual void SetShownCount(const std::string& text) = 0;  // "Number Of Files Extracted"
+    virtual void AnalysisFinished() = 0;                      // the dialog closes itself
 
     // Interface thread.
-    virtual void SetPauseText(const std::string& text) = 0;       // "Pause" or "Resume"
+    virtual void SetPauseText(const std::string& text) = 0;  // "Pause" or "Resume"
 
     // Either thread; returns the user's answer.
     virtual MessageAnswer ShowMessage(const Message& message) = 0;

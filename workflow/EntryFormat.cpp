@@ -11,7 +11,6 @@ namespace tessaly {
 
 namespace {
 
-
 // The "C" locale's abbreviations, which the column always uses.
 const char* const kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -29,8 +28,7 @@ std::string FormatEntrySize(std::uint64_t bytes) {
 }
 
 std::string FormatEntryRatio(std::uint64_t compressed, std::uint64_t uncompressed) {
-    if (uncompressed == 0)
-        return "0%";
+    if (uncompressed == 0) return "0%";
     std::uint64_t percent;
     if (compressed <= std::numeric_limits<std::uint64_t>::max() / 100)
         percent = compressed * 100 / uncompressed;
@@ -41,12 +39,10 @@ std::string FormatEntryRatio(std::uint64_t compressed, std::uint64_t uncompresse
 
 std::string FormatEntryTime(std::time_t when) {
     std::tm parts{};
-    if (when == static_cast<std::time_t>(-1) || !ToLocalTime(when, parts))
-        return {};
+    if (when == static_cast<std::time_t>(-1) || !ToLocalTime(when, parts)) return {};
     char text[48];
-    std::snprintf(text, sizeof text, "%02d %s %04d, %02d:%02d:%02d", parts.tm_mday,
-                  kMonthNames[parts.tm_mon % 12], parts.tm_year + 1900, parts.tm_hour,
-                  parts.tm_min, parts.tm_sec);
+    std::snprintf(text, sizeof text, "%02d %s %04d, %02d:%02d:%02d", parts.tm_mday, kMonthNames[parts.tm_mon % 12],
+                  parts.tm_year + 1900, parts.tm_hour, parts.tm_min, parts.tm_sec);
     return text;
 }
 

@@ -31,9 +31,9 @@ std::string FormatEntryCrc(std::uint32_t crc);
 
 // The six columns of a preview row, in column order.
 struct EntryRow {
-    std::string name;          // as the archive layer hands it out ("\" between folders)
-    std::string size;          // uncompressed
-    std::string packedSize;    // compressed
+    std::string name;        // as the archive layer hands it out ("\" between folders)
+    std::string size;        // uncompressed
+    std::string packedSize;  // compressed
     std::string ratio;
     std::string modifiedTime;
     std::string crc;

@@ -17,13 +17,11 @@ Message Question(const char* text, const char* caption) {
 }  // namespace
 
 Message FileAlreadyOpenMessage() {
-    return {"File is already open ,Please close the file", AppTitle, MessageIcon::Question,
-            MessageButtons::Ok, true};
+    return {"File is already open ,Please close the file", AppTitle, MessageIcon::Question, MessageButtons::Ok, true};
 }
 
 Message HighlyCorruptedMessage() {
-    return Notice("File is highly corrupted or version not supported.Recovery not possible.",
-                  BoxTitle);
+    return Notice("File is highly corrupted or version not supported.Recovery not possible.", BoxTitle);
 }
 
 Message AnalysisStopQuestion() { return Question("Do you want to Stop the analysis process ", AppTitle); }
@@ -31,9 +29,7 @@ Message AnalysisExitQuestion() { return Question("Do you want to exit ? ", AppTi
 
 Message SavingStopQuestion() { return Question("Saving is in Process,Do you want to Stop?", AppTitle); }
 Message SavingCloseQuestion() { return Question("Saving is in Process,Do you want to exit?", AppTitle); }
-Message SavingEscapeQuestion() {
-    return Question("Saving is in process, Do you want to exit ? ", AppTitle);
-}
+Message SavingEscapeQuestion() { return Question("Saving is in process, Do you want to exit ? ", AppTitle); }
 Message SavingAbortedNotice() { return Notice("Saving aborted by user.", AppTitle); }
 
 Message DestinationMissingMessage() {

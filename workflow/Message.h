@@ -19,16 +19,16 @@ struct Message {
 };
 
 // The analysis.
-Message FileAlreadyOpenMessage();       // the source cannot be opened
-Message HighlyCorruptedMessage();       // no local header anywhere in the file
-Message AnalysisStopQuestion();         // Stop (and the close box)
-Message AnalysisExitQuestion();         // Escape
+Message FileAlreadyOpenMessage();  // the source cannot be opened
+Message HighlyCorruptedMessage();  // no local header anywhere in the file
+Message AnalysisStopQuestion();    // Stop (and the close box)
+Message AnalysisExitQuestion();    // Escape
 
 // Saving.
-Message SavingStopQuestion();           // Stop
-Message SavingCloseQuestion();          // the close box
-Message SavingEscapeQuestion();         // Escape
-Message SavingAbortedNotice();          // after Stop was confirmed
+Message SavingStopQuestion();    // Stop
+Message SavingCloseQuestion();   // the close box
+Message SavingEscapeQuestion();  // Escape
+Message SavingAbortedNotice();   // after Stop was confirmed
 
 // Choosing a destination.
 Message DestinationMissingMessage();

@@ -20,20 +20,17 @@ enum class CreateResult { Created, Taken, Failed };
 
 CreateResult CreateOneFolder(const std::string& path) {
     std::error_code error;
-    if (std::filesystem::create_directory(PathFromUtf8(path), error))
-        return CreateResult::Created;
-    if (!error || error == std::errc::file_exists)
-        return CreateResult::Taken;
+    if (std::filesystem::create_directory(PathFromUtf8(path), error)) return CreateResult::Created;
+    if (!error || error == std::errc::file_exists) return CreateResult::Taken;
     return CreateResult::Failed;
 }
 
 }  // namespace
 
-std::string OutputFolderName(const std::string& destination, const std::tm& when,
-                             char separator) {
+std::string OutputFolderName(const std::string& destination, const std::tm& when, char separator) {
     char stamp[96];
-    std::snprintf(stamp, sizeof stamp, "  %d-%d-%d  %d-%d-%d", when.tm_mday, when.tm_mon + 1,
-                  when.tm_year + 1900, when.tm_hour, when.tm_min, when.tm_sec);
+    std::snprintf(stamp, sizeof stamp, "  %d-%d-%d  %d-%d-%d", when.tm_mday, when.tm_mon + 1, when.tm_year + 1900,
+                  when.tm_hour, when.tm_min, when.tm_sec);
     const bool endsInSeparator = !destination.empty() && destination.back() == separator;
     return destination + (endsInSeparator ? ' ' : separator) + "TL_Recovered_Zip" + stamp;
 }
@@ -42,13 +39,9 @@ std::string CreateOutputFolder(const std::string& baseName) {
     std::string candidate = baseName;
     for (int suffix = 2; suffix <= kMaxSuffix; ++suffix) {
         switch (CreateOneFolder(candidate)) {
-        case CreateResult::Created:
-            return candidate;
-        case CreateResult::Failed:
-            return baseName;
-        case CreateResult::Taken:
-            candidate = baseName + " (" + std::to_string(suffix) + ")";
-            break;
+            case CreateResult::Created: return candidate;
+            case CreateResult::Failed: return baseName;
+            case CreateResult::Taken: candidate = baseName + " (" + std::to_string(suffix) + ")"; break;
         }
     }
     return baseName;

@@ -16,8 +16,7 @@ namespace tessaly {
 // destination that already ends in the separator (a drive root such as
 // "C:\", or "/") gets a blank where a second separator would go, so the
 // folder name then begins with a blank.
-std::string OutputFolderName(const std::string& destination, const std::tm& when,
-                             char separator = kFolderSeparator);
+std::string OutputFolderName(const std::string& destination, const std::tm& when, char separator = kFolderSeparator);
 
 // Creates the folder (one level, like the destination itself must exist),
 // trying " (2)", " (3)", ... while the name is taken. Returns the path it

@@ -4,8 +4,8 @@
 
 namespace tessaly {
 
-int ProgressFromReport(int current, std::uint64_t position, std::uint64_t total,
-                       std::uint64_t steps, int& creep, const ReportCreep& rule) {
+int ProgressFromReport(int current, std::uint64_t position, std::uint64_t total, std::uint64_t steps, int& creep,
+                       const ReportCreep& rule) {
     const auto bar = static_cast<std::uint64_t>(current < 0 ? 0 : current);
     std::uint64_t percent = total == 0 ? bar : position * 100 / total;
     if (percent < bar) {
@@ -16,14 +16,12 @@ int ProgressFromReport(int current, std::uint64_t position, std::uint64_t total,
         percent = bar + lagging / perPoint;
         creep = static_cast<int>(lagging % perPoint);
     }
-    if (percent > static_cast<std::uint64_t>(rule.cap))
-        percent = static_cast<std::uint64_t>(rule.cap);
+    if (percent > static_cast<std::uint64_t>(rule.cap)) percent = static_cast<std::uint64_t>(rule.cap);
     return static_cast<int>(percent);
 }
 
 int EntryProgress(std::uint32_t done, std::uint32_t count, bool last, int base, int capBeforeLast) {
-    if (count == 0)
-        return base;
+    if (count == 0) return base;
     std::uint64_t percent = std::uint64_t{done} * 100 / count + static_cast<std::uint64_t>(base < 0 ? 0 : base);
     // Before the last entry the bar stays at the cap, or where the scan left
     // it if that is higher, so it never steps back; the last entry may

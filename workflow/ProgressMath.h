@@ -19,13 +19,12 @@ constexpr ReportCreep kSavingCreep{4000, 98};
 // The bar's next value for a report of `position` of `total` that stands for
 // `steps` 100-position steps, with the bar at `current`. `creep` counts the
 // lagging steps not yet turned into a point; it carries over between reports.
-int ProgressFromReport(int current, std::uint64_t position, std::uint64_t total,
-                       std::uint64_t steps, int& creep, const ReportCreep& rule);
+int ProgressFromReport(int current, std::uint64_t position, std::uint64_t total, std::uint64_t steps, int& creep,
+                       const ReportCreep& rule);
 
 // The bar after `done` of `count` entries, on top of `base` where the scan
 // left it: at most `capBeforeLast` until the last entry, which shows 100
 // once the sum reaches it.
-int EntryProgress(std::uint32_t done, std::uint32_t count, bool last, int base,
-                  int capBeforeLast = 98);
+int EntryProgress(std::uint32_t done, std::uint32_t count, bool last, int base, int capBeforeLast = 98);
 
 }  // namespace tessaly

@@ -38,15 +38,13 @@ private:
 
 }  // namespace
 
-CSavingRun::CSavingRun(CRepairJob& job, ScanState& state, std::function<void()> endProcess,
-                       Clock localNow)
+CSavingRun::CSavingRun(CRepairJob& job, ScanState& state, std::function<void()> endProcess, Clock localNow)
     : job_(job),
       state_(state),
       endProcess_(endProcess ? std::move(endProcess) : std::function<void()>([] { EndProcess(); })),
       localNow_(localNow ? std::move(localNow) : Clock(LocalNow)),
       m_savingArchive(state) {
-    state_.reportSavingProgress = [this](std::uint64_t position, std::uint64_t total,
-                                         std::uint64_t steps) {
+    state_.reportSavingProgress = [this](std::uint64_t position, std::uint64_t total, std::uint64_t steps) {
         ReportSavingProgress(position, total, steps);
     };
     // A large entry is paused and stopped between its blocks, not only
@@ -75,15 +73,13 @@ void CSavingRun::Start(ISavingView& view) {
 }
 
 void CSavingRun::Wait() {
-    if (thread_.joinable())
-        thread_.join();
+    if (thread_.joinable()) thread_.join();
 }
 
 AfterSaving CSavingRun::AfterFinished() {
     Wait();
     m_bShowCompletion = 0;
-    if (job_.m_bSaveCurrentOnly != 1)
-        return AfterSaving::ShowCompletion;
+    if (job_.m_bSaveCurrentOnly != 1) return AfterSaving::ShowCompletion;
     job_.m_bSaveCurrentOnly = 0;
     return job_.m_nSourceCount > 1 ? AfterSaving::BackToPreview : AfterSaving::ShowCompletion;
 }
@@ -110,17 +106,14 @@ UserChoice CSavingRun::OnEscape() { return AskToEnd(SavingEscapeQuestion(), fals
 // up; No leaves it exactly as it was. Yes logs the abort, stops the worker
 // for good at its next step and ends the program.
 UserChoice CSavingRun::AskToEnd(const Message& question, bool notice) {
-    if (!m_bSavingPaused)
-        gate_.Hold();
+    if (!m_bSavingPaused) gate_.Hold();
     if (view_->ShowMessage(question) != MessageAnswer::Yes) {
-        if (!m_bSavingPaused)
-            gate_.Release();
+        if (!m_bSavingPaused) gate_.Release();
         return UserChoice::Continued;
     }
     LogRepairAborted();
     gate_.RequestStop();
-    if (notice)
-        view_->ShowMessage(SavingAbortedNotice());
+    if (notice) view_->ShowMessage(SavingAbortedNotice());
     endProcess_();
     return UserChoice::ProcessEnded;
 }
@@ -182,14 +175,12 @@ void CSavingRun::SaveAllFiles() {
         const std::string folder = MakeOutputFolder(job_.m_szAllFilesDest);
         SaveArchive(paths[i], folder, EntryBars::AfterEach);
         ++m_nArchivesDone;
-        if (count > 1)
-            gate_.RunOrThrow([&] { SetOverall(overall); });
+        if (count > 1) gate_.RunOrThrow([&] { SetOverall(overall); });
     }
 }
 
 std::string CSavingRun::MakeOutputFolder(const std::string& destination) {
-    if (!gate_.Pass())
-        throw WorkerStopped();
+    if (!gate_.Pass()) throw WorkerStopped();
     const std::string folder = CreateOutputFolder(OutputFolderName(destination, localNow_()));
     gate_.RunOrThrow([&] {
         view_->SetOutputFolder(folder);
@@ -200,8 +191,7 @@ std::string CSavingRun::MakeOutputFolder(const std::string& destination) {
 
 // An archive that is missing, unreadable, tiny or holds no local header is
 // skipped; its folder stays empty and the run goes on.
-void CSavingRun::SaveArchive(const std::string& source, const std::string& folder,
-                             EntryBars bars) {
+void CSavingRun::SaveArchive(const std::string& source, const std::string& folder, EntryBars bars) {
     try {
         if (!source.empty() && IsExistingFile(PathFromUtf8(source)) && FindHeader(source))
             ExtractAll(source, folder, bars);
@@ -214,22 +204,17 @@ void CSavingRun::SaveArchive(const std::string& source, const std::string& folde
 
 bool CSavingRun::FindHeader(const std::string& source) {
     CFile probe;
-    if (!probe.Open(PathFromUtf8(source), CFile::Mode::Read))
-        return false;
+    if (!probe.Open(PathFromUtf8(source), CFile::Mode::Read)) return false;
     const std::uint64_t length = probe.GetLength();
-    if (length <= kSmallestArchive)
-        return false;
-    const SignatureScanOutcome outcome =
-        FindFirstLocalHeader(probe, length, [&](std::uint64_t offset) {
-            return gate_.Run([&] { SetBars(static_cast<int>(offset * 100 / length)); });
-        });
-    if (outcome.result == SignatureScanResult::Stopped)
-        throw WorkerStopped();
+    if (length <= kSmallestArchive) return false;
+    const SignatureScanOutcome outcome = FindFirstLocalHeader(probe, length, [&](std::uint64_t offset) {
+        return gate_.Run([&] { SetBars(static_cast<int>(offset * 100 / length)); });
+    });
+    if (outcome.result == SignatureScanResult::Stopped) throw WorkerStopped();
     return outcome.result == SignatureScanResult::Found;
 }
 
-void CSavingRun::ExtractAll(const std::string& source, const std::string& folder,
-                            EntryBars bars) {
+void CSavingRun::ExtractAll(const std::string& source, const std::string& folder, EntryBars bars) {
     CArchiveCloser closer(m_savingArchive, state_);
     state_.savingProgressActive = 1;
     try {
@@ -245,11 +230,9 @@ void CSavingRun::ExtractAll(const std::string& source, const std::string& folder
     const std::uint32_t count = m_savingArchive.GetCount();
     for (std::uint32_t j = 0; j < count; ++j) {
         const bool last = j + 1 == count;
-        if (bars == EntryBars::BeforeEach)
-            gate_.RunOrThrow([&] { SetBars(EntryProgress(j, count, last, base)); });
+        if (bars == EntryBars::BeforeEach) gate_.RunOrThrow([&] { SetBars(EntryProgress(j, count, last, base)); });
         ExtractOne(j, folder);
-        if (bars == EntryBars::AfterEach)
-            gate_.RunOrThrow([&] { SetBars(EntryProgress(j + 1, count, last, base)); });
+        if (bars == EntryBars::AfterEach) gate_.RunOrThrow([&] { SetBars(EntryProgress(j + 1, count, last, base)); });
     }
 }
 
@@ -265,28 +248,23 @@ void CSavingRun::ExtractOne(std::uint32_t index, const std::string& folder) {
 
 void CSavingRun::SetBars(int percent) {
     SetCurrent(percent);
-    if (mirrorOverall_)
-        SetOverall(percent);
+    if (mirrorOverall_) SetOverall(percent);
 }
 
 void CSavingRun::SetCurrent(int percent) {
-    if (percent == current_)
-        return;
+    if (percent == current_) return;
     current_ = percent;
     view_->SetCurrentProgress(percent);
 }
 
 void CSavingRun::SetOverall(int percent) {
-    if (percent == overall_)
-        return;
+    if (percent == overall_) return;
     overall_ = percent;
     view_->SetOverallProgress(percent);
 }
 
-void CSavingRun::ReportSavingProgress(std::uint64_t position, std::uint64_t total,
-                                      std::uint64_t steps) {
-    const int percent =
-        ProgressFromReport(current_, position, total, steps, m_nSavingCreep, kSavingCreep);
+void CSavingRun::ReportSavingProgress(std::uint64_t position, std::uint64_t total, std::uint64_t steps) {
+    const int percent = ProgressFromReport(current_, position, total, steps, m_nSavingCreep, kSavingCreep);
     gate_.RunOrThrow([&] { SetBars(percent); });
 }
 

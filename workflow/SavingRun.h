@@ -38,8 +38,7 @@ class CSavingRun {
 public:
     using Clock = std::function<std::tm()>;
 
-    CSavingRun(CRepairJob& job, ScanState& state, std::function<void()> endProcess = nullptr,
-               Clock localNow = nullptr);
+    CSavingRun(CRepairJob& job, ScanState& state, std::function<void()> endProcess = nullptr, Clock localNow = nullptr);
     CSavingRun(const CSavingRun&) = delete;
     CSavingRun& operator=(const CSavingRun&) = delete;
     virtual ~CSavingRun();
@@ -87,12 +86,12 @@ private:
     std::thread thread_;
     CWorkerGate gate_;
 
-    int m_bSavingPaused = 0;          // interface thread only
-    bool mirrorOverall_ = false;      // the Overall bar follows the Current bar
-    int m_nArchivesDone = 0;          // worker only
-    int m_nSavingCreep = 0;           // worker only
-    int current_ = 0;                 // the Current bar, as the worker last set it
-    int overall_ = 0;                 // the Overall bar, as the worker last set it
+    int m_bSavingPaused = 0;      // interface thread only
+    bool mirrorOverall_ = false;  // the Overall bar follows the Current bar
+    int m_nArchivesDone = 0;      // worker only
+    int m_nSavingCreep = 0;       // worker only
+    int current_ = 0;             // the Current bar, as the worker last set it
+    int overall_ = 0;             // the Overall bar, as the worker last set it
     CZipArchive m_savingArchive;
 };
 

@@ -26,10 +26,10 @@ public:
     virtual void SetFileNumber(const std::string& text) = 0;    // after "File Count :"
     virtual void SetFileTotal(const std::string& text) = 0;     // after the "/"
     virtual void SetOutputFolder(const std::string& text) = 0;  // after "File Path   :"
-    virtual void SavingFinished() = 0;  // the dialog goes on (CSavingRun::AfterFinished)
+    virtual void SavingFinished() = 0;                          // the dialog goes on (CSavingRun::AfterFinished)
 
     // Interface thread.
-    virtual void SetPauseText(const std::string& text) = 0;     // "Pause" or "Resume"
+    virtual void SetPauseText(const std::string& text) = 0;  // "Pause" or "Resume"
     virtual MessageAnswer ShowMessage(const Message& message) = 0;
 };
 

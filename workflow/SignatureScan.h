@@ -12,10 +12,10 @@ namespace tessaly {
 class CFile;
 
 enum class SignatureScanResult {
-    Found,       // `offset` holds the first local header's offset
-    NotFound,    // no local header anywhere in the file
-    ReadError,   // the file could not be read to its end
-    Stopped,     // the progress callback asked to stop
+    Found,      // `offset` holds the first local header's offset
+    NotFound,   // no local header anywhere in the file
+    ReadError,  // the file could not be read to its end
+    Stopped,    // the progress callback asked to stop
 };
 
 struct SignatureScanOutcome {
@@ -31,7 +31,6 @@ using SignatureScanStep = std::function<bool(std::uint64_t offset)>;
 constexpr std::uint64_t kSignatureScanStep = 4096;
 
 // Scans `file` (open for reading, `length` bytes) from offset 0.
-SignatureScanOutcome FindFirstLocalHeader(CFile& file, std::uint64_t length,
-                                          const SignatureScanStep& step);
+SignatureScanOutcome FindFirstLocalHeader(CFile& file, std::uint64_t length, const SignatureScanStep& step);
 
 }  // namespace tessaly

@@ -36,8 +36,7 @@ void CWorkerGate::Reset() {
 }
 
 bool CWorkerGate::Pass() {
-    if (!NeedsAttention())
-        return true;
+    if (!NeedsAttention()) return true;
     std::unique_lock<std::mutex> lock(mutex_);
     WaitWhileHeld(lock);
     return !stopped_;

@@ -38,16 +38,14 @@ public:
     bool Run(Step&& step) {
         std::unique_lock<std::mutex> lock(mutex_);
         WaitWhileHeld(lock);
-        if (stopped_)
-            return false;
+        if (stopped_) return false;
         step();
         return true;
     }
     // Like Run, but throws WorkerStopped when stopped.
     template <typename Step>
     void RunOrThrow(Step&& step) {
-        if (!Run(std::forward<Step>(step)))
-            throw WorkerStopped();
+        if (!Run(std::forward<Step>(step))) throw WorkerStopped();
     }
     bool StopRequested() const { return stopFlag_.load(std::memory_order_acquire); }
     // Cheap test for the worker's hot loops: true when Pass would do more

@@ -16,25 +16,25 @@ namespace tessaly {
 namespace {
 
 LinkOpener& CurrentOpener() {
-  static LinkOpener opener;
-  return opener;
+    static LinkOpener opener;
+    return opener;
 }
 
 // The result is not examined and a failure shows no message.
 void OpenLink(const wxString& url) {
-  if (CurrentOpener()) {
-    CurrentOpener()(url);
-    return;
-  }
-  wxLogNull quiet;
-  wxLaunchDefaultBrowser(url);
+    if (CurrentOpener()) {
+        CurrentOpener()(url);
+        return;
+    }
+    wxLogNull quiet;
+    wxLaunchDefaultBrowser(url);
 }
 
 struct LinkPlace {
-  int id;
-  const char* text;
-  bool mail;
-  int x, y, width, height;  // dialog units
+    int id;
+    const char* text;
+    bool mail;
+    int x, y, width, height;  // dialog units
 };
 
 constexpr LinkPlace kLinks[] = {
@@ -49,71 +49,66 @@ constexpr LinkPlace kLinks[] = {
 void SetLinkOpener(LinkOpener opener) { CurrentOpener() = std::move(opener); }
 
 CAboutDlg::CAboutDlg(wxWindow* parent, const std::filesystem::path& programFolder) {
-  Create(parent, wxID_ANY, "About Tessaly for Zip", 267, 190,
-         wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
-  LoadBackground(programFolder, "about.bmp");
-  SetIcons(AppIcons());
-  CreateControls();
-  Bind(wxEVT_BUTTON, &CAboutDlg::OnLink, this, IDC_WEBSITE, IDC_SUPPORT);
-  Bind(wxEVT_BUTTON, &CAboutDlg::OnOk, this, IDC_ABOUT_OK);
-  // Escape presses OK, which ends the dialog with the cancel result.
-  SetEscapeId(IDC_ABOUT_OK);
-  CentreOnParent();
+    Create(parent, wxID_ANY, "About Tessaly for Zip", 267, 190, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
+    LoadBackground(programFolder, "about.bmp");
+    SetIcons(AppIcons());
+    CreateControls();
+    Bind(wxEVT_BUTTON, &CAboutDlg::OnLink, this, IDC_WEBSITE, IDC_SUPPORT);
+    Bind(wxEVT_BUTTON, &CAboutDlg::OnOk, this, IDC_ABOUT_OK);
+    // Escape presses OK, which ends the dialog with the cancel result.
+    SetEscapeId(IDC_ABOUT_OK);
+    CentreOnParent();
 }
 
 void CAboutDlg::CreateControls() {
-  auto place = [this](int x, int y, int w, int h) { return DialogRect(this, x, y, w, h); };
-  const wxRect group = place(11, 3, 237, 134);
-  new wxStaticBox(this, wxID_ANY, wxString(), group.GetPosition(), group.GetSize());
-  const wxRect version = place(114, 44, 45, 12);
-  new wxStaticText(this, wxID_ANY, "Version 2.0", version.GetPosition(), version.GetSize());
-  const struct {
-    const char* text;
-    int x, y, w, h;
-  } labels[] = {{"Websites :", 51, 74, 34, 8},
-                {"Sales       :", 51, 100, 35, 8},
-                {"Support   :", 51, 118, 36, 8}};
-  for (const auto& label : labels) {
-    const wxRect r = place(label.x, label.y, label.w, label.h);
-    new wxStaticText(this, wxID_ANY, label.text, r.GetPosition(), r.GetSize());
-  }
-  for (size_t i = 0; i < std::size(kLinks); ++i) {
-    const LinkPlace& input = kLinks[i];
-    const wxRect r = place(input.x, input.y, input.width, input.height);
-    m_links[i] = new CURLLinkButton(this, input.id, input.text, r.GetPosition(), r.GetSize());
-  }
-  const wxRect icon = place(18, 98, 20, 20);
-  new wxStaticBitmap(this, wxID_ANY, AppIconBitmap(32), icon.GetPosition(), wxSize(32, 32));
-  const wxRect ok = place(95, 170, 51, 14);
-  auto* button = new wxButton(this, IDC_ABOUT_OK, "OK", ok.GetPosition(), ok.GetSize());
-  button->SetDefault();
-  button->SetFocus();
+    auto place = [this](int x, int y, int w, int h) { return DialogRect(this, x, y, w, h); };
+    const wxRect group = place(11, 3, 237, 134);
+    new wxStaticBox(this, wxID_ANY, wxString(), group.GetPosition(), group.GetSize());
+    const wxRect version = place(114, 44, 45, 12);
+    new wxStaticText(this, wxID_ANY, "Version 2.0", version.GetPosition(), version.GetSize());
+    const struct {
+        const char* text;
+        int x, y, w, h;
+    } labels[] = {{"Websites :", 51, 74, 34, 8}, {"Sales       :", 51, 100, 35, 8}, {"Support   :", 51, 118, 36, 8}};
+    for (const auto& label : labels) {
+        const wxRect r = place(label.x, label.y, label.w, label.h);
+        new wxStaticText(this, wxID_ANY, label.text, r.GetPosition(), r.GetSize());
+    }
+    for (size_t i = 0; i < std::size(kLinks); ++i) {
+        const LinkPlace& input = kLinks[i];
+        const wxRect r = place(input.x, input.y, input.width, input.height);
+        m_links[i] = new CURLLinkButton(this, input.id, input.text, r.GetPosition(), r.GetSize());
+    }
+    const wxRect icon = place(18, 98, 20, 20);
+    new wxStaticBitmap(this, wxID_ANY, AppIconBitmap(32), icon.GetPosition(), wxSize(32, 32));
+    const wxRect ok = place(95, 170, 51, 14);
+    auto* button = new wxButton(this, IDC_ABOUT_OK, "OK", ok.GetPosition(), ok.GetSize());
+    button->SetDefault();
+    button->SetFocus();
 }
 
 CURLLinkButton* CAboutDlg::Link(int id) const {
-  for (size_t i = 0; i < std::size(kLinks); ++i)
-    if (kLinks[i].id == id)
-      return m_links[i];
-  return nullptr;
+    for (size_t i = 0; i < std::size(kLinks); ++i)
+        if (kLinks[i].id == id) return m_links[i];
+    return nullptr;
 }
 
 void CAboutDlg::OnLink(wxCommandEvent& event) {
-  for (size_t i = 0; i < std::size(kLinks); ++i) {
-    if (kLinks[i].id != event.GetId())
-      continue;
-    // A bare host name is not a URL to the desktop's opener; the scheme
-    // makes it one.
-    const wxString address = kLinks[i].text;
-    OpenLink(kLinks[i].mail ? "mailto:" + address : "https://" + address);
-    m_links[i]->SetVisited();
-  }
+    for (size_t i = 0; i < std::size(kLinks); ++i) {
+        if (kLinks[i].id != event.GetId()) continue;
+        // A bare host name is not a URL to the desktop's opener; the scheme
+        // makes it one.
+        const wxString address = kLinks[i].text;
+        OpenLink(kLinks[i].mail ? "mailto:" + address : "https://" + address);
+        m_links[i]->SetVisited();
+    }
 }
 
 void CAboutDlg::OnOk(wxCommandEvent&) { EndModal(wxID_CANCEL); }
 
 void ShowAboutBox(wxWindow* parent, const std::filesystem::path& programFolder) {
-  CAboutDlg dialog(parent, programFolder);
-  dialog.ShowModal();
+    CAboutDlg dialog(parent, programFolder);
+    dialog.ShowModal();
 }
 
 }  // namespace tessaly

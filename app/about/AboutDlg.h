@@ -19,11 +19,11 @@ class CURLLinkButton;
 
 // Control ids of the About box.
 enum AboutId {
-  IDC_WEBSITE = 1026,
-  IDC_WEBSITE2 = 1027,
-  IDC_SALES = 1028,
-  IDC_SUPPORT = 1029,
-  IDC_ABOUT_OK = 1031,
+    IDC_WEBSITE = 1026,
+    IDC_WEBSITE2 = 1027,
+    IDC_SALES = 1028,
+    IDC_SUPPORT = 1029,
+    IDC_ABOUT_OK = 1031,
 };
 
 // Opens a URL ("https://..." or "mailto:..."); the result is not examined.
@@ -34,17 +34,17 @@ using LinkOpener = std::function<void(const wxString& url)>;
 void SetLinkOpener(LinkOpener opener);
 
 class CAboutDlg : public CSkinnedDialog {
- public:
-  CAboutDlg(wxWindow* parent, const std::filesystem::path& programFolder);
+public:
+    CAboutDlg(wxWindow* parent, const std::filesystem::path& programFolder);
 
-  CURLLinkButton* Link(int id) const;
+    CURLLinkButton* Link(int id) const;
 
- private:
-  void CreateControls();
-  void OnLink(wxCommandEvent& event);
-  void OnOk(wxCommandEvent& event);
+private:
+    void CreateControls();
+    void OnLink(wxCommandEvent& event);
+    void OnOk(wxCommandEvent& event);
 
-  CURLLinkButton* m_links[4] = {};
+    CURLLinkButton* m_links[4] = {};
 };
 
 // Shows the About box modally over `parent`.

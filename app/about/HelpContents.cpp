@@ -15,11 +15,10 @@
 namespace tessaly {
 
 wxWindow* FindHelpViewer() {
-  for (wxWindow* window : wxTopLevelWindows) {
-    if (window->GetLabel() == kHelpTitle && !window->IsBeingDeleted())
-      return window;
-  }
-  return nullptr;
+    for (wxWindow* window : wxTopLevelWindows) {
+        if (window->GetLabel() == kHelpTitle && !window->IsBeingDeleted()) return window;
+    }
+    return nullptr;
 }
 
 #if defined(__WXMSW__)
@@ -29,29 +28,24 @@ namespace {
 // Appends ";<folder>;" to the process's PATH so that the shell finds the help
 // file by its bare name; a PATH longer than 2048 characters is left alone.
 void AppendToPath(const wxString& folder) {
-  constexpr size_t kPathLimit = 2048;
-  wxString path;
-  if (!wxGetEnv("PATH", &path) || path.length() >= kPathLimit)
-    return;
-  const wxString extended = path + ";" + folder + ";";
-  if (extended.length() < kPathLimit)
-    wxSetEnv("PATH", extended);
+    constexpr size_t kPathLimit = 2048;
+    wxString path;
+    if (!wxGetEnv("PATH", &path) || path.length() >= kPathLimit) return;
+    const wxString extended = path + ";" + folder + ";";
+    if (extended.length() < kPathLimit) wxSetEnv("PATH", extended);
 }
 
 }  // namespace
 
 void ShowHelpContents(const std::filesystem::path& programFolder) {
-  if (FindHelpViewer())
-    return;
-  const wxString folder(programFolder.native());
-  AppendToPath(folder);
-  wxLogNull quiet;
-  if (wxLaunchDefaultApplication(kCompiledHelpFile))
-    return;
-  const wxString fullPath = folder + "\\" + kCompiledHelpFile;
-  if (wxLaunchDefaultApplication(fullPath))
-    return;
-  wxExecute("\"" + wxGetOSDirectory() + "\\hh.exe\" \"" + fullPath + "\"", wxEXEC_ASYNC);
+    if (FindHelpViewer()) return;
+    const wxString folder(programFolder.native());
+    AppendToPath(folder);
+    wxLogNull quiet;
+    if (wxLaunchDefaultApplication(kCompiledHelpFile)) return;
+    const wxString fullPath = folder + "\\" + kCompiledHelpFile;
+    if (wxLaunchDefaultApplication(fullPath)) return;
+    wxExecute("\"" + wxGetOSDirectory() + "\\hh.exe\" \"" + fullPath + "\"", wxEXEC_ASYNC);
 }
 
 #else
@@ -60,19 +54,19 @@ namespace {
 
 // The one help viewer of the process; deleted when the toolkit shuts down.
 class HelpViewerModule : public wxModule {
- public:
-  bool OnInit() override { return true; }
-  void OnExit() override {
-    delete s_controller;
-    s_controller = nullptr;
-    delete s_layout;
-    s_layout = nullptr;
-  }
-  static wxHtmlHelpController* s_controller;
-  static wxConfigBase* s_layout;
+public:
+    bool OnInit() override { return true; }
+    void OnExit() override {
+        delete s_controller;
+        s_controller = nullptr;
+        delete s_layout;
+        s_layout = nullptr;
+    }
+    static wxHtmlHelpController* s_controller;
+    static wxConfigBase* s_layout;
 
- private:
-  wxDECLARE_DYNAMIC_CLASS(HelpViewerModule);
+private:
+    wxDECLARE_DYNAMIC_CLASS(HelpViewerModule);
 };
 
 wxHtmlHelpController* HelpViewerModule::s_controller = nullptr;
@@ -82,35 +76,33 @@ wxConfigBase* HelpViewerModule::s_layout = nullptr;
 // topic titles in the contents pane. Kept in memory only; nothing is
 // written to disk.
 wxConfigBase* ViewerLayout() {
-  if (!HelpViewerModule::s_layout) {
-    auto* layout = new wxFileConfig(wxEmptyString, wxEmptyString, wxEmptyString, wxEmptyString, 0);
-    layout->Write("/Help/hcW", 960);
-    layout->Write("/Help/hcH", 680);
-    layout->Write("/Help/hcSashPos", 260);
-    HelpViewerModule::s_layout = layout;
-  }
-  return HelpViewerModule::s_layout;
+    if (!HelpViewerModule::s_layout) {
+        auto* layout = new wxFileConfig(wxEmptyString, wxEmptyString, wxEmptyString, wxEmptyString, 0);
+        layout->Write("/Help/hcW", 960);
+        layout->Write("/Help/hcH", 680);
+        layout->Write("/Help/hcSashPos", 260);
+        HelpViewerModule::s_layout = layout;
+    }
+    return HelpViewerModule::s_layout;
 }
 wxIMPLEMENT_DYNAMIC_CLASS(HelpViewerModule, wxModule);
 
 }  // namespace
 
 void ShowHelpContents(const std::filesystem::path& programFolder) {
-  if (wxWindow* viewer = FindHelpViewer()) {
-    viewer->Raise();
-    return;
-  }
-  const wxFileName book(wxString((programFolder / kHelpBookFile).native()));
-  if (!book.FileExists())
-    return;
-  delete HelpViewerModule::s_controller;
-  auto* controller = new wxHtmlHelpController(wxHF_DEFAULT_STYLE);
-  HelpViewerModule::s_controller = controller;
-  controller->UseConfig(ViewerLayout(), "Help");
-  controller->SetTitleFormat(kHelpTitle);
-  wxLogNull quiet;
-  if (controller->AddBook(book))
-    controller->DisplayContents();
+    if (wxWindow* viewer = FindHelpViewer()) {
+        viewer->Raise();
+        return;
+    }
+    const wxFileName book(wxString((programFolder / kHelpBookFile).native()));
+    if (!book.FileExists()) return;
+    delete HelpViewerModule::s_controller;
+    auto* controller = new wxHtmlHelpController(wxHF_DEFAULT_STYLE);
+    HelpViewerModule::s_controller = controller;
+    controller->UseConfig(ViewerLayout(), "Help");
+    controller->SetTitleFormat(kHelpTitle);
+    wxLogNull quiet;
+    if (controller->AddBook(book)) controller->DisplayContents();
 }
 
 #endif

@@ -10,13 +10,13 @@
 namespace picturemaker {
 
 struct Point {
-  double x, y;
+    double x, y;
 };
 using Polyline = std::vector<Point>;
 
 struct Glyph {
-  std::vector<Polyline> strokes;
-  double advance = 0;  // grid units to the next glyph
+    std::vector<Polyline> strokes;
+    double advance = 0;  // grid units to the next glyph
 };
 
 // The glyph of `ch`, or an empty glyph with a blank's advance.

@@ -31,113 +31,105 @@ const Colour kRingLight = Hex(0x6FA8BC);
 const std::string kProduct = "Tessaly for Zip";
 
 struct Header {
-  double height;     // band height in pixels
-  double title;      // cap height of the product name
-  std::string step;  // the dialog's step, under the name
+    double height;     // band height in pixels
+    double title;      // cap height of the product name
+    std::string step;  // the dialog's step, under the name
 };
 
 void Body(Canvas& canvas, double top) {
-  canvas.VerticalGradient({0, top, double(canvas.Width()), double(canvas.Height())}, kBodyTop,
-                          kBodyBottom);
+    canvas.VerticalGradient({0, top, double(canvas.Width()), double(canvas.Height())}, kBodyTop, kBodyBottom);
 }
 
 // Quiet concentric arcs at the band's right end.
 void Rings(Canvas& canvas, const Box& area) {
-  const double cx = area.right - area.bottom * 0.35;
-  const double cy = area.top + (area.bottom - area.top) * 0.5;
-  for (int i = 1; i <= 5; ++i)
-    canvas.Ring(cx, cy, i * (area.bottom - area.top) * 0.32, 2.0, kRingLight, 0.22, area);
+    const double cx = area.right - area.bottom * 0.35;
+    const double cy = area.top + (area.bottom - area.top) * 0.5;
+    for (int i = 1; i <= 5; ++i) canvas.Ring(cx, cy, i * (area.bottom - area.top) * 0.32, 2.0, kRingLight, 0.22, area);
 }
 
 void HeaderBand(Canvas& canvas, const Header& header) {
-  const Box band{0, 0, double(canvas.Width()), header.height};
-  canvas.VerticalGradient(band, kBandTop, kBandBottom);
-  Rings(canvas, band);
-  canvas.VerticalGradient({0, header.height, double(canvas.Width()), header.height + 3}, kAmber,
-                          kAmber);
-  const double stepCap = header.title * 0.46;
-  const double block = header.title + stepCap * 2.2;
-  const double top = (header.height - block) / 2;
-  const double mark = block * 1.05;
-  const double left = header.height * 0.22;
-  // A pale rim keeps the teal icon tile apart from the teal band.
-  const double markTop = (header.height - mark) / 2;
-  canvas.RoundedBox({left - 2, markTop - 2, left + mark + 2, markTop + mark + 2}, 0.2 * mark + 2,
-                    kPale, 0.55);
-  canvas.IconMark(left, markTop, mark);
-  const double textLeft = left + mark + header.title * 0.55;
-  canvas.Text(textLeft, top + header.title, header.title, 1.0, kWhite, kProduct);
-  canvas.Text(textLeft, top + block, stepCap, 0.9, kPale, header.step);
+    const Box band{0, 0, double(canvas.Width()), header.height};
+    canvas.VerticalGradient(band, kBandTop, kBandBottom);
+    Rings(canvas, band);
+    canvas.VerticalGradient({0, header.height, double(canvas.Width()), header.height + 3}, kAmber, kAmber);
+    const double stepCap = header.title * 0.46;
+    const double block = header.title + stepCap * 2.2;
+    const double top = (header.height - block) / 2;
+    const double mark = block * 1.05;
+    const double left = header.height * 0.22;
+    // A pale rim keeps the teal icon tile apart from the teal band.
+    const double markTop = (header.height - mark) / 2;
+    canvas.RoundedBox({left - 2, markTop - 2, left + mark + 2, markTop + mark + 2}, 0.2 * mark + 2, kPale, 0.55);
+    canvas.IconMark(left, markTop, mark);
+    const double textLeft = left + mark + header.title * 0.55;
+    canvas.Text(textLeft, top + header.title, header.title, 1.0, kWhite, kProduct);
+    canvas.Text(textLeft, top + block, stepCap, 0.9, kPale, header.step);
 }
 
 Canvas Dialog(int width, int height, const Header& header) {
-  Canvas canvas(width, height, kBodyTop);
-  Body(canvas, header.height + 3);
-  HeaderBand(canvas, header);
-  return canvas;
+    Canvas canvas(width, height, kBodyTop);
+    Body(canvas, header.height + 3);
+    HeaderBand(canvas, header);
+    return canvas;
 }
 
 // The About box: its group box starts at the very top, so the name sits
 // inside it on the light body, with the icon mark and an amber rule.
 Canvas About() {
-  Canvas canvas(534, 405, kBodyTop);
-  Body(canvas, 0);
-  const double cap = 26;
-  const double mark = 46;
-  const double width = mark + 14 + Canvas::TextWidth(cap, kProduct);
-  const double left = (canvas.Width() - width) / 2;
-  canvas.IconMark(left, 24, mark);
-  canvas.Text(left + mark + 14, 24 + mark / 2 + cap / 2, cap, 1.0, kTeal, kProduct);
-  canvas.VerticalGradient({left, 80, left + width, 82}, kAmber, kAmber);
-  canvas.VerticalGradient({0, 397, 534, 405}, kBandTop, kBandBottom);
-  return canvas;
+    Canvas canvas(534, 405, kBodyTop);
+    Body(canvas, 0);
+    const double cap = 26;
+    const double mark = 46;
+    const double width = mark + 14 + Canvas::TextWidth(cap, kProduct);
+    const double left = (canvas.Width() - width) / 2;
+    canvas.IconMark(left, 24, mark);
+    canvas.Text(left + mark + 14, 24 + mark / 2 + cap / 2, cap, 1.0, kTeal, kProduct);
+    canvas.VerticalGradient({left, 80, left + width, 82}, kAmber, kAmber);
+    canvas.VerticalGradient({0, 397, 534, 405}, kBandTop, kBandBottom);
+    return canvas;
 }
 
 // The splash: a rounded teal card on the colour key (255, 0, 240), whose
 // pixels become the transparent surround of the splash window. The card's
 // edge is hard so that no blend of the key colour shows.
 Canvas Splash() {
-  const Colour key{255, 0, 240};
-  Canvas canvas(480, 280, key);
-  const Box card{8, 8, 472, 272};
-  canvas.RoundedGradient(card, 22, kBandTop, kBandBottom, true);
-  for (int i = 1; i <= 6; ++i)
-    canvas.Ring(card.right - 70, card.top + 60, i * 44.0, 2.0, kRingLight, 0.2,
-                {card.left + 24, card.top + 12, card.right - 24, card.bottom - 12});
-  canvas.RoundedBox({40, 84, 136, 180}, 21, kPale, 0.55);
-  canvas.IconMark(42, 86, 92);
-  canvas.Text(160, 126, 28, 1.0, kWhite, kProduct);
-  canvas.Text(161, 158, 12, 0.9, kPale, "Salvages damaged ZIP archives");
-  canvas.VerticalGradient({161, 176, 430, 179}, kAmber, kAmber);
-  canvas.Text(352, 240, 11, 0.9, kPale, "Version 2.0");
-  return canvas;
+    const Colour key{255, 0, 240};
+    Canvas canvas(480, 280, key);
+    const Box card{8, 8, 472, 272};
+    canvas.RoundedGradient(card, 22, kBandTop, kBandBottom, true);
+    for (int i = 1; i <= 6; ++i)
+        canvas.Ring(card.right - 70, card.top + 60, i * 44.0, 2.0, kRingLight, 0.2,
+                    {card.left + 24, card.top + 12, card.right - 24, card.bottom - 12});
+    canvas.RoundedBox({40, 84, 136, 180}, 21, kPale, 0.55);
+    canvas.IconMark(42, 86, 92);
+    canvas.Text(160, 126, 28, 1.0, kWhite, kProduct);
+    canvas.Text(161, 158, 12, 0.9, kPale, "Salvages damaged ZIP archives");
+    canvas.VerticalGradient({161, 176, 430, 179}, kAmber, kAmber);
+    canvas.Text(352, 240, 11, 0.9, kPale, "Version 2.0");
+    return canvas;
 }
 
 bool Write(const Canvas& canvas, const std::string& folder, const char* name) {
-  const std::string path = folder + "/" + name;
-  if (canvas.WriteBmp(path))
-    return true;
-  std::fprintf(stderr, "tessaly-make-pictures: cannot write %s\n", path.c_str());
-  return false;
+    const std::string path = folder + "/" + name;
+    if (canvas.WriteBmp(path)) return true;
+    std::fprintf(stderr, "tessaly-make-pictures: cannot write %s\n", path.c_str());
+    return false;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: tessaly-make-pictures <output folder>\n");
-    return 2;
-  }
-  const std::string folder = argv[1];
-  bool ok = Write(Dialog(968, 622, {104, 30, "Salvage the files of damaged ZIP archives"}), folder,
-                  "Browse.bmp");
-  ok &= Write(Dialog(968, 622, {92, 28, "Preview of the files that can be salvaged"}), folder,
-              "preview.bmp");
-  ok &= Write(Dialog(428, 207, {66, 20, "Analysing the archive"}), folder, "analysis.bmp");
-  ok &= Write(Dialog(698, 445, {68, 22, "Saving the salvaged files"}), folder,
-              "file-saving.bmp");
-  ok &= Write(Dialog(372, 192, {62, 18, "Saving completed"}), folder, "view-log.bmp");
-  ok &= Write(About(), folder, "about.bmp");
-  ok &= Write(Splash(), folder, "Flash.bmp");
-  return ok ? 0 : 1;
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tessaly-make-pictures <output folder>\n");
+        return 2;
+    }
+    const std::string folder = argv[1];
+    bool ok = Write(Dialog(968, 622, {104, 30, "Salvage the files of damaged ZIP archives"}), folder, "Browse.bmp");
+    ok &= Write(Dialog(968, 622, {92, 28, "Preview of the files that can be salvaged"}), folder, "preview.bmp");
+    ok &= Write(Dialog(428, 207, {66, 20, "Analysing the archive"}), folder, "analysis.bmp");
+    ok &= Write(Dialog(698, 445, {68, 22, "Saving the salvaged files"}), folder, "file-saving.bmp");
+    ok &= Write(Dialog(372, 192, {62, 18, "Saving completed"}), folder, "view-log.bmp");
+    ok &= Write(About(), folder, "about.bmp");
+    ok &= Write(Splash(), folder, "Flash.bmp");
+    return ok ? 0 : 1;
 }

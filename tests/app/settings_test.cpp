@@ -79,8 +79,7 @@ TEST(SettingFromText, ReadsNameValueLines) {
         {"FilePath\n", "FilePath", ""},
         {"LogPath=/first\nLogPath=/second\n", "LogPath", "/first"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(SettingFromText(c.text, c.name), c.expected) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(SettingFromText(c.text, c.name), c.expected) << c.text;
 }
 
 TEST(CommandLineSwitches, AutomationSwitchesInAnyCaseWithSlashOrDash) {

@@ -50,8 +50,7 @@ SalvageRun::SalvageRun(const Bytes& archive, RepairMode mode, SalvageOptions opt
         entries.push_back(std::move(run));
     }
     if (options.extract) {
-        for (std::uint32_t i = 0; i < entries.size(); ++i)
-            ExtractOne(zip, i, output_, options.bufferSize, entries[i]);
+        for (std::uint32_t i = 0; i < entries.size(); ++i) ExtractOne(zip, i, output_, options.bufferSize, entries[i]);
     }
     zip.CloseArchive(true);
     files = testzip::ListFilesBelow(output_);
@@ -60,23 +59,20 @@ SalvageRun::SalvageRun(const Bytes& archive, RepairMode mode, SalvageOptions opt
 const EntryRun* SalvageRun::Find(const std::string& name) const {
     std::string listed = Listed(name);
     for (const EntryRun& entry : entries)
-        if (entry.info.fileName == listed)
-            return &entry;
+        if (entry.info.fileName == listed) return &entry;
     return nullptr;
 }
 
 std::vector<std::string> SalvageRun::Names() const {
     std::vector<std::string> names;
-    for (const EntryRun& entry : entries)
-        names.push_back(entry.info.fileName);
+    for (const EntryRun& entry : entries) names.push_back(entry.info.fileName);
     return names;
 }
 
 std::optional<Bytes> SalvageRun::FileContent(const std::string& relative) const {
     fs::path path = output_ / fs::path(relative);
     std::error_code ec;
-    if (!fs::is_regular_file(fs::symlink_status(path, ec)))
-        return std::nullopt;
+    if (!fs::is_regular_file(fs::symlink_status(path, ec))) return std::nullopt;
     return testzip::ReadFileBytes(path);
 }
 
@@ -89,22 +85,20 @@ const char* ModeName(RepairMode mode) { return mode == QuickRepair ? "Quick" : "
 
 ::testing::AssertionResult IsIntact(const SalvageRun& run, const std::string& name, const Bytes& content) {
     const EntryRun* entry = run.Find(name);
-    if (!entry)
-        return ::testing::AssertionFailure() << "entry " << name << " not listed";
+    if (!entry) return ::testing::AssertionFailure() << "entry " << name << " not listed";
     if (entry->threw || !entry->returned)
         return ::testing::AssertionFailure() << name << ": extraction failed: " << entry->error;
     if (entry->report.outcome != ExtractOutcome::Ok)
-        return ::testing::AssertionFailure() << name << ": outcome " << OutcomeName(entry->report.outcome)
-                                             << " (" << entry->report.detail << ")";
+        return ::testing::AssertionFailure()
+               << name << ": outcome " << OutcomeName(entry->report.outcome) << " (" << entry->report.detail << ")";
     std::optional<Bytes> written = run.FileContent(name);
-    if (!written)
-        return ::testing::AssertionFailure() << name << ": no file written";
+    if (!written) return ::testing::AssertionFailure() << name << ": no file written";
     if (*written != content)
-        return ::testing::AssertionFailure() << name << ": content differs (" << written->size() << " bytes, "
-                                             << content.size() << " expected)";
+        return ::testing::AssertionFailure()
+               << name << ": content differs (" << written->size() << " bytes, " << content.size() << " expected)";
     if (entry->report.bytesWritten != content.size() || entry->report.crc32 != testzip::Crc32(content))
-        return ::testing::AssertionFailure() << name << ": report says " << entry->report.bytesWritten
-                                             << " bytes, CRC " << entry->report.crc32;
+        return ::testing::AssertionFailure()
+               << name << ": report says " << entry->report.bytesWritten << " bytes, CRC " << entry->report.crc32;
     return ::testing::AssertionSuccess();
 }
 
@@ -123,11 +117,11 @@ bool IsPrefix(const Bytes& part, const Bytes& whole) {
 
 ::testing::AssertionResult NothingWritten(const SalvageRun& run, const EntryRun& entry) {
     if (!entry.report.outputPath.empty())
-        return ::testing::AssertionFailure() << entry.info.fileName << ": report names output "
-                                             << entry.report.outputPath;
+        return ::testing::AssertionFailure()
+               << entry.info.fileName << ": report names output " << entry.report.outputPath;
     if (entry.report.bytesWritten != 0)
-        return ::testing::AssertionFailure() << entry.info.fileName << ": " << entry.report.bytesWritten
-                                             << " bytes written";
+        return ::testing::AssertionFailure()
+               << entry.info.fileName << ": " << entry.report.bytesWritten << " bytes written";
     fs::path relative = SafeRelativePath(entry.info.fileName);
     std::error_code ec;
     if (!relative.empty() && fs::exists(fs::symlink_status(run.Output() / relative, ec)))

@@ -24,8 +24,8 @@ using testzip::Bytes;
 
 struct EntryRun {
     CFileHeader info;
-    bool returned = false;     // ExtractEntry's result
-    bool threw = false;        // ExtractEntry raised CZipException or CFileException
+    bool returned = false;  // ExtractEntry's result
+    bool threw = false;     // ExtractEntry raised CZipException or CFileException
     std::string error;
     ExtractReport report;
 };
@@ -46,12 +46,12 @@ public:
     bool openThrew = false;
     std::string openError;
     std::vector<EntryRun> entries;
-    std::vector<std::string> files;   // written below Output(), relative, sorted
+    std::vector<std::string> files;  // written below Output(), relative, sorted
 
     std::size_t Count() const { return entries.size(); }
     // The first entry whose listed name is `name` with `/` turned into `\`.
     const EntryRun* Find(const std::string& name) const;
-    std::vector<std::string> Names() const;   // listed names, as given by GetEntryInfo
+    std::vector<std::string> Names() const;  // listed names, as given by GetEntryInfo
     std::optional<Bytes> FileContent(const std::string& relative) const;
 
 private:
@@ -80,9 +80,7 @@ bool IsPrefix(const Bytes& part, const Bytes& whole);
 
 // Parameter name printer for tests run in both repair modes.
 struct ModeParamName {
-    std::string operator()(const ::testing::TestParamInfo<RepairMode>& info) const {
-        return ModeName(info.param);
-    }
+    std::string operator()(const ::testing::TestParamInfo<RepairMode>& info) const { return ModeName(info.param); }
 };
 
 inline const auto kBothModes = ::testing::Values(QuickRepair, AdvanceRepair);

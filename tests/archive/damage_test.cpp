@@ -67,8 +67,7 @@ TEST_P(Truncation, KeepsEverythingBeforeTheCut) {
         ExpectIntactExcept(run, inputs, {});
         return;
     }
-    for (std::size_t i = 0; i < c.entry; ++i)
-        EXPECT_TRUE(IsIntact(run, inputs[i].name, inputs[i].data));
+    for (std::size_t i = 0; i < c.entry; ++i) EXPECT_TRUE(IsIntact(run, inputs[i].name, inputs[i].data));
     if (c.cut != Cut::InData) {
         EXPECT_EQ(run.Count(), c.entry) << "the partly read entry is dropped";
         return;
@@ -90,12 +89,18 @@ TEST_P(Truncation, KeepsEverythingBeforeTheCut) {
 }
 
 const TruncationCase kTruncations[] = {
-    {"FirstHeader", 0, Cut::InHeader},        {"HeaderAfterStored", 1, Cut::InHeader},
-    {"HeaderAfterDeflated", 2, Cut::InHeader}, {"LastHeader", 4, Cut::InHeader},
-    {"FirstName", 0, Cut::InName},            {"Name", 3, Cut::InName},
-    {"StoredData", 0, Cut::InData},           {"DeflatedData", 1, Cut::InData},
-    {"StoredNoiseData", 2, Cut::InData},      {"LastDeflatedData", 4, Cut::InData},
-    {"FirstCentralHeader", 0, Cut::InCentralDirectory}, {"LastCentralHeader", 4, Cut::InCentralDirectory},
+    {"FirstHeader", 0, Cut::InHeader},
+    {"HeaderAfterStored", 1, Cut::InHeader},
+    {"HeaderAfterDeflated", 2, Cut::InHeader},
+    {"LastHeader", 4, Cut::InHeader},
+    {"FirstName", 0, Cut::InName},
+    {"Name", 3, Cut::InName},
+    {"StoredData", 0, Cut::InData},
+    {"DeflatedData", 1, Cut::InData},
+    {"StoredNoiseData", 2, Cut::InData},
+    {"LastDeflatedData", 4, Cut::InData},
+    {"FirstCentralHeader", 0, Cut::InCentralDirectory},
+    {"LastCentralHeader", 4, Cut::InCentralDirectory},
 };
 
 std::string TruncationName(const ::testing::TestParamInfo<std::tuple<TruncationCase, RepairMode>>& info) {
@@ -141,8 +146,8 @@ TEST_P(ShortRead, OnlyDeliveredBytesReachTheOutput) {
 }
 
 const ShortReadCase kShortReads[] = {
-    {"StoredOneOverABuffer", Method::Stored, 16385}, {"StoredJustUnderABuffer", Method::Stored, 16383},
-    {"StoredMidSecondBuffer", Method::Stored, 20000}, {"StoredThirdBuffer", Method::Stored, 32773},
+    {"StoredOneOverABuffer", Method::Stored, 16385},     {"StoredJustUnderABuffer", Method::Stored, 16383},
+    {"StoredMidSecondBuffer", Method::Stored, 20000},    {"StoredThirdBuffer", Method::Stored, 32773},
     {"DeflatedOneOverABuffer", Method::Deflated, 16385}, {"DeflatedMidSecondBuffer", Method::Deflated, 20000},
     {"DeflatedThirdBuffer", Method::Deflated, 32773},
 };
@@ -159,8 +164,8 @@ INSTANTIATE_TEST_SUITE_P(Table, ShortRead, ::testing::Combine(::testing::ValuesI
 struct DamageCase {
     const char* label;
     std::function<void(BuiltZip&)> damage;
-    std::vector<std::size_t> touched;   // entries the damage may spoil
-    std::vector<std::size_t> damaged;   // entries that must come out Damaged
+    std::vector<std::size_t> touched;  // entries the damage may spoil
+    std::vector<std::size_t> damaged;  // entries that must come out Damaged
 };
 
 void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.label; }
@@ -173,16 +178,20 @@ std::vector<DamageCase> DamageCases() {
         {"ZeroedDeflatedData", [](BuiltZip& z) { ZeroRange(z.bytes, Middle(z.entries[1]), 600); }, {1}, {1}},
         {"ZeroedStoredData", [](BuiltZip& z) { ZeroRange(z.bytes, Middle(z.entries[2]), 600); }, {2}, {2}},
         {"ZeroedAcrossTwoEntries",
-         [](BuiltZip& z) { ZeroRange(z.bytes, z.entries[1].dataEnd - 100, 200); }, {1, 2}, {1}},
+         [](BuiltZip& z) { ZeroRange(z.bytes, z.entries[1].dataEnd - 100, 200); },
+         {1, 2},
+         {1}},
         {"ZeroedCentralDirectory",
-         [](BuiltZip& z) { ZeroRange(z.bytes, z.centralDirectory, z.bytes.size() - z.centralDirectory); }, {}, {}},
+         [](BuiltZip& z) { ZeroRange(z.bytes, z.centralDirectory, z.bytes.size() - z.centralDirectory); },
+         {},
+         {}},
         {"InvalidBlockType", [](BuiltZip& z) { z.bytes[z.entries[3].dataStart] |= 0x06; }, {3}, {3}},
         {"FlippedBitsInDeflate",
          [](BuiltZip& z) {
-             for (std::size_t k = 0; k < 8; ++k)
-                 FlipBits(z.bytes, Middle(z.entries[3]) + k * 97, 0x5A);
+             for (std::size_t k = 0; k < 8; ++k) FlipBits(z.bytes, Middle(z.entries[3]) + k * 97, 0x5A);
          },
-         {3}, {3}},
+         {3},
+         {3}},
         {"FlippedBitsInStored", [](BuiltZip& z) { FlipBits(z.bytes, Middle(z.entries[0]), 0x01); }, {0}, {0}},
         {"GarbledCentralHeaders",
          [](BuiltZip& z) {
@@ -191,7 +200,8 @@ std::vector<DamageCase> DamageCases() {
                  SetCentralField(z.bytes, e, CentralField::NameLength, 0xFFFF);
              }
          },
-         {}, {}},
+         {},
+         {}},
     };
 }
 
@@ -243,8 +253,14 @@ class TinyFiles : public ::testing::TestWithParam<RepairMode> {};
 TEST_P(TinyFiles, OpenQuietlyAndWriteNothing) {
     Bytes header = BuildZip({Stored("", "")}, BuildOptions{false}).bytes;
     ASSERT_EQ(header.size(), 30u);
-    const Bytes cases[] = {{}, {0x50}, {0x50, 0x4B, 0x03, 0x04}, Bytes(header.begin(), header.begin() + 29), header,
-                           {0x50, 0x4B, 0x01, 0x02}, Bytes(100, 0), Garbage(1000)};
+    const Bytes cases[] = {{},
+                           {0x50},
+                           {0x50, 0x4B, 0x03, 0x04},
+                           Bytes(header.begin(), header.begin() + 29),
+                           header,
+                           {0x50, 0x4B, 0x01, 0x02},
+                           Bytes(100, 0),
+                           Garbage(1000)};
     for (const Bytes& bytes : cases) {
         SalvageRun run(bytes, GetParam());
         SCOPED_TRACE(std::to_string(bytes.size()) + " bytes");
@@ -262,7 +278,8 @@ INSTANTIATE_TEST_SUITE_P(BothModes, TinyFiles, kBothModes, ModeParamName());
 class EndOfStreamMark : public ::testing::TestWithParam<RepairMode> {};
 
 TEST_P(EndOfStreamMark, ClearedMarkIsCutAtTheDeclaredSize) {
-    std::vector<EntryToWrite> inputs = {Deflated("a.txt", TextContent("a", 2000)), Deflated("b.txt", TextContent("b", 3000))};
+    std::vector<EntryToWrite> inputs = {Deflated("a.txt", TextContent("a", 2000)),
+                                        Deflated("b.txt", TextContent("b", 3000))};
     BuiltZip zip = BuildZip(inputs);
     ASSERT_EQ(zip.bytes[zip.entries[0].dataStart] & 1, 1) << "one final block expected";
     zip.bytes[zip.entries[0].dataStart] &= 0xFE;

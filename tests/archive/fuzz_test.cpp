@@ -17,10 +17,10 @@
 
 #include <gtest/gtest.h>
 
+#include "archive/ScanState.h"
 #include "archive/ZipArchive.h"
 #include "archive/ZipException.h"
 #include "platform/FileException.h"
-#include "archive/ScanState.h"
 #include "tests/archive/SalvageRun.h"
 #include "tests/support/Damage.h"
 #include "tests/support/TempFolder.h"
@@ -56,10 +56,9 @@ std::vector<BuiltZip> BaseArchives() {
     bases.push_back(BuildZip({Stored("a.txt", TextContent("a", 700)), Deflated("dir/b.txt", TextContent("b", 3000)),
                               Deflated("c.bin", NoiseContent(3, 900)), Stored("d.bin", NoiseContent(4, 300))}));
     std::vector<EntryToWrite> streamed = {Deflated("s1.txt", TextContent("s1", 2500)),
-                                       Stored("s2.txt", TextContent("s2", 400)),
-                                       Deflated("s3.bin", NoiseContent(5, 600))};
-    for (EntryToWrite& input : streamed)
-        input.streamed = true;
+                                          Stored("s2.txt", TextContent("s2", 400)),
+                                          Deflated("s3.bin", NoiseContent(5, 600))};
+    for (EntryToWrite& input : streamed) input.streamed = true;
     bases.push_back(BuildZip(streamed));
     for (EntryToWrite& input : streamed) {
         input.descriptorSignature = false;
@@ -68,10 +67,10 @@ std::vector<BuiltZip> BaseArchives() {
     bases.push_back(BuildZip(streamed));
     EntryToWrite secret = Deflated("secret.txt", TextContent("x", 500));
     secret.encrypted = true;
-    bases.push_back(BuildZip({Stored("../up.txt", "up"), Deflated("a/../../../../../../../../../../../../" +
-                                                                       std::string(kEscapeMarker),
-                                                                   TextContent("e", 400)),
-                              Stored("/abs.txt", "abs"), Deflated("C:\\win\\x.txt", "win"), secret}));
+    bases.push_back(BuildZip(
+        {Stored("../up.txt", "up"),
+         Deflated("a/../../../../../../../../../../../../" + std::string(kEscapeMarker), TextContent("e", 400)),
+         Stored("/abs.txt", "abs"), Deflated("C:\\win\\x.txt", "win"), secret}));
     BuildOptions noCentral;
     noCentral.centralDirectory = false;
     bases.push_back(BuildZip({Deflated(std::string(240, 'n') + "/" + std::string(259, 'm'), TextContent("l", 800)),
@@ -89,16 +88,15 @@ void PutLittleEndian(Bytes& bytes, std::size_t at, std::uint32_t value, std::siz
 void PutU32(Bytes& bytes, std::size_t at, std::uint32_t value) { PutLittleEndian(bytes, at, value, 4); }
 
 std::uint32_t InterestingValue(Random& random) {
-    static const std::uint32_t kValues[] = {0, 1, 2, 29, 30, 46, 500, 501, 0x7FFF, 0xFFFF, 0x10000,
-                                            0x7FFFFFFF, 0xFFFFFFF0, 0xFFFFFFFF};
+    static const std::uint32_t kValues[] = {0,   1,      2,      29,      30,         46,         500,
+                                            501, 0x7FFF, 0xFFFF, 0x10000, 0x7FFFFFFF, 0xFFFFFFF0, 0xFFFFFFFF};
     return random.Below(3) == 0 ? static_cast<std::uint32_t>(random.Next()) : kValues[random.Below(std::size(kValues))];
 }
 
 // One random damage; offsets prefer the records' own positions.
 void Mutate(BuiltZip& zip, Random& random) {
     Bytes& bytes = zip.bytes;
-    if (bytes.empty())
-        return;
+    if (bytes.empty()) return;
     const EntryLayout& entry = zip.entries[random.Below(zip.entries.size())];
     std::size_t anywhere = random.Below(bytes.size());
     switch (random.Below(10)) {
@@ -173,8 +171,7 @@ std::string SalvageEverything(const fs::path& archivePath, const fs::path& outpu
     }
     for (std::uint32_t i = 0; i < zip.GetCount(); ++i) {
         CFileHeader info;
-        if (!zip.GetEntryInfo(info, i))
-            problems += "GetEntryInfo(" + std::to_string(i) + ") failed; ";
+        if (!zip.GetEntryInfo(info, i)) problems += "GetEntryInfo(" + std::to_string(i) + ") failed; ";
         info.GetModificationTime();
         ExtractReport report;
         try {
@@ -203,11 +200,9 @@ std::string OutsideWrites(const fs::path& root) {
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
          it.increment(ec))
-        if (it->is_symlink(ec))
-            problems += "link created: " + it->path().string() + "; ";
+        if (it->is_symlink(ec)) problems += "link created: " + it->path().string() + "; ";
     for (const fs::path& escaped : {fs::temp_directory_path() / kEscapeMarker, fs::path("/") / kEscapeMarker})
-        if (fs::exists(escaped, ec))
-            problems += "escaped to " + escaped.string() + "; ";
+        if (fs::exists(escaped, ec)) problems += "escaped to " + escaped.string() + "; ";
     return problems;
 }
 
@@ -219,8 +214,7 @@ TEST(FuzzedArchives, NeverCrashNorWriteOutsideTheDestination) {
     for (std::size_t n = 0; n < cases; ++n) {
         Random random(0xC0FFEE + n * 7919);
         BuiltZip zip = bases[n % bases.size()];
-        for (std::size_t k = 1 + random.Below(4); k > 0; --k)
-            Mutate(zip, random);
+        for (std::size_t k = 1 + random.Below(4); k > 0; --k) Mutate(zip, random);
         WriteFileBytes(root / "case.zip", zip.bytes);
         for (RepairMode mode : {QuickRepair, AdvanceRepair}) {
             std::string problems;

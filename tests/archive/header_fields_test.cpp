@@ -62,11 +62,12 @@ class WrongLocalSize : public ::testing::TestWithParam<std::tuple<WrongSizeCase,
 TEST_P(WrongLocalSize, CostsNoNeighbourAndDeflateEndsWhereTheStreamEnds) {
     const WrongSizeCase& c = std::get<0>(GetParam());
     bool central = std::get<2>(GetParam());
-    EntryToWrite odd = Deflated("odd.dat", c.method == Method::Deflated ? TextContent("odd", 20000)
-                                                                    : NoiseContent(9, 5000));
+    EntryToWrite odd =
+        Deflated("odd.dat", c.method == Method::Deflated ? TextContent("odd", 20000) : NoiseContent(9, 5000));
     odd.method = c.method;
     std::vector<EntryToWrite> inputs = {Stored("s0.txt", TextContent("s0", 3000)), odd,
-                                    Stored("s2.bin", NoiseContent(2, 5000)), Deflated("d3.txt", TextContent("d3", 9000))};
+                                        Stored("s2.bin", NoiseContent(2, 5000)),
+                                        Deflated("d3.txt", TextContent("d3", 9000))};
     BuildOptions options;
     options.centralDirectory = central;
     BuiltZip zip = BuildZip(inputs, options);
@@ -109,7 +110,7 @@ class LocalHeaderRepair : public ::testing::TestWithParam<RepairMode> {};
 // because the CRC-32 of its bytes matches.
 TEST_P(LocalHeaderRepair, BothWrongEndAtTheNextHeader) {
     std::vector<EntryToWrite> inputs = {Stored("a.txt", TextContent("a", 3000)), Stored("b.bin", NoiseContent(4, 7000)),
-                                    Stored("c.txt", TextContent("c", 2000))};
+                                        Stored("c.txt", TextContent("c", 2000))};
     BuildOptions options;
     options.centralDirectory = false;
     BuiltZip zip = BuildZip(inputs, options);
@@ -135,8 +136,8 @@ TEST_P(LocalHeaderRepair, UnknownLocalMethodIsTakenFromTheCentralRecord) {
 // A name length off by a few bytes misplaces the data; the central record's
 // length is taken where the header's bytes spell its name.
 TEST_P(LocalHeaderRepair, WrongNameLengthIsTakenFromTheCentralRecord) {
-    std::vector<EntryToWrite> inputs = {Stored("docs/a.txt", TextContent("a", 3000)), Deflated("b.txt", TextContent("b", 900)),
-                                    Stored("c.txt", "c")};
+    std::vector<EntryToWrite> inputs = {Stored("docs/a.txt", TextContent("a", 3000)),
+                                        Deflated("b.txt", TextContent("b", 900)), Stored("c.txt", "c")};
     BuiltZip zip = BuildZip(inputs);
     SetLocalField(zip.bytes, zip.entries[0], LocalField::NameLength, 14);
     SetLocalField(zip.bytes, zip.entries[1], LocalField::NameLength, 3);
@@ -152,7 +153,6 @@ TEST_P(LocalHeaderRepair, EncryptionFlagTheDirectoryDoesNotShareIsDropped) {
     SalvageRun run(zip.bytes, GetParam());
     ExpectIntactExcept(run, inputs, {});
 }
-
 
 // The name and extra-field lengths are sizes in the local header too: a
 // wrong one must not hide the entries after it, even when the entry's own
@@ -172,7 +172,8 @@ class WrongLengthField : public ::testing::TestWithParam<std::tuple<LengthFieldC
 TEST_P(WrongLengthField, CostsNoNeighbour) {
     const LengthFieldCase& c = std::get<0>(GetParam());
     std::vector<EntryToWrite> inputs = {Stored("s0.txt", TextContent("s0", 3000)), Deflated("odd.txt", "short data"),
-                                    Stored("s2.bin", NoiseContent(2, 5000)), Deflated("d3.txt", TextContent("d3", 9000))};
+                                        Stored("s2.bin", NoiseContent(2, 5000)),
+                                        Deflated("d3.txt", TextContent("d3", 9000))};
     BuildOptions options;
     options.centralDirectory = std::get<2>(GetParam());
     BuiltZip zip = BuildZip(inputs, options);
@@ -214,10 +215,9 @@ class CentralOnlyEntry : public ::testing::TestWithParam<std::tuple<const char*,
 TEST_P(CentralOnlyEntry, AdvanceFindsItQuickDoesNot) {
     std::string variant = std::get<0>(GetParam());
     RepairMode mode = std::get<1>(GetParam());
-    std::vector<EntryToWrite> inputs = {Deflated("first.txt", TextContent("first", 4000)),
-                                    Deflated("hidden.txt", TextContent("hidden", 6000)),
-                                    Stored("third.txt", TextContent("third", 2000)),
-                                    Deflated("fourth.txt", TextContent("fourth", 3000))};
+    std::vector<EntryToWrite> inputs = {
+        Deflated("first.txt", TextContent("first", 4000)), Deflated("hidden.txt", TextContent("hidden", 6000)),
+        Stored("third.txt", TextContent("third", 2000)), Deflated("fourth.txt", TextContent("fourth", 3000))};
     BuiltZip zip = BuildZip(inputs);
     if (variant == "LostSignature") {
         ZeroRange(zip.bytes, zip.entries[1].localHeader, 4);

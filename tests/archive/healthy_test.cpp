@@ -96,8 +96,7 @@ TEST_P(HealthyArchive, StubInFrontIsSteppedOver) {
         SalvageRun run(zip.bytes, GetParam());
         SCOPED_TRACE(adjusted ? "central offsets adjusted" : "central offsets not adjusted");
         EXPECT_FALSE(run.openThrew) << run.openError;
-        for (const EntryToWrite& input : inputs)
-            EXPECT_TRUE(IsIntact(run, input.name, input.data));
+        for (const EntryToWrite& input : inputs) EXPECT_TRUE(IsIntact(run, input.name, input.data));
         // Central records that point a stub's length too early must not
         // make up entries from whatever lies there.
         EXPECT_EQ(run.files.size(), inputs.size());
@@ -188,8 +187,7 @@ TEST_P(ManyEntries, IndicesPast65535AreTheirOwnEntries) {
         ExtractReport report;
         EXPECT_TRUE(zip.ExtractEntry(index, folder / "out", 65535, &report));
         EXPECT_EQ(report.outcome, ExtractOutcome::Ok) << index;
-        EXPECT_EQ(ReadFileBytes(folder / "out" / ("n" + std::to_string(index))),
-                  ToBytes(std::to_string(index % 10)));
+        EXPECT_EQ(ReadFileBytes(folder / "out" / ("n" + std::to_string(index))), ToBytes(std::to_string(index % 10)));
     }
     CFileHeader info;
     EXPECT_FALSE(zip.GetEntryInfo(info, kCount));

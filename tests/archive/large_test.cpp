@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
-#include <stdexcept>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -24,8 +24,8 @@ using namespace testzip;
 
 const std::vector<EntryToWrite>& LargeEntries() {
     static const std::vector<EntryToWrite> entries = {Stored("big.bin", NoiseContent(21, (4 << 20) + 250000)),
-                                                   Deflated("big.txt", TextContent("big", (4 << 20) + 500000)),
-                                                   Deflated("after.txt", TextContent("after", 2000))};
+                                                      Deflated("big.txt", TextContent("big", (4 << 20) + 500000)),
+                                                      Deflated("after.txt", TextContent("after", 2000))};
     return entries;
 }
 
@@ -57,11 +57,9 @@ std::vector<LargeCase> LargeCases() {
     return {
         {"Healthy", [](BuiltZip&) {},
          [](const SalvageRun& run) {
-             for (const EntryToWrite& input : LargeEntries())
-                 EXPECT_TRUE(IsIntact(run, input.name, input.data));
+             for (const EntryToWrite& input : LargeEntries()) EXPECT_TRUE(IsIntact(run, input.name, input.data));
          }},
-        {"StoredCutOff",
-         [](BuiltZip& z) { TruncateAt(z.bytes, z.entries[0].dataStart + 3000001); },
+        {"StoredCutOff", [](BuiltZip& z) { TruncateAt(z.bytes, z.entries[0].dataStart + 3000001); },
          [](const SalvageRun& run) {
              EXPECT_EQ(Entry(run, "big.bin").report.outcome, ExtractOutcome::Truncated);
              std::optional<Bytes> written = run.FileContent("big.bin");
@@ -126,8 +124,7 @@ TEST_P(LargeEntry, BehavesLikeASmallOne) {
     c.damage(zip);
     SalvageRun run(zip.bytes, std::get<1>(GetParam()));
     EXPECT_FALSE(run.openThrew) << run.openError;
-    for (const EntryRun& entry : run.entries)
-        EXPECT_FALSE(entry.threw) << entry.info.fileName << ": " << entry.error;
+    for (const EntryRun& entry : run.entries) EXPECT_FALSE(entry.threw) << entry.info.fileName << ": " << entry.error;
     c.check(run);
 }
 

@@ -26,8 +26,7 @@ namespace fs = std::filesystem;
 // file system's limit for one name.
 std::string LongName(std::size_t length) {
     std::string name;
-    while (length - name.size() > 60)
-        name += std::string(49, 'd') + "/";
+    while (length - name.size() > 60) name += std::string(49, 'd') + "/";
     name += std::string(length - name.size() - 4, 'f') + ".txt";
     return name;
 }
@@ -49,9 +48,9 @@ void ExpectNeighboursIntact(const SalvageRun& run) {
 struct NameCase {
     const char* label;
     EntryToWrite entry;
-    bool extracted;             // written, or skipped with nothing written
-    std::string listedName;     // as GetEntryInfo gives it
-    std::string outputPath;     // below the output folder, when extracted
+    bool extracted;          // written, or skipped with nothing written
+    std::string listedName;  // as GetEntryInfo gives it
+    std::string outputPath;  // below the output folder, when extracted
 };
 
 void PrintTo(const NameCase& c, std::ostream* os) { *os << c.label; }
@@ -71,16 +70,44 @@ std::vector<NameCase> NameCases() {
         {"CapitalsPK", Deflated("PACKING.TXT", kMiddle), true, "PACKING.TXT", "PACKING.TXT"},
         {"Speaker", Stored("MUSIC/SPEAKER.MP3", kMiddle), true, "MUSIC\\SPEAKER.MP3", "MUSIC/SPEAKER.MP3"},
         {"ReportPk", Deflated("REPORT.PK", kMiddle), true, "REPORT.PK", "REPORT.PK"},
-        {"SwallowedSignature", Deflated("junkPK\x07" "name", kMiddle), false, "junkPK\x07" "name", ""},
-        {"ControlChar", Deflated("bad\x02" "name.txt", kMiddle), false, "bad\x02" "name.txt", ""},
+        {"SwallowedSignature",
+         Deflated("junkPK\x07"
+                  "name",
+                  kMiddle),
+         false,
+         "junkPK\x07"
+         "name",
+         ""},
+        {"ControlChar",
+         Deflated("bad\x02"
+                  "name.txt",
+                  kMiddle),
+         false,
+         "bad\x02"
+         "name.txt",
+         ""},
         {"EmptyName", Deflated("", kMiddle), false, "", ""},
         {"EmptyRecord", Stored("empty.txt", ""), false, "empty.txt", ""},
-        {"Utf8Flag", WithFlag(Deflated("Gr\xC3\xBC\xC3\x9F" "e/\xC3\xBC.txt", kMiddle)), true,
-         "Gr\xC3\xBC\xC3\x9F" "e\\\xC3\xBC.txt", "Gr\xC3\xBC\xC3\x9F" "e/\xC3\xBC.txt"},
+        {"Utf8Flag",
+         WithFlag(Deflated("Gr\xC3\xBC\xC3\x9F"
+                           "e/\xC3\xBC.txt",
+                           kMiddle)),
+         true,
+         "Gr\xC3\xBC\xC3\x9F"
+         "e\\\xC3\xBC.txt",
+         "Gr\xC3\xBC\xC3\x9F"
+         "e/\xC3\xBC.txt"},
         {"Utf8NoFlag", Deflated("\xE6\x97\xA5\xE6\x9C\xAC.txt", kMiddle), true, "\xE6\x97\xA5\xE6\x9C\xAC.txt",
          "\xE6\x97\xA5\xE6\x9C\xAC.txt"},
-        {"Cp437", Deflated("Gr\x81\xE1" "e.txt", kMiddle), true, "Gr\xC3\xBC\xC3\x9F" "e.txt",
-         "Gr\xC3\xBC\xC3\x9F" "e.txt"},
+        {"Cp437",
+         Deflated("Gr\x81\xE1"
+                  "e.txt",
+                  kMiddle),
+         true,
+         "Gr\xC3\xBC\xC3\x9F"
+         "e.txt",
+         "Gr\xC3\xBC\xC3\x9F"
+         "e.txt"},
         // Names that try to leave the destination stay inside it.
         {"DotDotInside", Deflated("a/../../up.txt", kMiddle), true, "a\\..\\..\\up.txt", "a/up.txt"},
         {"DotDotLeading", Stored("../../../../tmp/evil.txt", kMiddle), true, "..\\..\\..\\..\\tmp\\evil.txt",
@@ -119,8 +146,7 @@ TEST_P(EntryNames, AreReadAndPlacedSafely) {
     EXPECT_EQ(run.files, expectedFiles);
     // Nothing anywhere else below the temporary root either.
     std::vector<std::string> everything = ListFilesBelow(run.Root());
-    for (const std::string& path : everything)
-        EXPECT_TRUE(path == "archive.zip" || path.rfind("out/", 0) == 0) << path;
+    for (const std::string& path : everything) EXPECT_TRUE(path == "archive.zip" || path.rfind("out/", 0) == 0) << path;
 }
 
 std::string NameCaseName(const ::testing::TestParamInfo<std::tuple<NameCase, RepairMode>>& info) {
@@ -140,10 +166,9 @@ TEST_P(EncryptedEntries, AreReportedAndNotWritten) {
     EntryToWrite streamed = Deflated("secret/streamed.txt", kMiddle);
     streamed.encrypted = true;
     streamed.streamed = true;
-    SalvageRun run(BuildZip({Deflated("before.txt", kBefore), stored, deflated, streamed,
-                             Deflated("after.txt", kAfter)})
-                       .bytes,
-                   GetParam());
+    SalvageRun run(
+        BuildZip({Deflated("before.txt", kBefore), stored, deflated, streamed, Deflated("after.txt", kAfter)}).bytes,
+        GetParam());
     ExpectNeighboursIntact(run);
     ASSERT_EQ(run.Count(), 5u);
     for (std::size_t i = 1; i <= 3; ++i) {

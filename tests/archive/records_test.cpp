@@ -23,9 +23,7 @@ struct CauseCase {
 
 class CauseMapping : public ::testing::TestWithParam<CauseCase> {};
 
-TEST_P(CauseMapping, CodeMapsToCause) {
-    EXPECT_EQ(CZipException::CauseFromCode(GetParam().code), GetParam().cause);
-}
+TEST_P(CauseMapping, CodeMapsToCause) { EXPECT_EQ(CZipException::CauseFromCode(GetParam().code), GetParam().cause); }
 
 INSTANTIATE_TEST_SUITE_P(Table, CauseMapping,
                          ::testing::Values(CauseCase{1, 2}, CauseCase{2, 3}, CauseCase{-1, 4}, CauseCase{-2, 5},
@@ -34,8 +32,8 @@ INSTANTIATE_TEST_SUITE_P(Table, CauseMapping,
                                            CauseCase{-104, 13}, CauseCase{-105, 14}, CauseCase{-106, 15},
                                            CauseCase{-107, 16},
                                            // Not in the table: Z_OK and anything else.
-                                           CauseCase{0, 1}, CauseCase{3, 1}, CauseCase{-7, 1},
-                                           CauseCase{-100, 1}, CauseCase{-108, 1}));
+                                           CauseCase{0, 1}, CauseCase{3, 1}, CauseCase{-7, 1}, CauseCase{-100, 1},
+                                           CauseCase{-108, 1}));
 
 TEST(ArchiveError, ThrowCarriesCauseFileAndOffset) {
     try {
@@ -81,14 +79,23 @@ TEST_P(NameDecoding, DecodesToUtf8) {
 INSTANTIATE_TEST_SUITE_P(
     Table, NameDecoding,
     ::testing::Values(NameCase{"Ascii", "dir/a.txt", false, "dir/a.txt"},
-                      NameCase{"Utf8Flag", "Gr\xC3\xBC\xC3\x9F" "e.txt", true, "Gr\xC3\xBC\xC3\x9F" "e.txt"},
+                      NameCase{"Utf8Flag",
+                               "Gr\xC3\xBC\xC3\x9F"
+                               "e.txt",
+                               true,
+                               "Gr\xC3\xBC\xC3\x9F"
+                               "e.txt"},
                       NameCase{"ValidUtf8NoFlag", "\xE6\x97\xA5\xE6\x9C\xAC.txt", false,
                                "\xE6\x97\xA5\xE6\x9C\xAC.txt"},
                       // 0x81 is u-umlaut and 0xE1 sharp s in code page 437.
-                      NameCase{"Cp437", "Gr\x81\xE1" "e.txt", false, "Gr\xC3\xBC\xC3\x9F" "e.txt"},
+                      NameCase{"Cp437",
+                               "Gr\x81\xE1"
+                               "e.txt",
+                               false,
+                               "Gr\xC3\xBC\xC3\x9F"
+                               "e.txt"},
                       NameCase{"Cp437Box", "\xB0\xC9\xCD.txt", false, "\xE2\x96\x91\xE2\x95\x94\xE2\x95\x90.txt"},
-                      NameCase{"CutAtNul", std::string("abc\0def", 7), false, "abc"},
-                      NameCase{"Empty", "", false, ""}),
+                      NameCase{"CutAtNul", std::string("abc\0def", 7), false, "abc"}, NameCase{"Empty", "", false, ""}),
     [](const ::testing::TestParamInfo<NameCase>& info) { return std::string(info.param.label); });
 
 bool IsValidUtf8(const std::string& text) {
@@ -96,11 +103,9 @@ bool IsValidUtf8(const std::string& text) {
     while (i < text.size()) {
         auto c = static_cast<unsigned char>(text[i]);
         std::size_t extra = c < 0x80 ? 0 : (c >> 5) == 0x6 ? 1 : (c >> 4) == 0xE ? 2 : (c >> 3) == 0x1E ? 3 : 9;
-        if (extra == 9 || i + extra >= text.size())
-            return false;
+        if (extra == 9 || i + extra >= text.size()) return false;
         for (std::size_t k = 1; k <= extra; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 0x2)
-                return false;
+            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 0x2) return false;
         i += extra + 1;
     }
     return true;
@@ -130,10 +135,17 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(JunkCase{"CapitalsPAndK", "PACKING.TXT", false}, JunkCase{"Speaker", "SPEAKER.MP3", false},
                       JunkCase{"ReportPk", "REPORT.PK", false}, JunkCase{"LowerPk", "report.pk", false},
                       JunkCase{"PkThenDel", "PK\x7F.txt", false}, JunkCase{"PkThenLetter", "PKZIP.EXE", false},
-                      JunkCase{"LocalSignature", "abPK\x03\x04" "cd", true},
+                      JunkCase{"LocalSignature",
+                               "abPK\x03\x04"
+                               "cd",
+                               true},
                       JunkCase{"PkThenOne", "xPK\x01", true}, JunkCase{"PkThenEight", "PK\x08z", true},
-                      JunkCase{"ControlChar", "a\x01" "b.txt", true}, JunkCase{"Tab", "a\tb.txt", true},
-                      JunkCase{"Newline", "a\nb.txt", true}, JunkCase{"Unicode", "\xC3\xBC.txt", false}),
+                      JunkCase{"ControlChar",
+                               "a\x01"
+                               "b.txt",
+                               true},
+                      JunkCase{"Tab", "a\tb.txt", true}, JunkCase{"Newline", "a\nb.txt", true},
+                      JunkCase{"Unicode", "\xC3\xBC.txt", false}),
     [](const ::testing::TestParamInfo<JunkCase>& info) { return std::string(info.param.label); });
 
 struct PathCase {
@@ -151,26 +163,24 @@ TEST_P(SafePath, StaysBelowTheDestination) {
     EXPECT_EQ(path.generic_string(), GetParam().expected);
     EXPECT_FALSE(path.is_absolute());
     EXPECT_FALSE(path.has_root_name());
-    for (const auto& part : path)
-        EXPECT_TRUE(part != ".." && part != "." && !part.empty()) << path;
+    for (const auto& part : path) EXPECT_TRUE(part != ".." && part != "." && !part.empty()) << path;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, SafePath,
-    ::testing::Values(PathCase{"Plain", "dir/sub/a.txt", "dir/sub/a.txt"},
-                      PathCase{"Backslashes", "dir\\sub\\a.txt", "dir/sub/a.txt"},
-                      PathCase{"DotDotInside", "a/../../up.txt", "a/up.txt"},
-                      PathCase{"DotDotLeading", "../../etc/evil", "etc/evil"},
-                      PathCase{"DotDotBackslash", "..\\..\\win.ini", "win.ini"},
-                      PathCase{"Absolute", "/etc/passwd", "etc/passwd"},
-                      PathCase{"DriveBackslash", "C:\\x\\y.txt", "x/y.txt"},
-                      PathCase{"DriveSlash", "C:/x/y.txt", "x/y.txt"},
-                      PathCase{"DriveRelative", "d:y.txt", "y.txt"},
-                      PathCase{"UncLike", "\\\\server\\share\\f.txt", "server/share/f.txt"},
-                      PathCase{"DotsAndEmpties", "./a//./b.txt", "a/b.txt"},
-                      PathCase{"OnlyDotDot", "..", ""}, PathCase{"OnlySeparators", "//\\", ""},
-                      PathCase{"Empty", "", ""}),
-    [](const ::testing::TestParamInfo<PathCase>& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Table, SafePath,
+                         ::testing::Values(PathCase{"Plain", "dir/sub/a.txt", "dir/sub/a.txt"},
+                                           PathCase{"Backslashes", "dir\\sub\\a.txt", "dir/sub/a.txt"},
+                                           PathCase{"DotDotInside", "a/../../up.txt", "a/up.txt"},
+                                           PathCase{"DotDotLeading", "../../etc/evil", "etc/evil"},
+                                           PathCase{"DotDotBackslash", "..\\..\\win.ini", "win.ini"},
+                                           PathCase{"Absolute", "/etc/passwd", "etc/passwd"},
+                                           PathCase{"DriveBackslash", "C:\\x\\y.txt", "x/y.txt"},
+                                           PathCase{"DriveSlash", "C:/x/y.txt", "x/y.txt"},
+                                           PathCase{"DriveRelative", "d:y.txt", "y.txt"},
+                                           PathCase{"UncLike", "\\\\server\\share\\f.txt", "server/share/f.txt"},
+                                           PathCase{"DotsAndEmpties", "./a//./b.txt", "a/b.txt"},
+                                           PathCase{"OnlyDotDot", "..", ""}, PathCase{"OnlySeparators", "//\\", ""},
+                                           PathCase{"Empty", "", ""}),
+                         [](const ::testing::TestParamInfo<PathCase>& info) { return std::string(info.param.label); });
 
 struct TimeCase {
     const char* label;
@@ -190,16 +200,16 @@ TEST_P(DosTimeConversion, GivesLocalTime) {
     EXPECT_EQ(header.GetModificationTime(), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, DosTimeConversion,
-    ::testing::Values(
-        // Month -1 of 1980 is December 1979, and its day 0 is 30 November.
-        TimeCase{"ZeroIs30Nov1979", 0, 0, LocalTime(1979, 11, 30, 0, 0, 0)},
-        TimeCase{"Ordinary", (46 << 9) | (12 << 5) | 7, (3 << 11) | (24 << 5) | 13, LocalTime(2026, 12, 7, 3, 24, 26)},
-        TimeCase{"FirstDay", (0 << 9) | (1 << 5) | 1, 0, LocalTime(1980, 1, 1, 0, 0, 0)},
-        TimeCase{"Normalised", (20 << 9) | (2 << 5) | 30, (23 << 11) | (59 << 5) | 29,
-                 LocalTime(2000, 3, 1, 23, 59, 58)}),
-    [](const ::testing::TestParamInfo<TimeCase>& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Table, DosTimeConversion,
+                         ::testing::Values(
+                             // Month -1 of 1980 is December 1979, and its day 0 is 30 November.
+                             TimeCase{"ZeroIs30Nov1979", 0, 0, LocalTime(1979, 11, 30, 0, 0, 0)},
+                             TimeCase{"Ordinary", (46 << 9) | (12 << 5) | 7, (3 << 11) | (24 << 5) | 13,
+                                      LocalTime(2026, 12, 7, 3, 24, 26)},
+                             TimeCase{"FirstDay", (0 << 9) | (1 << 5) | 1, 0, LocalTime(1980, 1, 1, 0, 0, 0)},
+                             TimeCase{"Normalised", (20 << 9) | (2 << 5) | 30, (23 << 11) | (59 << 5) | 29,
+                                      LocalTime(2000, 3, 1, 23, 59, 58)}),
+                         [](const ::testing::TestParamInfo<TimeCase>& info) { return std::string(info.param.label); });
 
 TEST(FileHeaderCopy, IsDeep) {
     CFileHeader a;

@@ -20,8 +20,8 @@ TEST_P(SampleArchive, YieldsFourGoodFilesOneDamagedAndOneTruncated) {
     SalvageRun run(bytes, GetParam());
     EXPECT_FALSE(run.openThrew) << run.openError;
     ASSERT_EQ(run.Count(), names.size());
-    const ExtractOutcome expected[] = {ExtractOutcome::Ok,      ExtractOutcome::Ok,      ExtractOutcome::Ok,
-                                       ExtractOutcome::Ok,      ExtractOutcome::Damaged, ExtractOutcome::Truncated};
+    const ExtractOutcome expected[] = {ExtractOutcome::Ok, ExtractOutcome::Ok,      ExtractOutcome::Ok,
+                                       ExtractOutcome::Ok, ExtractOutcome::Damaged, ExtractOutcome::Truncated};
     for (std::size_t i = 0; i < names.size(); ++i) {
         EXPECT_EQ(run.entries[i].info.fileName, Listed(names[i]));
         EXPECT_EQ(run.entries[i].report.outcome, expected[i]) << names[i];

@@ -48,8 +48,7 @@ TEST_P(ScanProgress, ReportsAtMostOncePerHundredPositionsWithTheLength) {
         inputs.push_back(Stored("n" + std::to_string(i), NoiseContent(static_cast<std::uint32_t>(i), 20000)));
     BuiltZip zip = BuildZip(inputs);
     // Damaged sizes make the scan walk every byte of the data.
-    for (const EntryLayout& e : zip.entries)
-        SetLocalField(zip.bytes, e, LocalField::CompressedSize, 7);
+    for (const EntryLayout& e : zip.entries) SetLocalField(zip.bytes, e, LocalField::CompressedSize, 7);
     TempFolder folder;
     WriteFileBytes(folder / "a.zip", zip.bytes);
 
@@ -124,14 +123,13 @@ void ExpectDamagedNameRepaired(std::vector<EntryToWrite> inputs, const NameDamag
     zip.bytes[zip.entries[1].nameOffset + 5] = damage.byte;
     SalvageRun run(zip.bytes, mode);
     ASSERT_EQ(run.Count(), 3u);
-    for (const EntryToWrite& input : inputs)
-        EXPECT_TRUE(IsIntact(run, input.name, input.data));
+    for (const EntryToWrite& input : inputs) EXPECT_TRUE(IsIntact(run, input.name, input.data));
 }
 
 TEST_P(CentralNames, RepairADamagedLocalName) {
-    ExpectDamagedNameRepaired({Stored("first.txt", "1"), Deflated("docs/second.txt", TextContent("2", 900)),
-                               Stored("third.txt", "3")},
-                              std::get<0>(GetParam()), std::get<1>(GetParam()));
+    ExpectDamagedNameRepaired(
+        {Stored("first.txt", "1"), Deflated("docs/second.txt", TextContent("2", 900)), Stored("third.txt", "3")},
+        std::get<0>(GetParam()), std::get<1>(GetParam()));
 }
 
 // A streaming writer's local header has no sizes to compare with the
@@ -144,13 +142,12 @@ TEST_P(CentralNames, RepairADamagedNameOfAStreamedEntry) {
     ExpectDamagedNameRepaired(inputs, std::get<0>(GetParam()), std::get<1>(GetParam()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, CentralNames,
-                         ::testing::Combine(::testing::Values(NameDamage{"Letter", 'X'}, NameDamage{"ControlChar", 0x01}),
-                                            kBothModes),
-                         [](const ::testing::TestParamInfo<std::tuple<NameDamage, RepairMode>>& info) {
-                             return std::string(std::get<0>(info.param).label) + "_" +
-                                    ModeName(std::get<1>(info.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Table, CentralNames,
+    ::testing::Combine(::testing::Values(NameDamage{"Letter", 'X'}, NameDamage{"ControlChar", 0x01}), kBothModes),
+    [](const ::testing::TestParamInfo<std::tuple<NameDamage, RepairMode>>& info) {
+        return std::string(std::get<0>(info.param).label) + "_" + ModeName(std::get<1>(info.param));
+    });
 
 // After a data error the inflate stream is ended at once: zlib's memory is
 // not held while the entry stays open.

@@ -46,15 +46,13 @@ public:
     explicit WriteWatch(const std::filesystem::path& path) {
 #ifdef __linux__
         fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        if (fd_ >= 0)
-            inotify_add_watch(fd_, path.c_str(), IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE);
+        if (fd_ >= 0) inotify_add_watch(fd_, path.c_str(), IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE);
 #else
         (void)path;
 #endif
     }
     ~WriteWatch() {
-        if (fd_ >= 0)
-            ::close(fd_);
+        if (fd_ >= 0) ::close(fd_);
     }
     int Events() const {
         int count = 0;

@@ -43,8 +43,7 @@ EntryToWrite Streamed(const StreamStyle& style, std::string name, Bytes data) {
 std::vector<EntryToWrite> StreamedEntries(const StreamStyle& style) {
     return {Streamed(style, "text/long.txt", TextContent("long", 70000)),
             Streamed(style, "noise.bin", NoiseContent(5, 20000)),
-            Streamed(style, "text/short.txt", TextContent("short", 120)),
-            Streamed(style, "one.txt", ToBytes("1"))};
+            Streamed(style, "text/short.txt", TextContent("short", 120)), Streamed(style, "one.txt", ToBytes("1"))};
 }
 
 const StreamStyle kStyles[] = {
@@ -71,8 +70,7 @@ TEST_P(StreamedArchive, ComesOutCompleteAndExact) {
     SalvageRun run(BuildZip(inputs, options).bytes, std::get<1>(GetParam()));
     EXPECT_FALSE(run.openThrew) << run.openError;
     EXPECT_EQ(run.Count(), inputs.size());
-    for (const EntryToWrite& input : inputs)
-        EXPECT_TRUE(IsIntact(run, input.name, input.data));
+    for (const EntryToWrite& input : inputs) EXPECT_TRUE(IsIntact(run, input.name, input.data));
     EXPECT_EQ(run.files.size(), inputs.size());
 }
 
@@ -82,8 +80,7 @@ std::string StreamedName(const ::testing::TestParamInfo<std::tuple<StreamStyle, 
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, StreamedArchive,
-                         ::testing::Combine(::testing::ValuesIn(kStyles), kBothModes, ::testing::Bool()),
-                         StreamedName);
+                         ::testing::Combine(::testing::ValuesIn(kStyles), kBothModes, ::testing::Bool()), StreamedName);
 
 class StreamedEdges : public ::testing::TestWithParam<RepairMode> {};
 
@@ -110,8 +107,8 @@ TEST_P(StreamedEdges, StoredEntryIgnoresFalseDescriptorsInItsData) {
 TEST_P(StreamedEdges, StoredEntryWithoutDescriptorSignatureIsSkipped) {
     StreamStyle style{"Stored", Method::Stored, false, false, Zip64LocalSizes::Zero, false};
     std::vector<EntryToWrite> inputs = {Deflated("before.txt", TextContent("b", 900)),
-                                    Streamed(style, "lost.txt", TextContent("lost", 700)),
-                                    Deflated("after.txt", TextContent("a", 900))};
+                                        Streamed(style, "lost.txt", TextContent("lost", 700)),
+                                        Deflated("after.txt", TextContent("a", 900))};
     SalvageRun run(BuildZip(inputs).bytes, GetParam());
     EXPECT_TRUE(IsIntact(run, "before.txt", inputs[0].data));
     EXPECT_TRUE(IsIntact(run, "after.txt", inputs[2].data));
@@ -125,7 +122,7 @@ TEST_P(StreamedEdges, StoredEntryWithoutDescriptorSignatureIsSkipped) {
 TEST_P(StreamedEdges, TruncatedStreamedEntryKeepsWhatIsThere) {
     StreamStyle style{"Deflated", Method::Deflated, true, false, Zip64LocalSizes::Zero, false};
     std::vector<EntryToWrite> inputs = {Streamed(style, "first.txt", TextContent("f", 5000)),
-                                    Streamed(style, "cut.bin", NoiseContent(3, 30000))};
+                                        Streamed(style, "cut.bin", NoiseContent(3, 30000))};
     BuiltZip zip = BuildZip(inputs);
     TruncateAt(zip.bytes, zip.entries[1].dataStart + 20000);
     SalvageRun run(zip.bytes, GetParam());
@@ -143,7 +140,7 @@ TEST_P(StreamedEdges, TruncatedStreamedEntryKeepsWhatIsThere) {
 TEST_P(StreamedEdges, CorruptStreamedEntryCostsOnlyItself) {
     StreamStyle style{"Deflated", Method::Deflated, false, false, Zip64LocalSizes::Zero, false};
     std::vector<EntryToWrite> inputs = {Streamed(style, "bad.txt", TextContent("bad", 30000)),
-                                    Streamed(style, "good.txt", TextContent("good", 30000))};
+                                        Streamed(style, "good.txt", TextContent("good", 30000))};
     BuiltZip zip = BuildZip(inputs);
     ZeroRange(zip.bytes, zip.entries[0].dataStart + 500, 300);
     SalvageRun run(zip.bytes, GetParam());
@@ -160,9 +157,9 @@ TEST_P(StreamedEdges, DescriptorInFrontOfAHeaderBelongsToTheEntryBefore) {
     StreamStyle deflated{"Deflated", Method::Deflated, true, false, Zip64LocalSizes::Zero, false};
     StreamStyle stored{"Stored", Method::Stored, true, false, Zip64LocalSizes::Zero, false};
     std::vector<EntryToWrite> inputs = {Streamed(deflated, "streamed.txt", TextContent("s", 8000)),
-                                    Deflated("plain.txt", TextContent("p", 5000)),
-                                    Streamed(stored, "streamed-stored.txt", TextContent("t", 700)),
-                                    Stored("plain-stored.txt", TextContent("u", 600))};
+                                        Deflated("plain.txt", TextContent("p", 5000)),
+                                        Streamed(stored, "streamed-stored.txt", TextContent("t", 700)),
+                                        Stored("plain-stored.txt", TextContent("u", 600))};
     BuiltZip zip = BuildZip(inputs);
     TempFolder folder;
     WriteFileBytes(folder / "a.zip", zip.bytes);
@@ -218,8 +215,8 @@ TEST_P(StreamedEdges, StoredZipInsideAStreamedEntryCostsNoOuterEntry) {
     StreamStyle deflated{"Deflated", Method::Deflated, true, false, Zip64LocalSizes::Zero, false};
     StreamStyle stored{"Stored", Method::Stored, true, false, Zip64LocalSizes::Zero, false};
     std::vector<EntryToWrite> inputs = {Streamed(deflated, "a.txt", TextContent("outer a", 3000)),
-                                    Streamed(stored, "inner.zip", inner),
-                                    Streamed(deflated, "b.txt", TextContent("outer b", 3000))};
+                                        Streamed(stored, "inner.zip", inner),
+                                        Streamed(deflated, "b.txt", TextContent("outer b", 3000))};
     SalvageRun run(BuildZip(inputs).bytes, GetParam());
     EXPECT_EQ(run.FileContent("a.txt"), inputs[0].data) << "outer a.txt overwritten";
     EXPECT_EQ(run.FileContent("inner.zip"), inner);

@@ -23,10 +23,9 @@ BuiltZip VariedArchive() {
     streamed.streamed = true;
     EntryToWrite streamedStored = Stored("streamed-stored.bin", NoiseContent(4, 3000));
     streamedStored.streamed = true;
-    return BuildZip({Deflated("a/b.txt", TextContent("b", 20000)), Stored("dir/", ""),
-                     Stored("empty.txt", ""), Stored("junk\x03.txt", "j"), encrypted, streamed,
-                     streamedStored, Stored("..", "dots"), Stored("../up.txt", "up"),
-                     Stored("noise.bin", NoiseContent(5, 5000))});
+    return BuildZip({Deflated("a/b.txt", TextContent("b", 20000)), Stored("dir/", ""), Stored("empty.txt", ""),
+                     Stored("junk\x03.txt", "j"), encrypted, streamed, streamedStored, Stored("..", "dots"),
+                     Stored("../up.txt", "up"), Stored("noise.bin", NoiseContent(5, 5000))});
 }
 
 JsonValue RunJson(const std::vector<std::string>& args) {
@@ -43,8 +42,7 @@ TEST(AgreementCli, ListSaysWhatExtractSkips) {
     for (const char* mode : {"quick", "advance"}) {
         SCOPED_TRACE(mode);
         const JsonValue listed = RunJson({"list", "--json", "--mode", mode, zip});
-        const JsonValue extracted =
-            RunJson({"extract", "--json", "--mode", mode, "-d", (folder / mode).string(), zip});
+        const JsonValue extracted = RunJson({"extract", "--json", "--mode", mode, "-d", (folder / mode).string(), zip});
         const auto& listEntries = listed["archives"][0]["entries"].items;
         const auto& extractEntries = extracted["archives"][0]["entries"].items;
         ASSERT_EQ(listEntries.size(), extractEntries.size());
@@ -65,11 +63,13 @@ void DamageRandomly(BuiltZip& zip, std::mt19937& random) {
     const auto at = [&](std::size_t limit) { return std::uniform_int_distribution<std::size_t>(0, limit)(random); };
     const std::size_t size = zip.bytes.size();
     switch (at(4)) {
-    case 0: TruncateAt(zip.bytes, at(size)); break;
-    case 1: ZeroRange(zip.bytes, at(size), at(600)); break;
-    case 2: for (int i = 0; i < 20; ++i) FlipBits(zip.bytes, at(size), static_cast<std::uint8_t>(1u << at(7))); break;
-    case 3: PrependStub(zip, Garbage(at(3000), static_cast<std::uint32_t>(at(1000))), at(1) == 1); break;
-    default: FillRange(zip.bytes, at(size), at(64), static_cast<std::uint8_t>(at(255))); break;
+        case 0: TruncateAt(zip.bytes, at(size)); break;
+        case 1: ZeroRange(zip.bytes, at(size), at(600)); break;
+        case 2:
+            for (int i = 0; i < 20; ++i) FlipBits(zip.bytes, at(size), static_cast<std::uint8_t>(1u << at(7)));
+            break;
+        case 3: PrependStub(zip, Garbage(at(3000), static_cast<std::uint32_t>(at(1000))), at(1) == 1); break;
+        default: FillRange(zip.bytes, at(size), at(64), static_cast<std::uint8_t>(at(255))); break;
     }
 }
 

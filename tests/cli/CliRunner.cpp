@@ -23,8 +23,8 @@ CliRun RunCli(const std::vector<std::string>& args) {
     testzip::TempFolder capture("tessaly-cli-run");
     std::string command = ShellQuote(TESSALY_CLI_PATH);
     for (const auto& arg : args) command += " " + ShellQuote(arg);
-    command += " >" + ShellQuote((capture / "out").string()) + " 2>" +
-               ShellQuote((capture / "err").string()) + " </dev/null";
+    command +=
+        " >" + ShellQuote((capture / "out").string()) + " 2>" + ShellQuote((capture / "err").string()) + " </dev/null";
     const int raw = std::system(command.c_str());
     CliRun run;
     if (raw != -1 && WIFEXITED(raw)) run.status = WEXITSTATUS(raw);

@@ -12,7 +12,7 @@
 namespace tessaly::clitest {
 
 struct CliRun {
-    int status = -1;        // exit status; -1 when the tool did not exit normally
+    int status = -1;  // exit status; -1 when the tool did not exit normally
     std::string out;
     std::string err;
 };

@@ -88,8 +88,8 @@ TEST(CommandLine, HelpAndVersionGoToStandardOutput) {
 TEST(OutputFolders, OneArchiveUsesTheDestinationSeveralGetDistinctSafeFolders) {
     EXPECT_EQ(OutputFolders("out", {"x/a.zip"}), std::vector<std::filesystem::path>{"out"});
     const auto folders = OutputFolders("out", {"x/a.zip", "y/A.zip", "b.tar.zip", "noext", "..", "dir/"});
-    const std::vector<std::filesystem::path> expected = {
-        "out/a", "out/A (2)", "out/b.tar", "out/noext", "out/archive", "out/archive (2)"};
+    const std::vector<std::filesystem::path> expected = {"out/a",     "out/A (2)",   "out/b.tar",
+                                                         "out/noext", "out/archive", "out/archive (2)"};
     EXPECT_EQ(folders, expected);
 }
 

@@ -34,8 +34,7 @@ TEST(ExtractCli, HealthyArchiveComesOutByteExactInBothModes) {
         const CliRun run = RunCli({"extract", "--mode", mode, "-d", (folder / "out").string(), zip});
         EXPECT_EQ(run.status, 0) << run.out << run.err;
         EXPECT_EQ(LinesStartingWith(run.out, "ok ").size(), entries.size()) << run.out;
-        for (const EntryToWrite& e : entries)
-            EXPECT_EQ(ReadFileBytes(folder / "out" / e.name), e.data) << e.name;
+        for (const EntryToWrite& e : entries) EXPECT_EQ(ReadFileBytes(folder / "out" / e.name), e.data) << e.name;
         EXPECT_NE(run.out.find("healthy.zip: 4 entries: 4 ok"), std::string::npos) << run.out;
     }
 }
@@ -61,7 +60,11 @@ std::vector<DamageCase> DamageCases() {
          Stored("middle.bin", NoiseContent(3, 3000)), "damaged", 1},
         {"encrypted entry", [](BuiltZip&) {}, encrypted, "encrypted", 1},
         {"empty record", [](BuiltZip&) {}, Stored("middle.bin", ""), "skipped", 0},
-        {"junk name", [](BuiltZip&) {}, Stored("mid\x02" "dle.bin", "junk"), "skipped", 0},
+        {"junk name", [](BuiltZip&) {},
+         Stored("mid\x02"
+                "dle.bin",
+                "junk"),
+         "skipped", 0},
     };
 }
 
@@ -110,11 +113,16 @@ TEST(ExtractCli, SeveralArchivesGoToFoldersNamedAfterThem) {
 
 TEST(ExtractCli, NothingIsWrittenOutsideTheDestination) {
     TempFolder folder;
-    const std::string zip = WriteZip(folder, "evil.zip", BuildZip({
-        Stored("../../escape1.txt", "1"), Stored("/tmp/escape2.txt", "2"),
-        Stored("a/../../../escape3.txt", "3"), Stored("..\\..\\escape4.txt", "4"),
-        Stored("C:\\escape5.txt", "5"), Stored("./ok/./fine.txt", "6"),
-    }).bytes);
+    const std::string zip = WriteZip(folder, "evil.zip",
+                                     BuildZip({
+                                                  Stored("../../escape1.txt", "1"),
+                                                  Stored("/tmp/escape2.txt", "2"),
+                                                  Stored("a/../../../escape3.txt", "3"),
+                                                  Stored("..\\..\\escape4.txt", "4"),
+                                                  Stored("C:\\escape5.txt", "5"),
+                                                  Stored("./ok/./fine.txt", "6"),
+                                              })
+                                         .bytes);
     for (const char* mode : {"quick", "advance"}) {
         const CliRun run = RunCli({"extract", "--mode", mode, "-d", (folder / "deep" / "out").string(), zip});
         EXPECT_LE(run.status, 1) << run.out << run.err;

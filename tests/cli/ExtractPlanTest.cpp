@@ -19,8 +19,8 @@ TEST(ExtractPlan, GroupsEntriesByTheFileTheyWrite) {
         {{"a.txt", "b.txt", "A.TXT", "./a.txt", "x/../a.txt"}, {{0, 2, 3}, {1}, {4}}, 4},
         {{"dir\\f.txt", "dir/f.txt", "/dir/f.txt"}, {{0, 1, 2}}, 4},
         {{"", "..", "", "z"}, {{0}, {1}, {2}, {3}}, 4},
-        {{"a", "a/b.txt"}, {{0}, {1}}, 1},          // file a, then folder a
-        {{"x/y/z.txt", "X/Y"}, {{0}, {1}}, 1},      // folder x/y is also a file
+        {{"a", "a/b.txt"}, {{0}, {1}}, 1},                // file a, then folder a
+        {{"x/y/z.txt", "X/Y"}, {{0}, {1}}, 1},            // folder x/y is also a file
         {{"", "x/y/z.txt", "x/y/"}, {{0}, {1}, {2}}, 1},  // x/y/ would be a file
     };
     for (const auto& c : cases) {

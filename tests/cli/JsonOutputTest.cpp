@@ -13,7 +13,9 @@ namespace {
 using namespace testzip;
 
 TEST(JsonQuote, EscapesWhatJsonRequiresAndRepairsBrokenUtf8) {
-    const struct { std::string in, out; } cases[] = {
+    const struct {
+        std::string in, out;
+    } cases[] = {
         {"plain.txt", "\"plain.txt\""},
         {"say \"hi\"\\now", "\"say \\\"hi\\\"\\\\now\""},
         {std::string("a\x01\x1f\x7f", 4), "\"a\\u0001\\u001f\\u007f\""},
@@ -35,8 +37,7 @@ TEST(JsonOutput, ListDocumentParsesAndCarriesEveryEntry) {
     TempFolder folder;
     EntryToWrite cp437 = Stored(std::string("na\x8Eve \"q\"\\.txt"), "x");
     const auto zip = folder / "list.zip";
-    WriteFileBytes(zip, BuildZip({Deflated("a.txt", TextContent("a", 3000)), cp437,
-                                  Stored("dir/", "")}).bytes);
+    WriteFileBytes(zip, BuildZip({Deflated("a.txt", TextContent("a", 3000)), cp437, Stored("dir/", "")}).bytes);
     const CliRun run = RunCli({"list", "--json", "--mode", "advance", zip.string()});
     EXPECT_EQ(run.status, 0) << run.err;
     const auto doc = ParseJson(run.out);
@@ -66,8 +67,7 @@ TEST(JsonOutput, ExtractDocumentGivesOutcomesAndUnreadableArchives) {
     const auto zip = folder / "x.zip";
     WriteFileBytes(zip, BuildZip({Stored("a.txt", "aaa"), encrypted}).bytes);
     const auto missing = folder / "missing.zip";
-    const CliRun run = RunCli({"extract", "--json", "-d", (folder / "out").string(), zip.string(),
-                               missing.string()});
+    const CliRun run = RunCli({"extract", "--json", "-d", (folder / "out").string(), zip.string(), missing.string()});
     EXPECT_EQ(run.status, 2);
     const auto doc = ParseJson(run.out);
     ASSERT_TRUE(doc) << run.out;

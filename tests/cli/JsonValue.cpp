@@ -39,20 +39,34 @@ private:
     JsonValue Value() {
         JsonValue v;
         const char c = Peek();
-        if (c == '{') Object(v);
-        else if (c == '[') Array(v);
-        else if (c == '"') { v.kind = JsonValue::Kind::String; v.text = String(); }
-        else if (c == 't') { Word("true"); v.kind = JsonValue::Kind::Bool; v.boolean = true; }
-        else if (c == 'f') { Word("false"); v.kind = JsonValue::Kind::Bool; }
-        else if (c == 'n') Word("null");
-        else Number(v);
+        if (c == '{')
+            Object(v);
+        else if (c == '[')
+            Array(v);
+        else if (c == '"') {
+            v.kind = JsonValue::Kind::String;
+            v.text = String();
+        } else if (c == 't') {
+            Word("true");
+            v.kind = JsonValue::Kind::Bool;
+            v.boolean = true;
+        } else if (c == 'f') {
+            Word("false");
+            v.kind = JsonValue::Kind::Bool;
+        } else if (c == 'n')
+            Word("null");
+        else
+            Number(v);
         return v;
     }
 
     void Object(JsonValue& v) {
         v.kind = JsonValue::Kind::Object;
         Expect('{');
-        if (Peek() == '}') { ++i_; return; }
+        if (Peek() == '}') {
+            ++i_;
+            return;
+        }
         do {
             if (Peek() != '"') throw std::runtime_error("key expected");
             std::string key = String();
@@ -65,7 +79,10 @@ private:
     void Array(JsonValue& v) {
         v.kind = JsonValue::Kind::Array;
         Expect('[');
-        if (Peek() == ']') { ++i_; return; }
+        if (Peek() == ']') {
+            ++i_;
+            return;
+        }
         do v.items.push_back(Value());
         while (Peek() == ',' && ++i_);
         Expect(']');
@@ -89,7 +106,10 @@ private:
             const auto c = static_cast<unsigned char>(s_[i_++]);
             if (c == '"') return out;
             if (c < 0x20) throw std::runtime_error("raw control character in string");
-            if (c != '\\') { out += static_cast<char>(c); continue; }
+            if (c != '\\') {
+                out += static_cast<char>(c);
+                continue;
+            }
             Escape(out);
         }
     }
@@ -98,21 +118,23 @@ private:
         if (i_ >= s_.size()) throw std::runtime_error("open escape");
         const char e = s_[i_++];
         switch (e) {
-        case '"': case '\\': case '/': out += e; break;
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        case 'u': {
-            if (i_ + 4 > s_.size()) throw std::runtime_error("short \\u");
-            const unsigned long code = std::strtoul(s_.substr(i_, 4).c_str(), nullptr, 16);
-            i_ += 4;
-            if (code >= 0x80) throw std::runtime_error("test reader takes only ASCII \\u escapes");
-            out += static_cast<char>(code);
-            break;
-        }
-        default: throw std::runtime_error("bad escape");
+            case '"':
+            case '\\':
+            case '/': out += e; break;
+            case 'b': out += '\b'; break;
+            case 'f': out += '\f'; break;
+            case 'n': out += '\n'; break;
+            case 'r': out += '\r'; break;
+            case 't': out += '\t'; break;
+            case 'u': {
+                if (i_ + 4 > s_.size()) throw std::runtime_error("short \\u");
+                const unsigned long code = std::strtoul(s_.substr(i_, 4).c_str(), nullptr, 16);
+                i_ += 4;
+                if (code >= 0x80) throw std::runtime_error("test reader takes only ASCII \\u escapes");
+                out += static_cast<char>(code);
+                break;
+            }
+            default: throw std::runtime_error("bad escape");
         }
     }
 

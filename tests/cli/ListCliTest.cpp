@@ -29,7 +29,9 @@ TEST(ListCli, ShowsThePreviewColumnsAndWhatExtractWouldSkip) {
     const CliRun run = RunCli({"list", zip});
     EXPECT_EQ(run.status, 0) << run.err;
 
-    const struct { std::string name, mustShow; } rows[] = {
+    const struct {
+        std::string name, mustShow;
+    } rows[] = {
         {"docs/readme.txt", "1   KB"},
         {"data.bin", "512   Bytes"},
         {"empty.txt", "[extract skips it: empty record]"},
@@ -43,15 +45,15 @@ TEST(ListCli, ShowsThePreviewColumnsAndWhatExtractWouldSkip) {
         const std::string line = run.out.substr(lineStart, run.out.find('\n', at) - lineStart);
         EXPECT_NE(line.find(row.mustShow), std::string::npos) << line;
     }
-    EXPECT_NE(run.out.find("100%"), std::string::npos);     // stored noise
+    EXPECT_NE(run.out.find("100%"), std::string::npos);  // stored noise
     EXPECT_NE(run.out.find("07 Dec 2024, 12:00:00"), std::string::npos);
     EXPECT_NE(run.out.find("mixed.zip: 5 entries, 3 skipped by extract"), std::string::npos) << run.out;
 }
 
 TEST(ListCli, AdvanceRepairAlsoFindsEntriesOnlyTheDirectoryPointsAt) {
     TempFolder folder;
-    BuiltZip built = BuildZip({Stored("one.txt", "first entry"), Stored("two.txt", "second entry"),
-                               Stored("three.txt", "third entry")});
+    BuiltZip built = BuildZip(
+        {Stored("one.txt", "first entry"), Stored("two.txt", "second entry"), Stored("three.txt", "third entry")});
     SetLocalField(built.bytes, built.entries[1], LocalField::Signature, 0);
     const std::string zip = WriteZip(folder, "lost.zip", built.bytes);
 
@@ -67,7 +69,9 @@ TEST(ListCli, AdvanceRepairAlsoFindsEntriesOnlyTheDirectoryPointsAt) {
 TEST(ListCli, InputsThatAreNoArchiveExitWithTwoAndNameTheFile) {
     TempFolder folder;
     std::filesystem::create_directory(folder / "folder.zip");
-    const struct { std::string path, says; } cases[] = {
+    const struct {
+        std::string path, says;
+    } cases[] = {
         {(folder / "missing.zip").string(), "cannot open"},
         {(folder / "folder.zip").string(), "folder"},
         {WriteZip(folder, "garbage.zip", Garbage(5000)), "no entries found"},

@@ -34,9 +34,7 @@ public:
     std::filesystem::path Settings() const { return root_ / "settings.ini"; }
     std::filesystem::path LogFile() const { return Program() / "Activity Log.txt"; }
 
-    void WriteSettings(const std::string& text) const {
-        std::ofstream(Settings(), std::ios::binary) << text;
-    }
+    void WriteSettings(const std::string& text) const { std::ofstream(Settings(), std::ios::binary) << text; }
 
     static std::string ReadText(const std::filesystem::path& path) {
         std::ifstream in(path, std::ios::binary);

@@ -12,8 +12,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <ostream>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,8 +45,7 @@ TEST(ActivityLogWriter, LogPathFolderTakesPrecedenceForTheWriterOnly) {
     LogSandbox sandbox;
     const auto elsewhere = sandbox.Root() / "logs";
     std::filesystem::create_directories(elsewhere);
-    sandbox.WriteSettings("FilePath=" + sandbox.Program().string() + "\nLogPath=" +
-                          elsewhere.string() + "\n");
+    sandbox.WriteSettings("FilePath=" + sandbox.Program().string() + "\nLogPath=" + elsewhere.string() + "\n");
     EXPECT_EQ(ActivityLogPath(), elsewhere / "Activity Log.txt");
     EXPECT_EQ(ProgramActivityLogPath(), sandbox.LogFile());
     WriteActivityLog("x");
@@ -60,8 +59,7 @@ TEST(ActivityLogWriter, ClearActsOnTheLogPathFolder) {
     LogSandbox sandbox;
     const auto elsewhere = sandbox.Root() / "logs";
     std::filesystem::create_directories(elsewhere);
-    sandbox.WriteSettings("FilePath=" + sandbox.Program().string() + "\nLogPath=" +
-                          elsewhere.string() + "\n");
+    sandbox.WriteSettings("FilePath=" + sandbox.Program().string() + "\nLogPath=" + elsewhere.string() + "\n");
     WriteActivityLog("old text");
     ClearActivityLog();
     EXPECT_EQ(LogSandbox::ReadText(elsewhere / "Activity Log.txt"), "\r\n");
@@ -70,18 +68,15 @@ TEST(ActivityLogWriter, ClearActsOnTheLogPathFolder) {
 
 TEST(ActivityLogWriter, MissingLogPathFolderFallsBackToTheProgramFolder) {
     LogSandbox sandbox;
-    sandbox.WriteSettings("FilePath=" + sandbox.Program().string() + "\nLogPath=" +
-                          (sandbox.Root() / "gone").string() + "\n");
+    sandbox.WriteSettings("FilePath=" + sandbox.Program().string() + "\nLogPath=" + (sandbox.Root() / "gone").string() +
+                          "\n");
     WriteActivityLog("y");
     EXPECT_EQ(sandbox.ReadLog(), "y");
 }
 
 TEST(ActivityLogWriter, LogOfExactlyTheLimitIsAppendedToAndOneByteMoreStartsAfresh) {
     LogSandbox sandbox;
-    {
-        std::ofstream(sandbox.LogFile(), std::ios::binary)
-            << std::string(kActivityLogSizeLimit, 'a');
-    }
+    { std::ofstream(sandbox.LogFile(), std::ios::binary) << std::string(kActivityLogSizeLimit, 'a'); }
     WriteActivityLog("b");
     EXPECT_EQ(std::filesystem::file_size(sandbox.LogFile()), kActivityLogSizeLimit + 1);
     WriteActivityLog("first text of the new log");
@@ -98,8 +93,8 @@ TEST(ActivityLogWriter, LongTextIsCutAtTwoHundredBytes) {
 TEST(ActivityLogWriter, ReadOnlyLogIsMadeWritable) {
     LogSandbox sandbox;
     WriteActivityLog("a");
-    std::filesystem::permissions(sandbox.LogFile(), std::filesystem::perms::owner_read |
-                                                        std::filesystem::perms::group_read);
+    std::filesystem::permissions(sandbox.LogFile(),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     EXPECT_TRUE(WriteActivityLog("b"));
     EXPECT_EQ(sandbox.ReadLog(), "ab");
 }
@@ -118,15 +113,12 @@ TEST(ActivityLogWriter, WritersInThisProcessLoseNoText) {
     std::vector<std::thread> writers;
     for (int w = 0; w < kWriters; ++w)
         writers.emplace_back([w] {
-            for (int i = 0; i < kTexts; ++i)
-                WriteActivityLog(std::string(1, static_cast<char>('A' + w)) + "\n");
+            for (int i = 0; i < kTexts; ++i) WriteActivityLog(std::string(1, static_cast<char>('A' + w)) + "\n");
         });
-    for (auto& writer : writers)
-        writer.join();
+    for (auto& writer : writers) writer.join();
     const std::string log = sandbox.ReadLog();
     ASSERT_EQ(log.size(), static_cast<std::size_t>(kWriters * kTexts * 2));
-    for (int w = 0; w < kWriters; ++w)
-        EXPECT_EQ(std::count(log.begin(), log.end(), 'A' + w), kTexts);
+    for (int w = 0; w < kWriters; ++w) EXPECT_EQ(std::count(log.begin(), log.end(), 'A' + w), kTexts);
 }
 
 TEST(ActivityLogWriter, WaitsForAnotherProcessHoldingTheLog) {
@@ -173,15 +165,17 @@ const std::string kAccented = "caf\xC3\xA9";  // café
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, LogEncodingTest,
-    ::testing::Values(
-        EncodingCase{"Utf8KeptAsIs", "C.UTF-8", kAccented, 200, kAccented},
-        EncodingCase{"AsciiLocaleReplacesWithQuestionMark", "C", kAccented, 200, "caf?"},
-        EncodingCase{"InvalidBytesBecomeQuestionMarks", "C.UTF-8", "a\xFF" "b", 200, "a?b"},
-        EncodingCase{"CutNeverSplitsACharacter", "C.UTF-8",
-                     std::string(199, 'x') + "\xC3\xA9" + "tail", 200, std::string(199, 'x')},
-        EncodingCase{"CutAtExactlyTheLimit", "C.UTF-8", std::string(250, 'x'), 200,
-                     std::string(200, 'x')},
-        EncodingCase{"NulEndsTheText", "C.UTF-8", std::string("ab\0cd", 5), 200, "ab"}),
+    ::testing::Values(EncodingCase{"Utf8KeptAsIs", "C.UTF-8", kAccented, 200, kAccented},
+                      EncodingCase{"AsciiLocaleReplacesWithQuestionMark", "C", kAccented, 200, "caf?"},
+                      EncodingCase{"InvalidBytesBecomeQuestionMarks", "C.UTF-8",
+                                   "a\xFF"
+                                   "b",
+                                   200, "a?b"},
+                      EncodingCase{"CutNeverSplitsACharacter", "C.UTF-8", std::string(199, 'x') + "\xC3\xA9" + "tail",
+                                   200, std::string(199, 'x')},
+                      EncodingCase{"CutAtExactlyTheLimit", "C.UTF-8", std::string(250, 'x'), 200,
+                                   std::string(200, 'x')},
+                      EncodingCase{"NulEndsTheText", "C.UTF-8", std::string("ab\0cd", 5), 200, "ab"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
@@ -197,8 +191,8 @@ TEST(ActivityLogViewer, OpensTheProgramFolderLogInTheDesktopViewer) {
     const auto opened = sandbox.Root() / "opened.txt";
     {
         std::ofstream script(bin / "xdg-open");
-        script << "#!/bin/sh\nprintf '%s' \"$1\" > '" << opened.string() << ".tmp'\nmv '"
-               << opened.string() << ".tmp' '" << opened.string() << "'\n";
+        script << "#!/bin/sh\nprintf '%s' \"$1\" > '" << opened.string() << ".tmp'\nmv '" << opened.string()
+               << ".tmp' '" << opened.string() << "'\n";
     }
     std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
     const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";

@@ -6,8 +6,7 @@ namespace tessaly::testzip {
 namespace {
 
 bool IsWideField(std::size_t offset, bool central) {
-    if (central)
-        return offset == 0 || offset == 16 || offset == 20 || offset == 24 || offset == 38 || offset == 42;
+    if (central) return offset == 0 || offset == 16 || offset == 20 || offset == 24 || offset == 38 || offset == 42;
     return offset == 0 || offset == 14 || offset == 18 || offset == 22;
 }
 
@@ -18,8 +17,7 @@ void PutField(Bytes& bytes, std::size_t at, std::uint32_t value, bool wide) {
 }
 
 void Shift(std::size_t& offset, std::size_t by) {
-    if (offset != kNone)
-        offset += by;
+    if (offset != kNone) offset += by;
 }
 
 }  // namespace
@@ -30,8 +28,7 @@ void SetLocalField(Bytes& bytes, const EntryLayout& entry, LocalField field, std
 }
 
 void SetCentralField(Bytes& bytes, const EntryLayout& entry, CentralField field, std::uint32_t value) {
-    if (entry.centralHeader == kNone)
-        return;
+    if (entry.centralHeader == kNone) return;
     auto offset = static_cast<std::size_t>(field);
     PutField(bytes, entry.centralHeader + offset, value, IsWideField(offset, true));
 }
@@ -39,8 +36,7 @@ void SetCentralField(Bytes& bytes, const EntryLayout& entry, CentralField field,
 void TruncateAt(Bytes& bytes, std::size_t size) { bytes.resize(std::min(size, bytes.size())); }
 
 void FillRange(Bytes& bytes, std::size_t offset, std::size_t count, std::uint8_t value) {
-    if (offset >= bytes.size())
-        return;
+    if (offset >= bytes.size()) return;
     count = std::min(count, bytes.size() - offset);
     std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), count, value);
 }
@@ -48,13 +44,11 @@ void FillRange(Bytes& bytes, std::size_t offset, std::size_t count, std::uint8_t
 void ZeroRange(Bytes& bytes, std::size_t offset, std::size_t count) { FillRange(bytes, offset, count, 0); }
 
 void FlipBits(Bytes& bytes, std::size_t offset, std::uint8_t mask) {
-    if (offset < bytes.size())
-        bytes[offset] ^= mask;
+    if (offset < bytes.size()) bytes[offset] ^= mask;
 }
 
 void Overwrite(Bytes& bytes, std::size_t offset, const Bytes& with) {
-    for (std::size_t i = 0; i < with.size() && offset + i < bytes.size(); ++i)
-        bytes[offset + i] = with[i];
+    for (std::size_t i = 0; i < with.size() && offset + i < bytes.size(); ++i) bytes[offset + i] = with[i];
 }
 
 void PrependStub(BuiltZip& zip, const Bytes& stub, bool adjustCentralOffsets) {
@@ -73,11 +67,9 @@ void PrependStub(BuiltZip& zip, const Bytes& stub, bool adjustCentralOffsets) {
 }
 
 void DropCentralDirectory(BuiltZip& zip) {
-    if (zip.centralDirectory == kNone)
-        return;
+    if (zip.centralDirectory == kNone) return;
     TruncateAt(zip.bytes, zip.centralDirectory);
-    for (EntryLayout& entry : zip.entries)
-        entry.centralHeader = kNone;
+    for (EntryLayout& entry : zip.entries) entry.centralHeader = kNone;
     zip.centralDirectory = kNone;
     zip.endRecord = kNone;
 }

@@ -20,9 +20,10 @@ int main(int argc, char** argv) {
     try {
         Bytes bytes = SampleArchive();
         WriteFileBytes(argv[1], bytes);
-        std::printf("%s: %zu bytes: 6 entries behind junk, one corrupted, cut inside the last, "
-                    "no central directory\n",
-                    argv[1], bytes.size());
+        std::printf(
+            "%s: %zu bytes: 6 entries behind junk, one corrupted, cut inside the last, "
+            "no central directory\n",
+            argv[1], bytes.size());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tessaly-make-sample: %s\n", e.what());
         return 1;

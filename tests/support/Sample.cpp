@@ -17,8 +17,7 @@ std::string NumbersTable() {
 
 std::string Repeated(const std::string& line, int times) {
     std::string text;
-    for (int i = 1; i <= times; ++i)
-        text += std::to_string(i) + ". " + line + "\n";
+    for (int i = 1; i <= times; ++i) text += std::to_string(i) + ". " + line + "\n";
     return text;
 }
 
@@ -30,11 +29,11 @@ std::vector<EntryToWrite> SampleEntries() {
                              "its end is cut off and its central directory is gone.\n"));
     entries.push_back(Deflated("letters/to-alice.txt",
                                Repeated("Dear Alice, the garden is blooming and the cat sends regards.", 40)));
-    entries.push_back(Deflated("letters/to-bob.txt",
-                               Repeated("Dear Bob, the boxes arrived intact; the kettle did not.", 40)));
+    entries.push_back(
+        Deflated("letters/to-bob.txt", Repeated("Dear Bob, the boxes arrived intact; the kettle did not.", 40)));
     entries.push_back(Deflated("data/numbers.csv", NumbersTable()));
-    entries.push_back(Deflated("corrupted/diary.txt",
-                               Repeated("Today the archive lost a few bits in the middle of this file.", 60)));
+    entries.push_back(
+        Deflated("corrupted/diary.txt", Repeated("Today the archive lost a few bits in the middle of this file.", 60)));
     entries.push_back(Stored("notes/shopping-list.txt", Repeated("bread, apples, tea, candles, string", 30)));
     for (EntryToWrite& entry : entries) {
         entry.dosDate = DosDate(2026, 12, 7);
@@ -61,8 +60,7 @@ Bytes SampleArchive() {
 
 std::vector<std::string> SampleEntryNames() {
     std::vector<std::string> names;
-    for (const EntryToWrite& entry : SampleEntries())
-        names.push_back(entry.name);
+    for (const EntryToWrite& entry : SampleEntries()) names.push_back(entry.name);
     return names;
 }
 

@@ -25,8 +25,7 @@ void MakeWritable(const fs::path& root) {
     fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
     for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
          it.increment(ec)) {
-        if (!it->is_symlink(ec))
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        if (!it->is_symlink(ec)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
     }
 }
 
@@ -53,14 +52,12 @@ TempFolder::~TempFolder() {
 void WriteFileBytes(const fs::path& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write " + path.string());
+    if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
 Bytes ReadFileBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + path.string());
+    if (!in) throw std::runtime_error("cannot read " + path.string());
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 

@@ -37,7 +37,7 @@ std::uint32_t Low32(std::uint64_t value) { return static_cast<std::uint32_t>(val
 
 // Everything computed for an entry before its records are written.
 struct Prepared {
-    Bytes payload;        // the bytes written as the entry's data
+    Bytes payload;  // the bytes written as the entry's data
     Bytes localExtra;
     Bytes centralExtra;
     std::uint16_t flags = 0;
@@ -60,7 +60,7 @@ Bytes Zip64Extra(std::uint64_t uncompressed, std::uint64_t compressed) {
 Prepared Prepare(const EntryToWrite& input) {
     Prepared p;
     p.payload = input.rawData ? *input.rawData
-                             : (input.method == Method::Deflated ? RawDeflate(input.data, input.level) : input.data);
+                              : (input.method == Method::Deflated ? RawDeflate(input.data, input.level) : input.data);
     p.crc32 = Crc32(input.data);
     p.compressedSize = p.payload.size();
     p.uncompressedSize = input.data.size();
@@ -100,8 +100,7 @@ void WriteLocalHeader(Bytes& out, const EntryToWrite& input, const Prepared& p) 
 }
 
 void WriteDescriptor(Bytes& out, const EntryToWrite& input, const Prepared& p) {
-    if (input.descriptorSignature)
-        Put32(out, kDescriptorSignature);
+    if (input.descriptorSignature) Put32(out, kDescriptorSignature);
     Put32(out, p.crc32);
     if (input.zip64Descriptor) {
         Put64(out, p.compressedSize);
@@ -169,7 +168,9 @@ EntryToWrite Deflated(std::string name, Bytes content) {
     return input;
 }
 
-EntryToWrite Deflated(std::string name, std::string_view content) { return Deflated(std::move(name), ToBytes(content)); }
+EntryToWrite Deflated(std::string name, std::string_view content) {
+    return Deflated(std::move(name), ToBytes(content));
+}
 
 BuiltZip BuildZip(const std::vector<EntryToWrite>& entries, const BuildOptions& options) {
     BuiltZip zip;
@@ -197,8 +198,7 @@ BuiltZip BuildZip(const std::vector<EntryToWrite>& entries, const BuildOptions& 
         zip.entries.push_back(layout);
         prepared.push_back(std::move(p));
     }
-    if (!options.centralDirectory)
-        return zip;
+    if (!options.centralDirectory) return zip;
     zip.centralDirectory = zip.bytes.size();
     for (std::size_t i = 0; i < entries.size(); ++i) {
         zip.entries[i].centralHeader = zip.bytes.size();
@@ -220,24 +220,21 @@ Bytes RawDeflate(const Bytes& data, int level) {
     stream.avail_out = static_cast<uInt>(out.size());
     int result = deflate(&stream, Z_FINISH);
     deflateEnd(&stream);
-    if (result != Z_STREAM_END)
-        throw std::runtime_error("deflate did not finish");
+    if (result != Z_STREAM_END) throw std::runtime_error("deflate did not finish");
     out.resize(stream.total_out);
     return out;
 }
 
 std::uint32_t Crc32(const Bytes& data) {
-    return static_cast<std::uint32_t>(
-        crc32(crc32(0L, Z_NULL, 0), data.data(), static_cast<uInt>(data.size())));
+    return static_cast<std::uint32_t>(crc32(crc32(0L, Z_NULL, 0), data.data(), static_cast<uInt>(data.size())));
 }
 
 Bytes TextContent(std::string_view seed, std::size_t size) {
-    static const char* const kWords[] = {"salvage", "archive", "entry", "deflate", "header",
-                                         "stored", "damaged", "recover", "folder", "byte"};
+    static const char* const kWords[] = {"salvage", "archive", "entry",   "deflate", "header",
+                                         "stored",  "damaged", "recover", "folder",  "byte"};
     Bytes out;
     std::uint32_t state = 2166136261u;
-    for (char c : seed)
-        state = (state ^ static_cast<std::uint8_t>(c)) * 16777619u;
+    for (char c : seed) state = (state ^ static_cast<std::uint8_t>(c)) * 16777619u;
     std::size_t line = 0;
     while (out.size() < size) {
         std::string text = std::string(seed) + " " + std::to_string(line++) + ":";

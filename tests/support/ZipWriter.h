@@ -29,25 +29,25 @@ enum class Method { Stored, Deflated };
 enum class Zip64LocalSizes { Zero, Sentinel };
 
 struct EntryToWrite {
-    std::string name;            // raw name bytes, written as they are
-    Bytes data;                  // uncompressed content
+    std::string name;  // raw name bytes, written as they are
+    Bytes data;        // uncompressed content
     Method method = Method::Deflated;
-    int level = 6;               // deflate level
+    int level = 6;  // deflate level
 
-    bool utf8Flag = false;       // general-purpose flag bit 11
-    bool encrypted = false;      // flag bit 0; the data is not encrypted
+    bool utf8Flag = false;   // general-purpose flag bit 11
+    bool encrypted = false;  // flag bit 0; the data is not encrypted
 
     // Streamed: flag bit 3, CRC-32 and sizes 0 in the local header, a data
     // descriptor after the data.
     bool streamed = false;
     bool descriptorSignature = true;
-    bool zip64Descriptor = false;      // 64-bit descriptor sizes + ZIP64 extra field
+    bool zip64Descriptor = false;  // 64-bit descriptor sizes + ZIP64 extra field
     Zip64LocalSizes zip64LocalSizes = Zip64LocalSizes::Zero;
-    bool sizesInLocalHeader = false;   // streamed, but the local header has the real values too
+    bool sizesInLocalHeader = false;  // streamed, but the local header has the real values too
 
-    std::uint16_t dosTime = 0x6000;    // 12:00:00
-    std::uint16_t dosDate = 0x5987;    // 7 December 2024
-    Bytes extra;                       // extra field, local and central
+    std::uint16_t dosTime = 0x6000;  // 12:00:00
+    std::uint16_t dosDate = 0x5987;  // 7 December 2024
+    Bytes extra;                     // extra field, local and central
 
     std::optional<std::uint16_t> flagsOverride;   // written in place of the computed flags
     std::optional<std::uint16_t> methodOverride;  // written in place of 0 or 8
@@ -67,8 +67,8 @@ struct EntryLayout {
     std::size_t nameOffset = 0;
     std::size_t extraOffset = 0;
     std::size_t dataStart = 0;
-    std::size_t dataEnd = 0;          // one past the last data byte
-    std::size_t descriptor = kNone;   // data descriptor, when written
+    std::size_t dataEnd = 0;         // one past the last data byte
+    std::size_t descriptor = kNone;  // data descriptor, when written
     std::size_t descriptorEnd = kNone;
     std::size_t centralHeader = kNone;
     std::uint32_t crc32 = 0;
@@ -77,7 +77,7 @@ struct EntryLayout {
 };
 
 struct BuildOptions {
-    bool centralDirectory = true;   // central headers and end record
+    bool centralDirectory = true;  // central headers and end record
 };
 
 struct BuiltZip {

@@ -6,8 +6,8 @@
 #include <functional>
 
 #include <wx/bitmap.h>
-#include <wx/dc.h>
 #include <wx/colour.h>
+#include <wx/dc.h>
 #include <wx/frame.h>
 #include <wx/image.h>
 
@@ -20,13 +20,13 @@ void PumpFor(int milliseconds);
 
 // A fresh, empty folder for one test, removed with the object.
 class ScratchFolder {
- public:
-  ScratchFolder();
-  ~ScratchFolder();
-  const std::filesystem::path& Path() const { return m_path; }
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    const std::filesystem::path& Path() const { return m_path; }
 
- private:
-  std::filesystem::path m_path;
+private:
+    std::filesystem::path m_path;
 };
 
 // A picture whose pixel (x, y) has a colour that encodes x and y, so a test
@@ -45,24 +45,24 @@ int CountColour(const wxImage& image, const wxRect& area, const wxColour& colour
 
 // Allows modal dialogs for the scope's lifetime; others fail the test.
 class AllowModal {
- public:
-  AllowModal();
-  ~AllowModal();
+public:
+    AllowModal();
+    ~AllowModal();
 };
 
 // A shown top-level frame with a panel for hosting controls (a frame would
 // stretch a single child over its client area), destroyed with the object.
 class HostFrame {
- public:
-  HostFrame();
-  ~HostFrame();
-  wxWindow* operator->() const { return m_panel; }
-  wxWindow* Get() const { return m_panel; }
-  wxFrame* Frame() const { return m_frame; }
+public:
+    HostFrame();
+    ~HostFrame();
+    wxWindow* operator->() const { return m_panel; }
+    wxWindow* Get() const { return m_panel; }
+    wxFrame* Frame() const { return m_frame; }
 
- private:
-  wxFrame* m_frame;
-  wxWindow* m_panel;
+private:
+    wxFrame* m_frame;
+    wxWindow* m_panel;
 };
 
 }  // namespace tessaly::test

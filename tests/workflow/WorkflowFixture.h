@@ -56,7 +56,8 @@ class WorkflowTest : public ::testing::Test {
 protected:
     WorkflowTest()
         : analysis_(job_, state_, [this] { ++endCalls_; }),
-          saving_(job_, state_, [this] { ++endCalls_; }, [this] { return NextTime(); }) {
+          saving_(
+              job_, state_, [this] { ++endCalls_; }, [this] { return NextTime(); }) {
         std::filesystem::create_directories(In());
         std::filesystem::create_directories(Out());
     }
@@ -75,8 +76,7 @@ protected:
 
     void Select(const std::vector<std::string>& paths) {
         job_.ClearSourcePaths();
-        for (const auto& path : paths)
-            job_.AppendSourcePath(path);
+        for (const auto& path : paths) job_.AppendSourcePath(path);
         job_.m_nSourceCount = static_cast<int>(paths.size());
     }
 
@@ -115,11 +115,9 @@ protected:
 private:
     std::tm NextTime() {
         std::lock_guard<std::mutex> lock(timeMutex_);
-        if (times_.empty())
-            return At(2026, 12, 7, 3, 25, 40);
+        if (times_.empty()) return At(2026, 12, 7, 3, 25, 40);
         std::tm next = times_.front();
-        if (times_.size() > 1)
-            times_.erase(times_.begin());
+        if (times_.size() > 1) times_.erase(times_.begin());
         return next;
     }
 

@@ -22,19 +22,22 @@ class AnalysisTest : public WorkflowTest {};
 
 std::vector<std::string> RowNames(const AnalysisRecorder& view) {
     std::vector<std::string> names;
-    for (const auto& row : view.Rows())
-        names.push_back(row.name);
+    for (const auto& row : view.Rows()) names.push_back(row.name);
     return names;
 }
 
 TEST_F(AnalysisTest, ListsEveryEntrySavingWritesWithItsColumns) {
     const Bytes photo = testzip::NoiseContent(7, 1536);
     const std::vector<testzip::EntryToWrite> entries = {
-        Stored("Kitten.txt", "meow"),      Deflated("PK.txt", "pk"),
-        Stored("dir/Book.txt", "pages"),   Stored("Photo.jpg", photo),
+        Stored("Kitten.txt", "meow"),
+        Deflated("PK.txt", "pk"),
+        Stored("dir/Book.txt", "pages"),
+        Stored("Photo.jpg", photo),
         Deflated("readme.txt", std::string(5000, 'r')),
-        Stored("KP.txt", "kp"),            Stored("Pack.txt", "pack"),
-        Stored("PK/notes.txt", "notes"),   Stored(std::string("bad\x01name"), "junk"),
+        Stored("KP.txt", "kp"),
+        Stored("Pack.txt", "pack"),
+        Stored("PK/notes.txt", "notes"),
+        Stored(std::string("bad\x01name"), "junk"),
         Stored("Empty.txt", ""),
     };
     const auto built = testzip::BuildZip(entries);
@@ -42,9 +45,8 @@ TEST_F(AnalysisTest, ListsEveryEntrySavingWritesWithItsColumns) {
     Analyse(1);
 
     EXPECT_EQ(RowNames(analysisView_),
-              (std::vector<std::string>{"Kitten.txt", "PK.txt", "dir\\Book.txt", "Photo.jpg",
-                                        "readme.txt", "KP.txt", "Pack.txt", "PK\\notes.txt",
-                                        "Empty.txt"}));
+              (std::vector<std::string>{"Kitten.txt", "PK.txt", "dir\\Book.txt", "Photo.jpg", "readme.txt", "KP.txt",
+                                        "Pack.txt", "PK\\notes.txt", "Empty.txt"}));
     const auto rows = analysisView_.Rows();
     EXPECT_EQ(rows[3].size, "1   KB");
     EXPECT_EQ(rows[3].packedSize, "1   KB");
@@ -94,8 +96,8 @@ struct VerdictCase {
 Bytes ArchiveWithZeroedStart() {
     std::vector<testzip::EntryToWrite> entries;
     for (int i = 0; i < 20; ++i)
-        entries.push_back(Stored("part" + std::to_string(i) + ".txt",
-                                 testzip::TextContent("part" + std::to_string(i), 300)));
+        entries.push_back(
+            Stored("part" + std::to_string(i) + ".txt", testzip::TextContent("part" + std::to_string(i), 300)));
     auto built = testzip::BuildZip(entries);
     testzip::ZeroRange(built.bytes, 0, 2048);
     return built.bytes;
@@ -121,8 +123,7 @@ TEST_P(AnalysisVerdict, HighlyCorruptedOnlyWhenNoLocalHeaderExists) {
     const auto messages = analysisView_.Messages();
     if (c.verdict) {
         ASSERT_EQ(messages.size(), 1u);
-        EXPECT_EQ(messages[0].text,
-                  "File is highly corrupted or version not supported.Recovery not possible.");
+        EXPECT_EQ(messages[0].text, "File is highly corrupted or version not supported.Recovery not possible.");
         EXPECT_EQ(messages[0].caption, BoxTitle);
         EXPECT_EQ(messages[0].icon, MessageIcon::Information);
         EXPECT_EQ(messages[0].buttons, MessageButtons::Ok);
@@ -138,13 +139,13 @@ TEST_P(AnalysisVerdict, HighlyCorruptedOnlyWhenNoLocalHeaderExists) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, AnalysisVerdict,
-    ::testing::Values(
-        VerdictCase{"NotAnArchive", testzip::Garbage(5000), true, 0},
-        VerdictCase{"ExecutableHeaderOnly", Prefixed({0x4D, 0x5A, 0x90, 0x00}, testzip::Garbage(400)), true, 0},
-        VerdictCase{"NearSignature", Prefixed({0x50, 0x4B, 0x03, 0x05}, testzip::Garbage(400)), true, 0},
-        VerdictCase{"FirstKilobytesZeroed", ArchiveWithZeroedStart(), false, 10},
-        VerdictCase{"StubInFront", ArchiveBehindStub(), false, 2},
-        VerdictCase{"HundredBytes", testzip::Garbage(100), false, 0}),
+    ::testing::Values(VerdictCase{"NotAnArchive", testzip::Garbage(5000), true, 0},
+                      VerdictCase{"ExecutableHeaderOnly", Prefixed({0x4D, 0x5A, 0x90, 0x00}, testzip::Garbage(400)),
+                                  true, 0},
+                      VerdictCase{"NearSignature", Prefixed({0x50, 0x4B, 0x03, 0x05}, testzip::Garbage(400)), true, 0},
+                      VerdictCase{"FirstKilobytesZeroed", ArchiveWithZeroedStart(), false, 10},
+                      VerdictCase{"StubInFront", ArchiveBehindStub(), false, 2},
+                      VerdictCase{"HundredBytes", testzip::Garbage(100), false, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AnalysisTest, MissingOrTinySourceEndsAtOnceWithItsLogLinesOnly) {

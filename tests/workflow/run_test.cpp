@@ -79,8 +79,7 @@ D:\out\TL_Recovered_Zip  7-12-2026  3-25-41
 ******************* Repairing Completed successfully***********************************)";
 
 TEST_F(WholeRunTest, LogOfACompleteRunMatchesTheDocumentedLayout) {
-    const std::string a = WriteArchive("a.zip", {Stored("1.txt", "1"), Stored("2.txt", "2"),
-                                                  Stored("3.txt", "3")});
+    const std::string a = WriteArchive("a.zip", {Stored("1.txt", "1"), Stored("2.txt", "2"), Stored("3.txt", "3")});
     const std::string b = WriteArchive("b.zip", {Stored("4.txt", "4")});
     SetTimes({At(2026, 12, 7, 3, 25, 40), At(2026, 12, 7, 3, 25, 41)});
 
@@ -103,8 +102,8 @@ TEST_F(WholeRunTest, LogOfACompleteRunMatchesTheDocumentedLayout) {
 TEST_F(WholeRunTest, PreviewListsExactlyWhatSavingWritesForAnArchiveWithADamagedStart) {
     std::vector<testzip::EntryToWrite> entries;
     for (int i = 0; i < 20; ++i)
-        entries.push_back(Stored("dir/part" + std::to_string(i) + ".txt",
-                                 testzip::TextContent("part" + std::to_string(i), 300)));
+        entries.push_back(
+            Stored("dir/part" + std::to_string(i) + ".txt", testzip::TextContent("part" + std::to_string(i), 300)));
     auto built = testzip::BuildZip(entries);
     testzip::ZeroRange(built.bytes, 0, 1500);
     Select({WriteArchive("damaged.zip", built.bytes)});
@@ -125,8 +124,7 @@ TEST_F(WholeRunTest, PreviewListsExactlyWhatSavingWritesForAnArchiveWithADamaged
 
 TEST_F(WholeRunTest, TheUsersArchivesAreNeverModified) {
     const std::string a = WriteArchive("a.zip", {Stored("x.txt", "x"), Stored("y.txt", "y")});
-    std::filesystem::permissions(a, std::filesystem::perms::owner_read |
-                                        std::filesystem::perms::group_read);
+    std::filesystem::permissions(a, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     const testzip::Bytes before = testzip::ReadFileBytes(a);
     struct stat statBefore {};
     ASSERT_EQ(stat(a.c_str(), &statBefore), 0);

@@ -34,20 +34,19 @@ TEST_F(SavingTest, SaveAllOverThreeArchivesGivesEachItsOwnFolderAndStepsTheOvera
     EXPECT_EQ(savingView_.Texts("number"), (std::vector<std::string>{"1", "2", "3"}));
     EXPECT_EQ(savingView_.Texts("total"), (std::vector<std::string>{"3"}));
     EXPECT_EQ(savingView_.Texts("name"),
-              (std::vector<std::string>{job_.GetSourcePath(0), job_.GetSourcePath(1),
-                                        job_.GetSourcePath(2)}));
+              (std::vector<std::string>{job_.GetSourcePath(0), job_.GetSourcePath(1), job_.GetSourcePath(2)}));
     const std::vector<std::string> folders = {Folder(), Folder(" (2)"), Folder(" (3)")};
     EXPECT_EQ(savingView_.Texts("folder"), folders);
     const char* names[] = {"a", "b", "c"};
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(testzip::ListFilesBelow(folders[i]),
-                  (std::vector<std::string>{std::string(names[i]) + "-1.txt",
-                                            std::string(names[i]) + "-2.txt",
+                  (std::vector<std::string>{std::string(names[i]) + "-1.txt", std::string(names[i]) + "-2.txt",
                                             "sub/" + std::string(names[i]) + "-3.txt"}));
     EXPECT_EQ(LogText(),
               "\r\n\r\n*************************** Step 3 :- Files Saving********************************"
               "\r\n\r\nDestination Files Path :\r\n________________________\r\n\r\n"
-              "\r\n" + folders[0] + "\r\n" + folders[1] + "\r\n" + folders[2]);
+              "\r\n" +
+                  folders[0] + "\r\n" + folders[1] + "\r\n" + folders[2]);
     EXPECT_EQ(saving_.AfterFinished(), AfterSaving::ShowCompletion);
     EXPECT_EQ(state_.savingProgressActive, 0);
 }
@@ -88,8 +87,7 @@ TEST_F(SavingTest, MissingTinyAndSignaturelessArchivesAreSkippedAndTheRunGoesOn)
     const auto folders = savingView_.Texts("folder");
     ASSERT_EQ(folders.size(), 5u);
     EXPECT_EQ(testzip::ListFilesBelow(folders[0]).size(), 3u);
-    for (int i = 1; i < 4; ++i)
-        EXPECT_TRUE(testzip::ListFilesBelow(folders[i]).empty());
+    for (int i = 1; i < 4; ++i) EXPECT_TRUE(testzip::ListFilesBelow(folders[i]).empty());
     EXPECT_EQ(testzip::ListFilesBelow(folders[4]).size(), 3u);
     EXPECT_TRUE(savingView_.Has("finished"));
 }
@@ -105,8 +103,7 @@ TEST_F(SavingTest, SaveCurrentFileSavesTheShownArchiveAndReturnsToThePreview) {
     EXPECT_EQ(savingView_.Texts("total"), (std::vector<std::string>{"1"}));
     EXPECT_EQ(savingView_.Texts("name"), (std::vector<std::string>{job_.GetSourcePath(1)}));
     EXPECT_EQ(savingView_.Values("overall"), savingView_.Values("current"));
-    EXPECT_EQ(testzip::ListFilesBelow(Folder()),
-              (std::vector<std::string>{"b-1.txt", "b-2.txt", "sub/b-3.txt"}));
+    EXPECT_EQ(testzip::ListFilesBelow(Folder()), (std::vector<std::string>{"b-1.txt", "b-2.txt", "sub/b-3.txt"}));
     EXPECT_EQ(saving_.AfterFinished(), AfterSaving::BackToPreview);
     EXPECT_EQ(job_.m_bSaveCurrentOnly, 0);
 }
@@ -180,8 +177,7 @@ TEST_P(SavingEnding, YesLogsTheAbortAndEndsTheProgram) {
         EXPECT_EQ(messages[1].text, "Saving aborted by user.");
         EXPECT_EQ(messages[1].icon, MessageIcon::Information);
     }
-    const std::string abort =
-        "\r\n\r\n******************* Repairing aborted***********************************";
+    const std::string abort = "\r\n\r\n******************* Repairing aborted***********************************";
     const std::string log = LogText();
     EXPECT_EQ(log.substr(log.size() - abort.size()), abort);
     EXPECT_FALSE(savingView_.Has("finished"));
@@ -189,10 +185,10 @@ TEST_P(SavingEnding, YesLogsTheAbortAndEndsTheProgram) {
 
 INSTANTIATE_TEST_SUITE_P(
     Ways, SavingEnding,
-    ::testing::Values(
-        EndingCase{"Stop", &CSavingRun::OnStop, "Saving is in Process,Do you want to Stop?", true},
-        EndingCase{"CloseBox", &CSavingRun::OnClose, "Saving is in Process,Do you want to exit?", false},
-        EndingCase{"Escape", &CSavingRun::OnEscape, "Saving is in process, Do you want to exit ? ", false}),
+    ::testing::Values(EndingCase{"Stop", &CSavingRun::OnStop, "Saving is in Process,Do you want to Stop?", true},
+                      EndingCase{"CloseBox", &CSavingRun::OnClose, "Saving is in Process,Do you want to exit?", false},
+                      EndingCase{"Escape", &CSavingRun::OnEscape, "Saving is in process, Do you want to exit ? ",
+                                 false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -22,11 +22,10 @@ TEST(EntryFormat, SizesRatiosAndCrc) {
     const struct {
         std::uint64_t bytes;
         const char* text;
-    } sizes[] = {{0, "0   Bytes"},          {1023, "1023   Bytes"},   {1024, "1   KB"},
-                 {1536, "1   KB"},          {1048575, "1023   KB"},   {5242880, "5   MB"},
+    } sizes[] = {{0, "0   Bytes"},          {1023, "1023   Bytes"},         {1024, "1   KB"},
+                 {1536, "1   KB"},          {1048575, "1023   KB"},         {5242880, "5   MB"},
                  {3221225472ull, "3   GB"}, {5497558138880ull, "5120   GB"}};
-    for (const auto& s : sizes)
-        EXPECT_EQ(FormatEntrySize(s.bytes), s.text) << s.bytes;
+    for (const auto& s : sizes) EXPECT_EQ(FormatEntrySize(s.bytes), s.text) << s.bytes;
 
     EXPECT_EQ(FormatEntryRatio(512, 1536), "33%");
     EXPECT_EQ(FormatEntryRatio(60000000, 100000000), "60%");
@@ -68,11 +67,11 @@ TEST(ProgressMath, CapsOfReportsAndEntries) {
 
     EXPECT_EQ(EntryProgress(1, 3, false, 0), 33);
     EXPECT_EQ(EntryProgress(3, 3, true, 0), 100);
-    EXPECT_EQ(EntryProgress(2, 3, false, 40), 98);   // 106 capped before the last entry
-    EXPECT_EQ(EntryProgress(1, 3, false, 66), 98);   // 99 would step back to 98 later
-    EXPECT_EQ(EntryProgress(1, 3, false, 99), 99);   // where the analysis scan's reports stop
+    EXPECT_EQ(EntryProgress(2, 3, false, 40), 98);  // 106 capped before the last entry
+    EXPECT_EQ(EntryProgress(1, 3, false, 66), 98);  // 99 would step back to 98 later
+    EXPECT_EQ(EntryProgress(1, 3, false, 99), 99);  // where the analysis scan's reports stop
     EXPECT_EQ(EntryProgress(3, 3, true, 40), 100);
-    EXPECT_EQ(EntryProgress(2, 3, true, 0), 66);     // the last entry of Save Current File
+    EXPECT_EQ(EntryProgress(2, 3, true, 0), 66);  // the last entry of Save Current File
 }
 
 TEST(OutputFolderName, DestinationTimeAndRoot) {

@@ -15,20 +15,18 @@ using ColorRef = std::uint32_t;
 constexpr ColorRef COLOR_DEFAULT = 0xFF000000u;
 
 constexpr ColorRef MakeColorRef(unsigned red, unsigned green, unsigned blue) {
-  return (red & 0xFFu) | ((green & 0xFFu) << 8) | ((blue & 0xFFu) << 16);
+    return (red & 0xFFu) | ((green & 0xFFu) << 8) | ((blue & 0xFFu) << 16);
 }
 
 inline wxColour ToColour(ColorRef value) {
-  return wxColour(value & 0xFFu, (value >> 8) & 0xFFu, (value >> 16) & 0xFFu);
+    return wxColour(value & 0xFFu, (value >> 8) & 0xFFu, (value >> 16) & 0xFFu);
 }
 
-inline ColorRef ToColorRef(const wxColour& colour) {
-  return MakeColorRef(colour.Red(), colour.Green(), colour.Blue());
-}
+inline ColorRef ToColorRef(const wxColour& colour) { return MakeColorRef(colour.Red(), colour.Green(), colour.Blue()); }
 
 // `value`, or the system colour `fallback` when value is COLOR_DEFAULT.
 inline wxColour ResolveColour(ColorRef value, wxSystemColour fallback) {
-  return value == COLOR_DEFAULT ? wxSystemSettings::GetColour(fallback) : ToColour(value);
+    return value == COLOR_DEFAULT ? wxSystemSettings::GetColour(fallback) : ToColour(value);
 }
 
 }  // namespace tessaly

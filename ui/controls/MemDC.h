@@ -13,8 +13,8 @@
 namespace tessaly {
 
 class CMemDC : public wxBufferedPaintDC {
- public:
-  explicit CMemDC(wxWindow* window) : wxBufferedPaintDC(window) {}
+public:
+    explicit CMemDC(wxWindow* window) : wxBufferedPaintDC(window) {}
 };
 
 }  // namespace tessaly

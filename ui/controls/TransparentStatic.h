@@ -13,10 +13,10 @@
 namespace tessaly {
 
 class CTransparentStatic : public wxStaticText {
- public:
-  using wxStaticText::wxStaticText;
+public:
+    using wxStaticText::wxStaticText;
 
-  void SetLabel(const wxString& label) override;
+    void SetLabel(const wxString& label) override;
 };
 
 }  // namespace tessaly

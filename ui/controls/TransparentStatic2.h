@@ -17,33 +17,31 @@
 namespace tessaly {
 
 class CTransparentStatic2 : public wxControl {
- public:
-  CTransparentStatic2() = default;
-  CTransparentStatic2(wxWindow* parent, wxWindowID id, const wxString& label,
-                      const wxPoint& pos = wxDefaultPosition, const wxSize& size = wxDefaultSize,
-                      long style = 0) {
-    Create(parent, id, label, pos, size, style);
-  }
-  bool Create(wxWindow* parent, wxWindowID id, const wxString& label,
-              const wxPoint& pos = wxDefaultPosition, const wxSize& size = wxDefaultSize,
-              long style = 0);
+public:
+    CTransparentStatic2() = default;
+    CTransparentStatic2(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos = wxDefaultPosition,
+                        const wxSize& size = wxDefaultSize, long style = 0) {
+        Create(parent, id, label, pos, size, style);
+    }
+    bool Create(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos = wxDefaultPosition,
+                const wxSize& size = wxDefaultSize, long style = 0);
 
-  void SetLabel(const wxString& label) override;
-  bool AcceptsFocus() const override { return false; }
+    void SetLabel(const wxString& label) override;
+    bool AcceptsFocus() const override { return false; }
 
-  // Draws the label as it appears at `size` into `dc`.
-  void Render(wxDC& dc, const wxSize& size);
+    // Draws the label as it appears at `size` into `dc`.
+    void Render(wxDC& dc, const wxSize& size);
 
- protected:
-  wxSize DoGetBestSize() const override;
+protected:
+    wxSize DoGetBestSize() const override;
 
- private:
-  void TakeSnapshot(const wxSize& size);
-  void OnPaint(wxPaintEvent& event);
+private:
+    void TakeSnapshot(const wxSize& size);
+    void OnPaint(wxPaintEvent& event);
 
-  wxBitmap m_snapshot;        // the dialog's background behind the label
-  wxBitmap m_snapshotSource;  // the picture the snapshot was taken from
-  wxRect m_snapshotRect;      // where on the dialog it was taken
+    wxBitmap m_snapshot;        // the dialog's background behind the label
+    wxBitmap m_snapshotSource;  // the picture the snapshot was taken from
+    wxRect m_snapshotRect;      // where on the dialog it was taken
 };
 
 }  // namespace tessaly

@@ -20,54 +20,54 @@
 namespace tessaly {
 
 class CURLLinkButton : public wxControl {
- public:
-  CURLLinkButton();
-  CURLLinkButton(wxWindow* parent, wxWindowID id, const wxString& label,
-                 const wxPoint& pos = wxDefaultPosition, const wxSize& size = wxDefaultSize)
-      : CURLLinkButton() {
-    Create(parent, id, label, pos, size);
-  }
-  bool Create(wxWindow* parent, wxWindowID id, const wxString& label,
-              const wxPoint& pos = wxDefaultPosition, const wxSize& size = wxDefaultSize);
+public:
+    CURLLinkButton();
+    CURLLinkButton(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos = wxDefaultPosition,
+                   const wxSize& size = wxDefaultSize)
+        : CURLLinkButton() {
+        Create(parent, id, label, pos, size);
+    }
+    bool Create(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos = wxDefaultPosition,
+                const wxSize& size = wxDefaultSize);
 
-  void SetVisited(bool visited = true);
-  bool IsVisited() const { return m_bVisited; }
-  bool IsHovered() const { return m_bHover; }
+    void SetVisited(bool visited = true);
+    bool IsVisited() const { return m_bVisited; }
+    bool IsHovered() const { return m_bHover; }
 
-  // The colour the text is drawn in right now, and the four it chooses from.
-  wxColour CurrentTextColour() const;
-  const wxColour& LinkColour() const { return m_crLink; }
-  const wxColour& HoverColour() const { return m_crHover; }
-  const wxColour& VisitedColour() const { return m_crVisited; }
-  const wxColour& DisabledColour() const { return m_crDisabled; }
+    // The colour the text is drawn in right now, and the four it chooses from.
+    wxColour CurrentTextColour() const;
+    const wxColour& LinkColour() const { return m_crLink; }
+    const wxColour& HoverColour() const { return m_crHover; }
+    const wxColour& VisitedColour() const { return m_crVisited; }
+    const wxColour& DisabledColour() const { return m_crDisabled; }
 
-  // Draws the control as it appears at `size` into `dc`.
-  void Render(wxDC& dc, const wxSize& size);
+    // Draws the control as it appears at `size` into `dc`.
+    void Render(wxDC& dc, const wxSize& size);
 
- protected:
-  wxSize DoGetBestSize() const override;
+protected:
+    wxSize DoGetBestSize() const override;
 
- private:
-  const wxFont& LinkFont();
-  void Activate();
-  void OnPaint(wxPaintEvent& event);
-  void OnEnter(wxMouseEvent& event);
-  void OnLeave(wxMouseEvent& event);
-  void OnLeftDown(wxMouseEvent& event);
-  void OnLeftUp(wxMouseEvent& event);
-  void OnKeyDown(wxKeyEvent& event);
-  void OnKeyUp(wxKeyEvent& event);
-  void OnFocusChange(wxFocusEvent& event);
+private:
+    const wxFont& LinkFont();
+    void Activate();
+    void OnPaint(wxPaintEvent& event);
+    void OnEnter(wxMouseEvent& event);
+    void OnLeave(wxMouseEvent& event);
+    void OnLeftDown(wxMouseEvent& event);
+    void OnLeftUp(wxMouseEvent& event);
+    void OnKeyDown(wxKeyEvent& event);
+    void OnKeyUp(wxKeyEvent& event);
+    void OnFocusChange(wxFocusEvent& event);
 
-  wxColour m_crLink;
-  wxColour m_crHover;
-  wxColour m_crVisited;
-  wxColour m_crDisabled;
-  bool m_bHover = false;
-  bool m_bPressed = false;  // left button went down over the control
-  wxFont m_font;            // made at the first draw from the control's font
-  bool m_bKeyFlag = false;  // an Enter or Space key-down was swallowed
-  bool m_bVisited = false;
+    wxColour m_crLink;
+    wxColour m_crHover;
+    wxColour m_crVisited;
+    wxColour m_crDisabled;
+    bool m_bHover = false;
+    bool m_bPressed = false;  // left button went down over the control
+    wxFont m_font;            // made at the first draw from the control's font
+    bool m_bKeyFlag = false;  // an Enter or Space key-down was swallowed
+    bool m_bVisited = false;
 };
 
 }  // namespace tessaly

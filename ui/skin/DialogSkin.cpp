@@ -13,8 +13,8 @@ namespace {
 
 // Which window wears which skin. Touched on the interface thread only.
 std::unordered_map<const wxWindow*, const CDialogSkin*>& Skins() {
-  static std::unordered_map<const wxWindow*, const CDialogSkin*> skins;
-  return skins;
+    static std::unordered_map<const wxWindow*, const CDialogSkin*> skins;
+    return skins;
 }
 
 }  // namespace
@@ -22,84 +22,74 @@ std::unordered_map<const wxWindow*, const CDialogSkin*>& Skins() {
 CDialogSkin::~CDialogSkin() { Detach(); }
 
 void CDialogSkin::Attach(wxWindow* window) {
-  Detach();
-  m_window = window;
-  // The paint handler covers the whole client area; the toolkit must not
-  // clear it first, or the picture would flicker.
-  window->SetBackgroundStyle(wxBG_STYLE_PAINT);
-  window->Bind(wxEVT_PAINT, &CDialogSkin::OnPaint, this);
-  window->Bind(wxEVT_DESTROY, &CDialogSkin::OnDestroy, this);
-  Skins()[window] = this;
+    Detach();
+    m_window = window;
+    // The paint handler covers the whole client area; the toolkit must not
+    // clear it first, or the picture would flicker.
+    window->SetBackgroundStyle(wxBG_STYLE_PAINT);
+    window->Bind(wxEVT_PAINT, &CDialogSkin::OnPaint, this);
+    window->Bind(wxEVT_DESTROY, &CDialogSkin::OnDestroy, this);
+    Skins()[window] = this;
 }
 
 void CDialogSkin::Detach() {
-  if (!m_window)
-    return;
-  Skins().erase(m_window);
-  m_window->Unbind(wxEVT_PAINT, &CDialogSkin::OnPaint, this);
-  m_window->Unbind(wxEVT_DESTROY, &CDialogSkin::OnDestroy, this);
-  m_window = nullptr;
+    if (!m_window) return;
+    Skins().erase(m_window);
+    m_window->Unbind(wxEVT_PAINT, &CDialogSkin::OnPaint, this);
+    m_window->Unbind(wxEVT_DESTROY, &CDialogSkin::OnDestroy, this);
+    m_window = nullptr;
 }
 
-bool CDialogSkin::LoadBackground(const std::filesystem::path& programFolder,
-                                 const wxString& fileName) {
-  const wxString path = wxString(programFolder.native()) + "/" + fileName;
-  wxImage picture;
-  if (wxFileExists(path)) {
-    wxLogNull quiet;  // an unreadable picture falls back silently
-    picture.LoadFile(path, wxBITMAP_TYPE_BMP);
-  }
-  m_background = picture.IsOk() ? wxBitmap(picture) : wxBitmap();
-  if (m_window)
-    m_window->Refresh();
-  return HasBackground();
+bool CDialogSkin::LoadBackground(const std::filesystem::path& programFolder, const wxString& fileName) {
+    const wxString path = wxString(programFolder.native()) + "/" + fileName;
+    wxImage picture;
+    if (wxFileExists(path)) {
+        wxLogNull quiet;  // an unreadable picture falls back silently
+        picture.LoadFile(path, wxBITMAP_TYPE_BMP);
+    }
+    m_background = picture.IsOk() ? wxBitmap(picture) : wxBitmap();
+    if (m_window) m_window->Refresh();
+    return HasBackground();
 }
 
 void CDialogSkin::DrawBackground(wxDC& dc, const wxRect& area) const {
-  dc.SetPen(*wxTRANSPARENT_PEN);
-  dc.SetBrush(wxBrush(m_window ? m_window->GetBackgroundColour()
-                               : wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE)));
-  dc.DrawRectangle(area);
-  if (!HasBackground())
-    return;
-  const wxRect covered = area.Intersect(wxRect(m_background.GetSize()));
-  if (!covered.IsEmpty())
-    dc.DrawBitmap(m_background.GetSubBitmap(covered), covered.GetTopLeft());
+    dc.SetPen(*wxTRANSPARENT_PEN);
+    dc.SetBrush(
+        wxBrush(m_window ? m_window->GetBackgroundColour() : wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE)));
+    dc.DrawRectangle(area);
+    if (!HasBackground()) return;
+    const wxRect covered = area.Intersect(wxRect(m_background.GetSize()));
+    if (!covered.IsEmpty()) dc.DrawBitmap(m_background.GetSubBitmap(covered), covered.GetTopLeft());
 }
 
 void CDialogSkin::DrawBehind(wxDC& dc, const wxWindow* control) const {
-  // The control's place in the skinned window's client area, also when it
-  // sits inside an intermediate window such as a panel.
-  wxPoint offset = control->GetClientAreaOrigin();
-  for (const wxWindow* w = control; w && w != m_window; w = w->GetParent())
-    offset += w->GetPosition();
-  const wxPoint origin = dc.GetDeviceOrigin();
-  dc.SetDeviceOrigin(origin.x - offset.x, origin.y - offset.y);
-  DrawBackground(dc, wxRect(offset, control->GetClientSize()));
-  dc.SetDeviceOrigin(origin.x, origin.y);
+    // The control's place in the skinned window's client area, also when it
+    // sits inside an intermediate window such as a panel.
+    wxPoint offset = control->GetClientAreaOrigin();
+    for (const wxWindow* w = control; w && w != m_window; w = w->GetParent()) offset += w->GetPosition();
+    const wxPoint origin = dc.GetDeviceOrigin();
+    dc.SetDeviceOrigin(origin.x - offset.x, origin.y - offset.y);
+    DrawBackground(dc, wxRect(offset, control->GetClientSize()));
+    dc.SetDeviceOrigin(origin.x, origin.y);
 }
 
 const CDialogSkin* CDialogSkin::Of(const wxWindow* control) {
-  for (const wxWindow* window = control ? control->GetParent() : nullptr; window;
-       window = window->GetParent()) {
-    const auto found = Skins().find(window);
-    if (found != Skins().end())
-      return found->second;
-    if (window->IsTopLevel())
-      break;
-  }
-  return nullptr;
+    for (const wxWindow* window = control ? control->GetParent() : nullptr; window; window = window->GetParent()) {
+        const auto found = Skins().find(window);
+        if (found != Skins().end()) return found->second;
+        if (window->IsTopLevel()) break;
+    }
+    return nullptr;
 }
 
 void CDialogSkin::OnDestroy(wxWindowDestroyEvent& event) {
-  event.Skip();
-  if (event.GetEventObject() == m_window)
-    Detach();
+    event.Skip();
+    if (event.GetEventObject() == m_window) Detach();
 }
 
 void CDialogSkin::OnPaint(wxPaintEvent&) {
-  wxPaintDC dc(m_window);
-  DrawBackground(dc, m_window->GetUpdateRegion().GetBox());
+    wxPaintDC dc(m_window);
+    DrawBackground(dc, m_window->GetUpdateRegion().GetBox());
 }
 
 }  // namespace tessaly

@@ -24,41 +24,41 @@
 namespace tessaly {
 
 class CDialogSkin {
- public:
-  CDialogSkin() = default;
-  ~CDialogSkin();
-  CDialogSkin(const CDialogSkin&) = delete;
-  CDialogSkin& operator=(const CDialogSkin&) = delete;
+public:
+    CDialogSkin() = default;
+    ~CDialogSkin();
+    CDialogSkin(const CDialogSkin&) = delete;
+    CDialogSkin& operator=(const CDialogSkin&) = delete;
 
-  // Paints `window`'s background from now on. Call before the window is
-  // created (the background style must be set first) or right after.
-  void Attach(wxWindow* window);
+    // Paints `window`'s background from now on. Call before the window is
+    // created (the background style must be set first) or right after.
+    void Attach(wxWindow* window);
 
-  // Loads programFolder/fileName; the new picture replaces the old one, or
-  // removes it when loading fails. Returns whether a picture is loaded.
-  bool LoadBackground(const std::filesystem::path& programFolder, const wxString& fileName);
-  bool HasBackground() const { return m_background.IsOk(); }
-  const wxBitmap& Background() const { return m_background; }
+    // Loads programFolder/fileName; the new picture replaces the old one, or
+    // removes it when loading fails. Returns whether a picture is loaded.
+    bool LoadBackground(const std::filesystem::path& programFolder, const wxString& fileName);
+    bool HasBackground() const { return m_background.IsOk(); }
+    const wxBitmap& Background() const { return m_background; }
 
-  // Paints `area` (client coordinates) of the background into `dc`, whose
-  // origin is the client origin: the picture where it reaches, the window's
-  // colour elsewhere.
-  void DrawBackground(wxDC& dc, const wxRect& area) const;
+    // Paints `area` (client coordinates) of the background into `dc`, whose
+    // origin is the client origin: the picture where it reaches, the window's
+    // colour elsewhere.
+    void DrawBackground(wxDC& dc, const wxRect& area) const;
 
-  // Paints what lies behind `control` (a window inside the skinned one) into
-  // `dc`, whose origin is the control's client origin.
-  void DrawBehind(wxDC& dc, const wxWindow* control) const;
+    // Paints what lies behind `control` (a window inside the skinned one) into
+    // `dc`, whose origin is the control's client origin.
+    void DrawBehind(wxDC& dc, const wxWindow* control) const;
 
-  // The skin of the window a control sits on, or null.
-  static const CDialogSkin* Of(const wxWindow* control);
+    // The skin of the window a control sits on, or null.
+    static const CDialogSkin* Of(const wxWindow* control);
 
- private:
-  void OnPaint(wxPaintEvent& event);
-  void OnDestroy(wxWindowDestroyEvent& event);
-  void Detach();
+private:
+    void OnPaint(wxPaintEvent& event);
+    void OnDestroy(wxWindowDestroyEvent& event);
+    void Detach();
 
-  wxWindow* m_window = nullptr;
-  wxBitmap m_background;
+    wxWindow* m_window = nullptr;
+    wxBitmap m_background;
 };
 
 }  // namespace tessaly

@@ -11,14 +11,14 @@ namespace tessaly {
 // A template rectangle (x, y, width, height in dialog units) in pixels of
 // `dialog`'s client area.
 inline wxRect DialogRect(const wxWindow* dialog, int x, int y, int width, int height) {
-  const wxPoint origin = dialog->ConvertDialogToPixels(wxPoint(x, y));
-  const wxSize size = dialog->ConvertDialogToPixels(wxSize(width, height));
-  return wxRect(origin, size);
+    const wxPoint origin = dialog->ConvertDialogToPixels(wxPoint(x, y));
+    const wxSize size = dialog->ConvertDialogToPixels(wxSize(width, height));
+    return wxRect(origin, size);
 }
 
 // The client size of a dialog whose template is `width` x `height` units.
 inline wxSize DialogSize(const wxWindow* dialog, int width, int height) {
-  return dialog->ConvertDialogToPixels(wxSize(width, height));
+    return dialog->ConvertDialogToPixels(wxSize(width, height));
 }
 
 }  // namespace tessaly

@@ -4,12 +4,11 @@
 
 namespace tessaly {
 
-bool CSkinnedDialog::Create(wxWindow* parent, wxWindowID id, const wxString& caption, int width,
-                            int height, long style) {
-  if (!wxDialog::Create(parent, id, caption, wxDefaultPosition, wxDefaultSize, style))
-    return false;
-  SetClientSize(DialogSize(this, width, height));
-  return true;
+bool CSkinnedDialog::Create(wxWindow* parent, wxWindowID id, const wxString& caption, int width, int height,
+                            long style) {
+    if (!wxDialog::Create(parent, id, caption, wxDefaultPosition, wxDefaultSize, style)) return false;
+    SetClientSize(DialogSize(this, width, height));
+    return true;
 }
 
 }  // namespace tessaly

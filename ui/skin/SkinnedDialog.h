@@ -11,21 +11,21 @@
 namespace tessaly {
 
 class CSkinnedDialog : public wxDialog {
- public:
-  CSkinnedDialog() { m_skin.Attach(this); }
+public:
+    CSkinnedDialog() { m_skin.Attach(this); }
 
-  // Creates the window with a client area of `width` x `height` dialog units.
-  bool Create(wxWindow* parent, wxWindowID id, const wxString& caption, int width, int height,
-              long style = wxDEFAULT_DIALOG_STYLE);
+    // Creates the window with a client area of `width` x `height` dialog units.
+    bool Create(wxWindow* parent, wxWindowID id, const wxString& caption, int width, int height,
+                long style = wxDEFAULT_DIALOG_STYLE);
 
-  bool LoadBackground(const std::filesystem::path& programFolder, const wxString& fileName) {
-    return m_skin.LoadBackground(programFolder, fileName);
-  }
-  bool HasBackground() const { return m_skin.HasBackground(); }
-  const CDialogSkin& Skin() const { return m_skin; }
+    bool LoadBackground(const std::filesystem::path& programFolder, const wxString& fileName) {
+        return m_skin.LoadBackground(programFolder, fileName);
+    }
+    bool HasBackground() const { return m_skin.HasBackground(); }
+    const CDialogSkin& Skin() const { return m_skin; }
 
- private:
-  CDialogSkin m_skin;
+private:
+    CDialogSkin m_skin;
 };
 
 }  // namespace tessaly
