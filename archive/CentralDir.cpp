@@ -13,9 +13,9 @@ void CCentralDir::Init() {
     comment.clear();
 }
 
-void CCentralDir::Read() {
+void CCentralDir::Read(RepairMode repairMode) {
     SalvageScan scan(*storage, state_, entries);
-    switch (state_.repairMode.load()) {
+    switch (repairMode) {
         case QuickRepair: scan.RunQuick(); break;
         case AdvanceRepair: scan.RunAdvance(); break;
         default: break;

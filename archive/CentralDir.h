@@ -10,6 +10,7 @@
 
 #include "archive/AutoBuffer.h"
 #include "archive/FileHeader.h"
+#include "archive/RepairMode.h"
 
 namespace tessaly {
 
@@ -28,9 +29,9 @@ public:
     virtual ~CCentralDir() = default;
 
     void Init();
-    // Runs the strategy ScanState::repairMode selects (Quick or Advance; any
+    // Runs the scan strategy the repair mode selects (Quick or Advance; any
     // other value leaves the table empty).
-    void Read();
+    void Read(RepairMode repairMode);
     void Clear();
 
     bool IsValidIndex(std::uint32_t index) const { return index < entries.size(); }

@@ -1,5 +1,5 @@
 // The scan state the archive reader shares with the repair workflow: the
-// repair mode, the progress switches and hooks, and the counters a worker
+// progress switches and hooks, and the counters a worker
 // reads after opening an archive. The application has one for the whole
 // process (ProcessScanState); tests and the command-line tool may use their
 // own. Fields touched from more than one thread are atomic.
@@ -11,8 +11,6 @@
 
 namespace tessaly {
 
-enum RepairMode : int { QuickRepair = 0, AdvanceRepair = 1 };
-
 // Called by the scan with the position reached (the end of the last entry
 // found in Quick Repair, the scan position in Advance Repair), the archive's
 // length, and how many 100-position steps this report stands for: the scan
@@ -22,7 +20,6 @@ enum RepairMode : int { QuickRepair = 0, AdvanceRepair = 1 };
 using ProgressHook = std::function<void(std::uint64_t position, std::uint64_t total, std::uint64_t steps)>;
 
 struct ScanState {
-    std::atomic<int> repairMode{QuickRepair};
     std::atomic<int> analysisProgressActive{0};
     std::atomic<int> savingProgressActive{0};
     std::atomic<int> entriesFound{0};

@@ -1,9 +1,21 @@
+// The archive object: opening (the salvage scan), entry copies, the
+// entry-reading sequence, and extracting one entry with the verdict on what
+// was written.
 #include "archive/ZipArchive.h"
 
-#include <algorithm>
+#include <zlib.h>
 
+#include <algorithm>
+#include <sstream>
+#include <system_error>
+#include <vector>
+
+#include "archive/BackgroundWriter.h"
 #include "archive/EntryDecoder.h"
+#include "archive/EntryName.h"
 #include "archive/ScanState.h"
+#include "archive/SkipRules.h"
+#include "platform/FileException.h"
 #include "platform/FileSystem.h"
 
 namespace tessaly {
@@ -13,11 +25,11 @@ CZipArchive::CZipArchive(ScanState& state)
 
 CZipArchive::~CZipArchive() = default;
 
-void CZipArchive::OpenArchive(const std::filesystem::path& path, int mode, int volumeSize) {
+void CZipArchive::OpenArchive(const std::filesystem::path& path, RepairMode repairMode, int mode, int volumeSize) {
     entryState = 0;
     if (!storage.Open(path, mode, volumeSize)) return;
     centralDir.Init();
-    if (mode == 0 || mode == 1) centralDir.Read();
+    if (mode == 0 || mode == 1) centralDir.Read(repairMode);
 }
 
 bool CZipArchive::OpenCopyOf(const CZipArchive& scanned) {
@@ -81,6 +93,171 @@ void CZipArchive::AbandonEntry() {
     decoder_->End();
     centralDir.CloseEntry();
     entryState = 0;
+}
+
+namespace {
+// Entries from this size on are written on a second thread.
+constexpr std::uint64_t kBackgroundWriteThreshold = std::uint64_t{4} << 20;
+constexpr std::size_t kBackgroundBlockSize = std::size_t{1} << 20;
+
+std::string Hex(std::uint32_t value) {
+    std::ostringstream text;
+    text << std::hex << value;
+    return text.str();
+}
+}  // namespace
+
+bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path& destinationFolder,
+                               std::size_t bufferSize, ExtractReport* report) {
+    ExtractReport scratch;
+    ExtractReport& result = report != nullptr ? *report : scratch;
+    result = ExtractReport{};
+    CFileHeader entry;
+    if (bufferSize == 0 || !GetEntryInfo(entry, index)) {
+        result.detail = bufferSize == 0 ? "no buffer" : "no such entry";
+        return false;
+    }
+    const std::filesystem::path relative = SafeRelativePath(entry.fileName);
+    if (auto skip = ExtractSkipVerdict(entry)) {
+        result.outcome = skip->outcome;
+        result.detail = skip->reason;
+        return true;
+    }
+    if (!OpenEntry(index)) {
+        result.detail = "cannot open the entry";
+        return false;
+    }
+
+    const std::filesystem::path outputPath = destinationFolder / relative;
+    CFile output;
+    if (!CreateFolderTree(outputPath.parent_path()) || !output.Open(outputPath, CFile::Mode::CreateWrite)) {
+        AbandonEntry();
+        result.detail = "cannot create " + PathToUtf8(outputPath);
+        return false;
+    }
+    result.outputPath = outputPath;
+    try {
+        result.crc32 = IsLarge(entry) ? WriteEntryDataInBackground(output, bufferSize, result)
+                                      : WriteEntryData(output, bufferSize, result);
+        output.Close();
+    } catch (...) {
+        AbandonEntry();
+        throw;
+    }
+
+    Verdict verdict = JudgeOutput(entry, result);
+    if (verdict.outcome != ExtractOutcome::Ok && TrimToDeclaredSize(entry, result))
+        verdict = {ExtractOutcome::Ok, "data ran on past the declared size; cut there, where the CRC-32 matches"};
+    const bool corrupt = decoder_->status() == EntryDecoder::Status::DataError && verdict.outcome != ExtractOutcome::Ok;
+    dataError = 0;
+    state_.shortRead = 0;
+    result.outcome = verdict.outcome;
+    result.detail = verdict.detail;
+    if (corrupt) {
+        // Corrupt data: keep what was decompressed, without the entry's time.
+        AbandonEntry();
+        return true;
+    }
+    CloseEntry(outputPath);
+    return true;
+}
+
+CZipArchive::Verdict CZipArchive::JudgeOutput(const CFileHeader& entry, const ExtractReport& report) {
+    switch (decoder_->status()) {
+        case EntryDecoder::Status::DataError:
+            return {ExtractOutcome::Damaged,
+                    "corrupt compressed data after " + std::to_string(report.bytesWritten) + " bytes"};
+        case EntryDecoder::Status::Truncated: return {ExtractOutcome::Truncated, "archive ends inside the data"};
+        default: return FinishedVerdict(entry, report.crc32);
+    }
+}
+
+// A damaged end-of-stream mark lets a deflate stream run on into whatever
+// follows it. When the output is at least the declared size and exactly the
+// declared size's bytes carry the declared CRC-32, those bytes are the
+// entry: the rest is cut. (A declared size that is merely too small never
+// matches the CRC-32 of the whole content, so it never cuts real data.)
+bool CZipArchive::TrimToDeclaredSize(const CFileHeader& entry, ExtractReport& report) {
+    if (entry.IsStreamedUnknownSize() || report.bytesWritten < entry.uncompressedSize) return false;
+    // A stream that ended cleanly at the declared size was judged already.
+    if (report.bytesWritten == entry.uncompressedSize)
+        return decoder_->status() != EntryDecoder::Status::Finished && report.crc32 == entry.crc32;
+    CFile written;
+    if (!written.Open(report.outputPath, CFile::Mode::Read)) return false;
+    std::vector<std::uint8_t> chunk(std::size_t{64} << 10);
+    std::uint32_t crc = 0;
+    for (std::uint64_t left = entry.uncompressedSize; left > 0;) {
+        const std::size_t got =
+            written.Read(chunk.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size())));
+        if (got == 0) return false;
+        crc = static_cast<std::uint32_t>(::crc32(crc, chunk.data(), static_cast<uInt>(got)));
+        left -= got;
+    }
+    written.Close();
+    std::error_code error;
+    if (crc != entry.crc32) return false;
+    std::filesystem::resize_file(report.outputPath, entry.uncompressedSize, error);
+    if (error) return false;
+    report.bytesWritten = entry.uncompressedSize;
+    report.crc32 = crc;
+    return true;
+}
+
+std::uint32_t CZipArchive::WriteEntryData(CFile& output, std::size_t bufferSize, ExtractReport& report) {
+    outputBuffer_.resize(bufferSize);
+    for (;;) {
+        const std::size_t n = ReadEntryData(outputBuffer_.data(), bufferSize);
+        if (n > 0) {
+            output.Write(outputBuffer_.data(), n);
+            report.bytesWritten += n;
+        }
+        if (state_.extractCheckpoint) state_.extractCheckpoint();
+        if (n < bufferSize || decoder_->status() != EntryDecoder::Status::Reading) return decoder_->crc();
+    }
+}
+
+// Large entries are decompressed on this thread while another one writes
+// the previous block and keeps the CRC-32, so the two costs overlap.
+std::uint32_t CZipArchive::WriteEntryDataInBackground(CFile& output, std::size_t bufferSize, ExtractReport& report) {
+    BackgroundWriter writer(output, std::max(bufferSize, kBackgroundBlockSize));
+    for (;;) {
+        const std::size_t n = decoder_->Read(writer.Block(), writer.blockSize(), false);
+        writer.Commit(n);
+        if (state_.extractCheckpoint) state_.extractCheckpoint();
+        if (n < writer.blockSize() || decoder_->status() != EntryDecoder::Status::Reading) break;
+    }
+    writer.Finish();
+    if (decoder_->status() == EntryDecoder::Status::DataError) dataError = 1;
+    if (decoder_->status() == EntryDecoder::Status::Truncated) state_.shortRead = 1;
+    report.bytesWritten = writer.written();
+    return writer.crc();
+}
+
+bool CZipArchive::IsLarge(const CFileHeader& entry) {
+    return entry.uncompressedSize >= kBackgroundWriteThreshold || entry.compressedSize >= kBackgroundWriteThreshold ||
+           entry.IsStreamedUnknownSize();
+}
+
+// A whole entry is good when its CRC-32 matches, and, where the sizes were
+// declared, the data is as long as they say.
+CZipArchive::Verdict CZipArchive::FinishedVerdict(const CFileHeader& entry, std::uint32_t crc) {
+    std::optional<zip::DataDescriptorRecord> descriptor;
+    if (entry.method == zip::kMethodDeflated && entry.HasDescriptorFlag())
+        descriptor = decoder_->ReadTrailingDescriptor(opened_.zip64);
+
+    const bool sizesKnown = !entry.IsStreamedUnknownSize();
+    if (sizesKnown && entry.method == zip::kMethodDeflated && entry.compressedSize != decoder_->consumed())
+        return {ExtractOutcome::Damaged, "compressed size " + std::to_string(entry.compressedSize) +
+                                             " declared, stream holds " + std::to_string(decoder_->consumed())};
+    if (sizesKnown && entry.uncompressedSize != decoder_->produced())
+        return {ExtractOutcome::Damaged, "size " + std::to_string(entry.uncompressedSize) + " declared, data holds " +
+                                             std::to_string(decoder_->produced())};
+    if (!sizesKnown && !descriptor) return {ExtractOutcome::Damaged, "no data descriptor: CRC-32 cannot be checked"};
+
+    const std::uint32_t expected = (!sizesKnown && descriptor) ? descriptor->crc32 : entry.crc32;
+    if (crc != expected)
+        return {ExtractOutcome::Damaged, "CRC-32 mismatch (expected " + Hex(expected) + ", got " + Hex(crc) + ")"};
+    return {ExtractOutcome::Ok, {}};
 }
 
 }  // namespace tessaly

@@ -16,6 +16,7 @@
 #include "archive/CentralDir.h"
 #include "archive/ExtractReport.h"
 #include "archive/FileHeader.h"
+#include "archive/RepairMode.h"
 #include "archive/ZipRecords.h"
 #include "archive/ZipStorage.h"
 
@@ -35,7 +36,8 @@ public:
     // that cannot be opened leaves the table empty. Raises CZipException or
     // CFileException for faults the scan cannot step over (the table keeps
     // what was found before them); a truncated archive is not such a fault.
-    void OpenArchive(const std::filesystem::path& path, int mode = 0, int volumeSize = 1);
+    // The repair mode picks the scan's strategy.
+    void OpenArchive(const std::filesystem::path& path, RepairMode repairMode, int mode = 0, int volumeSize = 1);
     // Opens the file `scanned` has open and takes a copy of its entry table
     // instead of scanning again, so that one archive can be extracted by
     // several archive objects at once. False when the file cannot be opened.

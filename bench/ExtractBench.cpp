@@ -23,7 +23,7 @@ void BM_ExtractLargeEntry(benchmark::State& state) {
     const auto folder = ScratchFolder("extract");
     ScanState scan;
     CZipArchive archive(scan);
-    archive.OpenArchive(large.path, 0, 1);
+    archive.OpenArchive(large.path, QuickRepair);
     const auto bufferSize = static_cast<std::size_t>(state.range(0));
     for (auto _ : state) {
         // Saving writes into a fresh folder: the last round's file is removed

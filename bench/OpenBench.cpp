@@ -12,10 +12,9 @@ namespace {
 void BM_OpenManyEntries(benchmark::State& state) {
     const auto& path = ManyEntriesArchive();
     ScanState scan;
-    scan.repairMode = static_cast<int>(state.range(0));
     for (auto _ : state) {
         CZipArchive archive(scan);
-        archive.OpenArchive(path, 0, 1);
+        archive.OpenArchive(path, static_cast<RepairMode>(state.range(0)));
         if (archive.GetCount() != kManyEntries) state.SkipWithError("wrong entry count");
         archive.CloseArchive(true);
     }

@@ -40,7 +40,6 @@ void BM_SequentialRead(benchmark::State& state) {
 void BM_ScanSignatureFree(benchmark::State& state) {
     const auto& path = ScanFile(state, 2);
     ScanState scan;
-    scan.repairMode = static_cast<int>(state.range(0));
     std::uint64_t reports = 0;
     if (state.range(1) != 0) {
         scan.reportAnalysisProgress = [&](std::uint64_t, std::uint64_t, std::uint64_t) { ++reports; };
@@ -48,7 +47,7 @@ void BM_ScanSignatureFree(benchmark::State& state) {
     }
     for (auto _ : state) {
         CZipArchive archive(scan);
-        archive.OpenArchive(path, 0, 1);
+        archive.OpenArchive(path, static_cast<RepairMode>(state.range(0)));
         if (archive.GetCount() != 0) state.SkipWithError("found an entry in signature-free data");
         archive.CloseArchive(true);
     }

@@ -34,8 +34,8 @@ std::string OpenProblem(const std::filesystem::path& path) {
 
 }  // namespace
 
-ArchiveReader::ArchiveReader(int repairMode, ProgressLine& progress) : archive_(state_), progress_(progress) {
-    state_.repairMode = repairMode;
+ArchiveReader::ArchiveReader(RepairMode repairMode, ProgressLine& progress)
+    : archive_(state_), progress_(progress), repairMode_(repairMode) {
     archive_.convertSlashes = 0;
 }
 
@@ -58,7 +58,7 @@ bool ArchiveReader::Scan(const std::filesystem::path& path, ArchiveSummary& summ
     };
     state_.analysisProgressActive = 1;
     try {
-        archive_.OpenArchive(path, 0, 1);
+        archive_.OpenArchive(path, repairMode_);
     } catch (const CZipException& fault) {
         summary.problem = "scan stopped: " + FaultText(fault);
     } catch (const CFileException& fault) {

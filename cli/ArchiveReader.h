@@ -17,7 +17,7 @@ namespace tessaly::cli {
 
 class ArchiveReader {
 public:
-    ArchiveReader(int repairMode, ProgressLine& progress);
+    ArchiveReader(RepairMode repairMode, ProgressLine& progress);
 
     // Runs the salvage scan. Fills `summary.readable`, `problem` and
     // `entries`; returns whether there are entries to go through.
@@ -38,6 +38,7 @@ private:
     ScanState state_;
     CZipArchive archive_;
     ProgressLine& progress_;
+    RepairMode repairMode_;
 };
 
 }  // namespace tessaly::cli

@@ -7,13 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "archive/RepairMode.h"
+
 namespace tessaly::cli {
 
 enum class Command { List, Extract, Help, Version };
 
 struct CliOptions {
     Command command = Command::Help;
-    int repairMode = 0;  // RepairMode: Quick unless --mode advance
+    RepairMode repairMode = QuickRepair;  // Quick unless --mode advance
     bool json = false;
     std::filesystem::path destination;  // extract only
     std::vector<std::filesystem::path> archives;

@@ -113,14 +113,14 @@ void ExtractGroups(ArchiveReader& reader, SharedWork& work) {
 
 // A helper thread opens the archive for itself with a copy of the entries
 // the first scan found.
-void HelpExtract(ArchiveReader& scanned, int repairMode, SharedWork& work) {
+void HelpExtract(ArchiveReader& scanned, RepairMode repairMode, SharedWork& work) {
     ProgressLine quiet(stderr, false);
     ArchiveReader reader(repairMode, quiet);
     if (reader.OpenCopyOf(scanned)) ExtractGroups(reader, work);
 }
 
-void ExtractEntries(ArchiveReader& reader, int repairMode, const std::filesystem::path& folder, ArchiveSummary& summary,
-                    ResultWriter& writer, ProgressLine& progress) {
+void ExtractEntries(ArchiveReader& reader, RepairMode repairMode, const std::filesystem::path& folder,
+                    ArchiveSummary& summary, ResultWriter& writer, ProgressLine& progress) {
     std::vector<std::string> names;  // empty for the entries extract skips
     for (std::uint32_t i = 0; i < summary.entries; ++i) {
         const CFileHeader entry = reader.Entry(i);
@@ -141,8 +141,8 @@ void ExtractEntries(ArchiveReader& reader, int repairMode, const std::filesystem
     progress.Clear();
 }
 
-ArchiveSummary ExtractArchive(const std::filesystem::path& path, const std::filesystem::path& folder, int repairMode,
-                              ResultWriter& writer, ProgressLine& progress) {
+ArchiveSummary ExtractArchive(const std::filesystem::path& path, const std::filesystem::path& folder,
+                              RepairMode repairMode, ResultWriter& writer, ProgressLine& progress) {
     ArchiveSummary summary;
     summary.archive = PathToUtf8(path);
     summary.destination = PathToUtf8(folder);

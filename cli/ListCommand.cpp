@@ -29,7 +29,7 @@ ListedEntry DescribeEntry(const CFileHeader& header, std::uint32_t index) {
     return entry;
 }
 
-ArchiveSummary ListArchive(const std::filesystem::path& path, int repairMode, ResultWriter& writer,
+ArchiveSummary ListArchive(const std::filesystem::path& path, RepairMode repairMode, ResultWriter& writer,
                            ProgressLine& progress) {
     ArchiveSummary summary;
     summary.archive = PathToUtf8(path);

@@ -203,7 +203,7 @@ void CAnalysisRun::ListEntries() {
 void CAnalysisRun::OpenForListing() {
     state_.analysisProgressActive = 1;
     try {
-        m_analysisArchive.OpenArchive(PathFromUtf8(m_strAnalysisPath), 0, 1);
+        m_analysisArchive.OpenArchive(PathFromUtf8(m_strAnalysisPath), job_.m_nRepairMode);
     } catch (const WorkerStopped&) {
         state_.analysisProgressActive = 0;
         m_analysisArchive.CloseArchive(true);

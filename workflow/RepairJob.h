@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/RepairMode.h"
+
 namespace tessaly {
 
 class CRepairJob {
@@ -23,6 +25,9 @@ public:
 
     int m_nSourceCount = 0;
     int m_bSkipPreview = 0;
+    // The scan strategy every analysis and saving of this job uses; the
+    // main dialog follows the user's choice at once.
+    RepairMode m_nRepairMode = QuickRepair;
 
     // The 1-based number of the archive the preview shows; 0 before the
     // first one and while Skip Preview is on.

@@ -218,7 +218,7 @@ void CSavingRun::ExtractAll(const std::string& source, const std::string& folder
     CArchiveCloser closer(m_savingArchive, state_);
     state_.savingProgressActive = 1;
     try {
-        m_savingArchive.OpenArchive(PathFromUtf8(source), 0, 1);
+        m_savingArchive.OpenArchive(PathFromUtf8(source), job_.m_nRepairMode);
     } catch (const WorkerStopped&) {
         state_.savingProgressActive = 0;
         throw;

@@ -36,10 +36,9 @@ SalvageRun::SalvageRun(const Bytes& archive, RepairMode mode, SalvageOptions opt
     testzip::WriteFileBytes(archive_, archive);
 
     ScanState state;
-    state.repairMode = mode;
     CZipArchive zip(state);
     try {
-        zip.OpenArchive(archive_);
+        zip.OpenArchive(archive_, static_cast<RepairMode>(mode));
     } catch (const std::exception& e) {
         openThrew = true;
         openError = e.what();

@@ -14,6 +14,7 @@
 
 #include "archive/ExtractReport.h"
 #include "archive/FileHeader.h"
+#include "archive/RepairMode.h"
 #include "archive/ScanState.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/ZipWriter.h"

@@ -161,11 +161,10 @@ std::size_t CaseCount() {
 // that went wrong, empty when all was well.
 std::string SalvageEverything(const fs::path& archivePath, const fs::path& output, RepairMode mode) {
     ScanState state;
-    state.repairMode = mode;
     CZipArchive zip(state);
     std::string problems;
     try {
-        zip.OpenArchive(archivePath);
+        zip.OpenArchive(archivePath, static_cast<RepairMode>(mode));
     } catch (const CZipException&) {
     } catch (const CFileException&) {
     }

@@ -65,9 +65,8 @@ TEST_P(HealthyArchive, CopyOfAScannedArchiveExtractsTheSame) {
     TempFolder folder;
     WriteFileBytes(folder / "a.zip", BuildZip(inputs).bytes);
     ScanState scannedState, copyState;
-    scannedState.repairMode = GetParam();
     CZipArchive scanned(scannedState), copy(copyState);
-    scanned.OpenArchive(folder / "a.zip");
+    scanned.OpenArchive(folder / "a.zip", static_cast<RepairMode>(GetParam()));
     ASSERT_TRUE(copy.OpenCopyOf(scanned));
     ASSERT_EQ(copy.GetCount(), inputs.size());
     for (std::uint32_t i = 0; i < copy.GetCount(); ++i) {
@@ -137,7 +136,7 @@ TEST(ExtractEntryRequests, ImpossibleRequestsAnswerFalse) {
     WriteFileBytes(folder / "plain-file", ToBytes("x"));
     ScanState state;
     CZipArchive zip(state);
-    zip.OpenArchive(folder / "a.zip");
+    zip.OpenArchive(folder / "a.zip", QuickRepair);
     ASSERT_EQ(zip.GetCount(), 1u);
     CFileHeader header;
     EXPECT_FALSE(zip.GetEntryInfo(header, 1));
@@ -157,7 +156,7 @@ TEST(ExtractEntryRequests, MissingArchiveOpensWithNoEntries) {
     TempFolder folder;
     ScanState state;
     CZipArchive zip(state);
-    EXPECT_NO_THROW(zip.OpenArchive(folder / "missing.zip"));
+    EXPECT_NO_THROW(zip.OpenArchive(folder / "missing.zip", QuickRepair));
     EXPECT_EQ(zip.GetCount(), 0u);
     EXPECT_FALSE(zip.IsOpen());
 }
@@ -175,9 +174,8 @@ TEST_P(ManyEntries, IndicesPast65535AreTheirOwnEntries) {
     TempFolder folder;
     WriteFileBytes(folder / "many.zip", BuildZip(inputs).bytes);
     ScanState state;
-    state.repairMode = GetParam();
     CZipArchive zip(state);
-    zip.OpenArchive(folder / "many.zip");
+    zip.OpenArchive(folder / "many.zip", static_cast<RepairMode>(GetParam()));
     ASSERT_EQ(zip.GetCount(), kCount);
     EXPECT_EQ(state.entriesFound.load(), static_cast<int>(kCount));
     for (std::uint32_t index : {0u, 65535u, 65536u, 65537u, kCount - 1}) {

@@ -141,7 +141,7 @@ TEST(ExtractCheckpoint, ThrowingAbandonsTheEntryAndTheArchiveGoesOn) {
     WriteFileBytes(folder / "large.zip", LargeArchive().bytes);
     ScanState state;
     CZipArchive archive(state);
-    archive.OpenArchive(folder / "large.zip");
+    archive.OpenArchive(folder / "large.zip", QuickRepair);
     ASSERT_EQ(archive.GetCount(), 3u);
     int blocks = 0;
     state.extractCheckpoint = [&blocks] {

@@ -54,7 +54,6 @@ TEST_P(ScanProgress, ReportsAtMostOncePerHundredPositionsWithTheLength) {
 
     std::vector<Report> reports;
     ScanState state;
-    state.repairMode = GetParam();
     state.analysisProgressActive = 1;
     state.reportAnalysisProgress = [&](std::uint64_t p, std::uint64_t t, std::uint64_t s) {
         reports.push_back({p, t, s});
@@ -63,7 +62,7 @@ TEST_P(ScanProgress, ReportsAtMostOncePerHundredPositionsWithTheLength) {
         ADD_FAILURE() << "saving progress reported while inactive";
     };
     CZipArchive archive(state);
-    archive.OpenArchive(folder / "a.zip");
+    archive.OpenArchive(folder / "a.zip", static_cast<RepairMode>(GetParam()));
     EXPECT_EQ(archive.GetCount(), inputs.size());
     ASSERT_FALSE(reports.empty());
     EXPECT_LE(reports.size(), zip.bytes.size() / 100 + 2);
@@ -83,17 +82,16 @@ TEST_P(ScanProgress, ThrowingHookAbandonsTheScan) {
     TempFolder folder;
     WriteFileBytes(folder / "a.zip", BuildZip(inputs).bytes);
     ScanState state;
-    state.repairMode = GetParam();
     state.savingProgressActive = 1;
     state.reportSavingProgress = [](std::uint64_t, std::uint64_t, std::uint64_t) {
         throw std::runtime_error("stopped");
     };
     CZipArchive archive(state);
-    EXPECT_THROW(archive.OpenArchive(folder / "a.zip"), std::runtime_error);
+    EXPECT_THROW(archive.OpenArchive(folder / "a.zip", static_cast<RepairMode>(GetParam())), std::runtime_error);
     EXPECT_LE(archive.GetCount(), inputs.size());
     archive.CloseArchive(true);
     state.savingProgressActive = 0;
-    archive.OpenArchive(folder / "a.zip");
+    archive.OpenArchive(folder / "a.zip", static_cast<RepairMode>(GetParam()));
     EXPECT_EQ(archive.GetCount(), inputs.size());
     ExtractReport report;
     EXPECT_TRUE(archive.ExtractEntry(1, folder / "out", 65535, &report));
@@ -163,7 +161,7 @@ TEST(ZlibMemory, IsReleasedRightAfterADataError) {
     WriteFileBytes(folder / "a.zip", zip.bytes);
     ScanState state;
     CZipArchive archive(state);
-    archive.OpenArchive(folder / "a.zip");
+    archive.OpenArchive(folder / "a.zip", QuickRepair);
     ASSERT_EQ(archive.GetCount(), 1u);
     std::vector<std::uint8_t> buffer(4096);
     ASSERT_TRUE(archive.OpenEntry(0));

@@ -86,9 +86,8 @@ TEST_P(ReadOnlySource, IsSalvagedAndLeftUntouched) {
     WriteWatch watch(archive);
 
     ScanState state;
-    state.repairMode = GetParam();
     CZipArchive zip(state);
-    zip.OpenArchive(archive, 0, 1);
+    zip.OpenArchive(archive, static_cast<RepairMode>(GetParam()), 0, 1);
     ASSERT_EQ(zip.GetCount(), inputs.size());
     for (std::uint32_t i = 0; i < zip.GetCount(); ++i) {
         ExtractReport report;
@@ -98,7 +97,7 @@ TEST_P(ReadOnlySource, IsSalvagedAndLeftUntouched) {
     zip.CloseArchive(true);
     EXPECT_EQ(ReadFileBytes(folder / "out" / "b" / "c.txt"), inputs[1].data);
     // Open modes 0 (open) and 1 (open read-only) read alike.
-    zip.OpenArchive(archive, 1, 0);
+    zip.OpenArchive(archive, static_cast<RepairMode>(GetParam()), 1, 0);
     EXPECT_EQ(zip.GetCount(), inputs.size());
     zip.CloseArchive(true);
 

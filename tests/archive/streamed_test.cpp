@@ -164,9 +164,8 @@ TEST_P(StreamedEdges, DescriptorInFrontOfAHeaderBelongsToTheEntryBefore) {
     TempFolder folder;
     WriteFileBytes(folder / "a.zip", zip.bytes);
     ScanState state;
-    state.repairMode = GetParam();
     CZipArchive archive(state);
-    archive.OpenArchive(folder / "a.zip");
+    archive.OpenArchive(folder / "a.zip", static_cast<RepairMode>(GetParam()));
     ASSERT_EQ(archive.GetCount(), inputs.size());
     EXPECT_EQ(state.descriptorSeen.load(), 1);
     for (std::uint32_t i = 0; i < inputs.size(); ++i) {
@@ -192,10 +191,9 @@ TEST_P(StreamedEdges, ReopeningWithTheSameStateGivesTheSameResult) {
     WriteFileBytes(folder / "a.zip", BuildZip(StreamedEntries(signed32)).bytes);
     WriteFileBytes(folder / "b.zip", BuildZip(StreamedEntries(style)).bytes);
     ScanState state;
-    state.repairMode = GetParam();
     CZipArchive archive(state);
     for (const char* name : {"a.zip", "b.zip", "a.zip"}) {
-        archive.OpenArchive(folder / name);
+        archive.OpenArchive(folder / name, static_cast<RepairMode>(GetParam()));
         ASSERT_EQ(archive.GetCount(), 4u) << name;
         for (std::uint32_t i = 0; i < archive.GetCount(); ++i) {
             ExtractReport report;

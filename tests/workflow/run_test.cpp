@@ -85,7 +85,7 @@ TEST_F(WholeRunTest, LogOfACompleteRunMatchesTheDocumentedLayout) {
 
     LogProgramStart(At(2026, 12, 7, 3, 24, 26));
     Select({a, b});
-    LogSourceSelection(job_.SourcePaths(), state_.repairMode, job_.m_bSkipPreview != 0);
+    LogSourceSelection(job_.SourcePaths(), job_.m_nRepairMode, job_.m_bSkipPreview != 0);
     LogAnalysisHeading(job_.m_nSourceCount);
     Analyse(1);
     SaveAll(Out());
