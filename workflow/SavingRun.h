@@ -20,6 +20,7 @@
 
 #include "archive/ZipArchive.h"
 #include "workflow/AnalysisRun.h"
+#include "workflow/SavingSummary.h"
 #include "workflow/SavingView.h"
 #include "workflow/WorkerGate.h"
 
@@ -60,6 +61,8 @@ public:
     void ReportSavingProgress(std::uint64_t position, std::uint64_t total, std::uint64_t steps);
 
     bool IsPaused() const { return m_bSavingPaused != 0; }
+    // What the last run wrote; complete once SavingFinished was called.
+    const SavingSummary& Summary() const { return summary_; }
     std::atomic<int> m_bShowCompletion{0};
 
 private:
@@ -93,6 +96,7 @@ private:
     int current_ = 0;             // the Current bar, as the worker last set it
     int overall_ = 0;             // the Overall bar, as the worker last set it
     CZipArchive m_savingArchive;
+    SavingSummary summary_;
 };
 
 // The saving of the running program, on ProcessRepairJob() and

@@ -1,0 +1,38 @@
+// What a saving run came to, archive by archive: how many entries were
+// written whole, damaged or truncated, how many the file system refused,
+// how many were left out, and whether each archive could be read. The
+// completion step and the log's closing line are worded from it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tessaly {
+
+struct ArchiveSavingSummary {
+    std::string source;
+    int whole = 0;
+    int damaged = 0;
+    int truncated = 0;
+    int notWritten = 0;       // the file system refused: disk full, permissions, an unusable name
+    int leftOut = 0;          // entries saving does not write (junk or unusable names, encrypted)
+    bool unreadable = false;  // the archive could not be opened or read
+};
+
+struct SavingSummary {
+    std::vector<ArchiveSavingSummary> archives;
+
+    int NotWritten() const;
+    int UnreadableArchives() const;
+    // Nothing failed to be written and every archive was read; damaged and
+    // truncated entries are the tool's normal business.
+    bool Succeeded() const;
+};
+
+// The completion step's message: "Saving Completed Successfully", or what
+// could not be written.
+std::string CompletionText(const SavingSummary& summary);
+// The activity log's closing section, in the same terms.
+void LogCompletion(const SavingSummary& summary);
+
+}  // namespace tessaly
