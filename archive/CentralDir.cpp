@@ -1,5 +1,6 @@
 #include "archive/CentralDir.h"
 
+#include "archive/CompressionMethods.h"
 #include "archive/SalvageScan.h"
 #include "archive/ScanState.h"
 #include "archive/ZipException.h"
@@ -11,6 +12,7 @@ namespace tessaly {
 void CCentralDir::Init() {
     openedEntry = nullptr;
     comment.clear();
+    cutRecordOffset.reset();
 }
 
 void CCentralDir::Read(RepairMode repairMode) {
@@ -20,6 +22,7 @@ void CCentralDir::Read(RepairMode repairMode) {
         case AdvanceRepair: scan.RunAdvance(); break;
         default: break;
     }
+    cutRecordOffset = scan.CutHeaderOffset();
 }
 
 void CCentralDir::Clear() {
@@ -27,14 +30,14 @@ void CCentralDir::Clear() {
     entries.shrink_to_fit();
     openedEntry = nullptr;
     comment.clear();
+    cutRecordOffset.reset();
 }
 
 OpenedEntryInfo CCentralDir::OpenEntry(std::uint32_t index) {
     const CFileHeader& entry = entries[index];
     openedEntry = &entry;
     if (entry.method != zip::kMethodStored && entry.method != zip::kMethodDeflated)
-        ThrowArchiveError(badArchive, storage->Path(), entry.localHeaderOffset,
-                          "unsupported compression method " + std::to_string(entry.method));
+        ThrowArchiveError(badArchive, storage->Path(), entry.localHeaderOffset, UnsupportedMethodText(entry.method));
 
     std::uint8_t bytes[zip::kLocalHeaderLength];
     storage->Seek(entry.localHeaderOffset);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,8 @@ public:
     const CFileHeader* openedEntry = nullptr;
     CAutoBuffer localExtra;
     std::string comment;
+    // Where the archive ends inside a local header, when the scan met one.
+    std::optional<std::uint64_t> cutRecordOffset;
 
 private:
     ScanState& state_;

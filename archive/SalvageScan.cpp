@@ -103,7 +103,7 @@ void SalvageScan::RunQuick() {
     LocalPass(true, [&](std::uint64_t p, std::uint64_t& next) {
         CFileHeader entry;
         const HeaderRead read = ReadLocalHeader(p, entry);
-        if (read == HeaderRead::CutShort) return false;
+        if (read == HeaderRead::CutShort) return NoteCutHeader(p);
         if (read == HeaderRead::Whole) LookBehind(p, &entry);
         sightings.push_back({read == HeaderRead::Whole, static_cast<std::uint32_t>(entry.compressedSize)});
         next = NextAfterLocal(p, entry, read);
@@ -127,7 +127,7 @@ void SalvageScan::RunAdvance() {
     LocalPass(false, [&](std::uint64_t p, std::uint64_t& next) {
         CFileHeader entry;
         const HeaderRead read = ReadLocalHeader(p, entry);
-        if (read == HeaderRead::CutShort) return false;
+        if (read == HeaderRead::CutShort) return NoteCutHeader(p);
         if (read == HeaderRead::Whole) LookBehind(p, nullptr);
         offsets.push_back(p);
         next = NextAfterLocal(p, entry, read);

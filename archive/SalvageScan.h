@@ -33,6 +33,10 @@ public:
     void RunQuick();
     void RunAdvance();
 
+    // Where the forward scan met a local header the end of the file cuts
+    // short (the archive ends inside that record), if it did.
+    std::optional<std::uint64_t> CutHeaderOffset() const { return cutHeaderAt_; }
+
 private:
     enum class HeaderRead { Whole, NameTooLong, CutShort };
     // What the forward pass learned of each entry, for the name correction.
@@ -47,6 +51,11 @@ private:
     void CentralPass(CentralRecords& records);
 
     HeaderRead ReadLocalHeader(std::uint64_t p, CFileHeader& entry);
+    // Records a cut header; false, which ends the pass.
+    bool NoteCutHeader(std::uint64_t p) {
+        cutHeaderAt_ = p;
+        return false;
+    }
     void ApplyZip64Sizes(CFileHeader& entry, const std::uint8_t* extra, std::size_t extraLength);
     void LookBehind(std::uint64_t p, CFileHeader* current);
     void ApplyDescriptor(std::uint64_t descriptorOffset, std::uint32_t crc, std::uint64_t compressed,
@@ -70,6 +79,7 @@ private:
     ScanWindow window_;
     std::vector<std::uint8_t> extraScratch_;
     std::uint64_t resumeOffset_ = 0;
+    std::optional<std::uint64_t> cutHeaderAt_;
     // Entry index by the offset its data starts at, for the descriptor look-behind.
     std::unordered_map<std::uint64_t, std::uint32_t> byDataOffset_;
     // Every data descriptor the look-behind met, by the data offset it names.

@@ -1,5 +1,6 @@
 #include "archive/SkipRules.h"
 
+#include "archive/CompressionMethods.h"
 #include "archive/EntryName.h"
 #include "archive/FileHeader.h"
 #include "archive/ZipRecords.h"
@@ -20,7 +21,7 @@ std::optional<SkipVerdict> ExtractSkipVerdict(const CFileHeader& entry) {
     if (IsJunkName(entry.fileName)) return SkipVerdict{ExtractOutcome::Skipped, "junk name"};
     if (EndsWithSeparator(entry.fileName)) return SkipVerdict{ExtractOutcome::Skipped, "folder entry"};
     if (IsEmptyRecord(entry)) return SkipVerdict{ExtractOutcome::Skipped, "empty record"};
-    if (entry.IsEncrypted()) return SkipVerdict{ExtractOutcome::Encrypted, "encrypted"};
+    if (entry.IsEncrypted()) return SkipVerdict{ExtractOutcome::Encrypted, EncryptionText(entry)};
     // Stored data without sizes whose end the scan could not find.
     if (entry.method == zip::kMethodStored && entry.IsStreamedUnknownSize())
         return SkipVerdict{ExtractOutcome::Skipped, "end of streamed data not found"};

@@ -14,7 +14,8 @@ class CFileHeader;
 struct SkipVerdict {
     ExtractOutcome outcome;  // Skipped or Encrypted
     std::string reason;      // "empty name", "junk name", "folder entry", "empty record",
-                             // "end of streamed data not found", "encrypted"
+                             // "end of streamed data not found",
+                             // "encrypted (<which encryption>)"
 };
 
 // Why the entry would not be written, or nothing when it would be.

@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <optional>
 #include <sstream>
 #include <system_error>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "archive/SkipRules.h"
 #include "platform/FileException.h"
 #include "platform/FileSystem.h"
+#include "platform/OutputTree.h"
 
 namespace tessaly {
 
@@ -128,38 +130,51 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
         return false;
     }
 
-    const std::filesystem::path outputPath = destinationFolder / relative;
     CFile output;
-    if (!CreateFolderTree(outputPath.parent_path()) || !output.Open(outputPath, CFile::Mode::CreateWrite)) {
+    if (!CreateOutputFile(destinationFolder, relative, output, result)) {
         AbandonEntry();
-        result.detail = "cannot create " + PathToUtf8(outputPath);
         return false;
     }
-    result.outputPath = outputPath;
+    result.outputPath = output.GetFilePath();
     try {
         result.crc32 = IsLarge(entry) ? WriteEntryDataInBackground(output, bufferSize, result)
                                       : WriteEntryData(output, bufferSize, result);
-        output.Close();
     } catch (...) {
         AbandonEntry();
         throw;
     }
 
     Verdict verdict = JudgeOutput(entry, result);
-    if (verdict.outcome != ExtractOutcome::Ok && TrimToDeclaredSize(entry, result))
+    if (verdict.outcome != ExtractOutcome::Ok && TrimToDeclaredSize(entry, output, result))
         verdict = {ExtractOutcome::Ok, "data ran on past the declared size; cut there, where the CRC-32 matches"};
     const bool corrupt = decoder_->status() == EntryDecoder::Status::DataError && verdict.outcome != ExtractOutcome::Ok;
     dataError = 0;
     state_.shortRead = 0;
     result.outcome = verdict.outcome;
     result.detail = verdict.detail;
-    if (corrupt) {
-        // Corrupt data: keep what was decompressed, without the entry's time.
-        AbandonEntry();
-        return true;
-    }
-    CloseEntry(outputPath);
+    // Corrupt data keeps what was decompressed, without the entry's time.
+    // The time goes on the open file, never through its path again.
+    const std::time_t modified = centralDir.OpenedEntry()->GetModificationTime();
+    if (!corrupt && modified != static_cast<std::time_t>(-1)) output.SetModificationTime(modified);
+    AbandonEntry();
+    output.Close();
     return true;
+}
+
+// The output file, made fresh below the destination without following any
+// link already there; the destination itself is made when missing.
+bool CZipArchive::CreateOutputFile(const std::filesystem::path& destinationFolder,
+                                   const std::filesystem::path& relative, CFile& output, ExtractReport& report) {
+    std::optional<COutputTree> tree(std::in_place, destinationFolder);
+    if (!tree->IsOpen() && CreateFolderTree(destinationFolder)) tree.emplace(destinationFolder);
+    const OutputStatus status = tree->CreateOutputFile(relative, output);
+    if (status == OutputStatus::Created) return true;
+    report.outcome = ExtractOutcome::Failed;
+    report.detail = status == OutputStatus::PassesThroughLink
+                        ? kPassesThroughLinkText
+                        : "cannot create " + PathToUtf8(destinationFolder / relative) + ": " +
+                              std::system_category().message(tree->LastError());
+    return false;
 }
 
 CZipArchive::Verdict CZipArchive::JudgeOutput(const CFileHeader& entry, const ExtractReport& report) {
@@ -177,27 +192,23 @@ CZipArchive::Verdict CZipArchive::JudgeOutput(const CFileHeader& entry, const Ex
 // declared size's bytes carry the declared CRC-32, those bytes are the
 // entry: the rest is cut. (A declared size that is merely too small never
 // matches the CRC-32 of the whole content, so it never cuts real data.)
-bool CZipArchive::TrimToDeclaredSize(const CFileHeader& entry, ExtractReport& report) {
+bool CZipArchive::TrimToDeclaredSize(const CFileHeader& entry, CFile& output, ExtractReport& report) {
     if (entry.IsStreamedUnknownSize() || report.bytesWritten < entry.uncompressedSize) return false;
     // A stream that ended cleanly at the declared size was judged already.
     if (report.bytesWritten == entry.uncompressedSize)
         return decoder_->status() != EntryDecoder::Status::Finished && report.crc32 == entry.crc32;
-    CFile written;
-    if (!written.Open(report.outputPath, CFile::Mode::Read)) return false;
+    output.Seek(0, CFile::Origin::Begin);
     std::vector<std::uint8_t> chunk(std::size_t{64} << 10);
     std::uint32_t crc = 0;
     for (std::uint64_t left = entry.uncompressedSize; left > 0;) {
         const std::size_t got =
-            written.Read(chunk.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size())));
+            output.Read(chunk.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size())));
         if (got == 0) return false;
         crc = static_cast<std::uint32_t>(::crc32(crc, chunk.data(), static_cast<uInt>(got)));
         left -= got;
     }
-    written.Close();
-    std::error_code error;
     if (crc != entry.crc32) return false;
-    std::filesystem::resize_file(report.outputPath, entry.uncompressedSize, error);
-    if (error) return false;
+    output.SetLength(entry.uncompressedSize);
     report.bytesWritten = entry.uncompressedSize;
     report.crc32 = crc;
     return true;

@@ -46,6 +46,9 @@ public:
     bool IsOpen() const { return storage.IsOpen(); }
 
     std::uint32_t GetCount() const { return centralDir.Count(); }
+    // Where the archive ends inside a record (a header cut by the end of the
+    // file), when the scan met one: the data from there on is lost.
+    std::optional<std::uint64_t> CutRecordOffset() const { return centralDir.cutRecordOffset; }
     // Deep copy of the entry, with every `/` in its name turned into `\`.
     bool GetEntryInfo(CFileHeader& header, std::uint32_t index) const;
 
@@ -79,7 +82,9 @@ private:
     std::uint32_t WriteEntryData(CFile& output, std::size_t bufferSize, ExtractReport& report);
     std::uint32_t WriteEntryDataInBackground(CFile& output, std::size_t bufferSize, ExtractReport& report);
     static bool IsLarge(const CFileHeader& entry);
-    bool TrimToDeclaredSize(const CFileHeader& entry, ExtractReport& report);
+    bool TrimToDeclaredSize(const CFileHeader& entry, CFile& output, ExtractReport& report);
+    static bool CreateOutputFile(const std::filesystem::path& destinationFolder, const std::filesystem::path& relative,
+                                 CFile& output, ExtractReport& report);
 
     ScanState& state_;
     std::unique_ptr<EntryDecoder> decoder_;

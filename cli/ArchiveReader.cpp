@@ -4,6 +4,7 @@
 
 #include "archive/ZipException.h"
 #include "cli/ErrorText.h"
+#include "cli/Interruption.h"
 #include "platform/File.h"
 #include "platform/FileException.h"
 #include "platform/FileSystem.h"
@@ -25,8 +26,13 @@ bool StartsWithEndRecord(const std::filesystem::path& path) {
 }
 
 // Why the file cannot be opened for reading at all, or empty when it can.
+// Only a regular file is opened: a pipe or a device could block the tool or
+// feed it endless data.
 std::string OpenProblem(const std::filesystem::path& path) {
-    if (IsExistingFolder(path)) return "is a folder, not an archive";
+    const FileKind kind = KindOfFile(path);
+    if (kind == FileKind::Folder) return "is a folder, not an archive";
+    if (kind != FileKind::Regular && kind != FileKind::Missing)
+        return std::string("is ") + FileKindText(kind) + ", not a regular file: only a regular file can be salvaged";
     CFile file;
     if (!file.Open(path, CFile::Mode::Read)) return "cannot open: " + OsErrorText(file.LastError());
     return {};
@@ -37,6 +43,7 @@ std::string OpenProblem(const std::filesystem::path& path) {
 ArchiveReader::ArchiveReader(RepairMode repairMode, ProgressLine& progress)
     : archive_(state_), progress_(progress), repairMode_(repairMode) {
     archive_.convertSlashes = 0;
+    state_.extractCheckpoint = StopIfInterrupted;
 }
 
 bool ArchiveReader::Open(const std::filesystem::path& path, ArchiveSummary& summary) {
@@ -47,6 +54,7 @@ bool ArchiveReader::Open(const std::filesystem::path& path, ArchiveSummary& summ
     }
     if (!Scan(path, summary)) return false;
     summary.entries = archive_.GetCount();
+    summary.cutRecordOffset = archive_.CutRecordOffset();
     if (summary.entries == 0) JudgeEmptyResult(path, summary);
     return summary.entries > 0;
 }
@@ -54,11 +62,17 @@ bool ArchiveReader::Open(const std::filesystem::path& path, ArchiveSummary& summ
 bool ArchiveReader::Scan(const std::filesystem::path& path, ArchiveSummary& summary) {
     const std::string name = summary.archive;
     state_.reportAnalysisProgress = [this, name](std::uint64_t position, std::uint64_t total, std::uint64_t) {
+        StopIfInterrupted();
         progress_.Scanning(name, position, total);
     };
     state_.analysisProgressActive = 1;
     try {
         archive_.OpenArchive(path, repairMode_);
+    } catch (const Interruption&) {
+        state_.analysisProgressActive = 0;
+        progress_.Clear();
+        summary.stopped = true;
+        return false;
     } catch (const CZipException& fault) {
         summary.problem = "scan stopped: " + FaultText(fault);
     } catch (const CFileException& fault) {

@@ -15,9 +15,11 @@
 #include "cli/Commands.h"
 #include "cli/ErrorText.h"
 #include "cli/ExtractPlan.h"
+#include "cli/Interruption.h"
 #include "cli/OutputFolders.h"
 #include "platform/FileException.h"
 #include "platform/FileSystem.h"
+#include "platform/Interrupt.h"
 
 namespace tessaly::cli {
 namespace {
@@ -44,7 +46,9 @@ void TakeFault(ExtractedEntry& entry, const ExtractReport& report, const std::st
 ExtractedEntry ExtractOne(ArchiveReader& reader, std::uint32_t index, const std::filesystem::path& folder) {
     ExtractedEntry entry;
     entry.index = index;
-    entry.name = reader.Entry(index).fileName;
+    const CFileHeader header = reader.Entry(index);
+    entry.name = header.fileName;
+    entry.carriesData = CarriesData(header);
     ExtractReport report;
     try {
         const bool done = reader.Archive().ExtractEntry(index, folder, kExtractBufferSize, &report);
@@ -53,6 +57,9 @@ ExtractedEntry ExtractOne(ArchiveReader& reader, std::uint32_t index, const std:
             entry.outcome = ExtractOutcome::Failed;
             if (entry.detail.empty()) entry.detail = "could not be extracted";
         }
+    } catch (const Interruption&) {
+        TakeFault(entry, report, "stopped by an interrupt; what was written is kept");
+        entry.interrupted = true;
     } catch (const CZipException& fault) {
         TakeFault(entry, report, FaultText(fault));
     } catch (const CFileException& fault) {
@@ -83,9 +90,22 @@ public:
         progress_.Extracting(summary_.archive, next_, summary_.entries);
     }
 
+    // After an interrupt: the entries done past a gap left by entries never
+    // started are printed too, in order, for they were written.
+    void Flush() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        for (const auto& waiting : waiting_) Print(waiting.second);
+        waiting_.clear();
+    }
+
 private:
     void Print(const ExtractedEntry& entry) {
-        ++summary_.outcomes[static_cast<std::size_t>(entry.outcome)];
+        if (entry.interrupted)
+            ++summary_.interrupted;
+        else
+            ++summary_.outcomes[static_cast<std::size_t>(entry.outcome)];
+        if (entry.outcome == ExtractOutcome::Skipped && entry.carriesData) ++summary_.skippedWithData;
+        ++summary_.handled;
         progress_.BeforeOutput();
         writer_.Extracted(entry);
     }
@@ -106,9 +126,15 @@ struct SharedWork {
     std::atomic<std::size_t> nextGroup{0};
 };
 
+// An interrupt stops every thread before its next entry; the entry in hand
+// stops at its next output block.
 void ExtractGroups(ArchiveReader& reader, SharedWork& work) {
-    for (std::size_t g; (g = work.nextGroup++) < work.plan.groups.size();)
-        for (std::uint32_t index : work.plan.groups[g]) work.results.Put(ExtractOne(reader, index, work.folder));
+    for (std::size_t g; (g = work.nextGroup++) < work.plan.groups.size();) {
+        for (std::uint32_t index : work.plan.groups[g]) {
+            if (InterruptSignal() != 0) return;
+            work.results.Put(ExtractOne(reader, index, work.folder));
+        }
+    }
 }
 
 // A helper thread opens the archive for itself with a copy of the entries
@@ -138,6 +164,8 @@ void ExtractEntries(ArchiveReader& reader, RepairMode repairMode, const std::fil
     }
     ExtractGroups(reader, work);
     for (std::thread& helper : helpers) helper.join();
+    results.Flush();
+    if (InterruptSignal() != 0) summary.stopped = true;
     progress.Clear();
 }
 
@@ -165,11 +193,12 @@ ArchiveSummary ExtractArchive(const std::filesystem::path& path, const std::file
 int RunExtract(const CliOptions& options, ResultWriter& writer, ProgressLine& progress) {
     const auto folders = OutputFolders(options.destination, options.archives);
     int status = 0;
-    for (std::size_t i = 0; i < options.archives.size(); ++i) {
+    for (std::size_t i = 0; i < options.archives.size() && InterruptSignal() == 0; ++i) {
         const ArchiveSummary summary =
             ExtractArchive(options.archives[i], folders[i], options.repairMode, writer, progress);
         status = std::max(status, ExitStatusOf(summary));
     }
+    if (InterruptSignal() != 0) status = InterruptExitStatus(InterruptSignal());
     writer.EndRun(status);
     return status;
 }

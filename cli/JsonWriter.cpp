@@ -14,6 +14,13 @@
 namespace tessaly::cli {
 namespace {
 
+void TextOrNull(JsonObject& o, std::string_view key, const std::string& text) {
+    if (text.empty())
+        o.AddNull(key);
+    else
+        o.Add(key, text);
+}
+
 std::string ListedJson(const ListedEntry& e) {
     JsonObject o;
     o.AddNumber("index", e.index).Add("name", e.name);
@@ -21,26 +28,20 @@ std::string ListedJson(const ListedEntry& e) {
     o.Add("sizeText", e.sizeText).Add("packedSizeText", e.packedSizeText);
     o.Add("ratio", e.ratio).Add("modified", e.modifiedTime);
     o.AddNumber("crc32", e.crc32).AddNumber("method", e.method);
-    o.AddBool("encrypted", e.encrypted).AddBool("skippedByExtract", !e.skipReason.empty());
-    if (e.skipReason.empty())
-        o.AddNull("skipReason");
-    else
-        o.Add("skipReason", e.skipReason);
+    o.AddBool("encrypted", e.encrypted).AddBool("carriesData", e.carriesData);
+    o.AddBool("skippedByExtract", !e.skipReason.empty());
+    TextOrNull(o, "skipReason", e.skipReason);
+    o.AddBool("cannotBeRead", !e.unreadable.empty());
+    TextOrNull(o, "readProblem", e.unreadable);
     return o.Text();
 }
 
 std::string ExtractedJson(const ExtractedEntry& e) {
     JsonObject o;
-    o.AddNumber("index", e.index).Add("name", e.name).Add("outcome", OutcomeName(e.outcome));
-    if (e.detail.empty())
-        o.AddNull("detail");
-    else
-        o.Add("detail", e.detail);
+    o.AddNumber("index", e.index).Add("name", e.name).Add("outcome", PrintedOutcome(e));
+    TextOrNull(o, "detail", e.detail);
     o.AddNumber("bytesWritten", e.bytesWritten);
-    if (e.outputPath.empty())
-        o.AddNull("path");
-    else
-        o.Add("path", e.outputPath);
+    TextOrNull(o, "path", e.outputPath);
     return o.Text();
 }
 
@@ -49,10 +50,14 @@ std::string CountsJson(Command command, const ArchiveSummary& s) {
     o.AddNumber("entries", s.entries);
     if (command == Command::List) {
         o.AddNumber("skippedByExtract", s.wouldSkip);
-        return o.Text();
+        o.AddNumber("cannotBeRead", s.unreadable);
+    } else {
+        for (std::size_t i = 0; i < kOutcomeCount; ++i)
+            o.AddNumber(OutcomeName(static_cast<ExtractOutcome>(i)), s.outcomes[i]);
+        o.AddNumber("interrupted", s.interrupted);
     }
-    for (std::size_t i = 0; i < kOutcomeCount; ++i)
-        o.AddNumber(OutcomeName(static_cast<ExtractOutcome>(i)), s.outcomes[i]);
+    o.AddNumber("skippedWithData", s.skippedWithData);
+    o.AddBool("stoppedByInterrupt", s.stopped);
     return o.Text();
 }
 
@@ -87,6 +92,10 @@ public:
             tail.AddNull("problem");
         else
             tail.Add("problem", s.problem);
+        if (s.cutRecordOffset)
+            tail.AddNumber("endsInsideRecordAt", *s.cutRecordOffset);
+        else
+            tail.AddNull("endsInsideRecordAt");
         tail.AddRaw("summary", CountsJson(command_, s));
         std::fprintf(out_, "\n],%s", tail.Text().c_str() + 1);  // closes the open object
     }

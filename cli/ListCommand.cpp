@@ -1,11 +1,14 @@
-// `list`: every entry the scan finds, with the preview's columns and whether
-// extracting would skip it.
+// `list`: every entry the scan finds, with the preview's columns, whether
+// saving would skip it (by the same rule extract follows) and whether its
+// data cannot be read at all.
 #include <algorithm>
 
+#include "archive/CompressionMethods.h"
 #include "archive/SkipRules.h"
 #include "cli/ArchiveReader.h"
 #include "cli/Commands.h"
 #include "platform/FileSystem.h"
+#include "platform/Interrupt.h"
 #include "workflow/EntryFormat.h"
 
 namespace tessaly::cli {
@@ -25,7 +28,9 @@ ListedEntry DescribeEntry(const CFileHeader& header, std::uint32_t index) {
     entry.crc32 = header.crc32;
     entry.method = header.method;
     entry.encrypted = header.IsEncrypted();
+    entry.carriesData = CarriesData(header);
     if (auto skip = ExtractSkipVerdict(header)) entry.skipReason = skip->reason;
+    entry.unreadable = UnreadableReason(header);
     return entry;
 }
 
@@ -37,8 +42,16 @@ ArchiveSummary ListArchive(const std::filesystem::path& path, RepairMode repairM
     ArchiveReader reader(repairMode, progress);
     if (reader.Open(path, summary)) {
         for (std::uint32_t i = 0; i < summary.entries; ++i) {
+            if (InterruptSignal() != 0) {
+                summary.stopped = true;
+                break;
+            }
             const ListedEntry entry = DescribeEntry(reader.Entry(i), i);
-            if (!entry.skipReason.empty()) ++summary.wouldSkip;
+            const bool skipped = !entry.skipReason.empty();
+            summary.wouldSkip += skipped ? 1 : 0;
+            summary.skippedWithData += skipped && entry.carriesData ? 1 : 0;
+            summary.unreadable += entry.unreadable.empty() ? 0 : 1;
+            ++summary.handled;
             writer.Listed(entry);
         }
     }
@@ -51,9 +64,11 @@ ArchiveSummary ListArchive(const std::filesystem::path& path, RepairMode repairM
 int RunList(const CliOptions& options, ResultWriter& writer, ProgressLine& progress) {
     int status = 0;
     for (const auto& archive : options.archives) {
+        if (InterruptSignal() != 0) break;
         const ArchiveSummary summary = ListArchive(archive, options.repairMode, writer, progress);
-        status = std::max(status, summary.readable ? 0 : 2);
+        status = std::max(status, ExitStatusOf(summary));
     }
+    if (InterruptSignal() != 0) status = InterruptExitStatus(InterruptSignal());
     writer.EndRun(status);
     return status;
 }

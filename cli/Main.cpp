@@ -7,6 +7,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "platform/Interrupt.h"
 #include "platform/Terminal.h"
 
 using namespace tessaly::cli;
@@ -19,6 +20,7 @@ int UsageError(const std::string& error) {
 }
 
 int RunCommand(const CliOptions& options) {
+    tessaly::CatchInterruptSignals();
     const auto writer = options.json ? MakeJsonWriter(options.command, options.repairMode, stdout, stderr)
                                      : MakeTextWriter(options.command, options.repairMode, stdout, stderr);
     ProgressLine progress(stderr, tessaly::IsTerminal(stderr), tessaly::IsTerminal(stdout));

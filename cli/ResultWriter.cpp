@@ -1,6 +1,8 @@
 #include "cli/ResultWriter.h"
 
 #include "archive/ScanState.h"
+#include "cli/Interruption.h"
+#include "platform/Interrupt.h"
 
 namespace tessaly::cli {
 
@@ -11,6 +13,11 @@ const char* RepairModeWord(int repairMode) { return repairMode == AdvanceRepair 
 void AddToTotal(ArchiveSummary& total, const ArchiveSummary& archive) {
     total.entries += archive.entries;
     total.wouldSkip += archive.wouldSkip;
+    total.unreadable += archive.unreadable;
+    total.interrupted += archive.interrupted;
+    total.skippedWithData += archive.skippedWithData;
+    total.handled += archive.handled;
+    if (archive.stopped) total.stopped = true;
     for (std::size_t i = 0; i < kOutcomeCount; ++i) total.outcomes[i] += archive.outcomes[i];
     if (!archive.readable) total.readable = false;
 }
@@ -30,6 +37,10 @@ std::string PrintableText(const std::string& utf8) {
         }
     }
     return out;
+}
+
+void StopIfInterrupted() {
+    if (InterruptSignal() != 0) throw Interruption{};
 }
 
 void PrintArchiveProblem(std::FILE* err, const ArchiveSummary& summary) {

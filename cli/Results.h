@@ -5,9 +5,11 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "archive/ExtractReport.h"
+#include "archive/FileHeader.h"
 
 namespace tessaly::cli {
 
@@ -24,7 +26,9 @@ struct ListedEntry {
     std::uint32_t crc32 = 0;
     std::uint16_t method = 0;
     bool encrypted = false;
-    std::string skipReason;  // why extracting would skip it; empty: it is written
+    bool carriesData = false;  // it holds bytes (or a stream) to salvage
+    std::string skipReason;    // why saving would skip it; empty: it is written
+    std::string unreadable;    // why its data cannot be read (encryption, method); empty: it can
 };
 
 // One entry as `extract` handled it.
@@ -34,8 +38,13 @@ struct ExtractedEntry {
     ExtractOutcome outcome = ExtractOutcome::Failed;
     std::string detail;  // reason, for anything but ok
     std::uint64_t bytesWritten = 0;
-    std::string outputPath;  // empty when nothing was written
+    std::string outputPath;    // empty when nothing was written
+    bool carriesData = false;  // it holds bytes (or a stream) to salvage
+    bool interrupted = false;  // an interrupt stopped it; `outcome` is then Failed
 };
+
+// The outcome as printed: "interrupted" for an entry an interrupt stopped.
+const char* PrintedOutcome(const ExtractedEntry& entry);
 
 constexpr std::size_t kOutcomeCount = 6;
 
@@ -46,13 +55,27 @@ struct ArchiveSummary {
     std::string problem;      // why it is unreadable, or where the scan stopped
     std::uint32_t entries = 0;
     std::uint32_t wouldSkip = 0;                          // list only
+    std::uint32_t unreadable = 0;                         // list only: encryption or method not readable
     std::array<std::uint32_t, kOutcomeCount> outcomes{};  // extract only, by ExtractOutcome
+    std::uint32_t interrupted = 0;                        // extract only: entries an interrupt stopped
+    std::uint32_t skippedWithData = 0;                    // left out (or to be) though they hold data
+    std::uint32_t handled = 0;                            // entries gone through before an interrupt (all, without one)
+    bool stopped = false;                                 // an interrupt ended the work on this archive
+    std::optional<std::uint64_t> cutRecordOffset;         // the archive ends inside a record here
 
     std::uint32_t Count(ExtractOutcome outcome) const { return outcomes[static_cast<std::size_t>(outcome)]; }
 };
 
-// 0 all ok (skipped junk included), 1 something damaged, truncated,
-// encrypted or failed, 2 the archive could not be read at all.
+// Whether the entry holds bytes (or a stream of unknown length) to salvage.
+bool CarriesData(const CFileHeader& entry);
+
+// 2 the archive could not be read at all; 1 anything that carries data was
+// not (or, for list, could not be) written whole: damaged, truncated,
+// encrypted, failed, interrupted, left out for its name, in a method that
+// cannot be read, or lost where the archive ends inside a record; 0 else.
 int ExitStatusOf(const ArchiveSummary& summary);
+
+// "the archive ends inside a record at offset N", or empty.
+std::string CutRecordText(const ArchiveSummary& summary);
 
 }  // namespace tessaly::cli

@@ -1,6 +1,8 @@
 // The text output: a header per archive, one line per entry, a summary line
 // per archive and, for several archives, a total line.
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "cli/ResultWriter.h"
 
@@ -45,7 +47,9 @@ public:
                          "CRC-32", "Name");
             headerShown_ = true;
         }
-        const std::string note = e.skipReason.empty() ? "" : "  [extract skips it: " + e.skipReason + "]";
+        const std::string note = !e.skipReason.empty()   ? "  [saving would skip it: " + e.skipReason + "]"
+                                 : !e.unreadable.empty() ? "  [cannot be read: " + e.unreadable + "]"
+                                                         : "";
         std::fprintf(out_, "  %-12s  %-12s  %5s  %-21s  %10lu  %s%s\n", e.sizeText.c_str(), e.packedSizeText.c_str(),
                      e.ratio.c_str(), e.modifiedTime.c_str(), static_cast<unsigned long>(e.crc32),
                      PrintableText(e.name).c_str(), note.c_str());
@@ -53,7 +57,7 @@ public:
 
     void Extracted(const ExtractedEntry& e) override {
         std::string detail = e.detail.empty() ? "" : "  (" + PrintableText(e.detail) + ")";
-        std::fprintf(out_, "  %-9s  %s%s\n", OutcomeName(e.outcome), PrintableText(e.name).c_str(), detail.c_str());
+        std::fprintf(out_, "  %-11s  %s%s\n", PrintedOutcome(e), PrintableText(e.name).c_str(), detail.c_str());
     }
 
     void EndArchive(const ArchiveSummary& s) override {
@@ -72,11 +76,34 @@ private:
     std::string SummaryText(const ArchiveSummary& s) const {
         std::string text = EntriesText(s.entries);
         if (command_ == Command::List) {
-            if (s.wouldSkip > 0) text += ", " + std::to_string(s.wouldSkip) + " skipped by extract";
-            return text;
+            if (s.wouldSkip > 0) text += ", saving would skip " + std::to_string(s.wouldSkip);
+            if (s.unreadable > 0) text += ", " + std::to_string(s.unreadable) + " cannot be read";
+        } else {
+            const std::string counts = OutcomeCounts(s);
+            if (!counts.empty()) text += ": " + counts;
+            if (s.interrupted > 0) text += ", " + std::to_string(s.interrupted) + " interrupted";
         }
-        const std::string counts = OutcomeCounts(s);
-        return counts.empty() ? text : text + ": " + counts;
+        for (const std::string& note : Notes(s)) text += "; " + note;
+        return text;
+    }
+
+    // What the counts alone do not tell: data left out, data lost where the
+    // archive ends inside a record, work an interrupt cut short.
+    std::vector<std::string> Notes(const ArchiveSummary& s) const {
+        std::vector<std::string> notes;
+        if (s.skippedWithData > 0) {
+            const bool one = s.skippedWithData == 1;
+            notes.push_back(std::to_string(s.skippedWithData) + (one ? " entry" : " entries") + " with data " +
+                            (command_ == Command::List ? "would be"
+                             : one                     ? "was"
+                                                       : "were") +
+                            " left out");
+        }
+        if (s.cutRecordOffset) notes.push_back(CutRecordText(s));
+        if (s.stopped)
+            notes.push_back("interrupted: " + std::to_string(s.entries - std::min(s.handled, s.entries)) +
+                            " not reached");
+        return notes;
     }
 
     Command command_;

@@ -11,6 +11,7 @@
 #include <cerrno>
 #endif
 
+#include <algorithm>
 #include <utility>
 
 namespace tessaly {
@@ -60,9 +61,20 @@ bool CFile::Open(const std::filesystem::path& path, Mode mode) {
         lastError_ = static_cast<int>(::GetLastError());
         return false;
     }
+    if (!write && ::GetFileType(h) != FILE_TYPE_DISK) {
+        ::CloseHandle(h);
+        lastError_ = ERROR_BAD_FILE_TYPE;
+        return false;
+    }
     handle_ = h;
     path_ = path;
     return true;
+}
+
+void CFile::Attach(NativeHandle handle, const std::filesystem::path& path) {
+    if (IsOpen()) Close();
+    handle_ = handle;
+    path_ = path;
 }
 
 void CFile::Close() {
@@ -119,17 +131,33 @@ std::uint64_t CFile::GetLength() const {
     return static_cast<std::uint64_t>(size.QuadPart);
 }
 
+void CFile::SetLength(std::uint64_t length) {
+    const std::uint64_t position = GetPosition();
+    Seek(static_cast<std::int64_t>(length), Origin::Begin);
+    if (!::SetEndOfFile(handle_)) throw CFileException(static_cast<int>(::GetLastError()), path_, "resize");
+    Seek(static_cast<std::int64_t>(std::min(position, length)), Origin::Begin);
+}
+
+bool CFile::SetModificationTime(std::time_t modified) {
+    ULARGE_INTEGER ticks;
+    ticks.QuadPart = (static_cast<std::uint64_t>(modified) + 11644473600ULL) * 10000000ULL;
+    FILETIME written{ticks.LowPart, ticks.HighPart};
+    return ::SetFileTime(handle_, nullptr, nullptr, &written) != 0;
+}
+
 #else
 
 bool CFile::IsOpen() const noexcept { return fd_ >= 0; }
 
 bool CFile::Open(const std::filesystem::path& path, Mode mode) {
     if (IsOpen()) Close();
+    // Read mode opens without waiting, so a pipe or a device never blocks
+    // the open; anything but a regular file is then refused.
     int flags = O_CLOEXEC;
     if (mode == Mode::CreateWrite)
         flags |= O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW;
     else
-        flags |= O_RDONLY;
+        flags |= O_RDONLY | O_NONBLOCK;
     int fd;
     do {
         fd = ::open(path.c_str(), flags, 0666);
@@ -140,15 +168,25 @@ bool CFile::Open(const std::filesystem::path& path, Mode mode) {
     }
     if (mode == Mode::Read) {
         struct stat st {};
-        if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        const int kindError = ::fstat(fd, &st) != 0 ? errno
+                              : S_ISDIR(st.st_mode) ? EISDIR
+                              : !S_ISREG(st.st_mode) ? ENXIO
+                                                     : 0;
+        if (kindError != 0 || ::fcntl(fd, F_SETFL, O_RDONLY) != 0) {
             ::close(fd);
-            lastError_ = EISDIR;
+            lastError_ = kindError != 0 ? kindError : errno;
             return false;
         }
     }
     fd_ = fd;
     path_ = path;
     return true;
+}
+
+void CFile::Attach(NativeHandle handle, const std::filesystem::path& path) {
+    if (IsOpen()) Close();
+    fd_ = handle;
+    path_ = path;
 }
 
 void CFile::Close() {
@@ -201,6 +239,23 @@ std::uint64_t CFile::GetLength() const {
     struct stat st {};
     if (::fstat(fd_, &st) != 0) throw CFileException(errno, path_, "size");
     return static_cast<std::uint64_t>(st.st_size);
+}
+
+void CFile::SetLength(std::uint64_t length) {
+    int result;
+    do {
+        result = ::ftruncate(fd_, static_cast<off_t>(length));
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) throw CFileException(errno, path_, "resize");
+}
+
+bool CFile::SetModificationTime(std::time_t modified) {
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_NOW;
+    times[1].tv_sec = modified;
+    times[1].tv_nsec = 0;
+    return ::futimens(fd_, times) == 0;
 }
 
 #endif

@@ -1,12 +1,15 @@
 // A thin, unbuffered file over the operating system with 64-bit offsets.
 //
 // Reading never changes the file: the only read mode opens for reading alone,
-// so read-only files and read-only media work like any other. Writing is used
-// for output files only and always creates a fresh file or truncates one.
+// so read-only files and read-only media work like any other. Read mode is for
+// archives: it opens regular files only, and never waits on a pipe or device.
+// Output files are made by COutputTree (platform/OutputTree.h), which hands
+// over a fresh file opened for reading and writing.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 
 namespace tessaly {
@@ -19,6 +22,12 @@ public:
     };
     enum class Origin { Begin, Current, End };
 
+#ifdef _WIN32
+    using NativeHandle = void*;
+#else
+    using NativeHandle = int;
+#endif
+
     CFile() = default;
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
@@ -29,6 +38,8 @@ public:
     // Returns false (and leaves the file closed) when the file cannot be
     // opened; `LastError()` then tells why.
     bool Open(const std::filesystem::path& path, Mode mode);
+    // Takes ownership of a handle the operating system gave for `path`.
+    void Attach(NativeHandle handle, const std::filesystem::path& path);
     // Throws CFileException when the close itself fails.
     void Close();
     bool IsOpen() const noexcept;
@@ -42,6 +53,11 @@ public:
     std::uint64_t Seek(std::int64_t offset, Origin origin);
     std::uint64_t GetPosition() const;
     std::uint64_t GetLength() const;
+    // Cuts or extends the file to `length` bytes. Throws CFileException.
+    void SetLength(std::uint64_t length);
+    // Stamps the modification time (and the access time, now) on the open
+    // file itself, so no path is looked up again. False on failure.
+    bool SetModificationTime(std::time_t modified);
 
     const std::filesystem::path& GetFilePath() const noexcept { return path_; }
     int LastError() const noexcept { return lastError_; }

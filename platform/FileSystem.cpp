@@ -61,6 +61,34 @@ bool IsExistingFolder(const fs::path& path) {
     return fs::is_directory(path, ec);
 }
 
+FileKind KindOfFile(const fs::path& path) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    switch (status.type()) {
+        case fs::file_type::regular: return FileKind::Regular;
+        case fs::file_type::directory: return FileKind::Folder;
+        case fs::file_type::fifo: return FileKind::Pipe;
+        case fs::file_type::block:
+        case fs::file_type::character: return FileKind::Device;
+        case fs::file_type::socket: return FileKind::Socket;
+        case fs::file_type::not_found: return FileKind::Missing;
+        default: return ec ? FileKind::Missing : FileKind::Other;
+    }
+}
+
+const char* FileKindText(FileKind kind) {
+    switch (kind) {
+        case FileKind::Missing: return "nothing";
+        case FileKind::Regular: return "a regular file";
+        case FileKind::Folder: return "a folder";
+        case FileKind::Pipe: return "a pipe";
+        case FileKind::Device: return "a device";
+        case FileKind::Socket: return "a socket";
+        case FileKind::Other: break;
+    }
+    return "a special file";
+}
+
 bool IsExistingFile(const fs::path& path) {
     std::error_code ec;
     return fs::is_regular_file(path, ec);

@@ -31,6 +31,12 @@ bool CreateNewFile(const std::filesystem::path& path);
 std::filesystem::path ExecutableFolder();
 
 bool IsExistingFolder(const std::filesystem::path& path);
+
+// What a path names, following links: only a regular file can be an archive.
+enum class FileKind { Missing, Regular, Folder, Pipe, Device, Socket, Other };
+FileKind KindOfFile(const std::filesystem::path& path);
+// "a folder", "a pipe", "a device", ...: for messages about a source.
+const char* FileKindText(FileKind kind);
 bool IsExistingFile(const std::filesystem::path& path);
 
 // Sets the last-modification (and access) time of a file; false on failure.

@@ -1,0 +1,243 @@
+#include "platform/OutputTree.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace tessaly {
+
+namespace {
+// Only plain names are walked: a component that could climb out of the
+// folder it is made in, or jump to a root, is refused outright.
+bool IsPlainName(const fs::path& name) {
+    return !name.empty() && name != "." && name != ".." && !name.has_root_name() && !name.has_root_directory();
+}
+}  // namespace
+
+#ifdef _WIN32
+
+// The folder reached so far. Windows has no handle-relative creation here, so
+// every step checks the attributes of what it is about to enter instead.
+class COutputTree::Folder {
+public:
+    fs::path path;
+};
+
+namespace {
+constexpr DWORD kNoAttributes = INVALID_FILE_ATTRIBUTES;
+bool IsReparsePoint(DWORD attributes) {
+    return attributes != kNoAttributes && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+}  // namespace
+
+COutputTree::COutputTree(const fs::path& destination) : root_(destination) {
+    const DWORD attributes = ::GetFileAttributesW(destination.c_str());
+    rootOpen_ = attributes != kNoAttributes && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (!rootOpen_) lastError_ = attributes == kNoAttributes ? static_cast<int>(::GetLastError()) : ERROR_DIRECTORY;
+}
+
+COutputTree::~COutputTree() = default;
+
+bool COutputTree::IsOpen() const noexcept { return rootOpen_; }
+
+OutputStatus COutputTree::Descend(Folder& folder, const fs::path& name) {
+    const fs::path next = folder.path / name;
+    DWORD attributes = ::GetFileAttributesW(next.c_str());
+    if (attributes == kNoAttributes) {
+        if (!::CreateDirectoryW(next.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+            lastError_ = static_cast<int>(::GetLastError());
+            return OutputStatus::Refused;
+        }
+        attributes = ::GetFileAttributesW(next.c_str());
+    }
+    if (IsReparsePoint(attributes)) return OutputStatus::PassesThroughLink;
+    if (attributes == kNoAttributes || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        lastError_ = ERROR_DIRECTORY;
+        return OutputStatus::Refused;
+    }
+    folder.path = next;
+    return OutputStatus::Created;
+}
+
+OutputStatus COutputTree::OpenFolders(const fs::path& relative, bool lastIsFile, Folder& folder) {
+    if (!IsOpen()) return OutputStatus::Refused;
+    folder.path = root_;
+    const fs::path folders = lastIsFile ? relative.parent_path() : relative;
+    for (const fs::path& name : folders) {
+        if (!IsPlainName(name)) {
+            lastError_ = ERROR_INVALID_NAME;
+            return OutputStatus::Refused;
+        }
+        const OutputStatus status = Descend(folder, name);
+        if (status != OutputStatus::Created) return status;
+    }
+    return OutputStatus::Created;
+}
+
+OutputStatus COutputTree::CreateOutputFile(const fs::path& relative, CFile& file) {
+    Folder folder;
+    const OutputStatus status = OpenFolders(relative, true, folder);
+    if (status != OutputStatus::Created) return status;
+    if (!IsPlainName(relative.filename())) {
+        lastError_ = ERROR_INVALID_NAME;
+        return OutputStatus::Refused;
+    }
+    const fs::path path = folder.path / relative.filename();
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (IsReparsePoint(attributes)) return OutputStatus::PassesThroughLink;
+    if (attributes != kNoAttributes) {
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            lastError_ = ERROR_DIRECTORY;
+            return OutputStatus::Refused;
+        }
+        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!::DeleteFileW(path.c_str())) {
+            lastError_ = static_cast<int>(::GetLastError());
+            return OutputStatus::Refused;
+        }
+    }
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        lastError_ = static_cast<int>(::GetLastError());
+        return OutputStatus::Refused;
+    }
+    file.Attach(h, path);
+    return OutputStatus::Created;
+}
+
+#else
+
+// The folder reached so far, held open: the next step is made relative to
+// it, so nothing renamed or linked behind the walk can redirect it.
+class COutputTree::Folder {
+public:
+    Folder() = default;
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+    ~Folder() { Reset(-1); }
+    void Reset(int newFd) {
+        if (fd >= 0) ::close(fd);
+        fd = newFd;
+    }
+    int fd = -1;
+};
+
+namespace {
+int RetryOpenAt(int folder, const char* name, int flags, mode_t mode = 0) {
+    int fd;
+    do {
+        fd = ::openat(folder, name, flags, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+bool IsLinkIn(int folder, const char* name) {
+    struct stat st {};
+    return ::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+}
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+}  // namespace
+
+COutputTree::COutputTree(const fs::path& destination) : root_(destination) {
+    // The destination itself is opened following links: the user chose it.
+    do {
+        rootFd_ = ::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } while (rootFd_ < 0 && errno == EINTR);
+    if (rootFd_ < 0) lastError_ = errno;
+}
+
+COutputTree::~COutputTree() {
+    if (rootFd_ >= 0) ::close(rootFd_);
+}
+
+bool COutputTree::IsOpen() const noexcept { return rootFd_ >= 0; }
+
+OutputStatus COutputTree::Descend(Folder& folder, const fs::path& name) {
+    const char* text = name.c_str();
+    int fd = RetryOpenAt(folder.fd, text, kFolderFlags);
+    if (fd < 0 && errno == ENOENT) {
+        if (::mkdirat(folder.fd, text, 0777) != 0 && errno != EEXIST) {
+            lastError_ = errno;
+            return OutputStatus::Refused;
+        }
+        fd = RetryOpenAt(folder.fd, text, kFolderFlags);
+    }
+    if (fd < 0) {
+        lastError_ = errno;
+        return IsLinkIn(folder.fd, text) ? OutputStatus::PassesThroughLink : OutputStatus::Refused;
+    }
+    folder.Reset(fd);
+    return OutputStatus::Created;
+}
+
+OutputStatus COutputTree::OpenFolders(const fs::path& relative, bool lastIsFile, Folder& folder) {
+    if (!IsOpen()) return OutputStatus::Refused;
+    folder.Reset(::fcntl(rootFd_, F_DUPFD_CLOEXEC, 0));
+    if (folder.fd < 0) {
+        lastError_ = errno;
+        return OutputStatus::Refused;
+    }
+    const fs::path folders = lastIsFile ? relative.parent_path() : relative;
+    for (const fs::path& name : folders) {
+        if (!IsPlainName(name)) {
+            lastError_ = EINVAL;
+            return OutputStatus::Refused;
+        }
+        const OutputStatus status = Descend(folder, name);
+        if (status != OutputStatus::Created) return status;
+    }
+    return OutputStatus::Created;
+}
+
+OutputStatus COutputTree::CreateOutputFile(const fs::path& relative, CFile& file) {
+    Folder folder;
+    const OutputStatus status = OpenFolders(relative, true, folder);
+    if (status != OutputStatus::Created) return status;
+    const fs::path name = relative.filename();
+    if (!IsPlainName(name)) {
+        lastError_ = EINVAL;
+        return OutputStatus::Refused;
+    }
+    const char* text = name.c_str();
+    struct stat st {};
+    if (::fstatat(folder.fd, text, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISLNK(st.st_mode)) return OutputStatus::PassesThroughLink;
+        if (S_ISDIR(st.st_mode)) {
+            lastError_ = EISDIR;
+            return OutputStatus::Refused;
+        }
+        // Replaced, never truncated: another name for the same file (a hard
+        // link) keeps its content.
+        if (::unlinkat(folder.fd, text, 0) != 0 && errno != ENOENT) {
+            lastError_ = errno;
+            return OutputStatus::Refused;
+        }
+    }
+    // O_EXCL with O_NOFOLLOW: whatever appeared in the meantime, a link
+    // included, makes this fail rather than be written through.
+    const int fd = RetryOpenAt(folder.fd, text, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        lastError_ = errno;
+        return IsLinkIn(folder.fd, text) ? OutputStatus::PassesThroughLink : OutputStatus::Refused;
+    }
+    file.Attach(fd, root_ / relative);
+    return OutputStatus::Created;
+}
+
+#endif
+
+OutputStatus COutputTree::CreateFolders(const fs::path& relative) {
+    Folder folder;
+    return OpenFolders(relative, false, folder);
+}
+
+}  // namespace tessaly
