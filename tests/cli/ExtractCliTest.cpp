@@ -64,7 +64,7 @@ std::vector<DamageCase> DamageCases() {
          Stored("mid\x02"
                 "dle.bin",
                 "junk"),
-         "skipped", 0},
+         "skipped", 1},
     };
 }
 

@@ -1,0 +1,54 @@
+// Interrupting extract (Ctrl+C or a termination request) stops at the next
+// output block, keeps what was written, prints the lines and the summary of
+// what was done with the entry in hand marked interrupted, and exits with
+// 128 + the signal's number.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <filesystem>
+
+#include "tests/cli/CliRunner.h"
+#include "tests/support/TempFolder.h"
+
+namespace tessaly::clitest {
+namespace {
+
+using namespace testzip;
+
+constexpr std::size_t kBigSize = std::size_t{64} << 20;
+
+TEST(InterruptCli, ASignalStopsAtTheNextBlockAndTheSummaryTellsWhatWasDone) {
+    TempFolder folder;
+    std::vector<EntryToWrite> entries = {Deflated("big.bin", Bytes(kBigSize, 0))};
+    for (int i = 0; i < 20; ++i) entries.push_back(Stored("small" + std::to_string(i) + ".txt", "small"));
+    const std::string zip = WriteZip(folder, "big.zip", BuildZip(entries).bytes);
+    entries.clear();
+
+    const struct {
+        int signal;
+        int status;
+    } cases[] = {{SIGINT, 130}, {SIGTERM, 143}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.signal);
+        const auto out = folder / ("out" + std::to_string(c.signal));
+        const CliRun run = RunCliAndSignal({"extract", "-d", out.string(), zip}, out / "big.bin", c.signal);
+        EXPECT_EQ(run.status, c.status) << run.out << run.err;
+        // Each extracting thread's entry in hand is marked; the big one is one.
+        const auto interrupted = LinesStartingWith(run.out, "interrupted ");
+        ASSERT_GE(interrupted.size(), 1u) << run.out;
+        EXPECT_NE(interrupted[0].find("big.bin"), std::string::npos) << run.out;
+        EXPECT_LT(std::filesystem::file_size(out / "big.bin"), kBigSize);
+        const std::string summary = "big.zip: 21 entries";
+        const std::size_t at = run.out.find(summary);
+        ASSERT_NE(at, std::string::npos) << run.out;
+        const std::string line = run.out.substr(at, run.out.find('\n', at) - at);
+        EXPECT_NE(line.find(std::to_string(interrupted.size()) + " interrupted; interrupted: "), std::string::npos)
+            << line;
+        // Every entry reported ok was written whole.
+        for (const std::string& line : LinesStartingWith(run.out, "ok "))
+            EXPECT_EQ(ToString(ReadFileBytes(out / line.substr(line.find("small")))), "small") << line;
+    }
+}
+
+}  // namespace
+}  // namespace tessaly::clitest
