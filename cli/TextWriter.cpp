@@ -100,9 +100,10 @@ private:
                             " left out");
         }
         if (s.cutRecordOffset) notes.push_back(CutRecordText(s));
-        if (s.stopped)
-            notes.push_back("interrupted: " + std::to_string(s.entries - std::min(s.handled, s.entries)) +
-                            " not reached");
+        if (s.stopped) {
+            const std::uint32_t left = s.entries - std::min(s.handled, s.entries);
+            notes.push_back(left > 0 ? "interrupted: " + std::to_string(left) + " not reached" : "interrupted");
+        }
         return notes;
     }
 
