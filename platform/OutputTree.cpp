@@ -19,6 +19,14 @@ namespace {
 bool IsPlainName(const fs::path& name) {
     return !name.empty() && name != "." && name != ".." && !name.has_root_name() && !name.has_root_directory();
 }
+
+// Checked whole before anything is made, so a bad name creates nothing.
+bool IsPlainRelativePath(const fs::path& relative) {
+    if (relative.empty()) return false;
+    for (const fs::path& name : relative)
+        if (!IsPlainName(name)) return false;
+    return true;
+}
 }  // namespace
 
 #ifdef _WIN32
@@ -68,13 +76,13 @@ OutputStatus COutputTree::Descend(Folder& folder, const fs::path& name) {
 
 OutputStatus COutputTree::OpenFolders(const fs::path& relative, bool lastIsFile, Folder& folder) {
     if (!IsOpen()) return OutputStatus::Refused;
+    if (!IsPlainRelativePath(relative)) {
+        lastError_ = ERROR_INVALID_NAME;
+        return OutputStatus::Refused;
+    }
     folder.path = root_;
     const fs::path folders = lastIsFile ? relative.parent_path() : relative;
     for (const fs::path& name : folders) {
-        if (!IsPlainName(name)) {
-            lastError_ = ERROR_INVALID_NAME;
-            return OutputStatus::Refused;
-        }
         const OutputStatus status = Descend(folder, name);
         if (status != OutputStatus::Created) return status;
     }
@@ -85,10 +93,6 @@ OutputStatus COutputTree::CreateOutputFile(const fs::path& relative, CFile& file
     Folder folder;
     const OutputStatus status = OpenFolders(relative, true, folder);
     if (status != OutputStatus::Created) return status;
-    if (!IsPlainName(relative.filename())) {
-        lastError_ = ERROR_INVALID_NAME;
-        return OutputStatus::Refused;
-    }
     const fs::path path = folder.path / relative.filename();
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (IsReparsePoint(attributes)) return OutputStatus::PassesThroughLink;
@@ -181,6 +185,10 @@ OutputStatus COutputTree::Descend(Folder& folder, const fs::path& name) {
 
 OutputStatus COutputTree::OpenFolders(const fs::path& relative, bool lastIsFile, Folder& folder) {
     if (!IsOpen()) return OutputStatus::Refused;
+    if (!IsPlainRelativePath(relative)) {
+        lastError_ = EINVAL;
+        return OutputStatus::Refused;
+    }
     folder.Reset(::fcntl(rootFd_, F_DUPFD_CLOEXEC, 0));
     if (folder.fd < 0) {
         lastError_ = errno;
@@ -188,10 +196,6 @@ OutputStatus COutputTree::OpenFolders(const fs::path& relative, bool lastIsFile,
     }
     const fs::path folders = lastIsFile ? relative.parent_path() : relative;
     for (const fs::path& name : folders) {
-        if (!IsPlainName(name)) {
-            lastError_ = EINVAL;
-            return OutputStatus::Refused;
-        }
         const OutputStatus status = Descend(folder, name);
         if (status != OutputStatus::Created) return status;
     }
@@ -203,10 +207,6 @@ OutputStatus COutputTree::CreateOutputFile(const fs::path& relative, CFile& file
     const OutputStatus status = OpenFolders(relative, true, folder);
     if (status != OutputStatus::Created) return status;
     const fs::path name = relative.filename();
-    if (!IsPlainName(name)) {
-        lastError_ = EINVAL;
-        return OutputStatus::Refused;
-    }
     const char* text = name.c_str();
     struct stat st {};
     if (::fstatat(folder.fd, text, &st, AT_SYMLINK_NOFOLLOW) == 0) {
