@@ -6,6 +6,8 @@
 #include "archive/ScanState.h"
 #include "archive/ZipArchive.h"
 #include "bench/BenchFiles.h"
+#include "platform/File.h"
+#include "platform/OutputTree.h"
 
 namespace tessaly::bench {
 namespace {
@@ -33,6 +35,50 @@ void BM_ExtractManyEntries(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ExtractManyEntries)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+std::filesystem::path SmallEntryName(std::uint32_t i) {
+    return "folder" + std::to_string(i / 100) + "/file" + std::to_string(i) + ".txt";
+}
+
+// The same 10 000 files made empty: through the output tree, replacing the
+// files of the round before (fresh:0) or into an empty folder (fresh:1), and,
+// for scale, by path with the folders made beforehand and the file truncated
+// in place (which a hard link would see).
+void BM_CreateThroughOutputTree(benchmark::State& state) {
+    const bool fresh = state.range(0) == 1;
+    auto folder = ScratchFolder("tree-out");
+    for (auto _ : state) {
+        if (fresh) {
+            state.PauseTiming();
+            folder = ScratchFolder("tree-out");
+            state.ResumeTiming();
+        }
+        COutputTree tree(folder);
+        for (std::uint32_t i = 0; i < kManyEntries; ++i) {
+            CFile file;
+            if (tree.CreateOutputFile(SmallEntryName(i), file) != OutputStatus::Created) state.SkipWithError("refused");
+        }
+    }
+    state.counters["time_per_file"] =
+        benchmark::Counter(kManyEntries, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void BM_CreateByPath(benchmark::State& state) {
+    const auto folder = ScratchFolder("path-out");
+    for (std::uint32_t i = 0; i < kManyEntries; i += 100)
+        std::filesystem::create_directories((folder / SmallEntryName(i)).parent_path());
+    for (auto _ : state) {
+        for (std::uint32_t i = 0; i < kManyEntries; ++i) {
+            CFile file;
+            if (!file.Open(folder / SmallEntryName(i), CFile::Mode::CreateWrite)) state.SkipWithError("refused");
+        }
+    }
+    state.counters["time_per_file"] =
+        benchmark::Counter(kManyEntries, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+BENCHMARK(BM_CreateThroughOutputTree)->ArgName("fresh")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CreateByPath)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace tessaly::bench

@@ -208,12 +208,18 @@ OutputStatus COutputTree::CreateOutputFile(const fs::path& relative, CFile& file
     if (status != OutputStatus::Created) return status;
     const fs::path name = relative.filename();
     const char* text = name.c_str();
-    struct stat st {};
-    if (::fstatat(folder.fd, text, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (S_ISLNK(st.st_mode)) return OutputStatus::PassesThroughLink;
-        if (S_ISDIR(st.st_mode)) {
-            lastError_ = EISDIR;
-            return OutputStatus::Refused;
+    // O_EXCL with O_NOFOLLOW: nothing already there, a link included, is
+    // ever opened. Into a fresh folder that is the only call.
+    constexpr int kCreateFlags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    int fd = RetryOpenAt(folder.fd, text, kCreateFlags, 0666);
+    if (fd < 0 && errno == EEXIST) {
+        struct stat st {};
+        if (::fstatat(folder.fd, text, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            if (S_ISLNK(st.st_mode)) return OutputStatus::PassesThroughLink;
+            if (S_ISDIR(st.st_mode)) {
+                lastError_ = EISDIR;
+                return OutputStatus::Refused;
+            }
         }
         // Replaced, never truncated: another name for the same file (a hard
         // link) keeps its content.
@@ -221,10 +227,8 @@ OutputStatus COutputTree::CreateOutputFile(const fs::path& relative, CFile& file
             lastError_ = errno;
             return OutputStatus::Refused;
         }
+        fd = RetryOpenAt(folder.fd, text, kCreateFlags, 0666);
     }
-    // O_EXCL with O_NOFOLLOW: whatever appeared in the meantime, a link
-    // included, makes this fail rather than be written through.
-    const int fd = RetryOpenAt(folder.fd, text, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
         lastError_ = errno;
         return IsLinkIn(folder.fd, text) ? OutputStatus::PassesThroughLink : OutputStatus::Refused;
