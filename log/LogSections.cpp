@@ -16,6 +16,10 @@ void Write(std::initializer_list<std::string> texts) {
     for (const auto& text : texts) WriteActivityLog(text);
 }
 
+std::string CountOf(int count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 void WriteLineEnds(int count) {
     for (int i = 0; i < count; ++i) WriteActivityLog(kLineEnd);
 }
@@ -79,6 +83,20 @@ void LogOutputFolder(const std::string& folder) { Write({kLineEnd, folder}); }
 void LogRepairCompleted() {
     Write({kLineEnd, kLineEnd,
            "******************* Repairing Completed successfully***********************************"});
+}
+
+std::string SavingShortfall(int filesNotWritten, int archivesNotRead) {
+    std::string text;
+    if (filesNotWritten > 0) text = CountOf(filesNotWritten, "file", "files") + " could not be written";
+    if (archivesNotRead > 0)
+        text += (text.empty() ? "" : ", ") + CountOf(archivesNotRead, "archive", "archives") + " could not be read";
+    return text;
+}
+
+void LogRepairIncomplete(int filesNotWritten, int archivesNotRead) {
+    Write({kLineEnd, kLineEnd,
+           "******************* Repairing finished: " + SavingShortfall(filesNotWritten, archivesNotRead) +
+               "***********************************"});
 }
 
 void LogRepairAborted() {
