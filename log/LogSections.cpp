@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "app/Version.h"
 #include "log/ActivityLog.h"
 
 namespace tessaly {
@@ -38,7 +39,7 @@ void LogProgramStart(const std::tm& localNow) {
     WriteLineEnds(2);
     Write({"******************************Tessaly for Zip*****************************"});
     WriteLineEnds(2);
-    Write({"Version 2.0"});
+    Write({kVersionCaption});
     Write({kLineEnd, "Date", "    ", date, kLineEnd, "Time", "    ", time, kLineEnd, kLineEnd});
     Write({"************************* Step 1 :- Source Files Selection ***********************"});
     WriteLineEnds(2);
