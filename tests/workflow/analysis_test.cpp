@@ -33,6 +33,9 @@ std::vector<std::string> RowNames(const AnalysisRecorder& view) {
 
 TEST_F(AnalysisTest, ListsEveryEntrySavingWritesWithItsColumns) {
     const Bytes photo = testzip::NoiseContent(7, 1536);
+    auto early = Stored("Pack.txt", "pack");  // 1 March 2026, 09:05:06: every field shown with two digits
+    early.dosDate = testzip::DosDate(2026, 3, 1);
+    early.dosTime = testzip::DosTime(9, 5, 6);
     const std::vector<testzip::EntryToWrite> entries = {
         Stored("Kitten.txt", "meow"),
         Deflated("PK.txt", "pk"),
@@ -40,7 +43,7 @@ TEST_F(AnalysisTest, ListsEveryEntrySavingWritesWithItsColumns) {
         Stored("Photo.jpg", photo),
         Deflated("readme.txt", std::string(5000, 'r')),
         Stored("KP.txt", "kp"),
-        Stored("Pack.txt", "pack"),
+        early,
         Stored("PK/notes.txt", "notes"),
         Stored(std::string("bad\x01name"), "junk"),
         Locked(Stored("locked.txt", "sealed")),
@@ -59,6 +62,7 @@ TEST_F(AnalysisTest, ListsEveryEntrySavingWritesWithItsColumns) {
     EXPECT_EQ(rows[3].crc, std::to_string(built.entries[3].crc32));
     EXPECT_EQ(rows[4].size, "4   KB");
     EXPECT_EQ(rows[4].ratio, std::to_string(built.entries[4].compressedSize * 100 / 5000) + "%");
+    EXPECT_EQ(rows[6].modifiedTime, "01 Mar 2026, 09:05:06");
 
     const auto events = analysisView_.Events();
     EXPECT_EQ(events.front(), "clear");
