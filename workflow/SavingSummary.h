@@ -14,7 +14,8 @@ struct ArchiveSavingSummary {
     int whole = 0;
     int damaged = 0;
     int truncated = 0;
-    int notWritten = 0;       // the file system refused: disk full, permissions, an unusable name
+    int notWritten = 0;       // the file system refused (disk full, permissions, an unusable name), or
+                              // the entry's data could not be read at all
     int leftOut = 0;          // entries saving does not write (junk or unusable names, encrypted)
     bool unreadable = false;  // nothing of it could be read: missing, unopenable, no entry found
 };
