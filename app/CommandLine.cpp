@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "app/Version.h"
+
 namespace tessaly {
 
 namespace {
@@ -70,6 +72,6 @@ std::string HelpText(const std::string& programName) {
            "then the system configuration folder's tessaly-zip/settings.ini.\n";
 }
 
-std::string VersionText() { return std::string("Tessaly for Zip ") + TESSALY_VERSION + "\n"; }
+std::string VersionText() { return std::string("Tessaly for Zip ") + kProductVersion + "\n"; }
 
 }  // namespace tessaly

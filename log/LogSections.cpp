@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "app/Version.h"
 #include "log/ActivityLog.h"
 
 namespace tessaly {
@@ -14,6 +15,10 @@ const char* const kLineEnd = "\r\n";
 // is capped on its own).
 void Write(std::initializer_list<std::string> texts) {
     for (const auto& text : texts) WriteActivityLog(text);
+}
+
+std::string CountOf(int count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 void WriteLineEnds(int count) {
@@ -34,7 +39,7 @@ void LogProgramStart(const std::tm& localNow) {
     WriteLineEnds(2);
     Write({"******************************Tessaly for Zip*****************************"});
     WriteLineEnds(2);
-    Write({"Version 2.0"});
+    Write({kVersionCaption});
     Write({kLineEnd, "Date", "    ", date, kLineEnd, "Time", "    ", time, kLineEnd, kLineEnd});
     Write({"************************* Step 1 :- Source Files Selection ***********************"});
     WriteLineEnds(2);
@@ -79,6 +84,20 @@ void LogOutputFolder(const std::string& folder) { Write({kLineEnd, folder}); }
 void LogRepairCompleted() {
     Write({kLineEnd, kLineEnd,
            "******************* Repairing Completed successfully***********************************"});
+}
+
+std::string SavingShortfall(int filesNotWritten, int archivesNotRead) {
+    std::string text;
+    if (filesNotWritten > 0) text = CountOf(filesNotWritten, "file", "files") + " could not be written";
+    if (archivesNotRead > 0)
+        text += (text.empty() ? "" : ", ") + CountOf(archivesNotRead, "archive", "archives") + " could not be read";
+    return text;
+}
+
+void LogRepairIncomplete(int filesNotWritten, int archivesNotRead) {
+    Write({kLineEnd, kLineEnd,
+           "******************* Repairing finished: " + SavingShortfall(filesNotWritten, archivesNotRead) +
+               "***********************************"});
 }
 
 void LogRepairAborted() {

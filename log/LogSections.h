@@ -34,8 +34,15 @@ void LogReturnBack();
 void LogSavingHeading();
 // Saving reached an archive: the path of its output folder.
 void LogOutputFolder(const std::string& folder);
-// The completion dialog opened.
+// The completion dialog opened after a saving run that wrote every file
+// and read every archive.
 void LogRepairCompleted();
+// "3 files could not be written, 1 archive could not be read": what a
+// saving run could not do, either part left out when its count is 0.
+std::string SavingShortfall(int filesNotWritten, int archivesNotRead);
+// The completion dialog opened after a saving run that could not write
+// every file or read every archive: one closing line that says so.
+void LogRepairIncomplete(int filesNotWritten, int archivesNotRead);
 // The user ended the program during saving.
 void LogRepairAborted();
 

@@ -13,8 +13,6 @@ cmake --build build/asan -j"$jobs"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir build/asan --output-on-failure -j"$jobs"
 
-if [[ -f tests/workflow/CMakeLists.txt ]]; then
-  cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DTESSALY_SANITIZE=thread -DTESSALY_BUILD_GUI=OFF >/dev/null
-  cmake --build build/tsan -j"$jobs" --target workflow_tests
-  TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -L workflow
-fi
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DTESSALY_SANITIZE=thread -DTESSALY_BUILD_GUI=OFF >/dev/null
+cmake --build build/tsan -j"$jobs" --target workflow_tests
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -L workflow

@@ -3,8 +3,8 @@
 #include <exception>
 
 #include "app/EndProcess.h"
-#include "archive/EntryName.h"
 #include "archive/ScanState.h"
+#include "archive/SkipRules.h"
 #include "archive/ZipException.h"
 #include "log/LogSections.h"
 #include "platform/File.h"
@@ -218,8 +218,8 @@ void CAnalysisRun::OpenForListing() {
 void CAnalysisRun::ListEntry(std::uint32_t index, std::uint32_t count, int base, int& shown) {
     bool listable = false;
     try {
-        listable = m_analysisArchive.GetEntryInfo(m_analysisHeader, index) && !m_analysisHeader.fileName.empty() &&
-                   !IsJunkName(m_analysisHeader.fileName);
+        // Listed exactly when saving would write it.
+        listable = m_analysisArchive.GetEntryInfo(m_analysisHeader, index) && !ExtractSkipVerdict(m_analysisHeader);
     } catch (const std::exception&) {
         listable = false;
     }

@@ -1,6 +1,8 @@
 #include "workflow/SavingRun.h"
 
+#include <algorithm>
 #include <exception>
+#include <vector>
 
 #include "app/EndProcess.h"
 #include "archive/ScanState.h"
@@ -69,6 +71,7 @@ void CSavingRun::Start(ISavingView& view) {
     m_bSavingPaused = 0;
     m_bShowCompletion = 0;
     mirrorOverall_ = job_.m_bSaveCurrentOnly == 1 || job_.m_nSourceCount == 1;
+    summary_ = SavingSummary{};
     thread_ = std::thread([this] { SavingWorker(); });
 }
 
@@ -137,7 +140,9 @@ void CSavingRun::SavingWorker() {
             throw;
         } catch (const std::exception&) {
             // Each archive's own faults are caught where it is saved; anything
-            // else ends the run as finished rather than silently.
+            // else ends the run as finished rather than silently, and the
+            // archives it did not reach count as not read.
+            CountUnreached();
         }
         gate_.RunOrThrow([&] {
             m_bShowCompletion = 1;
@@ -156,8 +161,7 @@ void CSavingRun::SaveCurrentFile() {
         view_->SetFileTotal("1");
         view_->SetFileName(source);
     });
-    const std::string folder = MakeOutputFolder(job_.m_szCurrentFileDest);
-    SaveArchive(source, folder, EntryBars::BeforeEach);
+    SaveArchive(source, job_.m_szCurrentFileDest, EntryBars::BeforeEach);
 }
 
 void CSavingRun::SaveAllFiles() {
@@ -172,10 +176,19 @@ void CSavingRun::SaveAllFiles() {
             view_->SetFileName(paths[i]);
             view_->SetFileNumber(std::to_string(number));
         });
-        const std::string folder = MakeOutputFolder(job_.m_szAllFilesDest);
-        SaveArchive(paths[i], folder, EntryBars::AfterEach);
+        SaveArchive(paths[i], job_.m_szAllFilesDest, EntryBars::AfterEach);
         ++m_nArchivesDone;
         if (count > 1) gate_.RunOrThrow([&] { SetOverall(overall); });
+    }
+}
+
+void CSavingRun::CountUnreached() {
+    std::vector<std::string> sources = job_.SourcePaths();
+    if (job_.m_bSaveCurrentOnly == 1) sources = {job_.GetSourcePath(job_.m_nCurrentFile - 1)};
+    sources.resize(std::min(sources.size(), static_cast<std::size_t>(std::max(1, job_.m_nSourceCount))));
+    while (summary_.archives.size() < sources.size()) {
+        summary_.archives.push_back({sources[summary_.archives.size()]});
+        summary_.archives.back().unreadable = true;
     }
 }
 
@@ -189,16 +202,23 @@ std::string CSavingRun::MakeOutputFolder(const std::string& destination) {
     return folder;
 }
 
-// An archive that is missing, unreadable, tiny or holds no local header is
-// skipped; its folder stays empty and the run goes on.
-void CSavingRun::SaveArchive(const std::string& source, const std::string& folder, EntryBars bars) {
+// Makes the archive's output folder and extracts into it. An archive that
+// is missing, unreadable, tiny or holds no local header is skipped and
+// counted as not read; its folder stays empty and the run goes on.
+void CSavingRun::SaveArchive(const std::string& source, const std::string& destination, EntryBars bars) {
+    summary_.archives.push_back(ArchiveSavingSummary{source});
+    ArchiveSavingSummary& archive = summary_.archives.back();
     try {
+        const std::string folder = MakeOutputFolder(destination);
         if (!source.empty() && IsExistingFile(PathFromUtf8(source)) && FindHeader(source))
             ExtractAll(source, folder, bars);
+        else
+            archive.unreadable = true;
     } catch (const WorkerStopped&) {
         throw;
     } catch (const std::exception&) {
         // Whatever went wrong costs this archive only.
+        archive.unreadable = true;
     }
 }
 
@@ -228,6 +248,8 @@ void CSavingRun::ExtractAll(const std::string& source, const std::string& folder
     state_.savingProgressActive = 0;
     const int base = current_;
     const std::uint32_t count = m_savingArchive.GetCount();
+    // The scan found nothing to salvage: the archive could not be read.
+    if (count == 0) summary_.archives.back().unreadable = true;
     for (std::uint32_t j = 0; j < count; ++j) {
         const bool last = j + 1 == count;
         if (bars == EntryBars::BeforeEach) gate_.RunOrThrow([&] { SetBars(EntryProgress(j, count, last, base)); });
@@ -237,12 +259,28 @@ void CSavingRun::ExtractAll(const std::string& source, const std::string& folder
 }
 
 void CSavingRun::ExtractOne(std::uint32_t index, const std::string& folder) {
+    ExtractReport report;
+    bool done = false;
     try {
-        m_savingArchive.ExtractEntry(index, PathFromUtf8(folder), kExtractBufferSize);
+        done = m_savingArchive.ExtractEntry(index, PathFromUtf8(folder), kExtractBufferSize, &report);
     } catch (const WorkerStopped&) {
         throw;
     } catch (const std::exception&) {
-        // A failing entry costs only itself.
+        // A failing entry costs only itself; it is counted as not written.
+        done = false;
+    }
+    CountOutcome(done ? report.outcome : ExtractOutcome::Failed);
+}
+
+void CSavingRun::CountOutcome(ExtractOutcome outcome) {
+    ArchiveSavingSummary& archive = summary_.archives.back();
+    switch (outcome) {
+        case ExtractOutcome::Ok: ++archive.whole; break;
+        case ExtractOutcome::Damaged: ++archive.damaged; break;
+        case ExtractOutcome::Truncated: ++archive.truncated; break;
+        case ExtractOutcome::Skipped:
+        case ExtractOutcome::Encrypted: ++archive.leftOut; break;
+        case ExtractOutcome::Failed: ++archive.notWritten; break;
     }
 }
 

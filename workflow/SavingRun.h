@@ -61,7 +61,8 @@ public:
     void ReportSavingProgress(std::uint64_t position, std::uint64_t total, std::uint64_t steps);
 
     bool IsPaused() const { return m_bSavingPaused != 0; }
-    // What the last run wrote; complete once SavingFinished was called.
+    // What the last run came to, archive by archive; complete once
+    // SavingFinished was called (the worker fills it while it runs).
     const SavingSummary& Summary() const { return summary_; }
     std::atomic<int> m_bShowCompletion{0};
 
@@ -71,11 +72,13 @@ private:
     void SavingWorker();
     void SaveCurrentFile();
     void SaveAllFiles();
+    void CountUnreached();
     std::string MakeOutputFolder(const std::string& destination);
-    void SaveArchive(const std::string& source, const std::string& folder, EntryBars bars);
+    void SaveArchive(const std::string& source, const std::string& destination, EntryBars bars);
     void ExtractAll(const std::string& source, const std::string& folder, EntryBars bars);
     bool FindHeader(const std::string& source);
     void ExtractOne(std::uint32_t index, const std::string& folder);
+    void CountOutcome(ExtractOutcome outcome);
     void SetBars(int percent);
     void SetCurrent(int percent);
     void SetOverall(int percent);

@@ -20,11 +20,14 @@ bool SavingSummary::Succeeded() const { return NotWritten() == 0 && UnreadableAr
 
 std::string CompletionText(const SavingSummary& summary) {
     if (summary.Succeeded()) return "Saving Completed Successfully";
-    return std::to_string(summary.NotWritten()) + " file(s) could not be written";
+    return "Saving finished: " + SavingShortfall(summary.NotWritten(), summary.UnreadableArchives());
 }
 
 void LogCompletion(const SavingSummary& summary) {
-    if (summary.Succeeded()) LogRepairCompleted();
+    if (summary.Succeeded())
+        LogRepairCompleted();
+    else
+        LogRepairIncomplete(summary.NotWritten(), summary.UnreadableArchives());
 }
 
 }  // namespace tessaly

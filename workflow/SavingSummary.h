@@ -14,9 +14,10 @@ struct ArchiveSavingSummary {
     int whole = 0;
     int damaged = 0;
     int truncated = 0;
-    int notWritten = 0;       // the file system refused: disk full, permissions, an unusable name
+    int notWritten = 0;       // the file system refused (disk full, permissions, an unusable name), or
+                              // the entry's data could not be read at all
     int leftOut = 0;          // entries saving does not write (junk or unusable names, encrypted)
-    bool unreadable = false;  // the archive could not be opened or read
+    bool unreadable = false;  // nothing of it could be read: missing, unopenable, no entry found
 };
 
 struct SavingSummary {
@@ -29,8 +30,8 @@ struct SavingSummary {
     bool Succeeded() const;
 };
 
-// The completion step's message: "Saving Completed Successfully", or what
-// could not be written.
+// The completion step's message: "Saving Completed Successfully", or
+// "Saving finished: " and what could not be written or read.
 std::string CompletionText(const SavingSummary& summary);
 // The activity log's closing section, in the same terms.
 void LogCompletion(const SavingSummary& summary);

@@ -7,6 +7,7 @@
 #include <wx/stattext.h>
 #include <wx/utils.h>
 
+#include "app/Version.h"
 #include "app/about/MakerContacts.h"
 #include "ui/controls/URLLinkButton.h"
 #include "ui/skin/AppIcon.h"
@@ -65,7 +66,7 @@ void CAboutDlg::CreateControls() {
     const wxRect group = place(11, 3, 237, 134);
     new wxStaticBox(this, wxID_ANY, wxString(), group.GetPosition(), group.GetSize());
     const wxRect version = place(114, 44, 45, 12);
-    new wxStaticText(this, wxID_ANY, "Version 2.0", version.GetPosition(), version.GetSize());
+    new wxStaticText(this, wxID_ANY, kVersionCaption, version.GetPosition(), version.GetSize());
     const struct {
         const char* text;
         int x, y, w, h;

@@ -54,3 +54,25 @@ TEST(LogSections, RefusedRepairLeavesTheLogOnItsUnderscoresAndTheNextRepairConti
 
 }  // namespace
 }  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+// The closing line after a saving run that fell short names each shortfall
+// once, in the singular where it is one, and leaves out a part that is 0.
+TEST(LogSections, IncompleteRunClosesWithWhatCouldNotBeDone) {
+    testlog::LogSandbox sandbox;
+    LogRepairIncomplete(1, 0);
+    LogRepairIncomplete(0, 1);
+    LogRepairIncomplete(12, 3);
+    const std::string stars = "***********************************";
+    EXPECT_EQ(sandbox.ReadLog(), "\r\n\r\n******************* Repairing finished: 1 file could not be written" + stars +
+                                     "\r\n\r\n******************* Repairing finished: 1 archive could not be read" +
+                                     stars +
+                                     "\r\n\r\n******************* Repairing finished: 12 files could not be written, "
+                                     "3 archives could not be read" +
+                                     stars);
+}
+
+}  // namespace
+}  // namespace tessaly

@@ -53,17 +53,22 @@ TEST(ActivityLogWriter, LogPathFolderTakesPrecedenceForTheWriterOnly) {
     EXPECT_FALSE(std::filesystem::exists(sandbox.LogFile()));
 }
 
-// Clear Log empties the log that is written, not a stale one in the program
-// folder; the file a viewer is shown is that same log.
-TEST(ActivityLogWriter, ClearActsOnTheLogPathFolder) {
+// Clear Log deletes the log that is written, not a stale one in the program
+// folder, and starts it again with one line end; the file a viewer is shown
+// is that same log.
+TEST(ActivityLogWriter, ClearStartsTheWrittenLogAgainWithOneLineEnd) {
     LogSandbox sandbox;
+    WriteActivityLog("old text");
+    ClearActivityLog();
+    EXPECT_EQ(sandbox.ReadLog(), "\r\n");
+
     const auto elsewhere = sandbox.Root() / "logs";
     std::filesystem::create_directories(elsewhere);
     sandbox.WriteSettings("FilePath=" + sandbox.Program().string() + "\nLogPath=" + elsewhere.string() + "\n");
-    WriteActivityLog("old text");
+    WriteActivityLog("old text elsewhere");
     ClearActivityLog();
     EXPECT_EQ(LogSandbox::ReadText(elsewhere / "Activity Log.txt"), "\r\n");
-    EXPECT_FALSE(std::filesystem::exists(sandbox.LogFile()));
+    EXPECT_EQ(sandbox.ReadLog(), "\r\n");  // the program folder's log is left as it was
 }
 
 TEST(ActivityLogWriter, MissingLogPathFolderFallsBackToTheProgramFolder) {
@@ -97,13 +102,6 @@ TEST(ActivityLogWriter, ReadOnlyLogIsMadeWritable) {
                                  std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     EXPECT_TRUE(WriteActivityLog("b"));
     EXPECT_EQ(sandbox.ReadLog(), "ab");
-}
-
-TEST(ActivityLogWriter, ClearDeletesTheLogAndStartsItWithOneLineEnd) {
-    LogSandbox sandbox;
-    WriteActivityLog("old text");
-    ClearActivityLog();
-    EXPECT_EQ(sandbox.ReadLog(), "\r\n");
 }
 
 TEST(ActivityLogWriter, WritersInThisProcessLoseNoText) {

@@ -122,6 +122,29 @@ TEST_F(WholeRunTest, PreviewListsExactlyWhatSavingWritesForAnArchiveWithADamaged
     EXPECT_EQ(listed, testzip::ListFilesBelow(savingView_.Texts("folder").at(0)));
 }
 
+// Whatever saving's rule leaves out (junk, unusable or missing names,
+// encrypted entries, and whatever else it skips) is left out of the preview
+// and its count alike; everything else is listed.
+TEST_F(WholeRunTest, PreviewAndLogCountExactlyTheEntriesSavingDoesNotLeaveOut) {
+    auto locked = Stored("locked.txt", "sealed");
+    locked.encrypted = true;
+    const std::vector<testzip::EntryToWrite> entries = {
+        Stored("a.txt", "a"),        Stored("folder/", ""),         Stored("empty.txt", ""),
+        Stored("junk\x01.txt", "j"), Stored("", "no name"),         locked,
+        Stored("../../up.txt", "u"), Stored("deep/dir/b.txt", "b"), testzip::Deflated("c.txt", "ccc")};
+    Select({WriteArchive("mixed.zip", entries)});
+    Analyse(1);
+    SaveAll(Out());
+
+    const int listed = static_cast<int>(analysisView_.Rows().size());
+    const ArchiveSavingSummary& saved = saving_.Summary().archives.at(0);
+    EXPECT_EQ(saved.whole + saved.damaged + saved.truncated + saved.notWritten, listed);
+    EXPECT_EQ(saved.leftOut, static_cast<int>(entries.size()) - listed);
+    EXPECT_GE(saved.leftOut, 3);  // the junk name, the empty name and the encrypted entry at least
+    EXPECT_NE(LogText().find("Number Of Files Extracted  :      " + std::to_string(listed) + "\r\n"),
+              std::string::npos);
+}
+
 TEST_F(WholeRunTest, TheUsersArchivesAreNeverModified) {
     const std::string a = WriteArchive("a.zip", {Stored("x.txt", "x"), Stored("y.txt", "y")});
     std::filesystem::permissions(a, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
@@ -184,6 +207,8 @@ TEST_F(WholeRunTest, ArchiveAndFileErrorsFromTheScanEndNeitherWorker) {
     EXPECT_EQ(savingView_.Values("overall"), (std::vector<int>{0, 50, 100}));
     EXPECT_EQ(savingView_.Texts("folder").size(), 2u);
     EXPECT_EQ(saving_.AfterFinished(), AfterSaving::ShowCompletion);
+    // Nothing came of either archive, and the summary says so.
+    EXPECT_EQ(saving_.Summary().UnreadableArchives(), 2);
     EXPECT_EQ(state_.analysisProgressActive, 0);
     EXPECT_EQ(state_.savingProgressActive, 0);
 }
