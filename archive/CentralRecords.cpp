@@ -8,22 +8,18 @@
 
 namespace tessaly {
 
-// The name is read when it is 500 bytes or shorter; the extra field and
-// comment are not read, and the byte-wise search finds the next record past
-// them.
+// The extra field and comment are not read; the byte-wise search finds the
+// next record past them.
 bool CentralRecords::Read(std::uint64_t p, std::uint64_t& next) {
     std::uint8_t bytes[zip::kCentralHeaderLength];
     if (window_.Read(p, bytes, sizeof bytes) < sizeof bytes) return false;
     const zip::CentralHeaderRecord record = zip::DecodeCentralHeader(bytes);
-    CentralNote note{record.compressedSize,    record.crc32, record.method, record.flags, record.nameLength, {},
-                     record.localHeaderOffset, false};
+    CentralNote note{record.compressedSize, record.uncompressedSize, record.crc32, record.method,
+                     record.flags,          record.nameLength,       {},           record.localHeaderOffset};
     next = p + zip::kCentralHeaderLength + record.nameLength;
-    if (record.nameLength <= zip::kMaxNameLength) {
-        std::uint8_t name[zip::kMaxNameLength];
-        if (window_.Read(p + zip::kCentralHeaderLength, name, record.nameLength) < record.nameLength) return false;
-        note.name = DecodeEntryName(name, record.nameLength, (record.flags & zip::kFlagUtf8Name) != 0);
-        note.nameRead = true;
-    }
+    std::uint8_t* name = nameScratch_.data();
+    if (window_.Read(p + zip::kCentralHeaderLength, name, record.nameLength) < record.nameLength) return false;
+    note.name = DecodeEntryName(name, record.nameLength, (record.flags & zip::kFlagUtf8Name) != 0);
     notes_.push_back(std::move(note));
     byOffset_.clear();
     return true;
@@ -62,15 +58,12 @@ const CentralNote* CentralRecords::NoteFor(std::uint64_t offset) {
     return it != byOffset_.end() ? it->second : nullptr;
 }
 
-void CentralRecords::CorrectName(CFileHeader& entry, std::uint32_t headerCompressedSize, const CentralNote& note) {
-    // Offsets are compared as the record stores them: 32 bits. A streamed
-    // entry's local header has no size to compare yet.
-    const bool sizeUnknown = headerCompressedSize == 0 && entry.HasDescriptorFlag();
-    if (note.nameRead &&
-        static_cast<std::uint32_t>(note.localHeaderOffset) == static_cast<std::uint32_t>(entry.localHeaderOffset) &&
-        (note.compressedSize == headerCompressedSize || sizeUnknown) && note.nameLength == entry.fileNameLength &&
-        note.name != entry.fileName)
-        entry.fileName = note.name;
+void CentralRecords::CorrectName(CFileHeader& entry, const CentralNote& note) {
+    // Offsets are compared as the record stores them: 32 bits.
+    if (static_cast<std::uint32_t>(note.localHeaderOffset) != static_cast<std::uint32_t>(entry.localHeaderOffset) ||
+        note.nameLength != entry.fileNameLength || note.name == entry.fileName)
+        return;
+    if (!IsUsableName(entry.fileName) && IsUsableName(note.name)) entry.fileName = note.name;
 }
 
 }  // namespace tessaly

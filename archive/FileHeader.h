@@ -32,7 +32,9 @@ public:
     bool IsEncrypted() const { return (flags & 0x0001) != 0; }
     bool HasDescriptorFlag() const { return (flags & 0x0008) != 0; }
     // Written by a streaming writer: sizes follow the data, none known yet.
-    bool IsStreamedUnknownSize() const { return HasDescriptorFlag() && compressedSize == 0 && uncompressedSize == 0; }
+    bool IsStreamedUnknownSize() const {
+        return HasDescriptorFlag() && !sizesFound && compressedSize == 0 && uncompressedSize == 0;
+    }
     bool IsDirectory() const { return (externalAttributes & 0x10) != 0; }
 
     std::uint8_t signature[4] = {0, 0, 0, 0};
@@ -53,9 +55,12 @@ public:
     std::uint16_t internalAttributes = 0;
     std::uint32_t externalAttributes = 0x20;  // the archive attribute
     std::uint64_t localHeaderOffset = 0;
-    std::string fileName;  // UTF-8
-    CAutoBuffer extraField;
+    std::string fileName;    // UTF-8
+    CAutoBuffer extraField;  // left empty by the scan: opening an entry reads it again
     std::string comment;
+    // The scan found a streamed entry's sizes after its data (a descriptor,
+    // the central record, the stored data's end), even when they are 0.
+    bool sizesFound = false;
 };
 
 }  // namespace tessaly

@@ -27,6 +27,7 @@ CZipArchive::~CZipArchive() = default;
 
 void CZipArchive::OpenArchive(const std::filesystem::path& path, RepairMode repairMode, int mode, int volumeSize) {
     entryState = 0;
+    overlaps_.Reset();
     if (!storage.Open(path, mode, volumeSize)) return;
     centralDir.Init();
     if (mode == 0 || mode == 1) centralDir.Read(repairMode);
@@ -34,6 +35,7 @@ void CZipArchive::OpenArchive(const std::filesystem::path& path, RepairMode repa
 
 bool CZipArchive::OpenCopyOf(const CZipArchive& scanned) {
     entryState = 0;
+    overlaps_.Reset();
     if (!scanned.IsOpen() || !storage.Open(scanned.storage.Path(), 0, 1)) return false;
     centralDir.Init();
     centralDir.entries = scanned.centralDir.entries;
@@ -44,6 +46,7 @@ bool CZipArchive::OpenCopyOf(const CZipArchive& scanned) {
 
 void CZipArchive::CloseArchive(bool afterError) {
     if (entryState != 0) AbandonEntry();
+    overlaps_.Reset();
     centralDir.Clear();
     storage.Close(afterError);
 }
@@ -123,10 +126,23 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
         result.detail = skip->reason;
         return true;
     }
+    if (overlaps_.IsInsideAnother(centralDir.entries, index, [this](std::uint32_t j) { ProbeEntry(j); })) {
+        result.outcome = ExtractOutcome::Skipped;
+        result.detail = "inside another entry's data";
+        return true;
+    }
+    if (IsFolderEntry(entry) || IsEmptyFile(entry))
+        return WriteWithoutData(entry, destinationFolder / relative, result);
     if (!OpenEntry(index)) {
         result.detail = "cannot open the entry";
         return false;
     }
+    // Stored data whose end was never found runs to the next record the scan
+    // found, or to the end of the file.
+    const bool endUnknown = entry.method == zip::kMethodStored && entry.IsStreamedUnknownSize();
+    const std::uint64_t limit = endUnknown ? StoredStreamLimit(entry) : 0;
+    if (endUnknown)
+        decoder_->Begin(zip::kMethodStored, opened_.dataOffset, limit - std::min(limit, opened_.dataOffset));
 
     const std::filesystem::path outputPath = destinationFolder / relative;
     CFile output;
@@ -146,8 +162,13 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
     }
 
     Verdict verdict = JudgeOutput(entry, result);
-    if (verdict.outcome != ExtractOutcome::Ok && TrimToDeclaredSize(entry, result))
+    if (endUnknown)
+        verdict = {ExtractOutcome::Truncated,
+                   limit < storage.Length() ? "end of the stored data not found; written up to the next record"
+                                            : "end of the stored data not found; written up to the end of the archive"};
+    else if (verdict.outcome != ExtractOutcome::Ok && TrimToDeclaredSize(entry, result))
         verdict = {ExtractOutcome::Ok, "data ran on past the declared size; cut there, where the CRC-32 matches"};
+    overlaps_.Record(index, verdict.outcome == ExtractOutcome::Ok, opened_.dataOffset + decoder_->consumed());
     const bool corrupt = decoder_->status() == EntryDecoder::Status::DataError && verdict.outcome != ExtractOutcome::Ok;
     dataError = 0;
     state_.shortRead = 0;
@@ -160,6 +181,56 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
     }
     CloseEntry(outputPath);
     return true;
+}
+
+// Folder entries and empty files carry no data: the folder, or an empty file
+// with the entry's time, is all there is to write.
+bool CZipArchive::WriteWithoutData(const CFileHeader& entry, const std::filesystem::path& outputPath,
+                                   ExtractReport& report) {
+    const bool folder = IsFolderEntry(entry);
+    CFile output;
+    if (!CreateFolderTree(folder ? outputPath : outputPath.parent_path()) ||
+        (!folder && !output.Open(outputPath, CFile::Mode::CreateWrite))) {
+        report.detail = "cannot create " + PathToUtf8(outputPath);
+        return false;
+    }
+    report.outputPath = outputPath;
+    report.outcome = ExtractOutcome::Ok;
+    if (folder) return true;
+    output.Close();
+    const std::time_t modified = entry.GetModificationTime();
+    if (modified != static_cast<std::time_t>(-1)) SetFileModificationTime(outputPath, modified);
+    return true;
+}
+
+// Reads an entry to its end without writing it, so that the overlap guard
+// learns whether it comes out whole and how much data it consumed.
+void CZipArchive::ProbeEntry(std::uint32_t index) {
+    const CFileHeader& entry = centralDir.Entry(index);
+    try {
+        if (!OpenEntry(index)) return overlaps_.Record(index, false, 0);
+        ExtractReport report;
+        outputBuffer_.resize(std::size_t{1} << 16);
+        while (decoder_->status() == EntryDecoder::Status::Reading)
+            report.bytesWritten += decoder_->Read(outputBuffer_.data(), outputBuffer_.size());
+        report.crc32 = decoder_->crc();
+        const bool whole = JudgeOutput(entry, report).outcome == ExtractOutcome::Ok;
+        overlaps_.Record(index, whole, opened_.dataOffset + decoder_->consumed());
+    } catch (...) {
+        overlaps_.Record(index, false, 0);
+    }
+    if (entryState != 0) AbandonEntry();
+    dataError = 0;
+    state_.shortRead = 0;
+}
+
+std::uint64_t CZipArchive::StoredStreamLimit(const CFileHeader& entry) const {
+    std::uint64_t limit = storage.Length();
+    const std::uint64_t dataStart = entry.DataOffset();
+    for (const CFileHeader& other : centralDir.entries) {
+        if (other.localHeaderOffset >= dataStart && other.localHeaderOffset < limit) limit = other.localHeaderOffset;
+    }
+    return limit;
 }
 
 CZipArchive::Verdict CZipArchive::JudgeOutput(const CFileHeader& entry, const ExtractReport& report) {

@@ -16,6 +16,7 @@
 #include "archive/CentralDir.h"
 #include "archive/ExtractReport.h"
 #include "archive/FileHeader.h"
+#include "archive/OverlapGuard.h"
 #include "archive/RepairMode.h"
 #include "archive/ZipRecords.h"
 #include "archive/ZipStorage.h"
@@ -73,6 +74,9 @@ private:
         std::string detail;
     };
     void AbandonEntry();
+    bool WriteWithoutData(const CFileHeader& entry, const std::filesystem::path& outputPath, ExtractReport& report);
+    void ProbeEntry(std::uint32_t index);
+    std::uint64_t StoredStreamLimit(const CFileHeader& entry) const;
     Verdict JudgeOutput(const CFileHeader& entry, const ExtractReport& report);
     Verdict FinishedVerdict(const CFileHeader& entry, std::uint32_t crc);
     // Both return the CRC-32 of what they wrote.
@@ -84,6 +88,7 @@ private:
     ScanState& state_;
     std::unique_ptr<EntryDecoder> decoder_;
     OpenedEntryInfo opened_;
+    OverlapGuard overlaps_;
     std::vector<std::uint8_t> outputBuffer_;
 };
 
