@@ -65,8 +65,9 @@ const Bytes kMiddle = TextContent("middle", 1500);
 std::vector<NameCase> NameCases() {
     return {
         {"Name500IsRead", Deflated(LongName(500), kMiddle), true, Listed(LongName(500)), LongName(500)},
-        {"Name501IsEmpty", Deflated(LongName(501), kMiddle), false, "", ""},
-        {"Name600IsEmpty", Stored(LongName(600), kMiddle), false, "", ""},
+        {"Name501IsRead", Deflated(LongName(501), kMiddle), true, Listed(LongName(501)), LongName(501)},
+        {"Name600IsRead", Stored(LongName(600), kMiddle), true, Listed(LongName(600)), LongName(600)},
+        {"Name3000IsRead", Deflated(LongName(3000), kMiddle), true, Listed(LongName(3000)), LongName(3000)},
         {"CapitalsPK", Deflated("PACKING.TXT", kMiddle), true, "PACKING.TXT", "PACKING.TXT"},
         {"Speaker", Stored("MUSIC/SPEAKER.MP3", kMiddle), true, "MUSIC\\SPEAKER.MP3", "MUSIC/SPEAKER.MP3"},
         {"ReportPk", Deflated("REPORT.PK", kMiddle), true, "REPORT.PK", "REPORT.PK"},
@@ -87,7 +88,7 @@ std::vector<NameCase> NameCases() {
          "name.txt",
          ""},
         {"EmptyName", Deflated("", kMiddle), false, "", ""},
-        {"EmptyRecord", Stored("empty.txt", ""), false, "empty.txt", ""},
+        {"EmptyFile", Stored("empty.txt", ""), true, "empty.txt", "empty.txt"},
         {"Utf8Flag",
          WithFlag(Deflated("Gr\xC3\xBC\xC3\x9F"
                            "e/\xC3\xBC.txt",
@@ -134,7 +135,7 @@ TEST_P(EntryNames, AreReadAndPlacedSafely) {
     std::vector<std::string> expectedFiles = {"after.txt", "before.txt"};
     if (c.extracted) {
         EXPECT_EQ(entry.report.outcome, ExtractOutcome::Ok) << entry.report.detail;
-        EXPECT_EQ(run.FileContent(c.outputPath), kMiddle) << c.outputPath;
+        EXPECT_EQ(run.FileContent(c.outputPath), c.entry.data) << c.outputPath;
         EXPECT_EQ(entry.report.outputPath, run.Output() / fs::path(c.outputPath));
         expectedFiles.push_back(fs::path(c.outputPath).generic_string());
     } else {
