@@ -109,10 +109,10 @@ enum class NameSide { Local, Central };
 
 struct NameDamage {
     const char* label;
-    NameSide side;        // which copy of entry 1's name is damaged
-    std::size_t at;       // byte of the name
-    std::uint8_t byte;    // written there
-    bool localStands;     // the (possibly damaged) local name is kept
+    NameSide side;      // which copy of entry 1's name is damaged
+    std::size_t at;     // byte of the name
+    std::uint8_t byte;  // written there
+    bool localStands;   // the (possibly damaged) local name is kept
 };
 
 void PrintTo(const NameDamage& c, std::ostream* os) { *os << c.label; }
@@ -132,8 +132,8 @@ TEST_P(CentralNames, RepairOnlyAnUnusableLocalName) {
                                         Stored("third.txt", TextContent("3", 500))};
     for (EntryToWrite& input : inputs) input.streamed = streamed && input.method == Method::Deflated;
     BuiltZip zip = BuildZip(inputs);
-    const std::size_t nameAt = damage.side == NameSide::Local ? zip.entries[1].nameOffset
-                                                              : zip.entries[1].centralHeader + 46;
+    const std::size_t nameAt =
+        damage.side == NameSide::Local ? zip.entries[1].nameOffset : zip.entries[1].centralHeader + 46;
     zip.bytes[nameAt + damage.at] = damage.byte;
     SalvageRun run(zip.bytes, std::get<1>(GetParam()));
     ASSERT_EQ(run.Count(), 3u);

@@ -150,8 +150,7 @@ const LostEndCase kLostEnds[] = {
     {"StoredNoSignature", Method::Stored, LostEnd::NoSignature, true, ExtractOutcome::Ok},
     {"StoredNoSignatureNoDirectory", Method::Stored, LostEnd::NoSignature, false, ExtractOutcome::Ok},
     {"StoredZeroedDescriptor", Method::Stored, LostEnd::ZeroedDescriptor, true, ExtractOutcome::Ok},
-    {"StoredZeroedDescriptorNoDirectory", Method::Stored, LostEnd::ZeroedDescriptor, false,
-     ExtractOutcome::Truncated},
+    {"StoredZeroedDescriptorNoDirectory", Method::Stored, LostEnd::ZeroedDescriptor, false, ExtractOutcome::Truncated},
     {"StoredCutInData", Method::Stored, LostEnd::CutInData, false, ExtractOutcome::Truncated},
     {"DeflatedZeroedDescriptor", Method::Deflated, LostEnd::ZeroedDescriptor, true, ExtractOutcome::Ok},
 };
