@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,10 @@ namespace tessaly {
 
 class CZipStorage;
 struct ScanState;
+
+// The entry table. A deque grows without moving what it holds, so a large
+// table never needs twice its size while it is built.
+using EntryTable = std::deque<CFileHeader>;
 
 // What opening an entry learned from its local header, beyond the table.
 struct OpenedEntryInfo {
@@ -45,7 +50,7 @@ public:
     const CFileHeader* OpenedEntry() const { return openedEntry; }
 
     CZipStorage* storage;
-    std::vector<CFileHeader> entries;  // discovery order; index = position
+    EntryTable entries;  // discovery order; index = position
     const CFileHeader* openedEntry = nullptr;
     CAutoBuffer localExtra;
     std::string comment;

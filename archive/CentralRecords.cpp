@@ -14,13 +14,17 @@ bool CentralRecords::Read(std::uint64_t p, std::uint64_t& next) {
     std::uint8_t bytes[zip::kCentralHeaderLength];
     if (window_.Read(p, bytes, sizeof bytes) < sizeof bytes) return false;
     const zip::CentralHeaderRecord record = zip::DecodeCentralHeader(bytes);
-    CentralNote note{record.compressedSize, record.uncompressedSize, record.crc32, record.method,
-                     record.flags,          record.nameLength,       {},           record.localHeaderOffset};
+    const CentralNote note{record.compressedSize,
+                           record.uncompressedSize,
+                           record.crc32,
+                           record.method,
+                           record.flags,
+                           record.nameLength,
+                           p,
+                           record.localHeaderOffset};
     next = p + zip::kCentralHeaderLength + record.nameLength;
-    std::uint8_t* name = nameScratch_.data();
-    if (window_.Read(p + zip::kCentralHeaderLength, name, record.nameLength) < record.nameLength) return false;
-    note.name = DecodeEntryName(name, record.nameLength, (record.flags & zip::kFlagUtf8Name) != 0);
-    notes_.push_back(std::move(note));
+    if (next > window_.Length()) return false;
+    notes_.push_back(note);
     byOffset_.clear();
     return true;
 }
@@ -37,33 +41,50 @@ void CentralRecords::MergeOffsetsInto(std::vector<std::uint64_t>& offsets) {
         });
         if (offsets.front() > first->localHeaderOffset) stubLength = offsets.front() - first->localHeaderOffset;
     }
-    std::unordered_set<std::uint64_t> known(offsets.begin(), offsets.end());
+    std::vector<std::uint64_t> found(offsets);
+    std::sort(found.begin(), found.end());
+    std::unordered_set<std::uint64_t> added;  // positions only the records name: few
     for (CentralNote& note : notes_) {
         std::uint32_t value = 0;
         const bool isHeader = window_.ReadU32(note.localHeaderOffset, value) && value == zip::kLocalHeaderSignature;
         if (!isHeader && stubLength > 0 && window_.ReadU32(note.localHeaderOffset + stubLength, value) &&
             value == zip::kLocalHeaderSignature)
             note.localHeaderOffset += stubLength;
-        if (known.insert(note.localHeaderOffset).second) offsets.push_back(note.localHeaderOffset);
+        if (!std::binary_search(found.begin(), found.end(), note.localHeaderOffset) &&
+            added.insert(note.localHeaderOffset).second)
+            offsets.push_back(note.localHeaderOffset);
     }
     byOffset_.clear();
 }
 
 const CentralNote* CentralRecords::NoteFor(std::uint64_t offset) {
-    if (byOffset_.empty()) {
-        for (const CentralNote& note : notes_)
-            byOffset_.emplace(static_cast<std::uint32_t>(note.localHeaderOffset), &note);
+    if (byOffset_.empty() && !notes_.empty()) {
+        byOffset_.reserve(notes_.size());
+        for (std::uint32_t i = 0; i < notes_.size(); ++i)
+            byOffset_.emplace_back(static_cast<std::uint32_t>(notes_[i].localHeaderOffset), i);
+        // The first record naming an offset speaks for it.
+        std::stable_sort(byOffset_.begin(), byOffset_.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
     }
-    auto it = byOffset_.find(static_cast<std::uint32_t>(offset));
-    return it != byOffset_.end() ? it->second : nullptr;
+    const auto key = static_cast<std::uint32_t>(offset);
+    auto it = std::lower_bound(byOffset_.begin(), byOffset_.end(), key,
+                               [](const auto& entry, std::uint32_t value) { return entry.first < value; });
+    return it != byOffset_.end() && it->first == key ? &notes_[it->second] : nullptr;
+}
+
+std::string CentralRecords::NameOf(const CentralNote& note) {
+    const std::size_t got =
+        window_.Read(note.recordOffset + zip::kCentralHeaderLength, nameScratch_.data(), note.nameLength);
+    return DecodeEntryName(nameScratch_.data(), got, (note.flags & zip::kFlagUtf8Name) != 0);
 }
 
 void CentralRecords::CorrectName(CFileHeader& entry, const CentralNote& note) {
     // Offsets are compared as the record stores them: 32 bits.
     if (static_cast<std::uint32_t>(note.localHeaderOffset) != static_cast<std::uint32_t>(entry.localHeaderOffset) ||
-        note.nameLength != entry.fileNameLength || note.name == entry.fileName)
+        note.nameLength != entry.fileNameLength || IsUsableName(entry.fileName))
         return;
-    if (!IsUsableName(entry.fileName) && IsUsableName(note.name)) entry.fileName = note.name;
+    std::string name = NameOf(note);
+    if (IsUsableName(name)) entry.fileName = std::move(name);
 }
 
 }  // namespace tessaly

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -23,7 +24,7 @@ struct CentralNote {
     std::uint16_t method;
     std::uint16_t flags;
     std::uint16_t nameLength;
-    std::string name;
+    std::uint64_t recordOffset;       // where the record is; its name is read from there when needed
     std::uint64_t localHeaderOffset;  // corrected for a stub in front (Advance Repair)
 };
 
@@ -47,13 +48,17 @@ public:
     // same length, and the local name is unusable (junk, or nothing left of
     // it) while the record's is usable, the record's name repairs it. Where
     // both are usable the local name stands: its header carries the data.
-    static void CorrectName(CFileHeader& entry, const CentralNote& note);
+    void CorrectName(CFileHeader& entry, const CentralNote& note);
+
+    // The record's name, read again from the file.
+    std::string NameOf(const CentralNote& note);
 
 private:
     ScanWindow& window_;
     std::vector<std::uint8_t> nameScratch_;
-    std::vector<CentralNote> notes_;
-    std::unordered_map<std::uint32_t, const CentralNote*> byOffset_;  // built on first use
+    std::deque<CentralNote> notes_;  // grows without moving what it holds
+    // (local header offset as 32 bits, note index), sorted; built on first use.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> byOffset_;
 };
 
 }  // namespace tessaly

@@ -45,6 +45,10 @@ public:
     std::uint16_t modTime = 0;
     std::uint16_t modDate = 0;
     std::uint32_t crc32 = 0;
+    // The scan found a streamed entry's sizes after its data (a descriptor,
+    // the central record, the stored data's end), even when they are 0.
+    // (Kept beside the CRC-32, where it costs no room.)
+    bool sizesFound = false;
     std::uint64_t compressedSize = 0;
     std::uint64_t uncompressedSize = 0;
     std::uint16_t fileNameLength = 0;
@@ -58,9 +62,6 @@ public:
     std::string fileName;    // UTF-8
     CAutoBuffer extraField;  // left empty by the scan: opening an entry reads it again
     std::string comment;
-    // The scan found a streamed entry's sizes after its data (a descriptor,
-    // the central record, the stored data's end), even when they are 0.
-    bool sizesFound = false;
 };
 
 }  // namespace tessaly

@@ -32,7 +32,7 @@ std::uint64_t OverlapGuard::DeclaredEnd(const CFileHeader& entry) {
     return entry.DataOffset() + entry.compressedSize;
 }
 
-void OverlapGuard::Build(const std::vector<CFileHeader>& entries) {
+void OverlapGuard::Build(const EntryTable& entries) {
     const auto count = static_cast<std::uint32_t>(entries.size());
     byOffset_.resize(count);
     std::iota(byOffset_.begin(), byOffset_.end(), 0u);
@@ -54,7 +54,7 @@ void OverlapGuard::Build(const std::vector<CFileHeader>& entries) {
     built_ = true;
 }
 
-bool OverlapGuard::IsInsideAnother(const std::vector<CFileHeader>& entries, std::uint32_t index,
+bool OverlapGuard::IsInsideAnother(const EntryTable& entries, std::uint32_t index,
                                    const std::function<void(std::uint32_t)>& probe) {
     if (!built_) Build(entries);
     if (index >= place_.size()) return false;
@@ -65,7 +65,7 @@ bool OverlapGuard::IsInsideAnother(const std::vector<CFileHeader>& entries, std:
 // Places are decided in file order, so every entry that could hold the one
 // being decided has its own place already: an entry inside another holds
 // nothing of its own.
-void OverlapGuard::DecideUpTo(const std::vector<CFileHeader>& entries, std::size_t rank,
+void OverlapGuard::DecideUpTo(const EntryTable& entries, std::size_t rank,
                               const std::function<void(std::uint32_t)>& probe) {
     for (; decided_ <= rank; ++decided_) {
         const std::uint32_t index = byOffset_[decided_];
@@ -87,7 +87,7 @@ void OverlapGuard::DecideUpTo(const std::vector<CFileHeader>& entries, std::size
     }
 }
 
-bool OverlapGuard::Holds(const std::vector<CFileHeader>& entries, std::uint32_t container, const CFileHeader& inner,
+bool OverlapGuard::Holds(const EntryTable& entries, std::uint32_t container, const CFileHeader& inner,
                          const std::function<void(std::uint32_t)>& probe) {
     const CFileHeader& entry = entries[container];
     const std::uint64_t offset = inner.localHeaderOffset;

@@ -21,7 +21,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "archive/FileHeader.h"
+#include "archive/CentralDir.h"
 
 namespace tessaly {
 
@@ -37,17 +37,16 @@ public:
     // Whether entry `index`'s local header lies inside the data of another
     // entry that came out whole. `probe(j)` reads entry j without writing it
     // and calls Record for it.
-    bool IsInsideAnother(const std::vector<CFileHeader>& entries, std::uint32_t index,
+    bool IsInsideAnother(const EntryTable& entries, std::uint32_t index,
                          const std::function<void(std::uint32_t)>& probe);
 
 private:
     enum class State : std::uint8_t { Unknown, Whole, NotWhole };
     enum class Place : std::uint8_t { Undecided, Inside, Outside };
 
-    void Build(const std::vector<CFileHeader>& entries);
-    void DecideUpTo(const std::vector<CFileHeader>& entries, std::size_t rank,
-                    const std::function<void(std::uint32_t)>& probe);
-    bool Holds(const std::vector<CFileHeader>& entries, std::uint32_t container, const CFileHeader& inner,
+    void Build(const EntryTable& entries);
+    void DecideUpTo(const EntryTable& entries, std::size_t rank, const std::function<void(std::uint32_t)>& probe);
+    bool Holds(const EntryTable& entries, std::uint32_t container, const CFileHeader& inner,
                const std::function<void(std::uint32_t)>& probe);
     static std::uint64_t PotentialEnd(const CFileHeader& entry);
     static std::uint64_t DeclaredEnd(const CFileHeader& entry);

@@ -49,7 +49,7 @@ private:
     std::uint64_t next_ = 0;
 };
 
-SalvageScan::SalvageScan(CZipStorage& storage, ScanState& state, std::vector<CFileHeader>& entries)
+SalvageScan::SalvageScan(CZipStorage& storage, ScanState& state, EntryTable& entries)
     : storage_(storage),
       state_(state),
       entries_(entries),
@@ -126,8 +126,7 @@ void SalvageScan::RunQuick() {
     // central records are applied to the entries the first one found.
     AddRepairable(doubtful, records);
     for (CFileHeader& entry : entries_) {
-        if (const CentralNote* note = records.NoteFor(entry.localHeaderOffset))
-            CentralRecords::CorrectName(entry, *note);
+        if (const CentralNote* note = records.NoteFor(entry.localHeaderOffset)) records.CorrectName(entry, *note);
     }
     RepairFromCentral(records);
 }
@@ -153,26 +152,29 @@ void SalvageScan::AddRepairable(const std::vector<std::uint64_t>& doubtful, Cent
         repairable.push_back(std::move(entry));
     }
     if (repairable.empty()) return;
-    std::vector<CFileHeader> merged;
-    merged.reserve(entries_.size() + repairable.size());
+    EntryTable merged;
     std::merge(std::make_move_iterator(entries_.begin()), std::make_move_iterator(entries_.end()),
                std::make_move_iterator(repairable.begin()), std::make_move_iterator(repairable.end()),
                std::back_inserter(merged),
                [](const CFileHeader& a, const CFileHeader& b) { return a.localHeaderOffset < b.localHeaderOffset; });
     entries_.swap(merged);
-    byDataOffset_.clear();  // indices moved; no more look-behind follows
+    // Indices moved; no more look-behind follows.
+    dataOffsetsSorted_ = false;
+    byDataOffset_.clear();
     state_.entriesFound = static_cast<int>(entries_.size());
 }
 
 void SalvageScan::RunAdvance() {
     // Pass A: the local-header positions a forward scan finds.
+    // Headers that cannot yield data are kept apart, as in Quick Repair.
     std::vector<std::uint64_t> offsets;
+    std::vector<std::uint64_t> doubtful;
     LocalPass(false, [&](std::uint64_t p, std::uint64_t& next) {
         CFileHeader entry;
         const HeaderRead read = ReadLocalHeader(p, entry);
         if (read == HeaderRead::CutShort) return false;
         LookBehind(p, nullptr);
-        offsets.push_back(p);
+        (read == HeaderRead::Whole ? offsets : doubtful).push_back(p);
         next = NextAfterLocal(p, entry);
         return true;
     });
@@ -180,6 +182,16 @@ void SalvageScan::RunAdvance() {
     // Pass B: the positions (and names) every central record after them gives.
     CentralRecords records(window_);
     CentralPass(records);
+    // The doubtful headers a central record names keep their place in file order.
+    doubtful.erase(std::remove_if(doubtful.begin(), doubtful.end(),
+                                  [&](std::uint64_t offset) { return records.NoteFor(offset) == nullptr; }),
+                   doubtful.end());
+    std::vector<std::uint64_t> forward;
+    forward.reserve(offsets.size() + doubtful.size());
+    std::merge(offsets.begin(), offsets.end(), doubtful.begin(), doubtful.end(), std::back_inserter(forward));
+    offsets.swap(forward);
+    std::vector<std::uint64_t>().swap(doubtful);
+    std::vector<std::uint64_t>().swap(forward);
     records.MergeOffsetsInto(offsets);
 
     // One entry at each position a central record names, whatever lies
@@ -190,7 +202,7 @@ void SalvageScan::RunAdvance() {
         CFileHeader entry;
         const CentralNote* note = records.NoteFor(offset);
         if (ReadLocalHeader(offset, entry, note != nullptr) != HeaderRead::Whole) continue;
-        if (note != nullptr) CentralRecords::CorrectName(entry, *note);
+        if (note != nullptr) records.CorrectName(entry, *note);
         LookBehind(offset, &entry);
         ApplyStoredStreamEnd(entry);
         AddEntry(std::move(entry));
@@ -202,15 +214,13 @@ void SalvageScan::RunAdvance() {
 // repairs what damage did to that header: an unknown method, an encryption
 // flag the directory does not share, and a stored entry's size.
 void SalvageScan::RepairFromCentral(CentralRecords& records) {
-    std::vector<std::uint64_t> headerOffsets;
-    for (const CFileHeader& entry : entries_) headerOffsets.push_back(entry.localHeaderOffset);
-    std::sort(headerOffsets.begin(), headerOffsets.end());
+    std::vector<std::uint64_t> headerOffsets;  // sorted; made when first needed
 
     for (CFileHeader& entry : entries_) {
         const CentralNote* note = records.NoteFor(entry.localHeaderOffset);
         if (note != nullptr) {
             RepairHeaderFields(entry, *note);
-            RepairNameLength(entry, *note);
+            RepairNameLength(entry, *note, records);
             TakeStreamedSizes(entry, *note);
         }
         ResolveStoredLength(entry, note, headerOffsets);
@@ -241,13 +251,14 @@ void SalvageScan::TakeStreamedSizes(CFileHeader& entry, const CentralNote& note)
 // central record naming the header gives another length and the header's
 // bytes at that length spell exactly the record's name, the record's length
 // is the right one.
-void SalvageScan::RepairNameLength(CFileHeader& entry, const CentralNote& note) {
+void SalvageScan::RepairNameLength(CFileHeader& entry, const CentralNote& note, CentralRecords& records) {
     if (note.nameLength == entry.fileNameLength || note.nameLength == 0) return;
     std::uint8_t* name = nameScratch_.data();
     const std::uint64_t nameOffset = entry.localHeaderOffset + zip::kLocalHeaderLength;
     if (window_.Read(nameOffset, name, note.nameLength) < note.nameLength) return;
-    if (DecodeEntryName(name, note.nameLength, (entry.flags & zip::kFlagUtf8Name) != 0) != note.name) return;
-    entry.fileName = note.name;
+    std::string recorded = records.NameOf(note);
+    if (DecodeEntryName(name, note.nameLength, (entry.flags & zip::kFlagUtf8Name) != 0) != recorded) return;
+    entry.fileName = std::move(recorded);
     entry.fileNameLength = note.nameLength;
 }
 
@@ -260,11 +271,16 @@ void SalvageScan::RepairNameLength(CFileHeader& entry, const CentralNote& note) 
 // record's size and a descriptor without signature in front of the next
 // header; a length is only taken when the CRC-32 of its bytes agrees.
 void SalvageScan::ResolveStoredLength(CFileHeader& entry, const CentralNote* note,
-                                      const std::vector<std::uint64_t>& headerOffsets) {
+                                      std::vector<std::uint64_t>& headerOffsets) {
     if (entry.method != zip::kMethodStored) return;
     const bool streamed = entry.IsStreamedUnknownSize();
     const std::uint64_t dataStart = entry.DataOffset();
     if (!streamed && (entry.compressedSize == 0 || TrustedJump(dataStart, entry.compressedSize))) return;
+    if (headerOffsets.empty()) {
+        headerOffsets.reserve(entries_.size());
+        for (const CFileHeader& other : entries_) headerOffsets.push_back(other.localHeaderOffset);
+        std::sort(headerOffsets.begin(), headerOffsets.end());
+    }
     std::vector<std::uint64_t> lengths;
     std::vector<std::uint32_t> crcs;
     if (!streamed) {
@@ -389,9 +405,9 @@ void SalvageScan::ApplyDescriptor(std::uint64_t descriptorOffset, std::uint32_t 
     // Entries read later (Advance Repair) look here for a descriptor that
     // was met before them.
     descriptorsByDataOffset_[dataOffset] = {crc, compressed, uncompressed};
-    auto it = byDataOffset_.find(dataOffset);
-    if (it == byDataOffset_.end()) return;
-    CFileHeader& owner = entries_[it->second];
+    const std::optional<std::uint32_t> index = EntryWithDataAt(dataOffset);
+    if (!index) return;
+    CFileHeader& owner = entries_[*index];
     owner.crc32 = crc;
     owner.compressedSize = compressed;
     owner.uncompressedSize = uncompressed;
@@ -453,6 +469,22 @@ bool SalvageScan::LandsOnRecord(std::uint64_t target) {
     return false;
 }
 
+std::optional<std::uint32_t> SalvageScan::EntryWithDataAt(std::uint64_t dataOffset) {
+    if (dataOffsetsSorted_) {
+        auto it =
+            std::lower_bound(entries_.begin(), entries_.end(), dataOffset,
+                             [](const CFileHeader& entry, std::uint64_t value) { return entry.DataOffset() < value; });
+        if (it == entries_.end() || it->DataOffset() != dataOffset) return std::nullopt;
+        return static_cast<std::uint32_t>(it - entries_.begin());
+    }
+    if (byDataOffset_.empty()) {
+        for (std::uint32_t i = 0; i < entries_.size(); ++i) byDataOffset_[entries_[i].DataOffset()] = i;
+    }
+    auto it = byDataOffset_.find(dataOffset);
+    if (it == byDataOffset_.end()) return std::nullopt;
+    return it->second;
+}
+
 void SalvageScan::AddEntry(CFileHeader&& entry) {
     auto descriptor = descriptorsByDataOffset_.find(entry.DataOffset());
     if (descriptor != descriptorsByDataOffset_.end()) {
@@ -462,7 +494,8 @@ void SalvageScan::AddEntry(CFileHeader&& entry) {
         entry.sizesFound = true;
     }
     const auto index = static_cast<std::uint32_t>(entries_.size());
-    byDataOffset_[entry.DataOffset()] = index;
+    if (!entries_.empty() && entry.DataOffset() <= entries_.back().DataOffset()) dataOffsetsSorted_ = false;
+    if (!byDataOffset_.empty()) byDataOffset_[entry.DataOffset()] = index;
     entries_.push_back(std::move(entry));
     state_.entriesFound = static_cast<int>(entries_.size());
 }

@@ -23,6 +23,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "archive/CentralDir.h"
 #include "archive/CentralRecords.h"
 #include "archive/FileHeader.h"
 #include "archive/ScanWindow.h"
@@ -35,7 +36,7 @@ struct ScanState;
 
 class SalvageScan {
 public:
-    SalvageScan(CZipStorage& storage, ScanState& state, std::vector<CFileHeader>& entries);
+    SalvageScan(CZipStorage& storage, ScanState& state, EntryTable& entries);
 
     void RunQuick();
     void RunAdvance();
@@ -66,13 +67,12 @@ private:
     void RepairFromCentral(CentralRecords& records);
     static void RepairHeaderFields(CFileHeader& entry, const CentralNote& note);
     static void TakeStreamedSizes(CFileHeader& entry, const CentralNote& note);
-    void RepairNameLength(CFileHeader& entry, const CentralNote& note);
-    void ResolveStoredLength(CFileHeader& entry, const CentralNote* note,
-                             const std::vector<std::uint64_t>& headerOffsets);
+    void RepairNameLength(CFileHeader& entry, const CentralNote& note, CentralRecords& records);
+    void ResolveStoredLength(CFileHeader& entry, const CentralNote* note, std::vector<std::uint64_t>& headerOffsets);
 
     CZipStorage& storage_;
     ScanState& state_;
-    std::vector<CFileHeader>& entries_;
+    EntryTable& entries_;
     ScanWindow window_;
     std::vector<std::uint8_t> nameScratch_;
     std::vector<std::uint8_t> extraScratch_;
@@ -83,8 +83,12 @@ private:
     // bytes read for them are budgeted.
     std::uint64_t headerBytesBudget_;
     std::uint64_t resumeOffset_ = 0;
-    // Entry index by the offset its data starts at, for the descriptor look-behind.
+    // Finding the entry whose data starts at an offset, for the descriptor
+    // look-behind: a binary search while entries come in file order (the
+    // forward scan), else a map built on demand.
+    bool dataOffsetsSorted_ = true;
     std::unordered_map<std::uint64_t, std::uint32_t> byDataOffset_;
+    std::optional<std::uint32_t> EntryWithDataAt(std::uint64_t dataOffset);
     // Every data descriptor the look-behind met, by the data offset it names.
     std::unordered_map<std::uint64_t, zip::DataDescriptorRecord> descriptorsByDataOffset_;
     // Where streamed stored data ends, by data offset; finding it may cost a
