@@ -43,11 +43,12 @@ void OverlapGuard::Build(const EntryTable& entries) {
     prefixMaxEnd_.resize(count);
     std::uint64_t furthest = 0;
     for (std::uint32_t r = 0; r < count; ++r) {
-        if (const std::uint64_t end = DeclaredEnd(entries[byOffset_[r]])) ++entriesEndingAt_[end];
+        if (const std::uint64_t end = DeclaredEnd(entries[byOffset_[r]])) declaredEnds_.push_back(end);
         rank_[byOffset_[r]] = r;
         furthest = std::max(furthest, PotentialEnd(entries[byOffset_[r]]));
         prefixMaxEnd_[r] = furthest;
     }
+    std::sort(declaredEnds_.begin(), declaredEnds_.end());
     state_.assign(count, State::Unknown);
     place_.assign(count, Place::Undecided);
     consumedEnd_.assign(count, 0);
@@ -87,13 +88,18 @@ void OverlapGuard::DecideUpTo(const EntryTable& entries, std::size_t rank,
     }
 }
 
+std::size_t OverlapGuard::EntriesEndingAt(std::uint64_t end) const {
+    const auto range = std::equal_range(declaredEnds_.begin(), declaredEnds_.end(), end);
+    return static_cast<std::size_t>(range.second - range.first);
+}
+
 bool OverlapGuard::Holds(const EntryTable& entries, std::uint32_t container, const CFileHeader& inner,
                          const std::function<void(std::uint32_t)>& probe) {
     const CFileHeader& entry = entries[container];
     const std::uint64_t offset = inner.localHeaderOffset;
     if (entry.DataOffset() > offset || PotentialEnd(entry) <= offset) return false;
     const bool sharedEnd = DeclaredEnd(inner) != 0 && DeclaredEnd(inner) == DeclaredEnd(entry);
-    if (sharedEnd && entry.method == zip::kMethodStored && entriesEndingAt_[DeclaredEnd(entry)] >= 3) return true;
+    if (sharedEnd && entry.method == zip::kMethodStored && EntriesEndingAt(DeclaredEnd(entry)) >= 3) return true;
     if (state_[container] == State::Unknown) probe(container);
     if (sharedEnd && entry.method == zip::kMethodDeflated && offset < consumedEnd_[container]) return true;
     if (state_[container] != State::Whole) return false;

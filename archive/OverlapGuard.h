@@ -18,7 +18,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <unordered_map>
 #include <vector>
 
 #include "archive/CentralDir.h"
@@ -50,6 +49,7 @@ private:
                const std::function<void(std::uint32_t)>& probe);
     static std::uint64_t PotentialEnd(const CFileHeader& entry);
     static std::uint64_t DeclaredEnd(const CFileHeader& entry);
+    std::size_t EntriesEndingAt(std::uint64_t end) const;
 
     bool built_ = false;
     std::vector<std::uint32_t> byOffset_;      // indices in local-header order
@@ -58,8 +58,8 @@ private:
     std::vector<State> state_;
     std::vector<Place> place_;
     std::vector<std::uint64_t> consumedEnd_;
-    std::unordered_map<std::uint64_t, std::uint32_t> entriesEndingAt_;
-    std::size_t decided_ = 0;  // positions of byOffset_ whose place is decided
+    std::vector<std::uint64_t> declaredEnds_;  // sorted, one per entry with declared sizes
+    std::size_t decided_ = 0;                  // positions of byOffset_ whose place is decided
     std::uint32_t lastContainer_ = UINT32_MAX;
 };
 

@@ -28,6 +28,7 @@ CZipArchive::~CZipArchive() = default;
 void CZipArchive::OpenArchive(const std::filesystem::path& path, RepairMode repairMode, int mode, int volumeSize) {
     entryState = 0;
     overlaps_.Reset();
+    headerOffsets_.clear();
     if (!storage.Open(path, mode, volumeSize)) return;
     centralDir.Init();
     if (mode == 0 || mode == 1) centralDir.Read(repairMode);
@@ -36,6 +37,7 @@ void CZipArchive::OpenArchive(const std::filesystem::path& path, RepairMode repa
 bool CZipArchive::OpenCopyOf(const CZipArchive& scanned) {
     entryState = 0;
     overlaps_.Reset();
+    headerOffsets_.clear();
     if (!scanned.IsOpen() || !storage.Open(scanned.storage.Path(), 0, 1)) return false;
     centralDir.Init();
     centralDir.entries = scanned.centralDir.entries;
@@ -47,6 +49,7 @@ bool CZipArchive::OpenCopyOf(const CZipArchive& scanned) {
 void CZipArchive::CloseArchive(bool afterError) {
     if (entryState != 0) AbandonEntry();
     overlaps_.Reset();
+    headerOffsets_.clear();
     centralDir.Clear();
     storage.Close(afterError);
 }
@@ -224,13 +227,16 @@ void CZipArchive::ProbeEntry(std::uint32_t index) {
     state_.shortRead = 0;
 }
 
-std::uint64_t CZipArchive::StoredStreamLimit(const CFileHeader& entry) const {
-    std::uint64_t limit = storage.Length();
-    const std::uint64_t dataStart = entry.DataOffset();
-    for (const CFileHeader& other : centralDir.entries) {
-        if (other.localHeaderOffset >= dataStart && other.localHeaderOffset < limit) limit = other.localHeaderOffset;
+// The next local header the scan found at or after the entry's data, or the
+// end of the file.
+std::uint64_t CZipArchive::StoredStreamLimit(const CFileHeader& entry) {
+    if (headerOffsets_.empty()) {
+        headerOffsets_.reserve(centralDir.entries.size());
+        for (const CFileHeader& other : centralDir.entries) headerOffsets_.push_back(other.localHeaderOffset);
+        std::sort(headerOffsets_.begin(), headerOffsets_.end());
     }
-    return limit;
+    auto next = std::lower_bound(headerOffsets_.begin(), headerOffsets_.end(), entry.DataOffset());
+    return next != headerOffsets_.end() ? std::min(*next, storage.Length()) : storage.Length();
 }
 
 CZipArchive::Verdict CZipArchive::JudgeOutput(const CFileHeader& entry, const ExtractReport& report) {

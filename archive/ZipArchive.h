@@ -76,7 +76,7 @@ private:
     void AbandonEntry();
     bool WriteWithoutData(const CFileHeader& entry, const std::filesystem::path& outputPath, ExtractReport& report);
     void ProbeEntry(std::uint32_t index);
-    std::uint64_t StoredStreamLimit(const CFileHeader& entry) const;
+    std::uint64_t StoredStreamLimit(const CFileHeader& entry);
     Verdict JudgeOutput(const CFileHeader& entry, const ExtractReport& report);
     Verdict FinishedVerdict(const CFileHeader& entry, std::uint32_t crc);
     // Both return the CRC-32 of what they wrote.
@@ -89,6 +89,7 @@ private:
     std::unique_ptr<EntryDecoder> decoder_;
     OpenedEntryInfo opened_;
     OverlapGuard overlaps_;
+    std::vector<std::uint64_t> headerOffsets_;  // sorted; made when first needed
     std::vector<std::uint8_t> outputBuffer_;
 };
 
