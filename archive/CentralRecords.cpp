@@ -31,25 +31,31 @@ bool CentralRecords::Read(std::uint64_t p, std::uint64_t& next) {
 
 // Central records count from the start of the archive as written: when junk
 // was put in front of it (a stub), every named position is short by the
-// stub's length, so a named position without a local header is moved by that
-// length when a local header lies there.
-void CentralRecords::MergeOffsetsInto(std::vector<std::uint64_t>& offsets) {
-    std::uint64_t stubLength = 0;
-    if (!offsets.empty() && !notes_.empty()) {
-        const auto first = std::min_element(notes_.begin(), notes_.end(), [](const auto& a, const auto& b) {
-            return a.localHeaderOffset < b.localHeaderOffset;
-        });
-        if (offsets.front() > first->localHeaderOffset) stubLength = offsets.front() - first->localHeaderOffset;
-    }
-    std::vector<std::uint64_t> found(offsets);
-    std::sort(found.begin(), found.end());
-    std::unordered_set<std::uint64_t> added;  // positions only the records name: few
+// stub's length, found from the first local header the forward scan met. A
+// named position without a local header is moved by that length when a
+// local header lies there.
+void CentralRecords::AdjustForStub(std::uint64_t firstHeader) {
+    if (notes_.empty()) return;
+    const auto first = std::min_element(notes_.begin(), notes_.end(), [](const auto& a, const auto& b) {
+        return a.localHeaderOffset < b.localHeaderOffset;
+    });
+    if (firstHeader <= first->localHeaderOffset) return;
+    const std::uint64_t stubLength = firstHeader - first->localHeaderOffset;
     for (CentralNote& note : notes_) {
         std::uint32_t value = 0;
         const bool isHeader = window_.ReadU32(note.localHeaderOffset, value) && value == zip::kLocalHeaderSignature;
-        if (!isHeader && stubLength > 0 && window_.ReadU32(note.localHeaderOffset + stubLength, value) &&
+        if (!isHeader && window_.ReadU32(note.localHeaderOffset + stubLength, value) &&
             value == zip::kLocalHeaderSignature)
             note.localHeaderOffset += stubLength;
+    }
+    byOffset_.clear();
+}
+
+void CentralRecords::MergeOffsetsInto(std::vector<std::uint64_t>& offsets) {
+    std::vector<std::uint64_t> found(offsets);
+    std::sort(found.begin(), found.end());
+    std::unordered_set<std::uint64_t> added;  // positions only the records name: few
+    for (const CentralNote& note : notes_) {
         if (!std::binary_search(found.begin(), found.end(), note.localHeaderOffset) &&
             added.insert(note.localHeaderOffset).second)
             offsets.push_back(note.localHeaderOffset);

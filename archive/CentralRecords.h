@@ -39,6 +39,10 @@ public:
     // Adds the positions the records name to `offsets`, each once.
     void MergeOffsetsInto(std::vector<std::uint64_t>& offsets);
 
+    // Moves the positions the records name past a stub in front of the
+    // archive, given the first local header the forward scan met.
+    void AdjustForStub(std::uint64_t firstHeader);
+
     // The record naming the local header at `offset` (as 32 bits), if any.
     const CentralNote* NoteFor(std::uint64_t offset);
 

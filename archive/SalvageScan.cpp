@@ -182,6 +182,9 @@ void SalvageScan::RunAdvance() {
     // Pass B: the positions (and names) every central record after them gives.
     CentralRecords records(window_);
     CentralPass(records);
+    if (!offsets.empty() || !doubtful.empty())
+        records.AdjustForStub(
+            std::min(offsets.empty() ? UINT64_MAX : offsets.front(), doubtful.empty() ? UINT64_MAX : doubtful.front()));
     // The doubtful headers a central record names keep their place in file order.
     doubtful.erase(std::remove_if(doubtful.begin(), doubtful.end(),
                                   [&](std::uint64_t offset) { return records.NoteFor(offset) == nullptr; }),
