@@ -348,3 +348,30 @@ INSTANTIATE_TEST_SUITE_P(BothModes, CutDeflateTail, kBothModes, ModeParamName())
 
 }  // namespace
 }  // namespace tessaly::archivetest
+
+namespace tessaly::archivetest {
+namespace {
+
+using namespace testzip;
+
+class StubBeforeDoubtfulHeader : public ::testing::TestWithParam<RepairMode> {};
+
+// A stub in front, central records not moved with it, and a first entry
+// that yields no data of its own ("./", as some writers put first): the
+// stub is still measured from that first header. Measured from the next
+// one, the "./" record would be matched with "./a.txt" and rename it.
+TEST_P(StubBeforeDoubtfulHeader, CostsNoEntry) {
+    const std::vector<EntryToWrite> inputs = {Stored("./", ""), Deflated("./a.txt", TextContent("a", 3000)),
+                                              Stored("./b.bin", NoiseContent(2, 2000)),
+                                              Deflated("./c.txt", TextContent("c", 4000))};
+    BuiltZip zip = BuildZip(inputs);
+    PrependStub(zip, Garbage(5000), false);
+    SalvageRun run(zip.bytes, GetParam());
+    for (std::size_t i = 1; i < inputs.size(); ++i) EXPECT_TRUE(IsIntact(run, inputs[i].name, inputs[i].data));
+    EXPECT_EQ(run.files.size(), inputs.size() - 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModes, StubBeforeDoubtfulHeader, kBothModes, ModeParamName());
+
+}  // namespace
+}  // namespace tessaly::archivetest
