@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,10 @@ namespace tessaly {
 
 class CZipStorage;
 struct ScanState;
+
+// The entry table. A deque grows without moving what it holds, so a large
+// table never needs twice its size while it is built.
+using EntryTable = std::deque<CFileHeader>;
 
 // What opening an entry learned from its local header, beyond the table.
 struct OpenedEntryInfo {
@@ -46,7 +51,7 @@ public:
     const CFileHeader* OpenedEntry() const { return openedEntry; }
 
     CZipStorage* storage;
-    std::vector<CFileHeader> entries;  // discovery order; index = position
+    EntryTable entries;  // discovery order; index = position
     const CFileHeader* openedEntry = nullptr;
     CAutoBuffer localExtra;
     std::string comment;

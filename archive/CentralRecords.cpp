@@ -8,69 +8,89 @@
 
 namespace tessaly {
 
-// The name is read when it is 500 bytes or shorter; the extra field and
-// comment are not read, and the byte-wise search finds the next record past
-// them.
+// The extra field and comment are not read; the byte-wise search finds the
+// next record past them.
 bool CentralRecords::Read(std::uint64_t p, std::uint64_t& next) {
     std::uint8_t bytes[zip::kCentralHeaderLength];
     if (window_.Read(p, bytes, sizeof bytes) < sizeof bytes) return false;
     const zip::CentralHeaderRecord record = zip::DecodeCentralHeader(bytes);
-    CentralNote note{record.compressedSize,    record.crc32, record.method, record.flags, record.nameLength, {},
-                     record.localHeaderOffset, false};
+    const CentralNote note{record.compressedSize,
+                           record.uncompressedSize,
+                           record.crc32,
+                           record.method,
+                           record.flags,
+                           record.nameLength,
+                           p,
+                           record.localHeaderOffset};
     next = p + zip::kCentralHeaderLength + record.nameLength;
-    if (record.nameLength <= zip::kMaxNameLength) {
-        std::uint8_t name[zip::kMaxNameLength];
-        if (window_.Read(p + zip::kCentralHeaderLength, name, record.nameLength) < record.nameLength) return false;
-        note.name = DecodeEntryName(name, record.nameLength, (record.flags & zip::kFlagUtf8Name) != 0);
-        note.nameRead = true;
-    }
-    notes_.push_back(std::move(note));
+    if (next > window_.Length()) return false;
+    notes_.push_back(note);
     byOffset_.clear();
     return true;
 }
 
 // Central records count from the start of the archive as written: when junk
 // was put in front of it (a stub), every named position is short by the
-// stub's length, so a named position without a local header is moved by that
-// length when a local header lies there.
-void CentralRecords::MergeOffsetsInto(std::vector<std::uint64_t>& offsets) {
-    std::uint64_t stubLength = 0;
-    if (!offsets.empty() && !notes_.empty()) {
-        const auto first = std::min_element(notes_.begin(), notes_.end(), [](const auto& a, const auto& b) {
-            return a.localHeaderOffset < b.localHeaderOffset;
-        });
-        if (offsets.front() > first->localHeaderOffset) stubLength = offsets.front() - first->localHeaderOffset;
-    }
-    std::unordered_set<std::uint64_t> known(offsets.begin(), offsets.end());
+// stub's length, found from the first local header the forward scan met. A
+// named position without a local header is moved by that length when a
+// local header lies there.
+void CentralRecords::AdjustForStub(std::uint64_t firstHeader) {
+    if (notes_.empty()) return;
+    const auto first = std::min_element(notes_.begin(), notes_.end(), [](const auto& a, const auto& b) {
+        return a.localHeaderOffset < b.localHeaderOffset;
+    });
+    if (firstHeader <= first->localHeaderOffset) return;
+    const std::uint64_t stubLength = firstHeader - first->localHeaderOffset;
     for (CentralNote& note : notes_) {
         std::uint32_t value = 0;
         const bool isHeader = window_.ReadU32(note.localHeaderOffset, value) && value == zip::kLocalHeaderSignature;
-        if (!isHeader && stubLength > 0 && window_.ReadU32(note.localHeaderOffset + stubLength, value) &&
+        if (!isHeader && window_.ReadU32(note.localHeaderOffset + stubLength, value) &&
             value == zip::kLocalHeaderSignature)
             note.localHeaderOffset += stubLength;
-        if (known.insert(note.localHeaderOffset).second) offsets.push_back(note.localHeaderOffset);
+    }
+    byOffset_.clear();
+}
+
+void CentralRecords::MergeOffsetsInto(std::vector<std::uint64_t>& offsets) {
+    std::vector<std::uint64_t> found(offsets);
+    std::sort(found.begin(), found.end());
+    std::unordered_set<std::uint64_t> added;  // positions only the records name: few
+    for (const CentralNote& note : notes_) {
+        if (!std::binary_search(found.begin(), found.end(), note.localHeaderOffset) &&
+            added.insert(note.localHeaderOffset).second)
+            offsets.push_back(note.localHeaderOffset);
     }
     byOffset_.clear();
 }
 
 const CentralNote* CentralRecords::NoteFor(std::uint64_t offset) {
-    if (byOffset_.empty()) {
-        for (const CentralNote& note : notes_)
-            byOffset_.emplace(static_cast<std::uint32_t>(note.localHeaderOffset), &note);
+    if (byOffset_.empty() && !notes_.empty()) {
+        byOffset_.reserve(notes_.size());
+        for (std::uint32_t i = 0; i < notes_.size(); ++i)
+            byOffset_.emplace_back(static_cast<std::uint32_t>(notes_[i].localHeaderOffset), i);
+        // The first record naming an offset speaks for it.
+        std::stable_sort(byOffset_.begin(), byOffset_.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
     }
-    auto it = byOffset_.find(static_cast<std::uint32_t>(offset));
-    return it != byOffset_.end() ? it->second : nullptr;
+    const auto key = static_cast<std::uint32_t>(offset);
+    auto it = std::lower_bound(byOffset_.begin(), byOffset_.end(), key,
+                               [](const auto& entry, std::uint32_t value) { return entry.first < value; });
+    return it != byOffset_.end() && it->first == key ? &notes_[it->second] : nullptr;
 }
 
-void CentralRecords::CorrectName(CFileHeader& entry, std::uint32_t headerCompressedSize, const CentralNote& note) {
-    // Offsets are compared as the record stores them: 32 bits. A streamed
-    // entry's local header has no size to compare yet.
-    const bool sizeUnknown = headerCompressedSize == 0 && entry.HasDescriptorFlag();
-    if (note.nameRead &&
-        static_cast<std::uint32_t>(note.localHeaderOffset) == static_cast<std::uint32_t>(entry.localHeaderOffset) &&
-        (note.compressedSize == headerCompressedSize || sizeUnknown) && note.nameLength == entry.fileNameLength &&
-        note.name != entry.fileName)
-        entry.fileName = note.name;
+std::string CentralRecords::NameOf(const CentralNote& note) {
+    const std::size_t got =
+        window_.Read(note.recordOffset + zip::kCentralHeaderLength, nameScratch_.data(), note.nameLength);
+    return DecodeEntryName(nameScratch_.data(), got, (note.flags & zip::kFlagUtf8Name) != 0);
+}
+
+void CentralRecords::CorrectName(CFileHeader& entry, const CentralNote& note) {
+    // Offsets are compared as the record stores them: 32 bits.
+    if (static_cast<std::uint32_t>(note.localHeaderOffset) != static_cast<std::uint32_t>(entry.localHeaderOffset) ||
+        note.nameLength != entry.fileNameLength || IsUsableName(entry.fileName))
+        return;
+    std::string name = NameOf(note);
+    if (IsUsableName(name)) entry.fileName = std::move(name);
 }
 
 }  // namespace tessaly

@@ -5,30 +5,32 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "archive/FileHeader.h"
 #include "archive/ScanWindow.h"
+#include "archive/ZipRecords.h"
 
 namespace tessaly {
 
 // What one central record says.
 struct CentralNote {
     std::uint32_t compressedSize;
+    std::uint32_t uncompressedSize;
     std::uint32_t crc32;
     std::uint16_t method;
     std::uint16_t flags;
     std::uint16_t nameLength;
-    std::string name;                 // read when 500 bytes or shorter
+    std::uint64_t recordOffset;       // where the record is; its name is read from there when needed
     std::uint64_t localHeaderOffset;  // corrected for a stub in front (Advance Repair)
-    bool nameRead;
 };
 
 class CentralRecords {
 public:
-    explicit CentralRecords(ScanWindow& window) : window_(window) {}
+    explicit CentralRecords(ScanWindow& window) : window_(window), nameScratch_(zip::kMaxFieldLength) {}
 
     // Reads the record at `p`; false when the end of the file cuts it short.
     // `next` is where the search for the next record goes on.
@@ -37,22 +39,30 @@ public:
     // Adds the positions the records name to `offsets`, each once.
     void MergeOffsetsInto(std::vector<std::uint64_t>& offsets);
 
+    // Moves the positions the records name past a stub in front of the
+    // archive, given the first local header the forward scan met.
+    void AdjustForStub(std::uint64_t firstHeader);
+
     // The record naming the local header at `offset` (as 32 bits), if any.
     const CentralNote* NoteFor(std::uint64_t offset);
 
-    // Quick Repair: the records in order, one per entry whose name was read.
-    const std::vector<CentralNote>& Notes() const { return notes_; }
+    bool Empty() const { return notes_.empty(); }
 
-    // Where the record matches the entry's offset, compressed size (as the
-    // local header gave it, unless a streaming writer left it out) and name
-    // length but names it differently, the record's name wins: a damaged
-    // local name is repaired.
-    static void CorrectName(CFileHeader& entry, std::uint32_t headerCompressedSize, const CentralNote& note);
+    // Where the record names the entry's local header with a name of the
+    // same length, and the local name is unusable (junk, or nothing left of
+    // it) while the record's is usable, the record's name repairs it. Where
+    // both are usable the local name stands: its header carries the data.
+    void CorrectName(CFileHeader& entry, const CentralNote& note);
+
+    // The record's name, read again from the file.
+    std::string NameOf(const CentralNote& note);
 
 private:
     ScanWindow& window_;
-    std::vector<CentralNote> notes_;
-    std::unordered_map<std::uint32_t, const CentralNote*> byOffset_;  // built on first use
+    std::vector<std::uint8_t> nameScratch_;
+    std::deque<CentralNote> notes_;  // grows without moving what it holds
+    // (local header offset as 32 bits, note index), sorted; built on first use.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> byOffset_;
 };
 
 }  // namespace tessaly

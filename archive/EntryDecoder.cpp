@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
 #include "archive/ZipException.h"
 #include "archive/ZipStorage.h"
@@ -33,6 +34,9 @@ void EntryDecoder::Begin(std::uint16_t method, std::uint64_t dataOffset, std::ui
     storedLeft_ = storedLength;
     fed_ = consumed_ = produced_ = 0;
     crc_ = 0;
+    tail_.clear();
+    tailDelivered_ = 0;
+    tailFound_ = false;
     status_ = Status::Reading;
     storage_.Seek(dataOffset);
     if (method != zip::kMethodDeflated) return;
@@ -90,7 +94,13 @@ std::size_t EntryDecoder::ReadDeflated(std::uint8_t* buffer, std::size_t size) {
     const uInt requested = stream_.avail_out;
     while (stream_.avail_out > 0 && status_ == Status::Reading) {
         if (stream_.avail_in == 0 && !RefillInput()) {
-            status_ = Status::Truncated;
+            // The input ends here: what the inflater can still give from the
+            // bits it holds comes out before the entry is called truncated.
+            if (!tailFound_) FindTail();
+            const std::size_t n = DeliverTail(stream_.next_out, stream_.avail_out);
+            stream_.next_out += n;
+            stream_.avail_out -= static_cast<uInt>(n);
+            if (tailDelivered_ == tail_.size()) status_ = Status::Truncated;
             break;
         }
         switch (inflate(&stream_, Z_SYNC_FLUSH)) {
@@ -111,6 +121,76 @@ std::size_t EntryDecoder::ReadDeflated(std::uint8_t* buffer, std::size_t size) {
     // Free zlib's memory as soon as the stream can give nothing more.
     if (status_ != Status::Reading) End();
     return requested - stream_.avail_out;
+}
+
+namespace {
+// Longer than the output of any one code (a match gives at most 258 bytes).
+constexpr std::size_t kTailLimit = 1024;
+
+// The output the inflater gives from `stream` once `fill` bytes follow the
+// input, counting only codes that began in the real input; nothing when that
+// continuation is not valid Deflate data (it cannot be what was cut off).
+std::optional<std::vector<std::uint8_t>> TailWithFill(z_stream& stream, std::uint8_t fill) {
+    std::vector<std::uint8_t> out;
+    z_stream trial;
+    if (inflateCopy(&trial, &stream) != Z_OK) return std::nullopt;
+    bool valid = true;
+    const std::uint64_t realBits = std::uint64_t{stream.total_in} * 8;
+    std::uint8_t padding[8];
+    std::fill(std::begin(padding), std::end(padding), fill);
+    trial.next_in = padding;
+    trial.avail_in = sizeof padding;
+    while (out.size() < kTailLimit) {
+        const long back = inflateMark(&trial) >> 16;  // bits of the current code already taken
+        const std::uint64_t position = std::uint64_t{trial.total_in} * 8 - (trial.data_type & 63);
+        if (back < 0 || position < static_cast<std::uint64_t>(back) ||
+            position - static_cast<std::uint64_t>(back) >= realBits)
+            break;  // between codes, or the code is made of the padding alone
+        std::uint8_t byte = 0;
+        trial.next_out = &byte;
+        trial.avail_out = 1;
+        const int result = inflate(&trial, Z_SYNC_FLUSH);
+        valid = result == Z_OK || result == Z_STREAM_END || result == Z_BUF_ERROR;
+        if (trial.avail_out != 0 || result != Z_OK) break;
+        out.push_back(byte);
+    }
+    inflateEnd(&trial);
+    if (!valid) return std::nullopt;
+    return out;
+}
+}  // namespace
+
+// A code whose first bits are in the input and whose last are not may still
+// decide its output: a match whose distance bits are cut may copy bytes that
+// are the same whatever those bits were. The input is continued with every
+// byte value repeated (so every value of the next eight bits is tried); the
+// continuations that are not valid Deflate data are dropped, and only the
+// bytes every other one gives, from codes that began in the input, are kept.
+void EntryDecoder::FindTail() {
+    tailFound_ = true;
+    tail_.clear();
+    tailDelivered_ = 0;
+    std::optional<std::vector<std::uint8_t>> common;
+    for (unsigned fill = 0; fill < 256; ++fill) {
+        const std::optional<std::vector<std::uint8_t>> out = TailWithFill(stream_, static_cast<std::uint8_t>(fill));
+        if (!out) continue;
+        if (!common) {
+            common = out;
+            continue;
+        }
+        std::size_t k = 0;
+        while (k < common->size() && k < out->size() && (*common)[k] == (*out)[k]) ++k;
+        common->resize(k);
+    }
+    if (common) tail_ = std::move(*common);
+}
+
+std::size_t EntryDecoder::DeliverTail(std::uint8_t* buffer, std::size_t size) {
+    const std::size_t n = std::min(size, tail_.size() - tailDelivered_);
+    std::copy(tail_.begin() + static_cast<std::ptrdiff_t>(tailDelivered_),
+              tail_.begin() + static_cast<std::ptrdiff_t>(tailDelivered_ + n), buffer);
+    tailDelivered_ += n;
+    return n;
 }
 
 std::optional<zip::DataDescriptorRecord> EntryDecoder::ReadTrailingDescriptor(bool sizes64) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <list>
 #include <optional>
+#include <vector>
 
 #include "archive/AutoBuffer.h"
 #include "archive/ZipRecords.h"
@@ -59,6 +60,8 @@ private:
     std::size_t ReadStored(std::uint8_t* buffer, std::size_t size);
     std::size_t ReadDeflated(std::uint8_t* buffer, std::size_t size);
     bool RefillInput();
+    void FindTail();
+    std::size_t DeliverTail(std::uint8_t* buffer, std::size_t size);
 
     static voidpf Allocate(voidpf opaque, uInt items, uInt size);
     static void Free(voidpf opaque, voidpf block);
@@ -76,6 +79,10 @@ private:
     std::uint64_t produced_ = 0;
     std::uint32_t crc_ = 0;
     Status status_ = Status::Finished;
+    // What the inflater can still produce when the input ends inside a code.
+    std::vector<std::uint8_t> tail_;
+    std::size_t tailDelivered_ = 0;
+    bool tailFound_ = false;
 };
 
 }  // namespace tessaly

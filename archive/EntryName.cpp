@@ -110,6 +110,8 @@ bool IsJunkName(const std::string& name) {
     return false;
 }
 
+bool IsUsableName(const std::string& name) { return !IsJunkName(name) && !SafeRelativePath(name).empty(); }
+
 std::filesystem::path SafeRelativePath(const std::string& name) {
     std::vector<std::string> parts;
     std::string component;

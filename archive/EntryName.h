@@ -15,6 +15,10 @@ namespace tessaly {
 // is ever lost to a decoding error.
 std::string DecodeEntryName(const std::uint8_t* bytes, std::size_t length, bool utf8Flag);
 
+// A name saving can write: something is left of it below the destination
+// and it is not junk.
+bool IsUsableName(const std::string& name);
+
 // A name is junk when it holds a control character or a record signature
 // swallowed into it ("PK" followed by a byte from 1 to 8): the leftovers of
 // reading a header at a false position.

@@ -11,7 +11,7 @@ enum class ExtractOutcome {
     Ok,         // whole entry written and its CRC-32 matches
     Damaged,    // CRC-32 mismatch or corrupt data; what decompressed is kept
     Truncated,  // the archive ends inside the data; what was there is kept
-    Skipped,    // junk rules: empty or junk name, empty record, unfindable end
+    Skipped,    // empty or junk name, or inside another entry's data
     Encrypted,  // cannot be decrypted here; nothing written
     Failed,     // could not be extracted at all (detail says why)
 };

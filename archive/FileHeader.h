@@ -32,7 +32,9 @@ public:
     bool IsEncrypted() const { return (flags & 0x0001) != 0; }
     bool HasDescriptorFlag() const { return (flags & 0x0008) != 0; }
     // Written by a streaming writer: sizes follow the data, none known yet.
-    bool IsStreamedUnknownSize() const { return HasDescriptorFlag() && compressedSize == 0 && uncompressedSize == 0; }
+    bool IsStreamedUnknownSize() const {
+        return HasDescriptorFlag() && !sizesFound && compressedSize == 0 && uncompressedSize == 0;
+    }
     bool IsDirectory() const { return (externalAttributes & 0x10) != 0; }
 
     std::uint8_t signature[4] = {0, 0, 0, 0};
@@ -43,6 +45,10 @@ public:
     std::uint16_t modTime = 0;
     std::uint16_t modDate = 0;
     std::uint32_t crc32 = 0;
+    // The scan found a streamed entry's sizes after its data (a descriptor,
+    // the central record, the stored data's end), even when they are 0.
+    // (Kept beside the CRC-32, where it costs no room.)
+    bool sizesFound = false;
     std::uint64_t compressedSize = 0;
     std::uint64_t uncompressedSize = 0;
     std::uint16_t fileNameLength = 0;
@@ -53,8 +59,8 @@ public:
     std::uint16_t internalAttributes = 0;
     std::uint32_t externalAttributes = 0x20;  // the archive attribute
     std::uint64_t localHeaderOffset = 0;
-    std::string fileName;  // UTF-8
-    CAutoBuffer extraField;
+    std::string fileName;    // UTF-8
+    CAutoBuffer extraField;  // left empty by the scan: opening an entry reads it again
     std::string comment;
 };
 

@@ -1,6 +1,7 @@
 #include "archive/SalvageScan.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "archive/EntryName.h"
 #include "archive/ScanState.h"
@@ -17,8 +18,8 @@ constexpr std::uint64_t kSearchStride = 64 * 1024;
 // often than once per 100, as the progress hooks expect).
 constexpr std::uint64_t kReportSpacing = 64 * 1024;
 constexpr std::uint64_t kPositionsPerStep = 100;
-// How much of an entry's extra field the table keeps.
-constexpr std::size_t kKeptExtraLength = 256;
+// Names longer than this are read only while the header budget lasts.
+constexpr std::size_t kPlainNameLength = 1024;
 
 bool IsKnownMethod(std::uint16_t method) { return method == zip::kMethodStored || method == zip::kMethodDeflated; }
 
@@ -48,12 +49,14 @@ private:
     std::uint64_t next_ = 0;
 };
 
-SalvageScan::SalvageScan(CZipStorage& storage, ScanState& state, std::vector<CFileHeader>& entries)
+SalvageScan::SalvageScan(CZipStorage& storage, ScanState& state, EntryTable& entries)
     : storage_(storage),
       state_(state),
       entries_(entries),
       window_(storage.file, storage.Length()),
-      extraScratch_(0xFFFF),
+      nameScratch_(zip::kMaxFieldLength),
+      extraScratch_(zip::kMaxFieldLength),
+      headerBytesBudget_(4 * storage.Length() + (std::uint64_t{64} << 20)),
       storedEndBudget_(4 * storage.Length() + (std::uint64_t{64} << 20)) {}
 
 // ---------------------------------------------------------------------------
@@ -99,15 +102,19 @@ void SalvageScan::CentralPass(CentralRecords& records) {
 
 void SalvageScan::RunQuick() {
     // Pass A: every local header the forward scan meets becomes an entry.
-    std::vector<Sighting> sightings;
+    // Headers that cannot yield data wait, as bare offsets, for a central
+    // record that may repair them.
+    std::vector<std::uint64_t> doubtful;
     LocalPass(true, [&](std::uint64_t p, std::uint64_t& next) {
         CFileHeader entry;
         const HeaderRead read = ReadLocalHeader(p, entry);
         if (read == HeaderRead::CutShort) return NoteCutHeader(p);
-        if (read == HeaderRead::Whole) LookBehind(p, &entry);
-        sightings.push_back({read == HeaderRead::Whole, static_cast<std::uint32_t>(entry.compressedSize)});
-        next = NextAfterLocal(p, entry, read);
-        AddEntry(std::move(entry));
+        LookBehind(p, read == HeaderRead::Whole ? &entry : nullptr);
+        next = NextAfterLocal(p, entry);
+        if (read == HeaderRead::Whole)
+            AddEntry(std::move(entry));
+        else
+            doubtful.push_back(p);
         return true;
     });
 
@@ -115,41 +122,91 @@ void SalvageScan::RunQuick() {
     CentralRecords records(window_);
     CentralPass(records);
 
-    // A second forward pass would meet exactly the same headers, so the name
-    // correction is applied to the entries the first one found.
-    CorrectNamesInOrder(sightings, records);
+    // A second forward pass would meet exactly the same headers, so the
+    // central records are applied to the entries the first one found.
+    AddRepairable(doubtful, records);
+    for (CFileHeader& entry : entries_) {
+        if (const CentralNote* note = records.NoteFor(entry.localHeaderOffset)) records.CorrectName(entry, *note);
+    }
     RepairFromCentral(records);
+}
+
+// The doubtful headers a central record names join the table, in file
+// order; the others are dropped.
+void SalvageScan::AddRepairable(const std::vector<std::uint64_t>& doubtful, CentralRecords& records) {
+    if (doubtful.empty() || records.Empty()) return;
+    std::vector<CFileHeader> repairable;
+    for (std::uint64_t offset : doubtful) {
+        if (records.NoteFor(offset) == nullptr) continue;
+        CFileHeader entry;
+        if (ReadLocalHeader(offset, entry, true) != HeaderRead::Whole) continue;
+        LookBehind(offset, &entry);
+        ApplyStoredStreamEnd(entry);
+        auto descriptor = descriptorsByDataOffset_.find(entry.DataOffset());
+        if (descriptor != descriptorsByDataOffset_.end()) {
+            entry.crc32 = descriptor->second.crc32;
+            entry.compressedSize = descriptor->second.compressedSize;
+            entry.uncompressedSize = descriptor->second.uncompressedSize;
+            entry.sizesFound = true;
+        }
+        repairable.push_back(std::move(entry));
+    }
+    if (repairable.empty()) return;
+    EntryTable merged;
+    std::merge(std::make_move_iterator(entries_.begin()), std::make_move_iterator(entries_.end()),
+               std::make_move_iterator(repairable.begin()), std::make_move_iterator(repairable.end()),
+               std::back_inserter(merged),
+               [](const CFileHeader& a, const CFileHeader& b) { return a.localHeaderOffset < b.localHeaderOffset; });
+    entries_.swap(merged);
+    // Indices moved; no more look-behind follows.
+    dataOffsetsSorted_ = false;
+    byDataOffset_.clear();
+    state_.entriesFound = static_cast<int>(entries_.size());
 }
 
 void SalvageScan::RunAdvance() {
     // Pass A: the local-header positions a forward scan finds.
+    // Headers that cannot yield data are kept apart, as in Quick Repair.
     std::vector<std::uint64_t> offsets;
+    std::vector<std::uint64_t> doubtful;
     LocalPass(false, [&](std::uint64_t p, std::uint64_t& next) {
         CFileHeader entry;
         const HeaderRead read = ReadLocalHeader(p, entry);
         if (read == HeaderRead::CutShort) return NoteCutHeader(p);
-        if (read == HeaderRead::Whole) LookBehind(p, nullptr);
-        offsets.push_back(p);
-        next = NextAfterLocal(p, entry, read);
+        LookBehind(p, nullptr);
+        (read == HeaderRead::Whole ? offsets : doubtful).push_back(p);
+        next = NextAfterLocal(p, entry);
         return true;
     });
 
     // Pass B: the positions (and names) every central record after them gives.
     CentralRecords records(window_);
     CentralPass(records);
+    if (!offsets.empty() || !doubtful.empty())
+        records.AdjustForStub(
+            std::min(offsets.empty() ? UINT64_MAX : offsets.front(), doubtful.empty() ? UINT64_MAX : doubtful.front()));
+    // The doubtful headers a central record names keep their place in file order.
+    doubtful.erase(std::remove_if(doubtful.begin(), doubtful.end(),
+                                  [&](std::uint64_t offset) { return records.NoteFor(offset) == nullptr; }),
+                   doubtful.end());
+    std::vector<std::uint64_t> forward;
+    forward.reserve(offsets.size() + doubtful.size());
+    std::merge(offsets.begin(), offsets.end(), doubtful.begin(), doubtful.end(), std::back_inserter(forward));
+    offsets.swap(forward);
+    std::vector<std::uint64_t>().swap(doubtful);
+    std::vector<std::uint64_t>().swap(forward);
     records.MergeOffsetsInto(offsets);
 
-    // One entry at each position, whatever lies there. A position the end of
-    // the file cuts short yields nothing; the others are still read.
+    // One entry at each position a central record names, whatever lies
+    // there, and at each header the forward scan found that can yield data.
+    // A position the end of the file cuts short yields nothing; the others
+    // are still read.
     for (std::uint64_t offset : offsets) {
         CFileHeader entry;
-        const HeaderRead read = ReadLocalHeader(offset, entry);
-        if (read == HeaderRead::CutShort) continue;
-        if (read == HeaderRead::Whole) {
-            if (const CentralNote* note = records.NoteFor(offset))
-                CentralRecords::CorrectName(entry, static_cast<std::uint32_t>(entry.compressedSize), *note);
-            LookBehind(offset, &entry);
-        }
+        const CentralNote* note = records.NoteFor(offset);
+        if (ReadLocalHeader(offset, entry, note != nullptr) != HeaderRead::Whole) continue;
+        if (note != nullptr) records.CorrectName(entry, *note);
+        LookBehind(offset, &entry);
         ApplyStoredStreamEnd(entry);
         AddEntry(std::move(entry));
     }
@@ -160,15 +217,14 @@ void SalvageScan::RunAdvance() {
 // repairs what damage did to that header: an unknown method, an encryption
 // flag the directory does not share, and a stored entry's size.
 void SalvageScan::RepairFromCentral(CentralRecords& records) {
-    std::vector<std::uint64_t> headerOffsets;
-    for (const CFileHeader& entry : entries_) headerOffsets.push_back(entry.localHeaderOffset);
-    std::sort(headerOffsets.begin(), headerOffsets.end());
+    std::vector<std::uint64_t> headerOffsets;  // sorted; made when first needed
 
     for (CFileHeader& entry : entries_) {
         const CentralNote* note = records.NoteFor(entry.localHeaderOffset);
         if (note != nullptr) {
             RepairHeaderFields(entry, *note);
-            RepairNameLength(entry, *note);
+            RepairNameLength(entry, *note, records);
+            TakeStreamedSizes(entry, *note);
         }
         ResolveStoredLength(entry, note, headerOffsets);
     }
@@ -182,17 +238,30 @@ void SalvageScan::RepairHeaderFields(CFileHeader& entry, const CentralNote& note
         entry.flags &= static_cast<std::uint16_t>(~zip::kFlagEncrypted);
 }
 
+// A streamed deflated entry whose descriptor could not be read takes its
+// CRC-32 and sizes from the central record, so that extraction can check
+// them. (Stored data needs its length checked first: ResolveStoredLength.)
+void SalvageScan::TakeStreamedSizes(CFileHeader& entry, const CentralNote& note) {
+    if (entry.method != zip::kMethodDeflated || !entry.IsStreamedUnknownSize()) return;
+    if (note.compressedSize == zip::kZip64Sentinel || note.uncompressedSize == zip::kZip64Sentinel) return;
+    entry.crc32 = note.crc32;
+    entry.compressedSize = note.compressedSize;
+    entry.uncompressedSize = note.uncompressedSize;
+    entry.sizesFound = true;
+}
+
 // A wrong name length in a local header misplaces the entry's data. When the
 // central record naming the header gives another length and the header's
 // bytes at that length spell exactly the record's name, the record's length
 // is the right one.
-void SalvageScan::RepairNameLength(CFileHeader& entry, const CentralNote& note) {
-    if (!note.nameRead || note.nameLength == entry.fileNameLength || note.nameLength == 0) return;
-    std::uint8_t name[zip::kMaxNameLength];
+void SalvageScan::RepairNameLength(CFileHeader& entry, const CentralNote& note, CentralRecords& records) {
+    if (note.nameLength == entry.fileNameLength || note.nameLength == 0) return;
+    std::uint8_t* name = nameScratch_.data();
     const std::uint64_t nameOffset = entry.localHeaderOffset + zip::kLocalHeaderLength;
     if (window_.Read(nameOffset, name, note.nameLength) < note.nameLength) return;
-    if (DecodeEntryName(name, note.nameLength, (entry.flags & zip::kFlagUtf8Name) != 0) != note.name) return;
-    entry.fileName = note.name;
+    std::string recorded = records.NameOf(note);
+    if (DecodeEntryName(name, note.nameLength, (entry.flags & zip::kFlagUtf8Name) != 0) != recorded) return;
+    entry.fileName = std::move(recorded);
     entry.fileNameLength = note.nameLength;
 }
 
@@ -200,29 +269,56 @@ void SalvageScan::RepairNameLength(CFileHeader& entry, const CentralNote& note) 
 // at a record, other lengths are tried (its uncompressed size, the size its
 // central record gives, the distance to the next header) and the one whose
 // CRC-32 matches is taken.
+//
+// Streamed stored data whose descriptor was not found tries the central
+// record's size and a descriptor without signature in front of the next
+// header; a length is only taken when the CRC-32 of its bytes agrees.
 void SalvageScan::ResolveStoredLength(CFileHeader& entry, const CentralNote* note,
-                                      const std::vector<std::uint64_t>& headerOffsets) {
-    if (entry.method != zip::kMethodStored || entry.IsStreamedUnknownSize()) return;
+                                      std::vector<std::uint64_t>& headerOffsets) {
+    if (entry.method != zip::kMethodStored) return;
+    const bool streamed = entry.IsStreamedUnknownSize();
     const std::uint64_t dataStart = entry.DataOffset();
-    if (entry.compressedSize == 0 || TrustedJump(dataStart, entry.compressedSize)) return;
-    std::vector<std::uint64_t> lengths{entry.compressedSize, entry.uncompressedSize};
-    std::vector<std::uint32_t> crcs{entry.crc32};
+    if (!streamed && (entry.compressedSize == 0 || TrustedJump(dataStart, entry.compressedSize))) return;
+    if (headerOffsets.empty()) {
+        headerOffsets.reserve(entries_.size());
+        for (const CFileHeader& other : entries_) headerOffsets.push_back(other.localHeaderOffset);
+        std::sort(headerOffsets.begin(), headerOffsets.end());
+    }
+    std::vector<std::uint64_t> lengths;
+    std::vector<std::uint32_t> crcs;
+    if (!streamed) {
+        lengths = {entry.compressedSize, entry.uncompressedSize};
+        crcs.push_back(entry.crc32);
+    }
     if (note != nullptr) {
         lengths.push_back(note->compressedSize);
         crcs.push_back(note->crc32);
     }
     auto next = std::upper_bound(headerOffsets.begin(), headerOffsets.end(), entry.localHeaderOffset);
-    if (next != headerOffsets.end() && *next > dataStart) lengths.push_back(*next - dataStart);
+    if (next != headerOffsets.end() && *next > dataStart) {
+        if (!streamed) lengths.push_back(*next - dataStart);
+        std::uint8_t fields[12];
+        if (streamed && *next - dataStart >= sizeof fields &&
+            window_.Read(*next - sizeof fields, fields, sizeof fields) == sizeof fields) {
+            const zip::DataDescriptorRecord unsigned32 = zip::DecodeDescriptorFields(fields, false);
+            if (unsigned32.compressedSize == *next - sizeof fields - dataStart) {
+                lengths.push_back(unsigned32.compressedSize);
+                crcs.push_back(unsigned32.crc32);
+            }
+        }
+    }
+    if (lengths.empty()) return;
     if (auto found = FindStoredLengthByCrc(window_, dataStart, lengths, crcs, storedEndBudget_)) {
         entry.compressedSize = entry.uncompressedSize = found->length;
         entry.crc32 = found->crc32;
+        entry.sizesFound = true;
     }
 }
 
 // ---------------------------------------------------------------------------
 // Local headers
 
-SalvageScan::HeaderRead SalvageScan::ReadLocalHeader(std::uint64_t p, CFileHeader& entry) {
+SalvageScan::HeaderRead SalvageScan::ReadLocalHeader(std::uint64_t p, CFileHeader& entry, bool evenIfHopeless) {
     std::uint8_t bytes[zip::kLocalHeaderLength];
     if (window_.Read(p, bytes, sizeof bytes) < sizeof bytes) return HeaderRead::CutShort;
     const zip::LocalHeaderRecord record = zip::DecodeLocalHeader(bytes);
@@ -238,29 +334,43 @@ SalvageScan::HeaderRead SalvageScan::ReadLocalHeader(std::uint64_t p, CFileHeade
     entry.fileNameLength = record.nameLength;
     entry.extraFieldLength = record.extraLength;
     entry.localHeaderOffset = p;
-    if (record.nameLength > zip::kMaxNameLength) return HeaderRead::NameTooLong;
-
-    std::uint8_t name[zip::kMaxNameLength];
+    headerZip64_ = false;
     const std::uint64_t nameOffset = p + zip::kLocalHeaderLength;
-    if (window_.Read(nameOffset, name, record.nameLength) < record.nameLength) return HeaderRead::CutShort;
-    entry.fileName = DecodeEntryName(name, record.nameLength, (record.flags & zip::kFlagUtf8Name) != 0);
+    if (nameOffset + record.nameLength > window_.Length()) return HeaderRead::CutShort;
+    const std::uint64_t dataStart = nameOffset + record.nameLength + zip::TolerantExtraLength(record.extraLength);
+    if (!evenIfHopeless && (!IsKnownMethod(record.method) || dataStart > window_.Length())) return HeaderRead::Hopeless;
+    if (!evenIfHopeless && record.nameLength > kPlainNameLength && !Affordable(record.nameLength))
+        return HeaderRead::Hopeless;
 
-    // The extra field is read into scratch space; the table keeps only its
-    // head (where a ZIP64 block sits), so a hostile archive cannot multiply
-    // its size in memory. Opening an entry reads its extra field again.
-    const std::size_t got = window_.Read(nameOffset + record.nameLength, extraScratch_.data(), record.extraLength);
-    const auto kept = static_cast<std::uint32_t>(std::min(got, kKeptExtraLength));
-    std::copy(extraScratch_.data(), extraScratch_.data() + kept, entry.extraField.Allocate(kept));
-    ApplyZip64Sizes(entry, extraScratch_.data(), got);
+    std::uint8_t* name = nameScratch_.data();
+    window_.Read(nameOffset, name, record.nameLength);
+    entry.fileName = DecodeEntryName(name, record.nameLength, (record.flags & zip::kFlagUtf8Name) != 0);
+    if (!evenIfHopeless && !IsUsableName(entry.fileName)) return HeaderRead::Hopeless;
+    ReadSizesFromExtra(entry, nameOffset + record.nameLength);
     return HeaderRead::Whole;
 }
 
-void SalvageScan::ApplyZip64Sizes(CFileHeader& entry, const std::uint8_t* extra, std::size_t extraLength) {
+bool SalvageScan::Affordable(std::size_t bytes) {
+    if (bytes > headerBytesBudget_) return false;
+    headerBytesBudget_ -= bytes;
+    return true;
+}
+
+// The extra field matters to the scan only for ZIP64 sizes: where the sizes
+// hold the sentinel, and for stored data whose descriptor may have 64-bit
+// sizes. The table keeps none of it; opening an entry reads it again.
+void SalvageScan::ReadSizesFromExtra(CFileHeader& entry, std::uint64_t extraOffset) {
     const auto c32 = static_cast<std::uint32_t>(entry.compressedSize);
     const auto u32 = static_cast<std::uint32_t>(entry.uncompressedSize);
-    if (c32 != zip::kZip64Sentinel && u32 != zip::kZip64Sentinel) return;
+    const bool sentinel = c32 == zip::kZip64Sentinel || u32 == zip::kZip64Sentinel;
+    const bool storedStream = entry.method == zip::kMethodStored && entry.IsStreamedUnknownSize();
+    if ((!sentinel && !storedStream) || entry.extraFieldLength == 0 ||
+        (entry.extraFieldLength > kPlainNameLength && !Affordable(entry.extraFieldLength)))
+        return;
+    const std::size_t got = window_.Read(extraOffset, extraScratch_.data(), entry.extraFieldLength);
+    headerZip64_ = zip::HasZip64Extra(extraScratch_.data(), got);
     zip::Zip64Sizes sizes{};
-    if (zip::ReadZip64Sizes(extra, extraLength, u32, c32, sizes)) {
+    if (sentinel && zip::ReadZip64Sizes(extraScratch_.data(), got, u32, c32, sizes)) {
         entry.compressedSize = sizes.compressedSize;
         entry.uncompressedSize = sizes.uncompressedSize;
     }
@@ -298,22 +408,20 @@ void SalvageScan::ApplyDescriptor(std::uint64_t descriptorOffset, std::uint32_t 
     // Entries read later (Advance Repair) look here for a descriptor that
     // was met before them.
     descriptorsByDataOffset_[dataOffset] = {crc, compressed, uncompressed};
-    auto it = byDataOffset_.find(dataOffset);
-    if (it == byDataOffset_.end()) return;
-    CFileHeader& owner = entries_[it->second];
+    const std::optional<std::uint32_t> index = EntryWithDataAt(dataOffset);
+    if (!index) return;
+    CFileHeader& owner = entries_[*index];
     owner.crc32 = crc;
     owner.compressedSize = compressed;
     owner.uncompressedSize = uncompressed;
+    owner.sizesFound = true;
 }
 
 // Where the scan goes on after a local header. A jump over the entry's data
 // is trusted only when it lands on a record (or a descriptor and a record
 // after it) or exactly at the end of the file; otherwise the entry's data is
 // scanned byte by byte, so one wrong size cannot hide its neighbours.
-std::uint64_t SalvageScan::NextAfterLocal(std::uint64_t p, CFileHeader& entry, HeaderRead read) {
-    // A name over 500 bytes was not read; its own sizes are not trusted either:
-    // go on right after the fixed part of the header.
-    if (read == HeaderRead::NameTooLong) return p + zip::kLocalHeaderLength;
+std::uint64_t SalvageScan::NextAfterLocal(std::uint64_t p, CFileHeader& entry) {
     const std::uint64_t nameEnd = std::min(window_.Length(), p + zip::kLocalHeaderLength + entry.fileNameLength);
     // The extra length as written, and as read when an entry is opened (a
     // blank in its high byte is a known writer fault).
@@ -323,8 +431,7 @@ std::uint64_t SalvageScan::NextAfterLocal(std::uint64_t p, CFileHeader& entry, H
     // Stored data a streaming writer left without sizes ends at its descriptor;
     // jumping to it keeps a stored archive inside from showing its entries.
     if (entry.method == zip::kMethodStored && entry.IsStreamedUnknownSize()) {
-        const bool sizes64 = zip::HasZip64Extra(entry.extraField.GetBuffer(), entry.extraField.GetSize());
-        if (auto end = FindStoredStreamEnd(window_, entry.DataOffset(), sizes64, storedEndBudget_)) {
+        if (auto end = FindStoredStreamEnd(window_, entry.DataOffset(), headerZip64_, storedEndBudget_)) {
             storedStreamEnds_[entry.DataOffset()] = *end;
             ApplyStoredStreamEnd(entry);
             return entry.DataOffset() + end->compressedSize;
@@ -351,6 +458,7 @@ void SalvageScan::ApplyStoredStreamEnd(CFileHeader& entry) const {
     entry.crc32 = it->second.crc32;
     entry.compressedSize = it->second.compressedSize;
     entry.uncompressedSize = it->second.uncompressedSize;
+    entry.sizesFound = true;
 }
 
 bool SalvageScan::LandsOnRecord(std::uint64_t target) {
@@ -364,31 +472,35 @@ bool SalvageScan::LandsOnRecord(std::uint64_t target) {
     return false;
 }
 
+std::optional<std::uint32_t> SalvageScan::EntryWithDataAt(std::uint64_t dataOffset) {
+    if (dataOffsetsSorted_) {
+        auto it =
+            std::lower_bound(entries_.begin(), entries_.end(), dataOffset,
+                             [](const CFileHeader& entry, std::uint64_t value) { return entry.DataOffset() < value; });
+        if (it == entries_.end() || it->DataOffset() != dataOffset) return std::nullopt;
+        return static_cast<std::uint32_t>(it - entries_.begin());
+    }
+    if (byDataOffset_.empty()) {
+        for (std::uint32_t i = 0; i < entries_.size(); ++i) byDataOffset_[entries_[i].DataOffset()] = i;
+    }
+    auto it = byDataOffset_.find(dataOffset);
+    if (it == byDataOffset_.end()) return std::nullopt;
+    return it->second;
+}
+
 void SalvageScan::AddEntry(CFileHeader&& entry) {
     auto descriptor = descriptorsByDataOffset_.find(entry.DataOffset());
     if (descriptor != descriptorsByDataOffset_.end()) {
         entry.crc32 = descriptor->second.crc32;
         entry.compressedSize = descriptor->second.compressedSize;
         entry.uncompressedSize = descriptor->second.uncompressedSize;
+        entry.sizesFound = true;
     }
     const auto index = static_cast<std::uint32_t>(entries_.size());
-    byDataOffset_[entry.DataOffset()] = index;
+    if (!entries_.empty() && entry.DataOffset() <= entries_.back().DataOffset()) dataOffsetsSorted_ = false;
+    if (!byDataOffset_.empty()) byDataOffset_[entry.DataOffset()] = index;
     entries_.push_back(std::move(entry));
     state_.entriesFound = static_cast<int>(entries_.size());
-}
-
-// Quick Repair: the central records name the entries in the same order as
-// the local headers. One record is used up per entry whose name was read,
-// matched or not; records whose name was too long were never noted.
-void SalvageScan::CorrectNamesInOrder(const std::vector<Sighting>& sightings, const CentralRecords& records) {
-    std::size_t i = 0;
-    for (const CentralNote& note : records.Notes()) {
-        if (!note.nameRead) continue;
-        while (i < entries_.size() && !sightings[i].nameRead) ++i;
-        if (i == entries_.size()) return;
-        CentralRecords::CorrectName(entries_[i], sightings[i].headerCompressedSize, note);
-        ++i;
-    }
 }
 
 }  // namespace tessaly

@@ -6,8 +6,15 @@
 // also reads an entry at every local-header position a central record names,
 // so entries the forward scan stepped over are found too.
 //
-// A header cut off by the end of the file ends that pass; the entries found
-// before it are kept. Nothing here allocates from a size the archive declares.
+// A header (or its name) cut off by the end of the file ends that pass; the
+// entries found before it are kept. Nothing here allocates from a size the
+// archive declares.
+//
+// A header that cannot yield any data (an unknown method, a name that is
+// junk or leaves nothing to write, data that would start past the end of the
+// file) costs no table entry unless a central record names it and may
+// repair it: a file of nothing but signatures makes an empty table, in
+// memory that does not grow with it.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +23,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "archive/CentralDir.h"
 #include "archive/CentralRecords.h"
 #include "archive/FileHeader.h"
 #include "archive/ScanWindow.h"
@@ -28,7 +36,7 @@ struct ScanState;
 
 class SalvageScan {
 public:
-    SalvageScan(CZipStorage& storage, ScanState& state, std::vector<CFileHeader>& entries);
+    SalvageScan(CZipStorage& storage, ScanState& state, EntryTable& entries);
 
     void RunQuick();
     void RunAdvance();
@@ -38,50 +46,59 @@ public:
     std::optional<std::uint64_t> CutHeaderOffset() const { return cutHeaderAt_; }
 
 private:
-    enum class HeaderRead { Whole, NameTooLong, CutShort };
-    // What the forward pass learned of each entry, for the name correction.
-    struct Sighting {
-        bool nameRead;
-        std::uint32_t headerCompressedSize;
-    };
+    // Hopeless: the fixed part was read but the header cannot yield data on
+    // its own word; the entry may be only partly filled.
+    enum class HeaderRead { Whole, Hopeless, CutShort };
     class Progress;
 
     template <typename OnHeader>
     void LocalPass(bool reportResumeOffset, OnHeader onHeader);
     void CentralPass(CentralRecords& records);
 
-    HeaderRead ReadLocalHeader(std::uint64_t p, CFileHeader& entry);
+    HeaderRead ReadLocalHeader(std::uint64_t p, CFileHeader& entry, bool evenIfHopeless = false);
     // Records a cut header; false, which ends the pass.
     bool NoteCutHeader(std::uint64_t p) {
         cutHeaderAt_ = p;
         return false;
     }
-    void ApplyZip64Sizes(CFileHeader& entry, const std::uint8_t* extra, std::size_t extraLength);
+    bool Affordable(std::size_t bytes);
+    void ReadSizesFromExtra(CFileHeader& entry, std::uint64_t extraOffset);
     void LookBehind(std::uint64_t p, CFileHeader* current);
     void ApplyDescriptor(std::uint64_t descriptorOffset, std::uint32_t crc, std::uint64_t compressed,
                          std::uint64_t uncompressed);
-    std::uint64_t NextAfterLocal(std::uint64_t p, CFileHeader& entry, HeaderRead read);
+    std::uint64_t NextAfterLocal(std::uint64_t p, CFileHeader& entry);
     std::optional<std::uint64_t> TrustedJump(std::uint64_t dataStart, std::uint64_t compressedSize);
     bool LandsOnRecord(std::uint64_t target);
     void ApplyStoredStreamEnd(CFileHeader& entry) const;
     void AddEntry(CFileHeader&& entry);
 
-    void CorrectNamesInOrder(const std::vector<Sighting>& sightings, const CentralRecords& records);
+    void AddRepairable(const std::vector<std::uint64_t>& doubtful, CentralRecords& records);
     void RepairFromCentral(CentralRecords& records);
     static void RepairHeaderFields(CFileHeader& entry, const CentralNote& note);
-    void RepairNameLength(CFileHeader& entry, const CentralNote& note);
-    void ResolveStoredLength(CFileHeader& entry, const CentralNote* note,
-                             const std::vector<std::uint64_t>& headerOffsets);
+    static void TakeStreamedSizes(CFileHeader& entry, const CentralNote& note);
+    void RepairNameLength(CFileHeader& entry, const CentralNote& note, CentralRecords& records);
+    void ResolveStoredLength(CFileHeader& entry, const CentralNote* note, std::vector<std::uint64_t>& headerOffsets);
 
     CZipStorage& storage_;
     ScanState& state_;
-    std::vector<CFileHeader>& entries_;
+    EntryTable& entries_;
     ScanWindow window_;
+    std::vector<std::uint8_t> nameScratch_;
     std::vector<std::uint8_t> extraScratch_;
+    // Whether the last header read carries a ZIP64 extra field.
+    bool headerZip64_ = false;
+    // Names and extra fields are read from the file; a flood of headers that
+    // each declare 64 KiB of them could make that cost quadratic, so the
+    // bytes read for them are budgeted.
+    std::uint64_t headerBytesBudget_;
     std::uint64_t resumeOffset_ = 0;
     std::optional<std::uint64_t> cutHeaderAt_;
-    // Entry index by the offset its data starts at, for the descriptor look-behind.
+    // Finding the entry whose data starts at an offset, for the descriptor
+    // look-behind: a binary search while entries come in file order (the
+    // forward scan), else a map built on demand.
+    bool dataOffsetsSorted_ = true;
     std::unordered_map<std::uint64_t, std::uint32_t> byDataOffset_;
+    std::optional<std::uint32_t> EntryWithDataAt(std::uint64_t dataOffset);
     // Every data descriptor the look-behind met, by the data offset it names.
     std::unordered_map<std::uint64_t, zip::DataDescriptorRecord> descriptorsByDataOffset_;
     // Where streamed stored data ends, by data offset; finding it may cost a

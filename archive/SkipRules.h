@@ -1,5 +1,6 @@
-// The rules by which extraction writes nothing for an entry. Listing uses
-// them too, so that what a preview shows is what saving writes.
+// The one rule for what saving writes. Extraction follows it, and listing,
+// the preview and the log use it too, so that what they show and count is
+// what saving writes.
 #pragma once
 
 #include <optional>
@@ -13,12 +14,17 @@ class CFileHeader;
 
 struct SkipVerdict {
     ExtractOutcome outcome;  // Skipped or Encrypted
-    std::string reason;      // "empty name", "junk name", "folder entry", "empty record",
-                             // "end of streamed data not found",
-                             // "encrypted (<which encryption>)"
+    std::string reason;      // "empty name", "junk name", "encrypted (<which encryption>)"
 };
 
 // Why the entry would not be written, or nothing when it would be.
 std::optional<SkipVerdict> ExtractSkipVerdict(const CFileHeader& entry);
+
+// A folder entry (its name ends in a separator): saving creates the folder.
+bool IsFolderEntry(const CFileHeader& entry);
+
+// An empty file: CRC-32 and both sizes 0, known (not a streamed entry whose
+// sizes were never found). Saving writes it without reading any data.
+bool IsEmptyFile(const CFileHeader& entry);
 
 }  // namespace tessaly

@@ -29,6 +29,8 @@ CZipArchive::~CZipArchive() = default;
 
 void CZipArchive::OpenArchive(const std::filesystem::path& path, RepairMode repairMode, int mode, int volumeSize) {
     entryState = 0;
+    overlaps_.Reset();
+    headerOffsets_.clear();
     if (!storage.Open(path, mode, volumeSize)) return;
     centralDir.Init();
     if (mode == 0 || mode == 1) centralDir.Read(repairMode);
@@ -36,6 +38,8 @@ void CZipArchive::OpenArchive(const std::filesystem::path& path, RepairMode repa
 
 bool CZipArchive::OpenCopyOf(const CZipArchive& scanned) {
     entryState = 0;
+    overlaps_.Reset();
+    headerOffsets_.clear();
     if (!scanned.IsOpen() || !storage.Open(scanned.storage.Path(), 0, 1)) return false;
     centralDir.Init();
     centralDir.entries = scanned.centralDir.entries;
@@ -46,6 +50,8 @@ bool CZipArchive::OpenCopyOf(const CZipArchive& scanned) {
 
 void CZipArchive::CloseArchive(bool afterError) {
     if (entryState != 0) AbandonEntry();
+    overlaps_.Reset();
+    headerOffsets_.clear();
     centralDir.Clear();
     storage.Close(afterError);
 }
@@ -125,13 +131,25 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
         result.detail = skip->reason;
         return true;
     }
+    if (overlaps_.IsInsideAnother(centralDir.entries, index, [this](std::uint32_t j) { ProbeEntry(j); })) {
+        result.outcome = ExtractOutcome::Skipped;
+        result.detail = "inside another entry's data";
+        return true;
+    }
+    if (IsFolderEntry(entry) || IsEmptyFile(entry)) return WriteWithoutData(entry, destinationFolder, relative, result);
     if (!OpenEntry(index)) {
         result.detail = "cannot open the entry";
         return false;
     }
+    // Stored data whose end was never found runs to the next record the scan
+    // found, or to the end of the file.
+    const bool endUnknown = entry.method == zip::kMethodStored && entry.IsStreamedUnknownSize();
+    const std::uint64_t limit = endUnknown ? StoredStreamLimit(entry) : 0;
+    if (endUnknown)
+        decoder_->Begin(zip::kMethodStored, opened_.dataOffset, limit - std::min(limit, opened_.dataOffset));
 
     CFile output;
-    if (!CreateOutputFile(destinationFolder, relative, output, result)) {
+    if (!CreateOutput(destinationFolder, relative, &output, result)) {
         AbandonEntry();
         return false;
     }
@@ -145,8 +163,13 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
     }
 
     Verdict verdict = JudgeOutput(entry, result);
-    if (verdict.outcome != ExtractOutcome::Ok && TrimToDeclaredSize(entry, output, result))
+    if (endUnknown)
+        verdict = {ExtractOutcome::Truncated,
+                   limit < storage.Length() ? "end of the stored data not found; written up to the next record"
+                                            : "end of the stored data not found; written up to the end of the archive"};
+    else if (verdict.outcome != ExtractOutcome::Ok && TrimToDeclaredSize(entry, output, result))
         verdict = {ExtractOutcome::Ok, "data ran on past the declared size; cut there, where the CRC-32 matches"};
+    overlaps_.Record(index, verdict.outcome == ExtractOutcome::Ok, opened_.dataOffset + decoder_->consumed());
     const bool corrupt = decoder_->status() == EntryDecoder::Status::DataError && verdict.outcome != ExtractOutcome::Ok;
     dataError = 0;
     state_.shortRead = 0;
@@ -161,13 +184,15 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
     return true;
 }
 
-// The output file, made fresh below the destination without following any
-// link already there; the destination itself is made when missing.
-bool CZipArchive::CreateOutputFile(const std::filesystem::path& destinationFolder,
-                                   const std::filesystem::path& relative, CFile& output, ExtractReport& report) {
+// The output file, or without one the folder, made below the destination
+// without following any link already there; the destination itself is made
+// when missing.
+bool CZipArchive::CreateOutput(const std::filesystem::path& destinationFolder, const std::filesystem::path& relative,
+                               CFile* output, ExtractReport& report) {
     std::optional<COutputTree> tree(std::in_place, destinationFolder);
     if (!tree->IsOpen() && CreateFolderTree(destinationFolder)) tree.emplace(destinationFolder);
-    const OutputStatus status = tree->CreateOutputFile(relative, output);
+    const OutputStatus status =
+        output != nullptr ? tree->CreateOutputFile(relative, *output) : tree->CreateFolders(relative);
     if (status == OutputStatus::Created) return true;
     report.outcome = ExtractOutcome::Failed;
     report.detail = status == OutputStatus::PassesThroughLink
@@ -175,6 +200,58 @@ bool CZipArchive::CreateOutputFile(const std::filesystem::path& destinationFolde
                         : "cannot create " + PathToUtf8(destinationFolder / relative) + ": " +
                               std::system_category().message(tree->LastError());
     return false;
+}
+
+// Folder entries and empty files carry no data: the folder, or an empty file
+// with the entry's time, is all there is to write.
+bool CZipArchive::WriteWithoutData(const CFileHeader& entry, const std::filesystem::path& destinationFolder,
+                                   const std::filesystem::path& relative, ExtractReport& report) {
+    const bool folder = IsFolderEntry(entry);
+    CFile output;
+    if (!CreateOutput(destinationFolder, relative, folder ? nullptr : &output, report)) return false;
+    report.outcome = ExtractOutcome::Ok;
+    if (folder) {
+        report.outputPath = destinationFolder / relative;
+        return true;
+    }
+    report.outputPath = output.GetFilePath();
+    const std::time_t modified = entry.GetModificationTime();
+    if (modified != static_cast<std::time_t>(-1)) output.SetModificationTime(modified);
+    output.Close();
+    return true;
+}
+
+// Reads an entry to its end without writing it, so that the overlap guard
+// learns whether it comes out whole and how much data it consumed.
+void CZipArchive::ProbeEntry(std::uint32_t index) {
+    const CFileHeader& entry = centralDir.Entry(index);
+    try {
+        if (!OpenEntry(index)) return overlaps_.Record(index, false, 0);
+        ExtractReport report;
+        outputBuffer_.resize(std::size_t{1} << 16);
+        while (decoder_->status() == EntryDecoder::Status::Reading)
+            report.bytesWritten += decoder_->Read(outputBuffer_.data(), outputBuffer_.size());
+        report.crc32 = decoder_->crc();
+        const bool whole = JudgeOutput(entry, report).outcome == ExtractOutcome::Ok;
+        overlaps_.Record(index, whole, opened_.dataOffset + decoder_->consumed());
+    } catch (...) {
+        overlaps_.Record(index, false, 0);
+    }
+    if (entryState != 0) AbandonEntry();
+    dataError = 0;
+    state_.shortRead = 0;
+}
+
+// The next local header the scan found at or after the entry's data, or the
+// end of the file.
+std::uint64_t CZipArchive::StoredStreamLimit(const CFileHeader& entry) {
+    if (headerOffsets_.empty()) {
+        headerOffsets_.reserve(centralDir.entries.size());
+        for (const CFileHeader& other : centralDir.entries) headerOffsets_.push_back(other.localHeaderOffset);
+        std::sort(headerOffsets_.begin(), headerOffsets_.end());
+    }
+    auto next = std::lower_bound(headerOffsets_.begin(), headerOffsets_.end(), entry.DataOffset());
+    return next != headerOffsets_.end() ? std::min(*next, storage.Length()) : storage.Length();
 }
 
 CZipArchive::Verdict CZipArchive::JudgeOutput(const CFileHeader& entry, const ExtractReport& report) {

@@ -16,6 +16,7 @@
 #include "archive/CentralDir.h"
 #include "archive/ExtractReport.h"
 #include "archive/FileHeader.h"
+#include "archive/OverlapGuard.h"
 #include "archive/RepairMode.h"
 #include "archive/ZipRecords.h"
 #include "archive/ZipStorage.h"
@@ -76,6 +77,10 @@ private:
         std::string detail;
     };
     void AbandonEntry();
+    bool WriteWithoutData(const CFileHeader& entry, const std::filesystem::path& destinationFolder,
+                          const std::filesystem::path& relative, ExtractReport& report);
+    void ProbeEntry(std::uint32_t index);
+    std::uint64_t StoredStreamLimit(const CFileHeader& entry);
     Verdict JudgeOutput(const CFileHeader& entry, const ExtractReport& report);
     Verdict FinishedVerdict(const CFileHeader& entry, std::uint32_t crc);
     // Both return the CRC-32 of what they wrote.
@@ -83,12 +88,14 @@ private:
     std::uint32_t WriteEntryDataInBackground(CFile& output, std::size_t bufferSize, ExtractReport& report);
     static bool IsLarge(const CFileHeader& entry);
     bool TrimToDeclaredSize(const CFileHeader& entry, CFile& output, ExtractReport& report);
-    static bool CreateOutputFile(const std::filesystem::path& destinationFolder, const std::filesystem::path& relative,
-                                 CFile& output, ExtractReport& report);
+    static bool CreateOutput(const std::filesystem::path& destinationFolder, const std::filesystem::path& relative,
+                             CFile* output, ExtractReport& report);
 
     ScanState& state_;
     std::unique_ptr<EntryDecoder> decoder_;
     OpenedEntryInfo opened_;
+    OverlapGuard overlaps_;
+    std::vector<std::uint64_t> headerOffsets_;  // sorted; made when first needed
     std::vector<std::uint8_t> outputBuffer_;
 };
 

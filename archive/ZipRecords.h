@@ -20,8 +20,8 @@ constexpr std::size_t kCentralHeaderLength = 46;
 constexpr std::size_t kDescriptorLength = 16;       // with signature, 32-bit sizes
 constexpr std::size_t kZip64DescriptorLength = 24;  // with signature, 64-bit sizes
 
-// Names longer than this are not read; the entry keeps an empty name.
-constexpr std::uint16_t kMaxNameLength = 500;
+// A name or extra field is at most this long: its length is a 16-bit field.
+constexpr std::size_t kMaxFieldLength = 0xFFFF;
 
 constexpr std::uint16_t kFlagEncrypted = 0x0001;
 constexpr std::uint16_t kFlagDescriptor = 0x0008;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include "tests/archive/SalvageRun.h"
 #include "tests/support/Damage.h"
@@ -291,6 +292,86 @@ TEST_P(EndOfStreamMark, ClearedMarkIsCutAtTheDeclaredSize) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothModes, EndOfStreamMark, kBothModes, ModeParamName());
+
+}  // namespace
+}  // namespace tessaly::archivetest
+
+namespace tessaly::archivetest {
+namespace {
+
+using namespace testzip;
+
+// What zlib alone gives from the first `length` bytes of a raw Deflate stream.
+Bytes InflatePrefix(const Bytes& stream, std::size_t length) {
+    z_stream z{};
+    inflateInit2(&z, -MAX_WBITS);
+    Bytes out(1 << 20);
+    z.next_in = const_cast<Bytef*>(stream.data());
+    z.avail_in = static_cast<uInt>(length);
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    inflate(&z, Z_SYNC_FLUSH);
+    out.resize(z.total_out);
+    inflateEnd(&z);
+    return out;
+}
+
+class CutDeflateTail : public ::testing::TestWithParam<RepairMode> {};
+
+// An archive cut inside a deflated entry keeps every byte the input there
+// decides: at least what the inflater gives by itself, and never a byte the
+// original does not have, wherever the cut falls.
+TEST_P(CutDeflateTail, KeepsEveryDecidedByteAndNoGuess) {
+    Bytes content = TextContent("tail", 12000);
+    const Bytes repeated(3000, 'a');
+    content.insert(content.end(), repeated.begin(), repeated.end());
+    const Bytes noise = NoiseContent(11, 2000);
+    content.insert(content.end(), noise.begin(), noise.end());
+    const BuiltZip whole = BuildZip({Deflated("cut.txt", content)});
+    const EntryLayout& entry = whole.entries[0];
+    const Bytes stream(whole.bytes.begin() + static_cast<std::ptrdiff_t>(entry.dataStart),
+                       whole.bytes.begin() + static_cast<std::ptrdiff_t>(entry.dataEnd));
+    for (std::size_t cut = 40; cut + 1 < stream.size(); cut += 61) {
+        Bytes bytes = whole.bytes;
+        TruncateAt(bytes, entry.dataStart + cut);
+        SalvageRun run(bytes, GetParam());
+        ASSERT_EQ(run.Count(), 1u);
+        const std::optional<Bytes> written = run.FileContent("cut.txt");
+        ASSERT_TRUE(written.has_value()) << cut;
+        EXPECT_TRUE(IsPrefix(*written, content)) << "cut at " << cut << ": a byte was guessed";
+        EXPECT_GE(written->size(), InflatePrefix(stream, cut).size()) << "cut at " << cut;
+        EXPECT_EQ(run.entries[0].report.outcome, ExtractOutcome::Truncated) << cut;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModes, CutDeflateTail, kBothModes, ModeParamName());
+
+}  // namespace
+}  // namespace tessaly::archivetest
+
+namespace tessaly::archivetest {
+namespace {
+
+using namespace testzip;
+
+class StubBeforeDoubtfulHeader : public ::testing::TestWithParam<RepairMode> {};
+
+// A stub in front, central records not moved with it, and a first entry
+// that yields no data of its own ("./", as some writers put first): the
+// stub is still measured from that first header. Measured from the next
+// one, the "./" record would be matched with "./a.txt" and rename it.
+TEST_P(StubBeforeDoubtfulHeader, CostsNoEntry) {
+    const std::vector<EntryToWrite> inputs = {Stored("./", ""), Deflated("./a.txt", TextContent("a", 3000)),
+                                              Stored("./b.bin", NoiseContent(2, 2000)),
+                                              Deflated("./c.txt", TextContent("c", 4000))};
+    BuiltZip zip = BuildZip(inputs);
+    PrependStub(zip, Garbage(5000), false);
+    SalvageRun run(zip.bytes, GetParam());
+    for (std::size_t i = 1; i < inputs.size(); ++i) EXPECT_TRUE(IsIntact(run, inputs[i].name, inputs[i].data));
+    EXPECT_EQ(run.files.size(), inputs.size() - 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModes, StubBeforeDoubtfulHeader, kBothModes, ModeParamName());
 
 }  // namespace
 }  // namespace tessaly::archivetest

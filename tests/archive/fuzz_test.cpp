@@ -179,7 +179,11 @@ std::string SalvageEverything(const fs::path& archivePath, const fs::path& outpu
         } catch (const CFileException&) {
         }
         std::error_code ec;
-        if (report.outcome == ExtractOutcome::Ok && fs::file_size(report.outputPath, ec) != report.bytesWritten)
+        const bool folder = fs::is_directory(report.outputPath, ec);
+        if (report.outcome == ExtractOutcome::Ok && folder && report.bytesWritten != 0)
+            problems += "entry " + std::to_string(i) + " reported a folder with data; ";
+        if (report.outcome == ExtractOutcome::Ok && !folder &&
+            fs::file_size(report.outputPath, ec) != report.bytesWritten)
             problems += "entry " + std::to_string(i) + " reported ok with a file of another size; ";
         if (!report.outputPath.empty()) {
             fs::path relative = report.outputPath.lexically_relative(output);

@@ -12,8 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include "archive/SkipRules.h"
 #include "archive/ZipArchive.h"
 #include "tests/archive/SalvageRun.h"
+#include "tests/support/Damage.h"
 #include "tests/support/LocalTime.h"
 
 namespace tessaly::archivetest {
@@ -65,8 +67,9 @@ const Bytes kMiddle = TextContent("middle", 1500);
 std::vector<NameCase> NameCases() {
     return {
         {"Name500IsRead", Deflated(LongName(500), kMiddle), true, Listed(LongName(500)), LongName(500)},
-        {"Name501IsEmpty", Deflated(LongName(501), kMiddle), false, "", ""},
-        {"Name600IsEmpty", Stored(LongName(600), kMiddle), false, "", ""},
+        {"Name501IsRead", Deflated(LongName(501), kMiddle), true, Listed(LongName(501)), LongName(501)},
+        {"Name600IsRead", Stored(LongName(600), kMiddle), true, Listed(LongName(600)), LongName(600)},
+        {"Name3000IsRead", Deflated(LongName(3000), kMiddle), true, Listed(LongName(3000)), LongName(3000)},
         {"CapitalsPK", Deflated("PACKING.TXT", kMiddle), true, "PACKING.TXT", "PACKING.TXT"},
         {"Speaker", Stored("MUSIC/SPEAKER.MP3", kMiddle), true, "MUSIC\\SPEAKER.MP3", "MUSIC/SPEAKER.MP3"},
         {"ReportPk", Deflated("REPORT.PK", kMiddle), true, "REPORT.PK", "REPORT.PK"},
@@ -87,7 +90,7 @@ std::vector<NameCase> NameCases() {
          "name.txt",
          ""},
         {"EmptyName", Deflated("", kMiddle), false, "", ""},
-        {"EmptyRecord", Stored("empty.txt", ""), false, "empty.txt", ""},
+        {"EmptyFile", Stored("empty.txt", ""), true, "empty.txt", "empty.txt"},
         {"Utf8Flag",
          WithFlag(Deflated("Gr\xC3\xBC\xC3\x9F"
                            "e/\xC3\xBC.txt",
@@ -134,7 +137,7 @@ TEST_P(EntryNames, AreReadAndPlacedSafely) {
     std::vector<std::string> expectedFiles = {"after.txt", "before.txt"};
     if (c.extracted) {
         EXPECT_EQ(entry.report.outcome, ExtractOutcome::Ok) << entry.report.detail;
-        EXPECT_EQ(run.FileContent(c.outputPath), kMiddle) << c.outputPath;
+        EXPECT_EQ(run.FileContent(c.outputPath), c.entry.data) << c.outputPath;
         EXPECT_EQ(entry.report.outputPath, run.Output() / fs::path(c.outputPath));
         expectedFiles.push_back(fs::path(c.outputPath).generic_string());
     } else {
@@ -155,6 +158,88 @@ std::string NameCaseName(const ::testing::TestParamInfo<std::tuple<NameCase, Rep
 
 INSTANTIATE_TEST_SUITE_P(Table, EntryNames, ::testing::Combine(::testing::ValuesIn(NameCases()), kBothModes),
                          NameCaseName);
+
+std::time_t ModifiedTime(const fs::path& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_mtime;
+}
+
+// Entries without data are written too: an empty file (CRC-32 and sizes 0)
+// as an empty file with the entry's time, a folder entry as a folder, so
+// that empty marker files and empty folders survive. Saving's rule lists
+// them as written.
+struct EmptyCase {
+    const char* label;
+    EntryToWrite entry;
+    std::string outputPath;
+    bool folder;
+};
+
+void PrintTo(const EmptyCase& c, std::ostream* os) { *os << c.label; }
+
+EntryToWrite StreamedEmpty(EntryToWrite input) {
+    input.streamed = true;
+    return input;
+}
+
+std::vector<EmptyCase> EmptyCases() {
+    return {
+        {"StoredEmptyFile", Stored("marks/.keep", ""), "marks/.keep", false},
+        {"DeflatedEmptyFile", Deflated("empty.log", ""), "empty.log", false},
+        {"StreamedStoredEmptyFile", StreamedEmpty(Stored("s/empty", "")), "s/empty", false},
+        {"StreamedDeflatedEmptyFile", StreamedEmpty(Deflated("d/empty", "")), "d/empty", false},
+        {"Folder", Stored("empty-folder/", ""), "empty-folder", true},
+        {"NestedFolder", Stored("a/b/c/", ""), "a/b/c", true},
+        {"BackslashFolder", Stored("win\\dir\\", ""), "win/dir", true},
+    };
+}
+
+class EmptyEntries : public ::testing::TestWithParam<std::tuple<EmptyCase, RepairMode>> {};
+
+TEST_P(EmptyEntries, AreWrittenWithoutData) {
+    const EmptyCase& c = std::get<0>(GetParam());
+    EntryToWrite entry = c.entry;
+    entry.dosDate = DosDate(2025, 3, 4);
+    entry.dosTime = DosTime(5, 6, 8);
+    SalvageRun run(Sandwich(entry).bytes, std::get<1>(GetParam()));
+    ExpectNeighboursIntact(run);
+    ASSERT_EQ(run.Count(), 3u);
+    const EntryRun& written = run.entries[1];
+    EXPECT_EQ(ExtractSkipVerdict(written.info), std::nullopt);
+    EXPECT_TRUE(written.returned);
+    EXPECT_EQ(written.report.outcome, ExtractOutcome::Ok) << written.report.detail;
+    const fs::path path = run.Output() / fs::path(c.outputPath);
+    EXPECT_EQ(written.report.outputPath, path);
+    if (c.folder) {
+        EXPECT_TRUE(fs::is_directory(path)) << c.outputPath;
+        EXPECT_TRUE(fs::is_empty(path));
+    } else {
+        EXPECT_EQ(run.FileContent(c.outputPath), Bytes{}) << c.outputPath;
+        EXPECT_EQ(ModifiedTime(path), LocalTime(2025, 3, 4, 5, 6, 8));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, EmptyEntries, ::testing::Combine(::testing::ValuesIn(EmptyCases()), kBothModes),
+                         [](const ::testing::TestParamInfo<std::tuple<EmptyCase, RepairMode>>& info) {
+                             return std::string(std::get<0>(info.param).label) + "_" +
+                                    ModeName(std::get<1>(info.param));
+                         });
+
+// A name that runs past the end of the file ends the pass as a cut header
+// does: the entries before it are kept, the cut one is not listed.
+class LongNameCut : public ::testing::TestWithParam<RepairMode> {};
+
+TEST_P(LongNameCut, EndsThePassLikeACutHeader) {
+    BuiltZip zip = Sandwich(Deflated(LongName(3000), kMiddle));
+    TruncateAt(zip.bytes, zip.entries[1].nameOffset + 2000);
+    SalvageRun run(zip.bytes, GetParam());
+    EXPECT_FALSE(run.openThrew) << run.openError;
+    EXPECT_TRUE(IsIntact(run, "before.txt", kBefore));
+    EXPECT_EQ(run.Count(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModes, LongNameCut, kBothModes, ModeParamName());
 
 class EncryptedEntries : public ::testing::TestWithParam<RepairMode> {};
 
@@ -182,12 +267,6 @@ TEST_P(EncryptedEntries, AreReportedAndNotWritten) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothModes, EncryptedEntries, kBothModes, ModeParamName());
-
-std::time_t ModifiedTime(const fs::path& path) {
-    struct stat st {};
-    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
-    return st.st_mtime;
-}
 
 class OutputTimes : public ::testing::TestWithParam<RepairMode> {};
 

@@ -100,51 +100,63 @@ TEST_P(ScanProgress, ThrowingHookAbandonsTheScan) {
 
 INSTANTIATE_TEST_SUITE_P(BothModes, ScanProgress, kBothModes, ModeParamName());
 
-// A local name damaged in place (same length) is taken from the central
-// record that matches the entry's offset, compressed size and name length.
-// Quick Repair does so; Advance Repair, which reads the same central records,
-// must not salvage less: a name turned junk by one flipped byte would
-// otherwise lose the entry there.
+// Local and central names of the same length that disagree. The central
+// name repairs the local one only where the local one is unusable (junk, or
+// nothing left to write) and the central one is not; where both are usable
+// the local name stands, since its header carries the data. Both repair
+// modes read the same central records and must agree.
+enum class NameSide { Local, Central };
+
 struct NameDamage {
     const char* label;
-    std::uint8_t byte;
+    NameSide side;      // which copy of entry 1's name is damaged
+    std::size_t at;     // byte of the name
+    std::uint8_t byte;  // written there
+    bool localStands;   // the (possibly damaged) local name is kept
 };
 
 void PrintTo(const NameDamage& c, std::ostream* os) { *os << c.label; }
 
-class CentralNames : public ::testing::TestWithParam<std::tuple<NameDamage, RepairMode>> {};
+class CentralNames : public ::testing::TestWithParam<std::tuple<NameDamage, RepairMode, bool>> {};
 
-// One byte of entry 1's local name is damaged; its central record still
-// holds the name.
-void ExpectDamagedNameRepaired(std::vector<EntryToWrite> inputs, const NameDamage& damage, RepairMode mode) {
-    BuiltZip zip = BuildZip(inputs);
-    zip.bytes[zip.entries[1].nameOffset + 5] = damage.byte;
-    SalvageRun run(zip.bytes, mode);
-    ASSERT_EQ(run.Count(), 3u);
-    for (const EntryToWrite& input : inputs) EXPECT_TRUE(IsIntact(run, input.name, input.data));
+std::string Damaged(std::string name, const NameDamage& damage) {
+    name[damage.at] = static_cast<char>(damage.byte);
+    return name;
 }
 
-TEST_P(CentralNames, RepairADamagedLocalName) {
-    ExpectDamagedNameRepaired(
-        {Stored("first.txt", "1"), Deflated("docs/second.txt", TextContent("2", 900)), Stored("third.txt", "3")},
-        std::get<0>(GetParam()), std::get<1>(GetParam()));
-}
-
-// A streaming writer's local header has no sizes to compare with the
-// record's: offset and name length decide.
-TEST_P(CentralNames, RepairADamagedNameOfAStreamedEntry) {
+TEST_P(CentralNames, RepairOnlyAnUnusableLocalName) {
+    const NameDamage& damage = std::get<0>(GetParam());
+    const bool streamed = std::get<2>(GetParam());
     std::vector<EntryToWrite> inputs = {Deflated("first.txt", TextContent("1", 700)),
                                         Deflated("docs/second.txt", TextContent("2", 900)),
-                                        Deflated("third.txt", TextContent("3", 500))};
-    for (EntryToWrite& input : inputs) input.streamed = true;
-    ExpectDamagedNameRepaired(inputs, std::get<0>(GetParam()), std::get<1>(GetParam()));
+                                        Stored("third.txt", TextContent("3", 500))};
+    for (EntryToWrite& input : inputs) input.streamed = streamed && input.method == Method::Deflated;
+    BuiltZip zip = BuildZip(inputs);
+    const std::size_t nameAt =
+        damage.side == NameSide::Local ? zip.entries[1].nameOffset : zip.entries[1].centralHeader + 46;
+    zip.bytes[nameAt + damage.at] = damage.byte;
+    SalvageRun run(zip.bytes, std::get<1>(GetParam()));
+    ASSERT_EQ(run.Count(), 3u);
+    EXPECT_TRUE(IsIntact(run, inputs[0].name, inputs[0].data));
+    EXPECT_TRUE(IsIntact(run, inputs[2].name, inputs[2].data));
+    const std::string expected =
+        damage.localStands && damage.side == NameSide::Local ? Damaged(inputs[1].name, damage) : inputs[1].name;
+    EXPECT_TRUE(IsIntact(run, expected, inputs[1].data));
+    if (expected != inputs[1].name) EXPECT_EQ(run.FileContent(inputs[1].name), std::nullopt);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, CentralNames,
-    ::testing::Combine(::testing::Values(NameDamage{"Letter", 'X'}, NameDamage{"ControlChar", 0x01}), kBothModes),
-    [](const ::testing::TestParamInfo<std::tuple<NameDamage, RepairMode>>& info) {
-        return std::string(std::get<0>(info.param).label) + "_" + ModeName(std::get<1>(info.param));
+    ::testing::Combine(::testing::Values(NameDamage{"LocalControlChar", NameSide::Local, 5, 0x01, false},
+                                         NameDamage{"LocalLetter", NameSide::Local, 5, 'X', true},
+                                         NameDamage{"LocalZeroFirstByte", NameSide::Local, 0, 0x00, false},
+                                         NameDamage{"CentralLetter", NameSide::Central, 5, 'X', true},
+                                         NameDamage{"CentralControlChar", NameSide::Central, 5, 0x01, true},
+                                         NameDamage{"CentralZeroed", NameSide::Central, 0, 0x00, true}),
+                       kBothModes, ::testing::Bool()),
+    [](const ::testing::TestParamInfo<std::tuple<NameDamage, RepairMode, bool>>& info) {
+        return std::string(std::get<0>(info.param).label) + "_" + ModeName(std::get<1>(info.param)) +
+               (std::get<2>(info.param) ? "_Streamed" : "");
     });
 
 // After a data error the inflate stream is ended at once: zlib's memory is

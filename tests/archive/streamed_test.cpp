@@ -102,21 +102,64 @@ TEST_P(StreamedEdges, StoredEntryIgnoresFalseDescriptorsInItsData) {
     EXPECT_TRUE(IsIntact(run, "after.txt", inputs[1].data));
 }
 
-// Without a descriptor signature a stored streamed entry's end cannot be
-// found: it is skipped, and costs its neighbours nothing.
-TEST_P(StreamedEdges, StoredEntryWithoutDescriptorSignatureIsSkipped) {
-    StreamStyle style{"Stored", Method::Stored, false, false, Zip64LocalSizes::Zero, false};
+// Streamed entries whose descriptor cannot be read. The central record
+// naming the entry gives its CRC-32 and sizes (stored data takes them only
+// when the CRC-32 of its bytes agrees), as does a descriptor without
+// signature in front of the next header. Stored data whose end is found
+// nowhere is written up to the next record, or to the end of the file, and
+// reported truncated; its neighbours are not touched.
+enum class LostEnd { NoSignature, ZeroedDescriptor, CutInData };
+
+struct LostEndCase {
+    const char* label;
+    Method method;
+    LostEnd damage;
+    bool directory;
+    ExtractOutcome outcome;
+};
+
+void PrintTo(const LostEndCase& c, std::ostream* os) { *os << c.label; }
+
+class LostEnds : public ::testing::TestWithParam<std::tuple<LostEndCase, RepairMode>> {};
+
+TEST_P(LostEnds, TakeWhatTheArchiveStillKnows) {
+    const LostEndCase& c = std::get<0>(GetParam());
+    StreamStyle style{"", c.method, c.damage != LostEnd::NoSignature, false, Zip64LocalSizes::Zero, false};
     std::vector<EntryToWrite> inputs = {Deflated("before.txt", TextContent("b", 900)),
-                                        Streamed(style, "lost.txt", TextContent("lost", 700)),
+                                        Streamed(style, "lost.txt", TextContent("lost", 7000)),
                                         Deflated("after.txt", TextContent("a", 900))};
-    SalvageRun run(BuildZip(inputs).bytes, GetParam());
+    BuiltZip zip = BuildZip(inputs);
+    const EntryLayout lost = zip.entries[1];
+    if (c.damage == LostEnd::ZeroedDescriptor) ZeroRange(zip.bytes, lost.descriptor, 16);
+    if (!c.directory) DropCentralDirectory(zip);
+    if (c.damage == LostEnd::CutInData) TruncateAt(zip.bytes, lost.dataStart + 5000);
+    SalvageRun run(zip.bytes, std::get<1>(GetParam()));
     EXPECT_TRUE(IsIntact(run, "before.txt", inputs[0].data));
-    EXPECT_TRUE(IsIntact(run, "after.txt", inputs[2].data));
-    const EntryRun* lost = run.Find("lost.txt");
-    ASSERT_NE(lost, nullptr);
-    EXPECT_EQ(lost->report.outcome, ExtractOutcome::Skipped) << lost->report.detail;
-    EXPECT_TRUE(NothingWritten(run, *lost));
+    if (c.damage != LostEnd::CutInData) EXPECT_TRUE(IsIntact(run, "after.txt", inputs[2].data));
+    const EntryRun* entry = run.Find("lost.txt");
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->report.outcome, c.outcome) << entry->report.detail;
+    Bytes expected = inputs[1].data;
+    if (c.outcome == ExtractOutcome::Truncated && c.damage == LostEnd::CutInData) expected.resize(5000);
+    if (c.outcome == ExtractOutcome::Truncated && c.damage == LostEnd::ZeroedDescriptor)
+        expected.insert(expected.end(), 16, 0);  // up to the next header: the zeroed descriptor too
+    EXPECT_EQ(run.FileContent("lost.txt"), expected);
 }
+
+const LostEndCase kLostEnds[] = {
+    {"StoredNoSignature", Method::Stored, LostEnd::NoSignature, true, ExtractOutcome::Ok},
+    {"StoredNoSignatureNoDirectory", Method::Stored, LostEnd::NoSignature, false, ExtractOutcome::Ok},
+    {"StoredZeroedDescriptor", Method::Stored, LostEnd::ZeroedDescriptor, true, ExtractOutcome::Ok},
+    {"StoredZeroedDescriptorNoDirectory", Method::Stored, LostEnd::ZeroedDescriptor, false, ExtractOutcome::Truncated},
+    {"StoredCutInData", Method::Stored, LostEnd::CutInData, false, ExtractOutcome::Truncated},
+    {"DeflatedZeroedDescriptor", Method::Deflated, LostEnd::ZeroedDescriptor, true, ExtractOutcome::Ok},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, LostEnds, ::testing::Combine(::testing::ValuesIn(kLostEnds), kBothModes),
+                         [](const ::testing::TestParamInfo<std::tuple<LostEndCase, RepairMode>>& info) {
+                             return std::string(std::get<0>(info.param).label) + "_" +
+                                    ModeName(std::get<1>(info.param));
+                         });
 
 // A streamed deflated entry cut off inside its data keeps what is there.
 TEST_P(StreamedEdges, TruncatedStreamedEntryKeepsWhatIsThere) {

@@ -15,7 +15,7 @@ namespace {
 
 using namespace testzip;
 
-constexpr std::size_t kBigSize = std::size_t{64} << 20;
+constexpr std::size_t kBigSize = std::size_t{256} << 20;
 
 TEST(InterruptCli, ASignalStopsAtTheNextBlockAndTheSummaryTellsWhatWasDone) {
     TempFolder folder;
@@ -31,7 +31,15 @@ TEST(InterruptCli, ASignalStopsAtTheNextBlockAndTheSummaryTellsWhatWasDone) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.signal);
         const auto out = folder / ("out" + std::to_string(c.signal));
-        const CliRun run = RunCliAndSignal({"extract", "-d", out.string(), zip}, out / "big.bin", c.signal);
+        // On a busy machine the whole archive may be out before the signal is
+        // sent (the run then ends with 0); such a run proves nothing, so it is
+        // tried again.
+        CliRun run;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            std::filesystem::remove_all(out);
+            run = RunCliAndSignal({"extract", "-d", out.string(), zip}, out / "big.bin", c.signal);
+            if (run.status != 0) break;
+        }
         EXPECT_EQ(run.status, c.status) << run.out << run.err;
         // Each extracting thread's entry in hand is marked; the big one is one.
         const auto interrupted = LinesStartingWith(run.out, "interrupted ");
@@ -42,7 +50,7 @@ TEST(InterruptCli, ASignalStopsAtTheNextBlockAndTheSummaryTellsWhatWasDone) {
         const std::size_t at = run.out.find(summary);
         ASSERT_NE(at, std::string::npos) << run.out;
         const std::string line = run.out.substr(at, run.out.find('\n', at) - at);
-        EXPECT_NE(line.find(std::to_string(interrupted.size()) + " interrupted; interrupted: "), std::string::npos)
+        EXPECT_NE(line.find(std::to_string(interrupted.size()) + " interrupted; interrupted"), std::string::npos)
             << line;
         // Every entry reported ok was written whole.
         for (const std::string& line : LinesStartingWith(run.out, "ok "))

@@ -34,7 +34,7 @@ TEST(ListCli, ShowsThePreviewColumnsAndWhatExtractWouldSkip) {
     } rows[] = {
         {"docs/readme.txt", "1   KB"},
         {"data.bin", "512   Bytes"},
-        {"empty.txt", "[saving would skip it: empty record]"},
+        {"empty.txt", "0   Bytes"},
         {"bad?name.txt", "[saving would skip it: junk name]"},
         {"secret.txt", "[saving would skip it: encrypted (traditional PKWARE encryption)]"},
     };
@@ -48,7 +48,7 @@ TEST(ListCli, ShowsThePreviewColumnsAndWhatExtractWouldSkip) {
     EXPECT_NE(run.out.find("100%"), std::string::npos);  // stored noise
     EXPECT_NE(run.out.find("07 Dec 2024, 12:00:00"), std::string::npos);
     EXPECT_NE(run.out.find(
-                  "mixed.zip: 5 entries, saving would skip 3, 1 cannot be read; 2 entries with data would be left out"),
+                  "mixed.zip: 5 entries, saving would skip 2, 1 cannot be read; 2 entries with data would be left out"),
               std::string::npos)
         << run.out;
 }
