@@ -10,7 +10,8 @@
 //
 // Leaving is the deriving window's business: Escape calls OnEscape (nothing
 // by default), F1 calls OnHelpKey (nothing by default), and the close box
-// calls OnCloseBox (ends the modal run with wxID_CANCEL by default). The
+// calls OnCloseBox (ends the modal run with wxID_CANCEL by default); other
+// keys go to OnKey first. The
 // window is never destroyed by its close box, so it can live on the stack.
 #pragma once
 
@@ -56,6 +57,8 @@ protected:
     virtual void OnEscape() {}
     virtual void OnHelpKey() {}
     virtual void OnCloseBox() { EndModal(wxID_CANCEL); }
+    // Any other key before the controls see it; true when handled.
+    virtual bool OnKey(wxKeyEvent& /*event*/) { return false; }
 
 private:
     void OnCharHook(wxKeyEvent& event);
