@@ -311,7 +311,8 @@ void CVarrowDlg::OnCloseBox() {
 // presses).
 bool CVarrowDlg::OnKey(wxKeyEvent& event) {
     if (event.GetKeyCode() != WXK_RETURN && event.GetKeyCode() != WXK_NUMPAD_ENTER) return false;
-    if (dynamic_cast<wxButton*>(FindFocus())) return false;
+    // The key comes from the window with the focus.
+    if (dynamic_cast<wxButton*>(event.GetEventObject())) return false;
     EndModal(wxID_OK);
     return true;
 }

@@ -50,6 +50,7 @@ int CSkinnedMenuDialog::ShowModal() {
         wxGUIEventLoop loop;
         m_loop = &loop;
         m_returnCode = wxID_CANCEL;
+        m_ending = false;
         loop.Run();
         m_loop = nullptr;
         code = m_returnCode;
@@ -59,18 +60,23 @@ int CSkinnedMenuDialog::ShowModal() {
 }
 
 void CSkinnedMenuDialog::EndModal(int code) {
-    m_returnCode = code;
-    if (m_loop)
-        m_loop->ScheduleExit(code);
-    else
+    if (!m_loop) {
+        m_returnCode = code;
         Hide();
+        return;
+    }
+    if (m_ending) return;
+    m_ending = true;
+    m_returnCode = code;
+    m_loop->ScheduleExit(code);
 }
 
 void CSkinnedMenuDialog::OnCharHook(wxKeyEvent& event) {
     switch (event.GetKeyCode()) {
         case WXK_ESCAPE: OnEscape(); return;
         case WXK_F1: OnHelpKey(); return;
-        default: event.Skip();
+        default:
+            if (!OnKey(event)) event.Skip();
     }
 }
 

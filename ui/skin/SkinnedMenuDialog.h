@@ -48,7 +48,8 @@ public:
     // EndModal; hides the window again and returns EndModal's code.
     int ShowModal();
     // Ends the modal run with `code` (the run returns once the handler that
-    // called this has returned). Outside a modal run it only hides the window.
+    // called this has returned); a later call in the same run changes
+    // nothing. Outside a modal run it only hides the window.
     void EndModal(int code);
     bool IsModal() const { return m_loop != nullptr; }
     int GetReturnCode() const { return m_returnCode; }
@@ -68,6 +69,7 @@ private:
     wxSize m_clientSize;
     wxGUIEventLoop* m_loop = nullptr;
     int m_returnCode = 0;
+    bool m_ending = false;
 };
 
 }  // namespace tessaly
