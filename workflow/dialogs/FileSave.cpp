@@ -129,8 +129,9 @@ void CFileSave::Completion() {
         CViewLog completion(m_run.Summary());
         completion.ShowModal();
     }
-    // Only reached where ending the process was replaced (tests).
-    EndModal(wxID_OK);
+    // Only reached where ending the process was replaced (tests). Hiding a
+    // modal dialog may already have ended its run (GTK).
+    if (IsModal()) EndModal(wxID_OK);
 }
 
 void CFileSave::EndRun(int code) {
