@@ -13,8 +13,10 @@
 #include "tests/support/LocalTime.h"
 #include "tests/support/TempFolder.h"
 #include "ui/skin/SkinnedMenuDialog.h"
+#include "workflow/dialogs/FileSave.h"
 #include "workflow/dialogs/MessageBoxes.h"
 #include "workflow/dialogs/Preview.h"
+#include "workflow/dialogs/ProgressBar.h"
 
 namespace tessaly::testwizard {
 
@@ -179,6 +181,24 @@ void WizardTest::RunPreview(int timeoutMs) {
             preview.ShowModal();
         },
         timeoutMs);
+}
+
+std::function<bool()> WizardTest::Analysed(int number) {
+    return [this, number] { return PreviewIdle()() && m_job.m_nCurrentFile == number; };
+}
+
+std::function<bool()> WizardTest::PreviewIdle() {
+    return [] {
+        CPreview* preview = Shown<CPreview>();
+        return preview && preview->IsIdle() && !Shown<CProgressBar>() && !Shown<CFileSave>();
+    };
+}
+
+int WizardTest::CountInLog(const std::string& text) const {
+    const std::string log = LogText();
+    int count = 0;
+    for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + text.size())) ++count;
+    return count;
 }
 
 int WizardTest::CountMessages(const std::string& text) const {

@@ -107,6 +107,16 @@ protected:
     // Runs the preview modally while the script runs.
     void RunPreview(int timeoutMs = 20000);
 
+    // Script conditions: the preview shows archive `number` with its
+    // analysis done; a window of the wizard is up; the process has ended.
+    std::function<bool()> Analysed(int number);
+    std::function<bool()> PreviewIdle();
+    std::function<bool()> ProcessEnded() {
+        return [this] { return m_endCalls > 0; };
+    }
+    // The activity log holds `text` `count` times.
+    int CountInLog(const std::string& text) const;
+
     // The texts of the message boxes shown so far, in order.
     const std::vector<std::string>& Messages() const { return m_messages; }
     int CountMessages(const std::string& text) const;

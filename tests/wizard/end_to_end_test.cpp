@@ -84,19 +84,13 @@ TEST_F(EndToEndTest, TwoArchivesPreviewedAndSavedLeaveTheirFilesAndTheLog) {
     std::vector<EntryRow> secondRows;
     bool completionUnchecked = false;
 
-    auto analysed = [this](int number) {
-        return [this, number] {
-            CPreview* preview = Shown<CPreview>();
-            return preview && preview->IsIdle() && !Shown<CProgressBar>() && m_job.m_nCurrentFile == number;
-        };
-    };
     m_script
-        .When("archive 1 analysed", analysed(1),
+        .When("archive 1 analysed", Analysed(1),
               [&] {
                   firstRows = Shown<CPreview>()->EntryList()->Rows();
                   Press(Shown<CPreview>(), IDC_PREVIEW_NEXT_FILE);
               })
-        .When("archive 2 analysed", analysed(2),
+        .When("archive 2 analysed", Analysed(2),
               [&] {
                   secondRows = Shown<CPreview>()->EntryList()->Rows();
                   Press(Shown<CPreview>(), IDC_PREVIEW_SAVE_ALL);
