@@ -15,7 +15,6 @@
 #include <wx/time.h>
 #include <wx/utils.h>
 
-#include "app/EndProcess.h"
 #include "app/Settings.h"
 #include "app/about/AboutDlg.h"
 #include "app/about/HelpContents.h"
@@ -33,6 +32,7 @@
 #include "workflow/MenuMessages.h"
 #include "workflow/RepairJob.h"
 #include "workflow/dialogs/MessageBoxes.h"
+#include "workflow/dialogs/WizardServices.h"
 
 namespace tessaly {
 
@@ -67,9 +67,9 @@ bool Confirmed(wxWindow* parent, const Message& question) {
 }  // namespace
 
 CVarrowDlg::CVarrowDlg(Options options)
-    : m_options(std::move(options)), m_job(m_options.job ? *m_options.job : ProcessRepairJob()) {
+    : m_options(std::move(options)), m_job(m_options.job ? *m_options.job : *Wizard().job) {
     if (!m_options.runPreview) m_options.runPreview = RunPreviewStep;
-    if (!m_options.endProcess) m_options.endProcess = [] { EndProcess(); };
+    if (!m_options.endProcess) m_options.endProcess = [] { Wizard().endProcess(); };
     ShowSplash(m_options.splashMs);
     Create(nullptr, wxID_ANY, AppTitle, kWidth, kHeight);
     LoadBackground(m_options.programFolder, "Browse.bmp");

@@ -46,12 +46,12 @@ public:
     struct Options {
         std::filesystem::path programFolder;
         int splashMs = kSplashMs;  // 0: no splash
-        // The job Repair fills; the program's own when null.
+        // The job Repair fills; the wizard's (WizardServices.h) when null.
         CRepairJob* job = nullptr;
         // Runs the next step while this window is hidden; the preview by
         // default.
         std::function<void()> runPreview;
-        // Ends the program at once; EndProcess by default.
+        // Ends the program at once; the wizard's way by default.
         std::function<void()> endProcess;
     };
 
