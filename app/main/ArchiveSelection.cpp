@@ -32,6 +32,14 @@ std::string FileIdentity(const std::string& path) {
 #endif
 }
 
+// The list shows full paths, also for a name given relative to the current
+// folder (on the command line).
+std::string FullPath(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path full = std::filesystem::absolute(PathFromUtf8(path), error);
+    return error ? path : PathToUtf8(full.lexically_normal());
+}
+
 #ifdef _WIN32
 // A file in a drive's root folder can come back from the picker as
 // "C:\\name"; the list shows it with one backslash.
@@ -57,6 +65,7 @@ std::vector<std::string> ArchivesToAdd(const std::vector<std::string>& listed,
 #endif
         const std::string identity = FileIdentity(path);
         if (identity.empty()) continue;
+        path = FullPath(path);
         const auto place = std::lower_bound(known.begin(), known.end(), identity);
         if (place != known.end() && *place == identity) continue;
         known.insert(place, identity);

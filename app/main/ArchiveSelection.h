@@ -17,7 +17,8 @@
 namespace tessaly {
 
 // The offered paths that join a list already holding `listed`, in the order
-// offered; an archive offered twice joins once.
+// offered and made full (a relative path is taken from the current folder);
+// an archive offered twice joins once.
 std::vector<std::string> ArchivesToAdd(const std::vector<std::string>& listed, const std::vector<std::string>& offered);
 
 // Whether a dropped file is an archive for the list: its name ends in ".zip",

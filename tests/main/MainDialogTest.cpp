@@ -249,7 +249,10 @@ TEST_F(MainDialog, LongPathsAreKeptWhole) {
 
 TEST_F(MainDialog, CommandLineAndDroppedArchivesFollowBrowsesRules) {
     const std::string a = Archive("a.zip"), b = Archive("b.ZIP"), text = Archive("notes.txt");
-    dialog->AddArchives({a, a, (folder.Path() / "gone.zip").string()});
+    const fs::path before = fs::current_path();
+    fs::current_path(folder.Path());
+    dialog->AddArchives({"a.zip", a, "gone.zip"});  // as `tessaly-zip a.zip ...` started here
+    fs::current_path(before);
     auto* target = dynamic_cast<wxFileDropTarget*>(List()->GetDropTarget());
     ASSERT_NE(target, nullptr);
     wxArrayString dropped;
