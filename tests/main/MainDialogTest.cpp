@@ -14,12 +14,14 @@
 #include <wx/listctrl.h>
 #include <wx/menu.h>
 #include <wx/radiobut.h>
+#include <wx/uiaction.h>
 
 #include "app/Settings.h"
 #include "app/main/VarrowDlg.h"
 #include "res/MainMenu.h"
 #include "tests/log/LogSandbox.h"
 #include "tests/ui/UiTestSupport.h"
+#include "ui/controls/SplashScreenEx.h"
 #include "ui/shell/Pickers.h"
 #include "workflow/MenuMessages.h"
 #include "workflow/RepairJob.h"
@@ -313,6 +315,23 @@ TEST_F(MainDialog, ModeRadioButtonsAndMenuAgreeAndEveryChoiceIsLogged) {
     EXPECT_EQ(Occurrences(log, "Repair Mode  :      Quick Repair"), 2u);
 }
 
+// A click on the radio button that is already chosen is a choice too.
+TEST_F(MainDialog, ClickingTheChosenModeAgainIsLoggedAgain) {
+    dialog->Move(20, 20);
+    dialog->Raise();
+    ASSERT_TRUE(test::PumpUntil([&] { return dialog->IsShownOnScreen(); }));
+    test::PumpFor(200);
+    wxUIActionSimulator mouse;
+    for (int click = 0; click < 2; ++click) {
+        wxWindow* quick = dialog->FindWindow(IDC_QUICK_REPAIR);
+        mouse.MouseMove(quick->GetScreenPosition() + wxPoint(8, quick->GetSize().y / 2));
+        mouse.MouseClick();
+        test::PumpFor(150);
+    }
+    EXPECT_TRUE(Find<wxRadioButton>(IDC_QUICK_REPAIR)->GetValue());
+    EXPECT_EQ(Occurrences(sandbox.ReadLog(), "Repair Mode  :      Quick Repair"), 2u);
+}
+
 TEST_F(MainDialog, SkipPreviewMenuAndCheckBoxAgree) {
     auto* box = Find<wxCheckBox>(IDC_SKIP_PREVIEW);
     Menu(ID_OPTION_SKIP_PREVIEW);
@@ -372,6 +391,28 @@ TEST_F(MainDialog, EnterEndsTheDialogUnlessAButtonHasTheFocus) {
     EXPECT_EQ(RunModal([&] { Key(WXK_RETURN, Find<wxButton>(IDC_BROWSE)); }), -1);
     EXPECT_EQ(RunModal([&] { Key(WXK_RETURN, List()); }), wxID_OK);
     EXPECT_TRUE(shown.empty());
+}
+
+// The splash stays for its time and is gone when the window is made; a
+// missing picture costs nothing but the wait.
+TEST(MainDialogStart, SplashComesAndGoesBeforeTheWindow) {
+    testlog::LogSandbox sandbox;
+    test::ScratchFolder program;
+    test::SaveBmp(wxImage(60, 40), program.Path() / "Flash.bmp");
+    for (const bool withPicture : {true, false}) {
+        if (!withPicture) fs::remove(program.Path() / "Flash.bmp");
+        CVarrowDlg::Options options;
+        options.programFolder = program.Path();
+        options.splashMs = 300;
+        const wxLongLong start = wxGetLocalTimeMillis();
+        auto* dialog = new CVarrowDlg(options);
+        EXPECT_GE((wxGetLocalTimeMillis() - start).GetValue(), 300);
+        test::PumpFor(400);  // the fade-out and the deferred destruction
+        for (wxWindow* window : wxTopLevelWindows)
+            EXPECT_EQ(dynamic_cast<CSplashScreenEx*>(window), nullptr) << "picture " << withPicture;
+        dialog->Destroy();
+        test::PumpFor(10);
+    }
 }
 
 }  // namespace
