@@ -8,11 +8,16 @@ namespace {
 struct Column {
     const char* caption;
     int width;
+    const char* widest;  // the widest text the column shows, when known
 };
 
 constexpr Column kColumns[] = {
-    {"File Name", 200},         {"UnCompressed File Size", 135}, {"Compressed File Size", 125},
-    {"Compression Ratio", 115}, {"Modified Time", 100},          {"CRC 32", 100},
+    {"File Name", 200, ""},
+    {"UnCompressed File Size", 135, "1023   Bytes"},
+    {"Compressed File Size", 125, "1023   Bytes"},
+    {"Compression Ratio", 115, "100%"},
+    {"Modified Time", 100, "00 May 0000, 00:00:00"},
+    {"CRC 32", 100, "4294967295"},
 };
 
 const std::string& ColumnText(const EntryRow& row, long column) {
@@ -31,8 +36,14 @@ const std::string& ColumnText(const EntryRow& row, long column) {
 CEntryList::CEntryList(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size)
     : wxListCtrl(parent, id, pos, size,
                  wxLC_REPORT | wxLC_VIRTUAL | wxLC_SINGLE_SEL | wxLC_HRULES | wxLC_VRULES | wxBORDER_SUNKEN) {
-    for (size_t i = 0; i < std::size(kColumns); ++i)
-        AppendColumn(kColumns[i].caption, wxLIST_FORMAT_LEFT, FromDIP(kColumns[i].width));
+    // The given widths, or what the caption and the widest value need in
+    // the desktop's font.
+    const int padding = FromDIP(16);
+    for (const Column& column : kColumns) {
+        const int text = std::max(GetTextExtent(column.caption).GetWidth(), GetTextExtent(column.widest).GetWidth());
+        const int width = std::max(FromDIP(column.width), text + padding);
+        AppendColumn(column.caption, wxLIST_FORMAT_LEFT, width);
+    }
 }
 
 void CEntryList::ClearRows() {

@@ -1,9 +1,11 @@
 #include "workflow/dialogs/FileSave.h"
 
 #include <wx/button.h>
+
 #include <wx/statbox.h>
 #include <wx/statline.h>
 #include <wx/stattext.h>
+#include <algorithm>
 
 #include "app/Settings.h"
 #include "ui/controls/TextProgressCtrl.h"
@@ -11,6 +13,7 @@
 #include "ui/skin/AppIcon.h"
 #include "ui/skin/DialogUnits.h"
 #include "workflow/SavingRun.h"
+#include "workflow/dialogs/LabelFit.h"
 #include "workflow/dialogs/MessageBoxes.h"
 #include "workflow/dialogs/ViewLog.h"
 
@@ -52,7 +55,9 @@ void CFileSave::CreateControls() {
     auto place = [this](int x, int y, int w, int h) { return DialogRect(this, x, y, w, h); };
     auto label = [&](const char* text, int x, int y, int w, int h) {
         const wxRect r = place(x, y, w, h);
-        return new wxStaticText(this, wxID_ANY, text, r.GetPosition(), r.GetSize());
+        auto* control = new wxStaticText(this, wxID_ANY, text, r.GetPosition(), r.GetSize());
+        FitLabelWidth(control);
+        return control;
     };
     auto value = [&](int id, int x, int y, int w, int h, long style = 0) {
         const wxRect r = place(x, y, w, h);
@@ -72,23 +77,29 @@ void CFileSave::CreateControls() {
     m_pPause = new wxButton(this, IDC_SAVING_PAUSE, "Pause", pause.GetPosition(), pause.GetSize());
     const wxRect stop = place(122, 185, 50, 14);
     new wxButton(this, IDC_SAVING_STOP, "Stop", stop.GetPosition(), stop.GetSize());
-    label("File Name  :", 25, 44, 38, 9);
+    wxWindow* nameLabel = label("File Name  :", 25, 44, 38, 9);
     m_pName = value(IDC_SAVING_NAME, 66, 44, 268, 16);
-    label("File Count :", 25, 66, 38, 9);
+    wxWindow* countLabel = label("File Count :", 25, 66, 38, 9);
     m_pNumber = value(IDC_SAVING_NUMBER, 56, 66, 13, 8, wxALIGN_RIGHT);
-    label("File Path   :", 25, 86, 38, 9);
+    wxWindow* pathLabel = label("File Path   :", 25, 86, 38, 9);
     m_pFolder = value(IDC_SAVING_FOLDER, 66, 86, 256, 18);
     group(80, 118, 190, 28);
     m_ctlOverallProgress = bar(IDC_SAVING_OVERALL, 41, 163, 264, 10);
     group(24, 153, 297, 26);
     m_ctlCurrentProgress = bar(IDC_SAVING_CURRENT, 96, 130, 155, 10);
-    label("/", 71, 66, 8, 8);
+    wxWindow* slash = label("/", 71, 66, 8, 8);
     m_pTotal = value(IDC_SAVING_TOTAL, 77, 66, 12, 8);
     group(4, 33, 8, 9)->Hide();
     label("Current Progress", 83, 113, 56, 8);
     label("Overall Progress", 28, 149, 55, 9);
     const wxRect line = place(0, 35, 349, 1);
     new wxStaticLine(this, wxID_ANY, line.GetPosition(), wxSize(line.width, 1));
+    // Values stay clear of their labels in a wider font: "n / total" moves as one.
+    KeepRightOf(m_pName, nameLabel);
+    KeepRightOf(m_pFolder, pathLabel);
+    const int shift = std::max(0, countLabel->GetRect().GetRight() + 1 + FromDIP(4) - m_pNumber->GetPosition().x);
+    for (wxWindow* part : {static_cast<wxWindow*>(m_pNumber), slash, static_cast<wxWindow*>(m_pTotal)})
+        part->Move(part->GetPosition() + wxPoint(shift, 0));
 }
 
 int CFileSave::ShowModal() {

@@ -21,6 +21,7 @@
 #include "workflow/StepMessages.h"
 #include "workflow/dialogs/EntryList.h"
 #include "workflow/dialogs/FileSave.h"
+#include "workflow/dialogs/LabelFit.h"
 #include "workflow/dialogs/MessageBoxes.h"
 #include "workflow/dialogs/ProgressBar.h"
 #include "workflow/dialogs/WizardServices.h"
@@ -81,22 +82,26 @@ void CPreview::CreateControls() {
     }
     auto label = [&](int id, const char* text, int x, int y, int w, int h) {
         const wxRect r = place(x, y, w, h);
-        return new wxStaticText(this, id, text, r.GetPosition(), r.GetSize());
+        auto* control = new wxStaticText(this, id, text, r.GetPosition(), r.GetSize());
+        FitLabelWidth(control);
+        return control;
     };
     auto value = [&](int id, int x, int y, int w, int h, long style = 0) {
         const wxRect r = place(x, y, w, h);
         return new CTransparentStatic(this, id, wxString(), r.GetPosition(), r.GetSize(), style);
     };
-    label(IDC_PREVIEW_PATH_LABEL, "Source File Path    :", 17, 50, 66, 8);
+    wxWindow* pathLabel = label(IDC_PREVIEW_PATH_LABEL, "Source File Path    :", 17, 50, 66, 8);
     m_pPath = value(IDC_PREVIEW_PATH, 83, 50, 385, 17);
+    KeepRightOf(m_pPath, pathLabel);
     label(wxID_ANY, " File Number :", 16, 247, 47, 8);
     m_pNumber = value(IDC_PREVIEW_NUMBER, 61, 247, 12, 8, wxALIGN_RIGHT | wxST_NO_AUTORESIZE);
     label(IDC_PREVIEW_SLASH, "/", 76, 247, 8, 8);
     m_pTotal = label(IDC_PREVIEW_TOTAL, "", 82, 247, 13, 8);
     const wxRect list = place(15, 79, 452, 157);
     m_pList = new CEntryList(this, IDC_PREVIEW_LIST, list.GetPosition(), list.GetSize());
-    label(IDC_PREVIEW_SHOWN_LABEL, "Number Of Files Extracted :", 18, 66, 90, 12);
+    wxWindow* shownLabel = label(IDC_PREVIEW_SHOWN_LABEL, "Number Of Files Extracted :", 18, 66, 90, 12);
     m_pShown = value(IDC_PREVIEW_SHOWN, 108, 65, 69, 12);
+    KeepRightOf(m_pShown, shownLabel);
     m_pList->SetCountLabel(m_pShown);
 }
 

@@ -9,6 +9,7 @@
 #include "ui/skin/DialogUnits.h"
 #include "workflow/AnalysisRun.h"
 #include "workflow/dialogs/EntryList.h"
+#include "workflow/dialogs/LabelFit.h"
 #include "workflow/dialogs/MessageBoxes.h"
 
 namespace tessaly {
@@ -41,8 +42,8 @@ void CProgressBar::CreateControls() {
     const wxRect stop = DialogRect(this, 54, 77, 50, 14);
     new wxButton(this, IDC_ANALYSIS_STOP, "Stop", stop.GetPosition(), stop.GetSize());
     const wxRect label = DialogRect(this, 40, 38, 128, 8);
-    new wxStaticText(this, wxID_ANY, "Analysis is in Progress, Please  wait .....", label.GetPosition(),
-                     label.GetSize());
+    FitLabelWidth(new wxStaticText(this, wxID_ANY, "Analysis is in Progress, Please  wait .....", label.GetPosition(),
+                                   label.GetSize()));
     const wxRect bar = DialogRect(this, 40, 50, 132, 12);
     m_pBar = new CTextProgressCtrl(this, IDC_ANALYSIS_PROGRESS, bar.GetPosition(), bar.GetSize());
     m_pBar->SetRange32(0, 100);

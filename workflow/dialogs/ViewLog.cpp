@@ -10,6 +10,7 @@
 #include "ui/skin/AppIcon.h"
 #include "ui/skin/DialogUnits.h"
 #include "workflow/StepMessages.h"
+#include "workflow/dialogs/LabelFit.h"
 #include "workflow/dialogs/MessageBoxes.h"
 #include "workflow/dialogs/WizardServices.h"
 
@@ -31,7 +32,7 @@ CViewLog::CViewLog(const SavingSummary& summary) : m_summary(summary) {
 void CViewLog::CreateControls() {
     auto place = [this](int x, int y, int w, int h) { return DialogRect(this, x, y, w, h); };
     const wxRect viewLabel = place(54, 51, 41, 8);
-    new wxStaticText(this, wxID_ANY, "View Log File", viewLabel.GetPosition(), viewLabel.GetSize());
+    FitLabelWidth(new wxStaticText(this, wxID_ANY, "View Log File", viewLabel.GetPosition(), viewLabel.GetSize()));
     const wxRect ok = place(67, 71, 50, 14);
     auto* button = new wxButton(this, IDC_VIEW_LOG_OK, "OK", ok.GetPosition(), ok.GetSize());
     button->SetDefault();
