@@ -82,11 +82,12 @@ void PressEscape(wxWindow* window);
 
 class FolderPicker : public IPickers {
 public:
-    std::vector<std::string> PickZipFiles(wxWindow*) override { return {}; }
+    std::vector<std::string> PickZipFiles(wxWindow*) override { return zipFiles; }
     std::string PickFolder(wxWindow*) override {
         ++calls;
         return folder;
     }
+    std::vector<std::string> zipFiles;
     std::string folder;
     int calls = 0;
 };
