@@ -173,6 +173,7 @@ void CVarrowDlg::BindCommands() {
     onMenu(ID_OPTION_CLEAR_LOG, [this] { OnClearLog(); });
     onMenu(ID_HELP_ABOUT, [this] { ShowAboutBox(); });
     onMenu(ID_HELP_CONTENTS, [this] { ShowHelpContents(); });
+    Bind(wxEVT_HELP, [](wxHelpEvent&) {});  // F1 is handled as a key (OnHelpKey)
 }
 
 void CVarrowDlg::InitDialog() {

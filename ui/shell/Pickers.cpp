@@ -10,7 +10,9 @@ namespace {
 class CNativePickers : public IPickers {
 public:
     std::vector<std::string> PickZipFiles(wxWindow* parent) override {
-        wxFileDialog dialog(parent, " Open Zip files", wxEmptyString, wxEmptyString, "zip|*.zip",
+        // The toolkit's patterns heed letter case; archives named .ZIP are
+        // archives too.
+        wxFileDialog dialog(parent, " Open Zip files", wxEmptyString, wxEmptyString, "zip|*.zip;*.ZIP;*.Zip",
                             wxFD_OPEN | wxFD_MULTIPLE | wxFD_FILE_MUST_EXIST);
         std::vector<std::string> paths;
         if (dialog.ShowModal() != wxID_OK) return paths;
