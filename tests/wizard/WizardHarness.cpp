@@ -102,10 +102,10 @@ void ChooseMenu(wxWindow* frame, int id) {
     frame->ProcessWindowEvent(command);
 }
 
-void PressEscape(wxWindow* window) {
+void PressKey(wxWindow* window, int keyCode) {
     ASSERT_NE(window, nullptr);
     wxKeyEvent key(wxEVT_CHAR_HOOK);
-    key.m_keyCode = WXK_ESCAPE;
+    key.m_keyCode = keyCode;
     key.SetEventObject(window);
     window->ProcessWindowEvent(key);
 }

@@ -77,8 +77,9 @@ void EndPreview();
 void Press(wxWindow* dialog, int id);
 // Chooses a menu command.
 void ChooseMenu(wxWindow* frame, int id);
-// Types Escape into a window, as the key reaches it before its controls.
-void PressEscape(wxWindow* window);
+// Types a key into a window, as the key reaches it before its controls.
+void PressKey(wxWindow* window, int keyCode);
+inline void PressEscape(wxWindow* window) { PressKey(window, WXK_ESCAPE); }
 
 class FolderPicker : public IPickers {
 public:

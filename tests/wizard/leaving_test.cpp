@@ -142,6 +142,31 @@ TEST_F(LeavingTest, EscapeInTheAnalysisEndsTheProcessOnYesOnly) {
     EXPECT_EQ(CountMessages(kAnalysisExit), 2);
 }
 
+TEST_F(LeavingTest, EnterNeitherClosesTheAnalysisNorThePreview) {
+    Select({Archive()});
+    ScanHold hold(m_state.reportAnalysisProgress);
+    bool analysisStayed = false;
+    bool previewStayed = false;
+    m_script
+        .When("worker held", Held<CProgressBar>(hold),
+              [&] {
+                  PressKey(Shown<CProgressBar>(), WXK_RETURN);
+                  analysisStayed = Shown<CProgressBar>() != nullptr && Shown<CProgressBar>()->IsModal();
+                  hold.LetGo();
+              })
+        .When("analysis done", Analysed(1), [&] {
+            PressKey(Shown<CPreview>(), WXK_RETURN);
+            previewStayed = Shown<CPreview>() != nullptr && Shown<CPreview>()->IsModal();
+            Press(Shown<CPreview>(), IDC_PREVIEW_BACK);
+        });
+    RunPreview();
+
+    EXPECT_TRUE(analysisStayed);
+    EXPECT_TRUE(previewStayed);
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Do you want to go to previous step ?"});
+    EXPECT_EQ(CountInLog("Number Of Files Extracted  :      12"), 1);
+}
+
 TEST_F(LeavingTest, StopWhileSavingWithYesLogsTheAbortAndEndsTheProcess) {
     Select({Archive()});
     ScanHold hold(m_state.reportSavingProgress);

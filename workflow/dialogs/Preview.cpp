@@ -5,6 +5,8 @@
 #include <wx/menu.h>
 #include <wx/stattext.h>
 
+#include <vector>
+
 #include "app/Settings.h"
 #include "app/about/AboutDlg.h"
 #include "app/about/HelpContents.h"
@@ -103,6 +105,28 @@ void CPreview::CreateControls() {
     m_pShown = value(IDC_PREVIEW_SHOWN, 108, 65, 69, 12);
     KeepRightOf(m_pShown, shownLabel);
     m_pList->SetCountLabel(m_pShown);
+    SwallowRightClicks();
+}
+
+// Right presses and double clicks do nothing anywhere in the preview (the
+// list's own rows included: it draws them in child windows).
+void CPreview::SwallowRightClicks() {
+    std::vector<wxWindow*> windows{this};
+    for (wxWindow* child : GetChildren()) {
+        windows.push_back(child);
+        for (wxWindow* grandchild : child->GetChildren()) windows.push_back(grandchild);
+    }
+    for (wxWindow* window : windows) {
+        window->Bind(wxEVT_RIGHT_DOWN, [](wxMouseEvent&) {});
+        window->Bind(wxEVT_RIGHT_DCLICK, [](wxMouseEvent&) {});
+        window->Bind(wxEVT_CONTEXT_MENU, [](wxContextMenuEvent&) {});
+    }
+}
+
+// Enter does nothing here: there is no default command to press.
+bool CPreview::OnKey(wxKeyEvent& event) {
+    const int key = event.GetKeyCode();
+    return key == WXK_RETURN || key == WXK_NUMPAD_ENTER;
 }
 
 void CPreview::InitialiseState() {

@@ -4,7 +4,7 @@
 // File analyse the neighbouring archive afresh; Save Current File and Save
 // All ask for a destination and run the saving dialog; Back returns to the
 // main dialog after a question. Exit, Escape and the close box end the
-// process after their question. Enter does nothing.
+// process after their question. Enter and right clicks do nothing.
 //
 // Constructed without a parent and run with ShowModal(); it works on the
 // job and runs of Wizard().
@@ -52,9 +52,11 @@ protected:
     void OnEscape() override;
     void OnHelpKey() override;
     void OnCloseBox() override;
+    bool OnKey(wxKeyEvent& event) override;
 
 private:
     void CreateControls();
+    void SwallowRightClicks();
     void InitialiseState();
     void OnPaint(wxPaintEvent& event);
     void RunDueStep();
