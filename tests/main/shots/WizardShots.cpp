@@ -179,7 +179,7 @@ private:
         if (m_settle < 4) return;
         Grab(preview, "wizard-preview");
         Next();
-        Press(preview, IDC_PREVIEW_SAVE_ALL);
+        ClickOn(preview->FindWindow(IDC_PREVIEW_SAVE_ALL));
     }
     void Saving() {
         // Caught on the move: pausing here would only slow the shot down.
