@@ -176,7 +176,22 @@ void CVarrowDlg::BindCommands() {
     Bind(wxEVT_HELP, [](wxHelpEvent&) {});  // F1 is handled as a key (OnHelpKey)
 }
 
+// Where the window system gives windows a system menu, it also leads to the
+// About box (GTK gives none: Help > About Us is the way in there).
+void CVarrowDlg::AddSystemMenuAbout() {
+#ifdef __WXMSW__
+    constexpr int kSystemAbout = 16;
+    if (wxMenu* systemMenu = MSWGetSystemMenu()) {
+        systemMenu->AppendSeparator();
+        systemMenu->Append(kSystemAbout, "&About Tessaly For Zip...");
+        Bind(
+            wxEVT_MENU, [this](wxCommandEvent&) { ShowAboutBox(); }, kSystemAbout);
+    }
+#endif
+}
+
 void CVarrowDlg::InitDialog() {
+    AddSystemMenuAbout();
     SetIcons(AppIcons());
     SetTitle(AppTitle);
     m_quickRepair->SetValue(true);

@@ -84,6 +84,7 @@ private:
     void CreateControls();
     void CreateList();
     void BindCommands();
+    void AddSystemMenuAbout();
     void InitDialog();
     void AppendRow(const std::string& path);
     void Renumber();
