@@ -129,12 +129,36 @@ void CProgressBar::ClearRows() {
     m_forwarder.Post([this] { m_rows.ClearRows(); });
 }
 
+// Rows travel in their own batch, moved rather than wrapped one by one, and
+// only the latest count is shown: the interface thread does a few
+// microseconds of work per row however fast the worker lists them.
 void CProgressBar::InsertRow(int position, const EntryRow& row) {
-    m_forwarder.Post([this, position, row] { m_rows.InsertRow(position, row); });
+    bool post = false;
+    {
+        std::lock_guard<std::mutex> lock(m_rowMutex);
+        m_pendingRows.push_back({position, row});
+        post = !m_bRowsPosted;
+        m_bRowsPosted = true;
+    }
+    if (post) m_forwarder.Post([this] { TakePendingRows(); });
 }
 
 void CProgressBar::SetShownCount(const std::string& text) {
-    m_forwarder.Post([this, text] { m_rows.SetShownCount(text); });
+    std::lock_guard<std::mutex> lock(m_rowMutex);
+    m_pendingCount = text;
+}
+
+void CProgressBar::TakePendingRows() {
+    std::vector<PendingRow> rows;
+    std::string count;
+    {
+        std::lock_guard<std::mutex> lock(m_rowMutex);
+        rows.swap(m_pendingRows);
+        count.swap(m_pendingCount);
+        m_bRowsPosted = false;
+    }
+    for (PendingRow& pending : rows) m_rows.InsertRow(pending.position, std::move(pending.row));
+    if (!count.empty()) m_rows.SetShownCount(count);
 }
 
 void CProgressBar::AnalysisFinished() {

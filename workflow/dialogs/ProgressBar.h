@@ -10,7 +10,9 @@
 // button.
 #pragma once
 
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "ui/skin/SkinnedDialog.h"
 #include "workflow/AnalysisView.h"
@@ -52,6 +54,7 @@ private:
     void OnCloseBox(wxCloseEvent& event);
     void OnCharHook(wxKeyEvent& event);
     void AfterChoice(int choice);
+    void TakePendingRows();
 
     // IAnalysisView: worker thread, forwarded.
     void SetProgress(int percent) override;
@@ -66,6 +69,15 @@ private:
     CAnalysisRun& m_run;
     IEntryRows& m_rows;
     CViewForwarder m_forwarder;
+    // Rows and the count the worker listed since the last batch.
+    struct PendingRow {
+        int position;
+        EntryRow row;
+    };
+    std::mutex m_rowMutex;
+    std::vector<PendingRow> m_pendingRows;
+    std::string m_pendingCount;
+    bool m_bRowsPosted = false;
     CTextProgressCtrl* m_pBar = nullptr;
     wxButton* m_pPause = nullptr;
     int m_nBarPos = 0;
