@@ -5,6 +5,9 @@
 #include <wx/menu.h>
 #include <wx/stattext.h>
 
+#include <algorithm>
+
+#include "log/LogSections.h"
 #include "res/MainMenu.h"
 #include "tests/support/Damage.h"
 #include "tests/support/TempFolder.h"
@@ -139,6 +142,39 @@ TEST_F(PathsTest, BackEmptiesTheJobAndASecondRepairStartsFromTheFirstArchive) {
     EXPECT_EQ(number, "1");
     EXPECT_EQ(total, "1");
     EXPECT_EQ(rows, 3);
+}
+
+// Both repair modes: what the preview lists for a damaged archive is what
+// saving writes.
+TEST_F(PathsTest, EachRepairModeSavesExactlyTheRowsThePreviewListed) {
+    std::vector<testzip::EntryToWrite> entries;
+    for (int i = 0; i < 8; ++i)
+        entries.push_back(testzip::Deflated("dir/part" + std::to_string(i) + ".txt",
+                                            testzip::TextContent("part" + std::to_string(i), 2000)));
+    testzip::BuiltZip zip = testzip::BuildZip(entries);
+    testzip::ZeroRange(zip.bytes, zip.entries[2].localHeader, 30);
+    testzip::DropCentralDirectory(zip);
+    const std::string archive = WriteArchive("damaged.zip", zip.bytes);
+
+    for (RepairMode mode : {QuickRepair, AdvanceRepair}) {
+        std::filesystem::remove_all(Out());
+        std::filesystem::create_directories(Out());
+        Select({archive}, mode);
+        std::vector<std::string> listed;
+        m_script.When("analysed", Analysed(1), [&] {
+            for (const EntryRow& row : Shown<CPreview>()->EntryList()->Rows())
+                listed.push_back(ReplaceAll(row.name, "\\", "/"));
+            Press(Shown<CPreview>(), IDC_PREVIEW_SAVE_ALL);
+        });
+        FinishCompletion();
+        RunPreview();
+
+        std::sort(listed.begin(), listed.end());
+        EXPECT_FALSE(listed.empty()) << RepairModeLogName(mode);
+        ASSERT_EQ(OutputFolders(), 1u);
+        EXPECT_EQ(testzip::ListFilesBelow(std::filesystem::directory_iterator(Out())->path()), listed)
+            << RepairModeLogName(mode);
+    }
 }
 
 TEST_F(PathsTest, NavigationFollowsThePositionInTheSelection) {
