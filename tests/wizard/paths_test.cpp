@@ -205,6 +205,11 @@ TEST_F(PathsTest, NavigationFollowsThePositionInTheSelection) {
         });
     RunPreview();
     EXPECT_EQ(states, (std::vector<std::string>{"next current 1", "back next current 2", "back 3"}));
+    // The third file holds no header: the worker's notice, answered on the
+    // interface thread while the worker waits, then the Back question.
+    EXPECT_EQ(Messages(),
+              (std::vector<std::string>{"File is highly corrupted or version not supported.Recovery not possible.",
+                                        "Do you want to go to previous step ?"}));
 }
 
 }  // namespace
