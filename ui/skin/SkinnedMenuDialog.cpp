@@ -5,6 +5,7 @@
 #include <wx/utils.h>
 
 #include "ui/skin/DialogUnits.h"
+#include "ui/skin/SkinnedDialog.h"
 
 namespace tessaly {
 
@@ -42,6 +43,7 @@ int CSkinnedMenuDialog::ShowModal() {
         CentreOnParent();
     Show();
     Raise();
+    ShowNow(this);
     int code = wxID_CANCEL;
     {
         // Every other top-level window stays disabled while this one runs,
