@@ -15,11 +15,22 @@ std::string Lowered(std::string text) {
     return text;
 }
 
+bool IsAutomationWord(const std::string& word) {
+    return word == "regserver" || word == "register" || word == "unregserver" || word == "unregister" ||
+           word == "automation" || word == "embedding";
+}
+
 // The switch word without its "/", "-" or "--"; empty for a non-switch.
+// Outside Windows "/" starts every absolute path, so a "/" argument is a
+// switch there only when it names one of the automation switches.
 std::string SwitchWord(const std::string& arg) {
     if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-')) return {};
     const std::size_t skip = (arg[0] == '-' && arg[1] == '-') ? 2 : 1;
-    return Lowered(arg.substr(skip));
+    std::string word = Lowered(arg.substr(skip));
+#ifndef _WIN32
+    if (arg[0] == '/' && !IsAutomationWord(word)) return {};
+#endif
+    return word;
 }
 
 StartRequest RequestFor(const std::string& word) {
@@ -36,12 +47,22 @@ StartRequest RequestFor(const std::string& word) {
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     CommandLine result;
+    bool decided = false;
+    bool switchesEnded = false;
     for (const auto& arg : args) {
-        const std::string word = SwitchWord(arg);
-        if (word.empty()) continue;
+        if (!switchesEnded && arg == "--") {
+            switchesEnded = true;
+            continue;
+        }
+        const std::string word = switchesEnded ? std::string() : SwitchWord(arg);
+        if (word.empty()) {
+            result.archives.push_back(arg);
+            continue;
+        }
+        if (decided) continue;
+        decided = true;
         result.request = RequestFor(word);
         if (result.request == StartRequest::Unknown) result.offending = arg;
-        return result;
     }
     return result;
 }
@@ -54,11 +75,12 @@ int ExitCodeFor(StartRequest request) { return request == StartRequest::Unknown 
 
 std::string HelpText(const std::string& programName) {
     return "Usage: " + programName +
-           " [--help] [--version]\n"
+           " [--help] [--version] [ARCHIVE.zip...]\n"
            "\n"
            "Salvages the contents of damaged ZIP archives. Select the archives,\n"
            "choose Quick Repair or Advance Repair, preview what can be saved and\n"
-           "save it into a new, time-stamped folder.\n"
+           "save it into a new, time-stamped folder. Archives named here are put\n"
+           "in the list at start.\n"
            "\n"
            "  --help        show this text and exit\n"
            "  --version     show the version and exit\n"

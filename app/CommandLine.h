@@ -24,10 +24,13 @@ enum class StartRequest {
 struct CommandLine {
     StartRequest request = StartRequest::Run;
     std::string offending;  // the argument that made the request Unknown
+    // The arguments that are not switches (all of them after "--"), in
+    // order: the archives to put in the list at start.
+    std::vector<std::string> archives;
 };
 
-// `args` are the arguments after the program name. The first switch that
-// decides something wins; arguments that are not switches are ignored.
+// `args` are the arguments after the program name. The first switch wins;
+// the arguments that are not switches are the archives.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // Whether the request ends start-up before any window opens, and the exit

@@ -110,6 +110,23 @@ TEST(CommandLineSwitches, AutomationSwitchesInAnyCaseWithSlashOrDash) {
     EXPECT_EQ(ExitCodeFor(StartRequest::Register), 0);
 }
 
+#ifndef _WIN32  // "/" starts a path here, a switch only on Windows
+TEST(CommandLineArchives, PathsAreArchivesAndOnlyAutomationWordsAfterASlashAreSwitches) {
+    const CommandLine line = ParseCommandLine({"/home/me/a.zip", "b.zip", "/Automation", "/tmp/regserver.zip"});
+    EXPECT_EQ(line.request, StartRequest::Automation);
+    const std::vector<std::string> archives = {"/home/me/a.zip", "b.zip", "/tmp/regserver.zip"};
+    EXPECT_EQ(line.archives, archives);
+
+    const CommandLine unknown = ParseCommandLine({"-x", "a.zip"});
+    EXPECT_EQ(unknown.request, StartRequest::Unknown);
+    EXPECT_EQ(unknown.offending, "-x");
+
+    const CommandLine ended = ParseCommandLine({"--", "--help", "-x.zip"});
+    EXPECT_EQ(ended.request, StartRequest::Run);
+    EXPECT_EQ(ended.archives, (std::vector<std::string>{"--help", "-x.zip"}));
+}
+#endif
+
 struct Unwinding {
     ~Unwinding() { std::fputs("unwound", stderr); }
 };

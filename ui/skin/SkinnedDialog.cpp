@@ -11,4 +11,16 @@ bool CSkinnedDialog::Create(wxWindow* parent, wxWindowID id, const wxString& cap
     return true;
 }
 
+bool CSkinnedDialog::Show(bool show) {
+    const bool changed = wxDialog::Show(show);
+    if (show) ShowNow(this);
+    return changed;
+}
+
+void ShowNow(wxWindow* window) {
+    if (!window->IsShown()) return;
+    window->Refresh();
+    window->Update();
+}
+
 }  // namespace tessaly

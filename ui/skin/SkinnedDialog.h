@@ -24,8 +24,17 @@ public:
     bool HasBackground() const { return m_skin.HasBackground(); }
     const CDialogSkin& Skin() const { return m_skin; }
 
+    // Shows the window at once (see ShowNow).
+    bool Show(bool show = true) override;
+
 private:
     CDialogSkin m_skin;
 };
+
+// A window shown deep inside nested modal runs (the completion dialog opened
+// when the saving worker ends) can stay off the screen on X11 until some
+// other window draws: its request to appear waits in the connection's
+// buffer. Drawing the just-shown `window` at once sends it out.
+void ShowNow(wxWindow* window);
 
 }  // namespace tessaly

@@ -1,0 +1,279 @@
+// Takes the README's screenshots of the wizard by running it for real: the
+// main dialog with two archives listed, the analysis dialog, the preview with
+// its rows, the saving dialog and the completion dialog. A timer watches the
+// windows the wizard opens and photographs each one once; the pickers and
+// the message boxes are answered in code. The analysis is paused while it is
+// photographed, so its bar is caught part of the way.
+//
+// Usage: tessaly-wizard-shots <program folder> <output folder> [completion]
+// Without "completion" it runs the wizard from the main dialog to the saving
+// dialog; with it, it shows the completion dialog of such a run on its own.
+// Run under an X server (scripts/ui-screenshots.sh starts one).
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/image.h>
+#include <wx/timer.h>
+#include <wx/uiaction.h>
+#include <wx/utils.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include "app/main/VarrowDlg.h"
+#include "tests/support/Sample.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/ZipWriter.h"
+#include "ui/shell/Pickers.h"
+#include "workflow/SavingSummary.h"
+#include "workflow/dialogs/FileSave.h"
+#include "workflow/dialogs/MessageBoxes.h"
+#include "workflow/dialogs/Preview.h"
+#include "workflow/dialogs/ProgressBar.h"
+#include "workflow/dialogs/ViewLog.h"
+
+namespace {
+
+using namespace tessaly;
+namespace fs = std::filesystem;
+
+wxString g_outputFolder;
+int g_written = 0;
+
+// The screen's pixels in `area`, read from the X server.
+wxImage ScreenPixels(const wxRect& area) {
+    wxImage image(area.width, area.height);
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return image;
+    XImage* pixels =
+        XGetImage(display, DefaultRootWindow(display), area.x, area.y, area.width, area.height, AllPlanes, ZPixmap);
+    if (pixels) {
+        for (int y = 0; y < area.height; ++y)
+            for (int x = 0; x < area.width; ++x) {
+                const unsigned long pixel = XGetPixel(pixels, x, y);
+                image.SetRGB(x, y, (pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+            }
+        XDestroyImage(pixels);
+    }
+    XCloseDisplay(display);
+    return image;
+}
+
+bool Grab(wxWindow* window, const char* name) {
+    wxRect area = window->GetScreenRect();
+    area.Intersect(wxRect(0, 0, wxGetDisplaySize().x, wxGetDisplaySize().y));
+    // A thin grey frame around the window.
+    wxImage shot(area.width + 2, area.height + 2);
+    shot.SetRGB(wxRect(0, 0, area.width + 2, area.height + 2), 0x80, 0x8A, 0x90);
+    shot.Paste(ScreenPixels(area), 1, 1);
+    const wxString path = g_outputFolder + "/" + name + ".png";
+    const bool ok = shot.SaveFile(path, wxBITMAP_TYPE_PNG);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", static_cast<const char*>(path.utf8_str()));
+    std::fflush(stdout);
+    if (ok) ++g_written;
+    return ok;
+}
+
+void Press(wxWindow* dialog, int id) {
+    wxWindow* button = dialog->FindWindow(id);
+    if (!button) return;
+    wxCommandEvent event(wxEVT_BUTTON, id);
+    event.SetEventObject(button);
+    button->GetEventHandler()->AddPendingEvent(event);
+}
+
+// A real click, as a person's: the wizard's nested runs then start from the
+// window system's event, as they do in use.
+void ClickOn(wxWindow* button) {
+    wxUIActionSimulator mouse;
+    mouse.MouseMove(button->GetScreenRect().GetPosition() + button->GetSize() / 2);
+    mouse.MouseClick();
+}
+
+template <typename Dialog>
+Dialog* Shown() {
+    for (wxWindow* window : wxTopLevelWindows)
+        if (auto* dialog = dynamic_cast<Dialog*>(window); dialog && dialog->IsShown()) return dialog;
+    return nullptr;
+}
+
+class ShotPickers : public IPickers {
+public:
+    explicit ShotPickers(fs::path destination) : m_destination(std::move(destination)) {}
+    std::vector<std::string> PickZipFiles(wxWindow*) override { return {}; }
+    std::string PickFolder(wxWindow*) override { return m_destination.string(); }
+
+private:
+    fs::path m_destination;
+};
+
+// Photographs the completion dialog once it has settled, then ends.
+class CompletionShot : public wxTimer {
+public:
+    void Notify() override {
+        CViewLog* dialog = Shown<CViewLog>();
+        if (!dialog || ++m_ticks < 20) return;
+        Grab(dialog, "wizard-completion");
+        std::fflush(stdout);
+        std::_Exit(g_written == 1 ? 0 : 1);
+    }
+
+private:
+    int m_ticks = 0;
+};
+
+// Watches the screen and moves the wizard on, one step per window.
+class Director : public wxTimer {
+public:
+    explicit Director(CVarrowDlg& main) : m_main(main) {}
+
+    void Notify() override {
+        if (++m_ticks % 5 == 0) ++m_settle;
+        switch (m_step) {
+            case 0: return MainDialog();
+            case 1: return Analysis();
+            case 2: return Preview();
+            case 3: return Saving();
+            default: return;
+        }
+    }
+
+private:
+    void Next() {
+        ++m_step;
+        m_settle = 0;
+    }
+    void MainDialog() {
+        if (m_settle < 4) return;
+        Grab(&m_main, "wizard-main");
+        Next();
+        ClickOn(m_main.FindWindow(IDC_REPAIR));
+    }
+    // The progress dialogs: pause, let the screen settle, photograph, resume.
+    void Paused(wxWindow* dialog, int pauseId, const char* name) {
+        if (!m_paused) {
+            Press(dialog, pauseId);
+            m_paused = true;
+            m_settle = 0;
+            return;
+        }
+        if (m_settle < 4) return;
+        Grab(dialog, name);
+        Press(dialog, pauseId);
+        m_paused = false;
+        Next();
+    }
+    void Analysis() {
+        if (auto* dialog = Shown<CProgressBar>()) return Paused(dialog, IDC_ANALYSIS_PAUSE, "wizard-analysis");
+        if (Shown<CPreview>() && Shown<CPreview>()->IsIdle()) Next();  // over before it could be caught
+    }
+    void Preview() {
+        CPreview* preview = Shown<CPreview>();
+        if (!preview || !preview->IsIdle() || Shown<CProgressBar>()) return;
+        if (m_settle < 4) return;
+        Grab(preview, "wizard-preview");
+        Next();
+        ClickOn(preview->FindWindow(IDC_PREVIEW_SAVE_ALL));
+    }
+    void Saving() {
+        // Caught on the move: pausing here would only slow the shot down.
+        if (auto* dialog = Shown<CFileSave>()) {
+            if (m_settle < 3) return;
+            Grab(dialog, "wizard-saving");
+            std::fflush(stdout);
+            std::_Exit(g_written == 4 ? 0 : 1);
+        }
+    }
+    CVarrowDlg& m_main;
+    int m_step = 0;
+    int m_ticks = 0;
+    int m_settle = 0;
+    bool m_paused = false;
+};
+
+// Many small entries, so the analysis and the saving last long enough to be
+// seen.
+void WriteLargeArchive(const fs::path& path) {
+    std::vector<testzip::EntryToWrite> entries;
+    for (int i = 0; i < 30000; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "reports/%02d/report-%05d.txt", i / 1000, i);
+        entries.push_back(testzip::Deflated(name, testzip::TextContent(name, 1500 + i % 700)));
+    }
+    testzip::WriteFileBytes(path, testzip::BuildZip(entries).bytes);
+}
+
+class ShotsApp : public wxApp {
+public:
+    bool OnInit() override {
+        if (argc != 3 && argc != 4) {
+            std::fputs("usage: tessaly-wizard-shots <program folder> <output folder> [completion]\n", stderr);
+            return false;
+        }
+        m_completion = argc == 4 && argv[3] == "completion";
+        m_programFolder = argv[1].utf8_string();
+        g_outputFolder = argv[2];
+        wxInitAllImageHandlers();
+        return true;
+    }
+    int OnRun() override {
+        testzip::TempFolder scratch("tessaly-shots");
+        setenv("TESSALY_SETTINGS", (scratch / "settings.ini").c_str(), 1);
+        std::FILE* settings = std::fopen((scratch / "settings.ini").c_str(), "w");
+        if (settings) {
+            std::fprintf(settings, "FilePath=%s\nLogPath=%s\n", m_programFolder.c_str(), scratch.Path().c_str());
+            std::fclose(settings);
+        }
+        return m_completion ? ShowCompletion() : RunWizard(scratch);
+    }
+
+private:
+    int ShowCompletion() {
+        SavingSummary summary;
+        summary.archives.push_back({"Quarterly reports.zip", 30000, 0, 0, 0, 0, false});
+        summary.archives.push_back({"damaged.zip", 4, 1, 1, 0, 0, false});
+        CompletionShot shot;
+        shot.Start(20);
+        CViewLog dialog(summary);
+        dialog.ViewLogCheck()->SetValue(false);
+        dialog.ShowModal();
+        return 1;
+    }
+
+    int RunWizard(const testzip::TempFolder& scratch) {
+        const fs::path large = scratch / "Quarterly reports.zip";
+        const fs::path damaged = scratch / "damaged.zip";
+        WriteLargeArchive(large);
+        testzip::WriteFileBytes(damaged, testzip::SampleArchive());
+        fs::create_directories(scratch / "Recovered");
+        ShotPickers pickers(scratch / "Recovered");
+        SetPickers(&pickers);
+        SetMessageAnswerer([](const Message& message) {
+            return message.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+        });
+        CVarrowDlg::Options options;
+        options.programFolder = m_programFolder;
+        options.splashMs = 0;
+        auto* main = new CVarrowDlg(options);
+        main->Move(40, 40);
+        main->AddArchives({large.string(), damaged.string()});
+        Director director(*main);
+        director.Start(20);
+        main->ShowModal();
+        std::fputs("the wizard ended before every shot was taken\n", stderr);
+        return 1;
+    }
+
+    std::string m_programFolder;
+    bool m_completion = false;
+};
+
+}  // namespace
+
+wxIMPLEMENT_APP(ShotsApp);

@@ -1,0 +1,84 @@
+// Starts the toolkit once for the wizard's tests: a test application, an
+// active event loop, an assert handler that fails the running test instead
+// of opening a box, log output to stderr, and a guard that fails and
+// dismisses any modal dialog that is not one of the wizard's own (a real
+// message box means a message went past the test's answerer).
+#include <cstdio>
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/dialog.h>
+#include <wx/evtloop.h>
+#include <wx/image.h>
+#include <wx/log.h>
+#include <wx/modalhook.h>
+#include <wx/toplevel.h>
+
+#include "workflow/dialogs/FileSave.h"
+#include "workflow/dialogs/ProgressBar.h"
+#include "workflow/dialogs/ViewLog.h"
+
+namespace {
+
+class TestApp : public wxApp {
+public:
+    bool OnInit() override { return true; }
+};
+
+void FailOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg) {
+    ADD_FAILURE_AT(file.utf8_str().data(), line) << "toolkit assertion in " << func << ": " << cond << " " << msg;
+}
+
+class UnexpectedModalGuard : public wxModalDialogHook {
+protected:
+    int Enter(wxDialog* dialog) override {
+        if (dynamic_cast<tessaly::CProgressBar*>(dialog) || dynamic_cast<tessaly::CFileSave*>(dialog) ||
+            dynamic_cast<tessaly::CViewLog*>(dialog))
+            return wxID_NONE;
+        ADD_FAILURE() << "unexpected modal dialog: " << dialog->GetTitle();
+        return wxID_CANCEL;
+    }
+    void Exit(wxDialog*) override {}
+};
+
+}  // namespace
+
+wxIMPLEMENT_APP_NO_MAIN(TestApp);
+
+int main(int argc, char** argv) {
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) {
+        std::puts("wizard_tests: no X display (run under xvfb-run); skipped");
+        return 77;
+    }
+    setenv("GSETTINGS_BACKEND", "memory", 0);
+    setenv("NO_AT_BRIDGE", "1", 0);
+    ::testing::InitGoogleTest(&argc, argv);
+
+    int toolkitArgc = 1;
+    char* toolkitArgv[] = {argv[0], nullptr};
+    if (!wxEntryStart(toolkitArgc, toolkitArgv)) {
+        std::fputs("wizard_tests: cannot start the toolkit\n", stderr);
+        return 1;
+    }
+    wxTheApp->CallOnInit();
+    wxSetAssertHandler(FailOnAssert);
+    delete wxLog::SetActiveTarget(new wxLogStderr);
+    wxInitAllImageHandlers();
+    UnexpectedModalGuard guard;
+    guard.Register();
+
+    int result = 0;
+    {
+        wxEventLoop loop;
+        wxEventLoopBase::SetActive(&loop);
+        result = RUN_ALL_TESTS();
+        for (wxWindow* window : wxTopLevelWindows) window->Destroy();
+        wxTheApp->ProcessIdle();
+        wxEventLoopBase::SetActive(nullptr);
+    }
+    guard.Unregister();
+    wxEntryCleanup();
+    return result;
+}

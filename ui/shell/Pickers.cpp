@@ -1,0 +1,44 @@
+#include "ui/shell/Pickers.h"
+
+#include <wx/dirdlg.h>
+#include <wx/filedlg.h>
+
+namespace tessaly {
+
+namespace {
+
+class CNativePickers : public IPickers {
+public:
+    std::vector<std::string> PickZipFiles(wxWindow* parent) override {
+        // The toolkit's patterns heed letter case; archives named .ZIP are
+        // archives too.
+        wxFileDialog dialog(parent, " Open Zip files", wxEmptyString, wxEmptyString, "zip|*.zip;*.ZIP;*.Zip",
+                            wxFD_OPEN | wxFD_MULTIPLE | wxFD_FILE_MUST_EXIST);
+        std::vector<std::string> paths;
+        if (dialog.ShowModal() != wxID_OK) return paths;
+        wxArrayString chosen;
+        dialog.GetPaths(chosen);
+        for (const wxString& path : chosen) paths.push_back(path.utf8_string());
+        return paths;
+    }
+
+    std::string PickFolder(wxWindow* parent) override {
+        wxDirDialog dialog(parent, "Select the Destination Path", wxEmptyString,
+                           wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+        if (dialog.ShowModal() != wxID_OK) return std::string();
+        return dialog.GetPath().utf8_string();
+    }
+};
+
+IPickers* g_replacement = nullptr;
+
+}  // namespace
+
+IPickers& Pickers() {
+    static CNativePickers native;
+    return g_replacement ? *g_replacement : native;
+}
+
+void SetPickers(IPickers* replacement) { g_replacement = replacement; }
+
+}  // namespace tessaly

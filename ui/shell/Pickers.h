@@ -1,0 +1,29 @@
+// The two file pickers of the wizard, behind an interface that tests
+// replace: several .zip archives to repair, and the destination folder for
+// saving. Paths are UTF-8 strings, as everywhere in the workflow.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class wxWindow;
+
+namespace tessaly {
+
+class IPickers {
+public:
+    virtual ~IPickers() = default;
+    // Existing .zip files, several at once, in a dialog titled
+    // " Open Zip files"; empty when the user cancels.
+    virtual std::vector<std::string> PickZipFiles(wxWindow* parent) = 0;
+    // A folder, in a dialog titled "Select the Destination Path"; empty when
+    // the user cancels.
+    virtual std::string PickFolder(wxWindow* parent) = 0;
+};
+
+// The pickers in use: the replacement set last, else the toolkit's own.
+IPickers& Pickers();
+// Replaces the pickers (not owned); nullptr brings back the toolkit's own.
+void SetPickers(IPickers* replacement);
+
+}  // namespace tessaly

@@ -1,0 +1,231 @@
+#include "workflow/dialogs/FileSave.h"
+
+#include <wx/button.h>
+
+#include <wx/statbox.h>
+#include <wx/statline.h>
+#include <wx/stattext.h>
+#include <algorithm>
+
+#include "app/Settings.h"
+#include "ui/controls/TextProgressCtrl.h"
+#include "ui/controls/TransparentStatic2.h"
+#include "ui/skin/AppIcon.h"
+#include "ui/skin/DialogUnits.h"
+#include "workflow/SavingRun.h"
+#include "workflow/dialogs/LabelFit.h"
+#include "workflow/dialogs/MessageBoxes.h"
+#include "workflow/dialogs/ViewLog.h"
+
+namespace tessaly {
+namespace {
+
+void SetText(CTransparentStatic2* label, const std::string& text) {
+    const wxString shown = wxString::FromUTF8(text);
+    if (label->GetLabel() != shown) label->SetLabel(shown);
+}
+
+void SetBar(CTextProgressCtrl* bar, int percent) {
+    if (bar->GetPos() != percent) bar->SetPos(percent);
+}
+
+}  // namespace
+
+CFileSave::CFileSave(CSavingRun& run) : m_run(run), m_forwarder(*this, [this] { ApplyBatch(); }) {
+    Create(nullptr, wxID_ANY, wxString::FromUTF8(AppTitle), 349, 209, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
+    SetIcons(AppIcons());
+    CreateControls();
+    Bind(wxEVT_BUTTON, &CFileSave::OnPause, this, IDC_SAVING_PAUSE);
+    Bind(wxEVT_BUTTON, &CFileSave::OnStop, this, IDC_SAVING_STOP);
+    Bind(wxEVT_CLOSE_WINDOW, &CFileSave::OnCloseBox, this);
+    Bind(wxEVT_CHAR_HOOK, &CFileSave::OnCharHook, this);
+    Bind(wxEVT_HELP, [](wxHelpEvent&) {});  // F1 is swallowed
+    SetAffirmativeId(wxID_NONE);
+    SetEscapeId(wxID_NONE);
+    Centre();
+}
+
+CFileSave::~CFileSave() {
+    m_forwarder.Close();
+    if (m_bRunning) m_run.Wait();
+}
+
+// In the template's tab order.
+void CFileSave::CreateControls() {
+    auto place = [this](int x, int y, int w, int h) { return DialogRect(this, x, y, w, h); };
+    auto label = [&](const char* text, int x, int y, int w, int h) {
+        const wxRect r = place(x, y, w, h);
+        auto* control = new wxStaticText(this, wxID_ANY, text, r.GetPosition(), r.GetSize());
+        FitLabelWidth(control);
+        return control;
+    };
+    auto value = [&](int id, int x, int y, int w, int h, long style = 0) {
+        const wxRect r = place(x, y, w, h);
+        return new CTransparentStatic2(this, id, wxString(), r.GetPosition(), r.GetSize(), style);
+    };
+    auto bar = [&](int id, int x, int y, int w, int h) {
+        const wxRect r = place(x, y, w, h);
+        auto* control = new CTextProgressCtrl(this, id, r.GetPosition(), r.GetSize(), wxGA_SMOOTH | wxBORDER_SIMPLE);
+        control->SetRange32(0, 100);
+        return control;
+    };
+    auto group = [&](int x, int y, int w, int h) {
+        const wxRect r = place(x, y, w, h);
+        return new wxStaticBox(this, wxID_ANY, wxString(), r.GetPosition(), r.GetSize());
+    };
+    const wxRect pause = place(176, 185, 50, 14);
+    m_pPause = new wxButton(this, IDC_SAVING_PAUSE, "Pause", pause.GetPosition(), pause.GetSize());
+    const wxRect stop = place(122, 185, 50, 14);
+    new wxButton(this, IDC_SAVING_STOP, "Stop", stop.GetPosition(), stop.GetSize());
+    wxWindow* nameLabel = label("File Name  :", 25, 44, 38, 9);
+    m_pName = value(IDC_SAVING_NAME, 66, 44, 268, 16);
+    wxWindow* countLabel = label("File Count :", 25, 66, 38, 9);
+    m_pNumber = value(IDC_SAVING_NUMBER, 56, 66, 13, 8, wxALIGN_RIGHT);
+    wxWindow* pathLabel = label("File Path   :", 25, 86, 38, 9);
+    m_pFolder = value(IDC_SAVING_FOLDER, 66, 86, 256, 18);
+    group(80, 118, 190, 28);
+    m_ctlOverallProgress = bar(IDC_SAVING_OVERALL, 41, 163, 264, 10);
+    group(24, 153, 297, 26);
+    m_ctlCurrentProgress = bar(IDC_SAVING_CURRENT, 96, 130, 155, 10);
+    wxWindow* slash = label("/", 71, 66, 8, 8);
+    m_pTotal = value(IDC_SAVING_TOTAL, 77, 66, 12, 8);
+    group(4, 33, 8, 9)->Hide();
+    label("Current Progress", 83, 113, 56, 8);
+    label("Overall Progress", 28, 149, 55, 9);
+    const wxRect line = place(0, 35, 349, 1);
+    new wxStaticLine(this, wxID_ANY, line.GetPosition(), wxSize(line.width, 1));
+    // Values stay clear of their labels in a wider font: "n / total" moves as one.
+    KeepRightOf(m_pName, nameLabel);
+    KeepRightOf(m_pFolder, pathLabel);
+    const int shift = std::max(0, countLabel->GetRect().GetRight() + 1 + FromDIP(4) - m_pNumber->GetPosition().x);
+    for (wxWindow* part : {static_cast<wxWindow*>(m_pNumber), slash, static_cast<wxWindow*>(m_pTotal)})
+        part->Move(part->GetPosition() + wxPoint(shift, 0));
+}
+
+int CFileSave::ShowModal() {
+    LoadBackground(ProgramFolder(), "file-saving.bmp");
+    m_pPause->SetLabel("Pause");
+    m_bShowCompletion = false;
+    m_forwarder.Open();
+    m_bRunning = true;
+    m_run.Start(*this);
+    return CSkinnedDialog::ShowModal();
+}
+
+void CFileSave::ApplyBatch() {
+    if (m_bChanged) {
+        SetBar(m_ctlCurrentProgress, m_shown.current);
+        SetBar(m_ctlOverallProgress, m_shown.overall);
+        SetText(m_pName, m_shown.name);
+        SetText(m_pNumber, m_shown.number);
+        SetText(m_pTotal, m_shown.total);
+        SetText(m_pFolder, m_shown.folder);
+        m_bChanged = false;
+    }
+    if (m_bShowCompletion) Completion();
+}
+
+// The worker is done: the completion dialog, or back to the preview.
+void CFileSave::Completion() {
+    m_bShowCompletion = false;
+    m_forwarder.Close();
+    const AfterSaving next = m_run.AfterFinished();
+    m_bRunning = false;
+    if (next == AfterSaving::BackToPreview) {
+        EndModal(wxID_CANCEL);
+        return;
+    }
+    Hide();
+    {
+        CViewLog completion(m_run.Summary());
+        completion.ShowModal();
+    }
+    // Only reached where ending the process was replaced (tests). Hiding a
+    // modal dialog may already have ended its run (GTK).
+    if (IsModal()) EndModal(wxID_OK);
+}
+
+void CFileSave::EndRun(int code) {
+    m_forwarder.Close();
+    if (m_bRunning) m_run.Wait();
+    m_bRunning = false;
+    if (IsModal()) EndModal(code);
+}
+
+void CFileSave::OnPause(wxCommandEvent&) { m_run.OnPause(); }
+
+void CFileSave::OnStop(wxCommandEvent&) { AfterChoice(static_cast<int>(m_run.OnStop())); }
+
+void CFileSave::OnCloseBox(wxCloseEvent& event) {
+    event.Veto();
+    AfterChoice(static_cast<int>(m_run.OnClose()));
+}
+
+void CFileSave::OnCharHook(wxKeyEvent& event) {
+    if (event.GetKeyCode() != WXK_ESCAPE) {
+        event.Skip();
+        return;
+    }
+    AfterChoice(static_cast<int>(m_run.OnEscape()));
+}
+
+// Yes ended the process; the dialog closes only where that was replaced.
+void CFileSave::AfterChoice(int choice) {
+    if (static_cast<UserChoice>(choice) == UserChoice::ProcessEnded) EndRun(wxID_CANCEL);
+}
+
+// ---- ISavingView -----------------------------------------------------------
+
+void CFileSave::SetCurrentProgress(int percent) {
+    m_forwarder.Post([this, percent] {
+        m_shown.current = percent;
+        m_bChanged = true;
+    });
+}
+
+void CFileSave::SetOverallProgress(int percent) {
+    m_forwarder.Post([this, percent] {
+        m_shown.overall = percent;
+        m_bChanged = true;
+    });
+}
+
+void CFileSave::SetFileName(const std::string& text) {
+    m_forwarder.Post([this, text] {
+        m_shown.name = text;
+        m_bChanged = true;
+    });
+}
+
+void CFileSave::SetFileNumber(const std::string& text) {
+    m_forwarder.Post([this, text] {
+        m_shown.number = text;
+        m_bChanged = true;
+    });
+}
+
+void CFileSave::SetFileTotal(const std::string& text) {
+    m_forwarder.Post([this, text] {
+        m_shown.total = text;
+        m_bChanged = true;
+    });
+}
+
+void CFileSave::SetOutputFolder(const std::string& text) {
+    m_forwarder.Post([this, text] {
+        m_shown.folder = text;
+        m_bChanged = true;
+    });
+}
+
+void CFileSave::SavingFinished() {
+    m_forwarder.Post([this] { m_bShowCompletion = true; });
+}
+
+void CFileSave::SetPauseText(const std::string& text) { m_pPause->SetLabel(wxString::FromUTF8(text)); }
+
+MessageAnswer CFileSave::ShowMessage(const Message& message) {
+    return m_forwarder.Ask([this, message] { return ShowMessageBox(this, message); }, MessageAnswer::Ok);
+}
+
+}  // namespace tessaly

@@ -1,0 +1,91 @@
+// The saving dialog: two bars and four labels over the picture
+// "file-saving.bmp" while the saving worker writes the salvaged entries.
+// It implements the worker's view on the interface thread through one
+// CViewForwarder (bars and labels are brought up to date once per batch),
+// and when the worker is done it shows the completion dialog or, after
+// Save Current File with several archives, closes so the preview is back.
+// Stop, the close box and Escape end the process after their question.
+// The worker is always joined before the dialog goes away.
+#pragma once
+
+#include <string>
+
+#include "ui/skin/SkinnedDialog.h"
+#include "workflow/SavingView.h"
+#include "workflow/dialogs/ViewForwarder.h"
+
+class wxButton;
+
+namespace tessaly {
+
+class CSavingRun;
+class CTextProgressCtrl;
+class CTransparentStatic2;
+
+enum FileSaveId {
+    IDC_SAVING_TOTAL = 1012,
+    IDC_SAVING_NAME = 1018,
+    IDC_SAVING_NUMBER = 1019,
+    IDC_SAVING_FOLDER = 1020,
+    IDC_SAVING_CURRENT = 1021,
+    IDC_SAVING_STOP = 1022,
+    IDC_SAVING_PAUSE = 1023,
+    IDC_SAVING_OVERALL = 1032,
+};
+
+class CFileSave : public CSkinnedDialog, private ISavingView {
+public:
+    explicit CFileSave(CSavingRun& run);
+    ~CFileSave() override;
+
+    // Shows the dialog and saves what the job asks for.
+    int ShowModal() override;
+
+    CTextProgressCtrl* CurrentBar() const { return m_ctlCurrentProgress; }
+    CTextProgressCtrl* OverallBar() const { return m_ctlOverallProgress; }
+
+private:
+    struct Shown {
+        int current = 0;
+        int overall = 0;
+        std::string name, number, total, folder;
+    };
+
+    void CreateControls();
+    void ApplyBatch();
+    void Completion();
+    void EndRun(int code);
+    void OnPause(wxCommandEvent& event);
+    void OnStop(wxCommandEvent& event);
+    void OnCloseBox(wxCloseEvent& event);
+    void OnCharHook(wxKeyEvent& event);
+    void AfterChoice(int choice);
+
+    // ISavingView: worker thread, forwarded.
+    void SetCurrentProgress(int percent) override;
+    void SetOverallProgress(int percent) override;
+    void SetFileName(const std::string& text) override;
+    void SetFileNumber(const std::string& text) override;
+    void SetFileTotal(const std::string& text) override;
+    void SetOutputFolder(const std::string& text) override;
+    void SavingFinished() override;
+    // Interface thread.
+    void SetPauseText(const std::string& text) override;
+    MessageAnswer ShowMessage(const Message& message) override;
+
+    CSavingRun& m_run;
+    CViewForwarder m_forwarder;
+    CTextProgressCtrl* m_ctlCurrentProgress = nullptr;
+    CTextProgressCtrl* m_ctlOverallProgress = nullptr;
+    CTransparentStatic2* m_pName = nullptr;
+    CTransparentStatic2* m_pNumber = nullptr;
+    CTransparentStatic2* m_pTotal = nullptr;
+    CTransparentStatic2* m_pFolder = nullptr;
+    wxButton* m_pPause = nullptr;
+    Shown m_shown;
+    bool m_bChanged = false;
+    bool m_bShowCompletion = false;
+    bool m_bRunning = false;
+};
+
+}  // namespace tessaly

@@ -1,0 +1,41 @@
+#include "workflow/dialogs/MessageBoxes.h"
+
+#include <wx/msgdlg.h>
+#include <wx/window.h>
+
+#include <utility>
+
+namespace tessaly {
+namespace {
+
+MessageAnswerer& Answerer() {
+    static MessageAnswerer answerer;
+    return answerer;
+}
+
+long BoxStyle(const Message& message) {
+    long style = wxCENTRE;
+    style |= message.icon == MessageIcon::Question ? wxICON_QUESTION : wxICON_INFORMATION;
+    style |= message.buttons == MessageButtons::YesNo ? wxYES_NO : wxOK;
+    // A system-modal box stays above every window, not only its owner's.
+    if (message.systemModal) style |= wxSTAY_ON_TOP;
+    return style;
+}
+
+MessageAnswer AnswerFor(const Message& message, int result) {
+    if (message.buttons == MessageButtons::Ok) return MessageAnswer::Ok;
+    return result == wxID_YES ? MessageAnswer::Yes : MessageAnswer::No;
+}
+
+}  // namespace
+
+MessageAnswer ShowMessageBox(wxWindow* parent, const Message& message) {
+    if (Answerer()) return Answerer()(message);
+    wxMessageDialog box(parent, wxString::FromUTF8(message.text), wxString::FromUTF8(message.caption),
+                        BoxStyle(message));
+    return AnswerFor(message, box.ShowModal());
+}
+
+void SetMessageAnswerer(MessageAnswerer answerer) { Answerer() = std::move(answerer); }
+
+}  // namespace tessaly

@@ -1,0 +1,26 @@
+// Shows the workflow's fixed messages as message boxes: caption, icon and
+// buttons come from the Message; the box is modal above every window of the
+// program. Interface thread only.
+//
+// Tests replace the box with an answerer that records the message and
+// answers at once, so a run through the real dialogs needs no person.
+#pragma once
+
+#include <functional>
+
+#include "workflow/Message.h"
+
+class wxWindow;
+
+namespace tessaly {
+
+using MessageAnswerer = std::function<MessageAnswer(const Message&)>;
+
+// Shows `message` (or hands it to the installed answerer) and returns the
+// button pressed. `parent` may be null: the box then belongs to the program.
+MessageAnswer ShowMessageBox(wxWindow* parent, const Message& message);
+
+// Installs the answerer used instead of a real box; nullptr restores the box.
+void SetMessageAnswerer(MessageAnswerer answerer);
+
+}  // namespace tessaly

@@ -1,0 +1,179 @@
+#include "workflow/dialogs/ProgressBar.h"
+
+#include <wx/button.h>
+#include <wx/stattext.h>
+
+#include "app/Settings.h"
+#include "ui/controls/TextProgressCtrl.h"
+#include "ui/skin/AppIcon.h"
+#include "ui/skin/DialogUnits.h"
+#include "workflow/AnalysisRun.h"
+#include "workflow/dialogs/EntryList.h"
+#include "workflow/dialogs/LabelFit.h"
+#include "workflow/dialogs/MessageBoxes.h"
+
+namespace tessaly {
+
+CProgressBar::CProgressBar(CAnalysisRun& run, IEntryRows& rows)
+    : m_run(run), m_rows(rows), m_forwarder(*this, [this] { ApplyBatch(); }) {
+    Create(nullptr, wxID_ANY, wxString::FromUTF8(AppTitle), 214, 97, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
+    SetIcons(AppIcons());
+    CreateControls();
+    Bind(wxEVT_BUTTON, &CProgressBar::OnPause, this, IDC_ANALYSIS_PAUSE);
+    Bind(wxEVT_BUTTON, &CProgressBar::OnStop, this, IDC_ANALYSIS_STOP);
+    Bind(wxEVT_CLOSE_WINDOW, &CProgressBar::OnCloseBox, this);
+    Bind(wxEVT_CHAR_HOOK, &CProgressBar::OnCharHook, this);
+    Bind(wxEVT_HELP, [](wxHelpEvent&) {});  // F1: handled, nothing opens
+    // Enter presses the focused button only; no button is the default.
+    SetAffirmativeId(wxID_NONE);
+    SetEscapeId(wxID_NONE);
+    Centre();
+}
+
+CProgressBar::~CProgressBar() {
+    // Joined before the dialog goes: the worker never outlives its view.
+    m_forwarder.Close();
+    if (m_bRunning) m_run.Wait();
+}
+
+void CProgressBar::CreateControls() {
+    const wxRect pause = DialogRect(this, 109, 77, 50, 14);
+    m_pPause = new wxButton(this, IDC_ANALYSIS_PAUSE, "Pause", pause.GetPosition(), pause.GetSize());
+    const wxRect stop = DialogRect(this, 54, 77, 50, 14);
+    new wxButton(this, IDC_ANALYSIS_STOP, "Stop", stop.GetPosition(), stop.GetSize());
+    const wxRect label = DialogRect(this, 40, 38, 128, 8);
+    FitLabelWidth(new wxStaticText(this, wxID_ANY, "Analysis is in Progress, Please  wait .....", label.GetPosition(),
+                                   label.GetSize()));
+    const wxRect bar = DialogRect(this, 40, 50, 132, 12);
+    m_pBar = new CTextProgressCtrl(this, IDC_ANALYSIS_PROGRESS, bar.GetPosition(), bar.GetSize());
+    m_pBar->SetRange32(0, 100);
+}
+
+int CProgressBar::ShowModal() {
+    // The picture is loaded at each initialisation; each analysis starts
+    // with "Pause" and the worker running.
+    LoadBackground(ProgramFolder(), "analysis.bmp");
+    m_pPause->SetLabel("Pause");
+    m_pBar->SetPos(0);
+    m_nBarPos = 0;
+    m_bAnalysisDone = false;
+    m_forwarder.Open();
+    m_bRunning = true;
+    m_run.Start(*this);
+    return CSkinnedDialog::ShowModal();
+}
+
+void CProgressBar::ApplyBatch() {
+    m_rows.RowsChanged();
+    if (m_bBarChanged) m_pBar->SetPos(m_nBarPos);
+    m_bBarChanged = false;
+    if (m_bAnalysisDone) Finish();
+}
+
+// The worker has signalled its end: wait for it and close.
+void CProgressBar::Finish() {
+    m_bAnalysisDone = false;
+    EndRun(wxID_CANCEL);
+}
+
+void CProgressBar::EndRun(int code) {
+    m_forwarder.Close();
+    if (m_bRunning) m_run.Wait();
+    m_bRunning = false;
+    if (IsModal()) EndModal(code);
+}
+
+void CProgressBar::OnPause(wxCommandEvent&) { m_run.OnPause(); }
+
+void CProgressBar::OnStop(wxCommandEvent&) { AfterChoice(static_cast<int>(m_run.OnStop())); }
+
+void CProgressBar::OnCloseBox(wxCloseEvent& event) {
+    if (!m_bRunning) {
+        event.Skip();
+        return;
+    }
+    event.Veto();
+    AfterChoice(static_cast<int>(m_run.OnClose()));
+}
+
+void CProgressBar::OnCharHook(wxKeyEvent& event) {
+    if (event.GetKeyCode() != WXK_ESCAPE) {
+        event.Skip();
+        return;
+    }
+    if (m_bRunning) AfterChoice(static_cast<int>(m_run.OnEscape()));
+}
+
+void CProgressBar::AfterChoice(int choice) {
+    switch (static_cast<UserChoice>(choice)) {
+        case UserChoice::Continued: return;
+        case UserChoice::Stopped:
+            // What the worker listed before it stopped stays; nothing after.
+            m_forwarder.Flush();
+            EndRun(wxID_OK);
+            return;
+        case UserChoice::ProcessEnded: EndRun(wxID_CANCEL); return;
+    }
+}
+
+// ---- IAnalysisView ---------------------------------------------------------
+
+void CProgressBar::SetProgress(int percent) {
+    m_forwarder.Post([this, percent] {
+        m_nBarPos = percent;
+        m_bBarChanged = true;
+    });
+}
+
+void CProgressBar::ClearRows() {
+    m_forwarder.Post([this] { m_rows.ClearRows(); });
+}
+
+// Rows travel in their own batch, moved rather than wrapped one by one, and
+// only the latest count is shown: the interface thread does a few
+// microseconds of work per row however fast the worker lists them.
+void CProgressBar::InsertRow(int position, const EntryRow& row) {
+    bool post = false;
+    {
+        std::lock_guard<std::mutex> lock(m_rowMutex);
+        m_pendingRows.push_back({position, row});
+        post = !m_bRowsPosted;
+        m_bRowsPosted = true;
+    }
+    if (post) m_forwarder.Post([this] { TakePendingRows(); });
+}
+
+void CProgressBar::SetShownCount(const std::string& text) {
+    std::lock_guard<std::mutex> lock(m_rowMutex);
+    m_pendingCount = text;
+}
+
+void CProgressBar::TakePendingRows() {
+    std::vector<PendingRow> rows;
+    std::string count;
+    {
+        std::lock_guard<std::mutex> lock(m_rowMutex);
+        rows.swap(m_pendingRows);
+        count.swap(m_pendingCount);
+        m_bRowsPosted = false;
+    }
+    for (PendingRow& pending : rows) m_rows.InsertRow(pending.position, std::move(pending.row));
+    if (!count.empty()) m_rows.SetShownCount(count);
+}
+
+void CProgressBar::AnalysisFinished() {
+    m_forwarder.Post([this] { m_bAnalysisDone = true; });
+}
+
+void CProgressBar::SetPauseText(const std::string& text) { m_pPause->SetLabel(wxString::FromUTF8(text)); }
+
+MessageAnswer CProgressBar::ShowMessage(const Message& message) {
+    const MessageAnswer answer =
+        m_forwarder.Ask([this, message] { return ShowMessageBox(this, message); }, MessageAnswer::Ok);
+    // Yes to Stop or exit: the worker is about to be stopped and joined, so
+    // a notice it may be waiting on must not hold it.
+    if (answer == MessageAnswer::Yes) m_forwarder.CancelQuestions();
+    return answer;
+}
+
+}  // namespace tessaly
