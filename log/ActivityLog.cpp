@@ -30,9 +30,13 @@ bool PathExists(const std::filesystem::path& path) {
 }
 
 // With no folder configured, the log lives in the data folder beside the
-// program, which a fresh build tree may not have made yet.
+// program, which a fresh build tree may not have made yet, or in the user's
+// state folder, made on first use.
 bool MakeDefaultFolder(const std::filesystem::path& folder) {
-    if (!ReadSetting("FilePath").empty() || !ReadSetting("LogPath").empty() || IsExistingFolder(folder)) return false;
+    if (IsExistingFolder(folder)) return false;
+    const std::filesystem::path userFolder = UserStateFolder();
+    const bool userLog = !userFolder.empty() && folder == userFolder / "tessaly-zip";
+    if (!userLog && (!ReadSetting("FilePath").empty() || !ReadSetting("LogPath").empty())) return false;
     return CreateFolderTree(folder);
 }
 
@@ -41,6 +45,13 @@ bool MakeDefaultFolder(const std::filesystem::path& folder) {
 std::filesystem::path ActivityLogPath() {
     const std::string logFolder = ReadSetting("LogPath");
     if (!logFolder.empty() && PathExists(PathFromUtf8(logFolder))) return PathFromUtf8(logFolder) / kLogFileName;
+    // An installed program folder is usually read-only for its users: their
+    // log then lives in their own state folder.
+    const std::filesystem::path programFolder = ProgramFolder();
+    if (IsExistingFolder(programFolder) && !IsWritableFolder(programFolder)) {
+        const std::filesystem::path userFolder = UserStateFolder();
+        if (!userFolder.empty()) return userFolder / "tessaly-zip" / kLogFileName;
+    }
     return ProgramActivityLogPath();
 }
 

@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <system_error>
 
 #ifdef _WIN32
@@ -8,6 +9,7 @@
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -120,6 +122,28 @@ bool SetFileModificationTime(const fs::path& path, std::time_t modified) {
     times[1].tv_sec = modified;
     times[1].tv_nsec = 0;
     return ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+#endif
+}
+
+bool IsWritableFolder(const fs::path& folder) {
+#ifdef _WIN32
+    const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+           (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+#else
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+#endif
+}
+
+fs::path UserStateFolder() {
+#ifdef _WIN32
+    const wchar_t* local = ::_wgetenv(L"LOCALAPPDATA");
+    return local != nullptr && *local != L'\0' ? fs::path(local) : fs::path();
+#else
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state != nullptr && *state == '/') return fs::path(state);
+    const char* home = std::getenv("HOME");
+    return home != nullptr && *home == '/' ? fs::path(home) / ".local" / "state" : fs::path();
 #endif
 }
 

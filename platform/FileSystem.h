@@ -31,6 +31,12 @@ bool CreateNewFile(const std::filesystem::path& path);
 std::filesystem::path ExecutableFolder();
 
 bool IsExistingFolder(const std::filesystem::path& path);
+// Whether this process may make files in an existing folder.
+bool IsWritableFolder(const std::filesystem::path& folder);
+// The user's own folder for what a program keeps between runs: on POSIX
+// $XDG_STATE_HOME, else ~/.local/state; on Windows %LOCALAPPDATA%. Empty
+// when none can be found.
+std::filesystem::path UserStateFolder();
 
 // What a path names, following links: only a regular file can be an archive.
 enum class FileKind { Missing, Regular, Folder, Pipe, Device, Socket, Other };

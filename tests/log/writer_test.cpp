@@ -79,6 +79,35 @@ TEST(ActivityLogWriter, MissingLogPathFolderFallsBackToTheProgramFolder) {
     EXPECT_EQ(sandbox.ReadLog(), "y");
 }
 
+// An installed program folder is read-only for its users: their log goes to
+// their own state folder, and viewing and clearing find it there too. Root
+// may write anywhere, so the writer runs as an ordinary user in a child.
+TEST(ActivityLogWriter, ReadOnlyProgramFolderPutsTheLogInTheUsersStateFolder) {
+    LogSandbox sandbox;
+    const std::filesystem::path state = sandbox.Root() / "state";
+    std::filesystem::create_directories(state);
+    namespace fs = std::filesystem;
+    fs::permissions(sandbox.Root(), fs::perms::all);
+    fs::permissions(state, fs::perms::all);
+    fs::permissions(sandbox.Settings().parent_path(), fs::perms::all);
+    fs::permissions(sandbox.Program(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                           fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && ::setuid(65534) != 0) ::_exit(3);
+        ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+        const bool written = WriteActivityLog("z");
+        ::_exit(written && ActivityLogPath() == state / "tessaly-zip" / "Activity Log.txt" ? 0 : 1);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    fs::permissions(sandbox.Program(), fs::perms::owner_all);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(LogSandbox::ReadText(state / "tessaly-zip" / "Activity Log.txt"), "z");
+    EXPECT_FALSE(fs::exists(sandbox.LogFile()));
+}
+
 TEST(ActivityLogWriter, LogOfExactlyTheLimitIsAppendedToAndOneByteMoreStartsAfresh) {
     LogSandbox sandbox;
     { std::ofstream(sandbox.LogFile(), std::ios::binary) << std::string(kActivityLogSizeLimit, 'a'); }
