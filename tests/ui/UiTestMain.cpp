@@ -1,7 +1,8 @@
-// Starts the toolkit once for all GUI tests: a test application, an active
-// event loop, an assert handler that fails the running test instead of
-// opening a box, log output to stderr, and a guard that fails and dismisses
-// any modal dialog a test did not ask for.
+// Starts the toolkit once for a GUI test program: a test application, an
+// active event loop, an assert handler that fails the running test instead
+// of opening a box, log output to stderr, and a guard that fails and
+// dismisses any modal dialog a test did not ask for (a program whose own
+// dialogs run modally names them through g_isExpectedModal).
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -17,7 +18,8 @@
 
 namespace tessaly::test {
 std::atomic<int> g_allowModal{0};
-}
+bool (*g_isExpectedModal)(wxDialog*) = nullptr;
+}  // namespace tessaly::test
 
 namespace {
 
@@ -34,6 +36,7 @@ class UnexpectedModalGuard : public wxModalDialogHook {
 protected:
     int Enter(wxDialog* dialog) override {
         if (tessaly::test::g_allowModal > 0) return wxID_NONE;
+        if (tessaly::test::g_isExpectedModal != nullptr && tessaly::test::g_isExpectedModal(dialog)) return wxID_NONE;
         ADD_FAILURE() << "unexpected modal dialog: " << dialog->GetTitle();
         return wxID_CANCEL;
     }
@@ -47,7 +50,7 @@ wxIMPLEMENT_APP_NO_MAIN(TestApp);
 int main(int argc, char** argv) {
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) {
-        std::puts("ui_tests: no X display (run under xvfb-run); skipped");
+        std::printf("%s: no X display (run under xvfb-run); skipped\n", argv[0]);
         return 77;
     }
     setenv("GSETTINGS_BACKEND", "memory", 0);
@@ -57,7 +60,7 @@ int main(int argc, char** argv) {
     int toolkitArgc = 1;
     char* toolkitArgv[] = {argv[0], nullptr};
     if (!wxEntryStart(toolkitArgc, toolkitArgv)) {
-        std::fputs("ui_tests: cannot start the toolkit\n", stderr);
+        std::fprintf(stderr, "%s: cannot start the toolkit\n", argv[0]);
         return 1;
     }
     wxTheApp->CallOnInit();
