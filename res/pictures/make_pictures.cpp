@@ -13,6 +13,7 @@
 #include <string>
 
 #include "Canvas.h"
+#include "app/Version.h"
 
 using namespace picturemaker;
 
@@ -105,7 +106,7 @@ Canvas Splash() {
     canvas.Text(160, 126, 28, 1.0, kWhite, kProduct);
     canvas.Text(161, 158, 12, 0.9, kPale, "Salvages damaged ZIP archives");
     canvas.VerticalGradient({161, 176, 430, 179}, kAmber, kAmber);
-    canvas.Text(352, 240, 11, 0.9, kPale, "Version 2.0");
+    canvas.Text(352, 240, 11, 0.9, kPale, tessaly::kVersionCaption);
     return canvas;
 }
 
