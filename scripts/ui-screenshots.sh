@@ -18,7 +18,5 @@ for shot in about splash progress help; do
   xvfb-run -a -s "-screen 0 1280x1024x24" \
     "$build/bin/tessaly-ui-shots" "$build/data" docs/screenshots "$shot"
 done
-for shot in "" completion; do
-  xvfb-run -a -s "-screen 0 1280x1024x24" \
-    "$build/bin/tessaly-wizard-shots" "$build/data" docs/screenshots $shot
-done
+xvfb-run -a -s "-screen 0 1280x1024x24" \
+  "$build/bin/tessaly-wizard-shots" "$build/data" docs/screenshots

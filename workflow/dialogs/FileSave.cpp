@@ -108,8 +108,19 @@ int CFileSave::ShowModal() {
     m_bShowCompletion = false;
     m_forwarder.Open();
     m_bRunning = true;
+    m_bCompleted = false;
     m_run.Start(*this);
-    return CSkinnedDialog::ShowModal();
+    const int code = CSkinnedDialog::ShowModal();
+    if (m_bCompleted) ShowCompletion();
+    return code;
+}
+
+// Runs once this dialog's own modal run is over, from the place that opened
+// it: see Completion().
+void CFileSave::ShowCompletion() {
+    m_bCompleted = false;
+    CViewLog completion(m_run.Summary());
+    completion.ShowModal();
 }
 
 void CFileSave::ApplyBatch() {
@@ -126,6 +137,13 @@ void CFileSave::ApplyBatch() {
 }
 
 // The worker is done: the completion dialog, or back to the preview.
+//
+// The completion dialog is not run from here: this is a queued call, which
+// GTK delivers from its idle processing inside this dialog's modal run, and a
+// modal run started there gets its window drawn only at the toolkit's next
+// frame, not when it is shown. So this dialog's run ends first, and
+// ShowModal opens the completion dialog once it has returned, from the place
+// that opened this one.
 void CFileSave::Completion() {
     m_bShowCompletion = false;
     m_forwarder.Close();
@@ -135,13 +153,7 @@ void CFileSave::Completion() {
         EndModal(wxID_CANCEL);
         return;
     }
-    Hide();
-    {
-        CViewLog completion(m_run.Summary());
-        completion.ShowModal();
-    }
-    // Only reached where ending the process was replaced (tests). Hiding a
-    // modal dialog may already have ended its run (GTK).
+    m_bCompleted = true;
     if (IsModal()) EndModal(wxID_OK);
 }
 

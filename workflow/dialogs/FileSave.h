@@ -54,6 +54,7 @@ private:
     void CreateControls();
     void ApplyBatch();
     void Completion();
+    void ShowCompletion();
     void EndRun(int code);
     void OnPause(wxCommandEvent& event);
     void OnStop(wxCommandEvent& event);
@@ -86,6 +87,7 @@ private:
     bool m_bChanged = false;
     bool m_bShowCompletion = false;
     bool m_bRunning = false;
+    bool m_bCompleted = false;  // the worker is done and the completion dialog is due
 };
 
 }  // namespace tessaly

@@ -1,14 +1,13 @@
 // Takes the README's screenshots of the wizard by running it for real: the
 // main dialog with two archives listed, the analysis dialog, the preview with
-// its rows, the saving dialog and the completion dialog. A timer watches the
-// windows the wizard opens and photographs each one once; the pickers and
-// the message boxes are answered in code. The analysis is paused while it is
+// its rows, the saving dialog and, at the end of the run, the completion
+// dialog. A timer watches the windows the wizard opens and photographs each
+// one once; the pickers and the message boxes are answered in code. The analysis is paused while it is
 // photographed, so its bar is caught part of the way.
 //
-// Usage: tessaly-wizard-shots <program folder> <output folder> [completion]
-// Without "completion" it runs the wizard from the main dialog to the saving
-// dialog; with it, it shows the completion dialog of such a run on its own.
-// Run under an X server (scripts/ui-screenshots.sh starts one).
+// Usage: tessaly-wizard-shots <program folder> <output folder>
+// It runs the wizard from the main dialog to the completion dialog with real
+// clicks. Run under an X server (scripts/ui-screenshots.sh starts one).
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -17,7 +16,6 @@
 
 #include <wx/app.h>
 #include <wx/button.h>
-#include <wx/checkbox.h>
 #include <wx/image.h>
 #include <wx/timer.h>
 #include <wx/uiaction.h>
@@ -31,7 +29,6 @@
 #include "tests/support/TempFolder.h"
 #include "tests/support/ZipWriter.h"
 #include "ui/shell/Pickers.h"
-#include "workflow/SavingSummary.h"
 #include "workflow/dialogs/FileSave.h"
 #include "workflow/dialogs/MessageBoxes.h"
 #include "workflow/dialogs/Preview.h"
@@ -113,21 +110,6 @@ private:
     fs::path m_destination;
 };
 
-// Photographs the completion dialog once it has settled, then ends.
-class CompletionShot : public wxTimer {
-public:
-    void Notify() override {
-        CViewLog* dialog = Shown<CViewLog>();
-        if (!dialog || ++m_ticks < 20) return;
-        Grab(dialog, "wizard-completion");
-        std::fflush(stdout);
-        std::_Exit(g_written == 1 ? 0 : 1);
-    }
-
-private:
-    int m_ticks = 0;
-};
-
 // Watches the screen and moves the wizard on, one step per window.
 class Director : public wxTimer {
 public:
@@ -140,6 +122,7 @@ public:
             case 1: return Analysis();
             case 2: return Preview();
             case 3: return Saving();
+            case 4: return Completion();
             default: return;
         }
     }
@@ -186,9 +169,23 @@ private:
         if (auto* dialog = Shown<CFileSave>()) {
             if (m_settle < 3) return;
             Grab(dialog, "wizard-saving");
-            std::fflush(stdout);
-            std::_Exit(g_written == 4 ? 0 : 1);
+            Next();
         }
+    }
+    // The end of the run: the completion dialog as a person sees it. The
+    // saving may outlast the settling time, so it counts from the moment the
+    // dialog is up: a window photographed the instant it appears may not
+    // have been drawn yet.
+    void Completion() {
+        CViewLog* dialog = Shown<CViewLog>();
+        if (!dialog) {
+            m_settle = 0;
+            return;
+        }
+        if (m_settle < 4) return;
+        Grab(dialog, "wizard-completion");
+        std::fflush(stdout);
+        std::_Exit(g_written == 5 ? 0 : 1);
     }
     CVarrowDlg& m_main;
     int m_step = 0;
@@ -212,11 +209,10 @@ void WriteLargeArchive(const fs::path& path) {
 class ShotsApp : public wxApp {
 public:
     bool OnInit() override {
-        if (argc != 3 && argc != 4) {
-            std::fputs("usage: tessaly-wizard-shots <program folder> <output folder> [completion]\n", stderr);
+        if (argc != 3) {
+            std::fputs("usage: tessaly-wizard-shots <program folder> <output folder>\n", stderr);
             return false;
         }
-        m_completion = argc == 4 && argv[3] == "completion";
         m_programFolder = argv[1].utf8_string();
         g_outputFolder = argv[2];
         wxInitAllImageHandlers();
@@ -230,22 +226,10 @@ public:
             std::fprintf(settings, "FilePath=%s\nLogPath=%s\n", m_programFolder.c_str(), scratch.Path().c_str());
             std::fclose(settings);
         }
-        return m_completion ? ShowCompletion() : RunWizard(scratch);
+        return RunWizard(scratch);
     }
 
 private:
-    int ShowCompletion() {
-        SavingSummary summary;
-        summary.archives.push_back({"Quarterly reports.zip", 30000, 0, 0, 0, 0, false});
-        summary.archives.push_back({"damaged.zip", 4, 1, 1, 0, 0, false});
-        CompletionShot shot;
-        shot.Start(20);
-        CViewLog dialog(summary);
-        dialog.ViewLogCheck()->SetValue(false);
-        dialog.ShowModal();
-        return 1;
-    }
-
     int RunWizard(const testzip::TempFolder& scratch) {
         const fs::path large = scratch / "Quarterly reports.zip";
         const fs::path damaged = scratch / "damaged.zip";
@@ -271,7 +255,6 @@ private:
     }
 
     std::string m_programFolder;
-    bool m_completion = false;
 };
 
 }  // namespace
