@@ -9,15 +9,13 @@
 #include <wx/image.h>
 #include <wx/uiaction.h>
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
 #include "app/main/VarrowDlg.h"
 #include "tests/support/ZipWriter.h"
+#include "tests/ui/ScreenPixels.h"
 #include "tests/wizard/WizardHarness.h"
 #include "workflow/dialogs/FileSave.h"
 #include "workflow/dialogs/Preview.h"
@@ -29,24 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 using testzip::Deflated;
 
-// The screen's pixels in `area`, as the X server holds them.
-wxImage ScreenPixels(const wxRect& area) {
-    wxImage image(area.width, area.height);
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) return image;
-    XImage* pixels =
-        XGetImage(display, DefaultRootWindow(display), area.x, area.y, area.width, area.height, AllPlanes, ZPixmap);
-    if (pixels) {
-        for (int y = 0; y < area.height; ++y)
-            for (int x = 0; x < area.width; ++x) {
-                const unsigned long pixel = XGetPixel(pixels, x, y);
-                image.SetRGB(x, y, (pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
-            }
-        XDestroyImage(pixels);
-    }
-    XCloseDisplay(display);
-    return image;
-}
+using tessaly::test::ScreenPixels;
 
 // Mean difference per colour channel between `a` and `b` (same size).
 double MeanDifference(const wxImage& a, const wxImage& b) {

@@ -21,13 +21,11 @@
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-
 #include "app/main/VarrowDlg.h"
 #include "tests/support/Sample.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/ZipWriter.h"
+#include "tests/ui/ScreenPixels.h"
 #include "ui/shell/Pickers.h"
 #include "workflow/dialogs/FileSave.h"
 #include "workflow/dialogs/MessageBoxes.h"
@@ -43,24 +41,7 @@ namespace fs = std::filesystem;
 wxString g_outputFolder;
 int g_written = 0;
 
-// The screen's pixels in `area`, read from the X server.
-wxImage ScreenPixels(const wxRect& area) {
-    wxImage image(area.width, area.height);
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) return image;
-    XImage* pixels =
-        XGetImage(display, DefaultRootWindow(display), area.x, area.y, area.width, area.height, AllPlanes, ZPixmap);
-    if (pixels) {
-        for (int y = 0; y < area.height; ++y)
-            for (int x = 0; x < area.width; ++x) {
-                const unsigned long pixel = XGetPixel(pixels, x, y);
-                image.SetRGB(x, y, (pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
-            }
-        XDestroyImage(pixels);
-    }
-    XCloseDisplay(display);
-    return image;
-}
+using tessaly::test::ScreenPixels;
 
 bool Grab(wxWindow* window, const char* name) {
     wxRect area = window->GetScreenRect();
