@@ -4,18 +4,6 @@
 
 namespace tessaly {
 
-namespace {
-
-Message Notice(const char* text, const char* caption) {
-    return {text, caption, MessageIcon::Information, MessageButtons::Ok, true};
-}
-
-Message Question(const char* text, const char* caption) {
-    return {text, caption, MessageIcon::Question, MessageButtons::YesNo, true};
-}
-
-}  // namespace
-
 Message AnotherInstanceMessage() { return Notice("Another instance of program is already running", BoxTitle); }
 
 Message SelectFileToRemoveMessage() { return Notice("Please select any file to remove", BoxTitle); }

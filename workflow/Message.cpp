@@ -4,8 +4,6 @@
 
 namespace tessaly {
 
-namespace {
-
 Message Notice(const char* text, const char* caption) {
     return {text, caption, MessageIcon::Information, MessageButtons::Ok, true};
 }
@@ -13,8 +11,6 @@ Message Notice(const char* text, const char* caption) {
 Message Question(const char* text, const char* caption) {
     return {text, caption, MessageIcon::Question, MessageButtons::YesNo, true};
 }
-
-}  // namespace
 
 Message FileAlreadyOpenMessage() {
     return {"File is already open ,Please close the file", AppTitle, MessageIcon::Question, MessageButtons::Ok, true};

@@ -18,6 +18,11 @@ struct Message {
     bool systemModal = true;
 };
 
+// The two usual kinds, system-modal: a notice with the information icon and
+// OK, a question with the question icon and Yes/No.
+Message Notice(const char* text, const char* caption);
+Message Question(const char* text, const char* caption);
+
 // The analysis.
 Message FileAlreadyOpenMessage();  // the source cannot be opened
 Message HighlyCorruptedMessage();  // no local header anywhere in the file

@@ -4,18 +4,12 @@
 
 namespace tessaly {
 
-Message PreviewBackQuestion() {
-    return {"Do you want to go to previous step ?", AppTitle, MessageIcon::Question, MessageButtons::YesNo, true};
-}
+Message PreviewBackQuestion() { return Question("Do you want to go to previous step ?", AppTitle); }
 
-Message SkipPreviewNotice() {
-    return {"Analysis completed, click on save all button to continue", BoxTitle, MessageIcon::Information,
-            MessageButtons::Ok, true};
-}
+Message SkipPreviewNotice() { return Notice("Analysis completed, click on save all button to continue", BoxTitle); }
 
 Message CompletionEscapeQuestion() {
-    return {" Saving Process is in running, Do you want to exit ? ", BoxTitle, MessageIcon::Question,
-            MessageButtons::YesNo, true};
+    return Question(" Saving Process is in running, Do you want to exit ? ", BoxTitle);
 }
 
 }  // namespace tessaly
