@@ -17,8 +17,11 @@ struct SkipVerdict {
     std::string reason;      // "empty name", "junk name", "encrypted (<which encryption>)"
 };
 
-// Why the entry would not be written, or nothing when it would be.
-std::optional<SkipVerdict> ExtractSkipVerdict(const CFileHeader& entry);
+// Why the entry would not be written, or nothing when it would be. With
+// `passwordsAsked`, a password source will be asked for encrypted entries, so
+// those whose encryption a password opens are written (or reported for a
+// wrong password) rather than skipped.
+std::optional<SkipVerdict> ExtractSkipVerdict(const CFileHeader& entry, bool passwordsAsked = false);
 
 // A folder entry (its name ends in a separator): saving creates the folder.
 bool IsFolderEntry(const CFileHeader& entry);

@@ -25,6 +25,7 @@ namespace tessaly {
 
 struct ScanState;
 class EntryDecoder;
+class PasswordSource;
 
 class CZipArchive {
 public:
@@ -59,6 +60,12 @@ public:
     // given, says which. Raises on archive and file-system faults.
     bool ExtractEntry(std::uint32_t index, const std::filesystem::path& destinationFolder, std::size_t bufferSize,
                       ExtractReport* report = nullptr);
+
+    // Where ExtractEntry gets the password for encrypted entries; without a
+    // source (nullptr, the default) they are left out, nothing written. The
+    // source must outlive the archive object's extractions.
+    void SetPasswordSource(PasswordSource* source) { passwordSource_ = source; }
+    PasswordSource* GetPasswordSource() const { return passwordSource_; }
 
     // The entry-reading sequence ExtractEntry is made of.
     bool OpenEntry(std::uint32_t index);
@@ -97,6 +104,7 @@ private:
     OverlapGuard overlaps_;
     std::vector<std::uint64_t> headerOffsets_;  // sorted; made when first needed
     std::vector<std::uint8_t> outputBuffer_;
+    PasswordSource* passwordSource_ = nullptr;
 };
 
 }  // namespace tessaly
