@@ -74,7 +74,10 @@ Decompressor::Step Deflate64Decompressor::Decode(const std::uint8_t* input, std:
     std::size_t produced = 0;
     for (;;) {
         produced += Deliver(output + produced, outputSize - produced);
-        if (produced == outputSize || state_ == State::Finished || state_ == State::Failed) break;
+        if (deliver_ != out_ || state_ == State::Finished || state_ == State::Failed) break;
+        // With the output full, codes that give no bytes (the end of a block,
+        // the next block's header) are still read, so that the end of the
+        // stream is seen together with its last byte.
         const std::uint8_t* inBefore = in_;
         const std::size_t outBefore = out_;
         const State stateBefore = state_;
@@ -309,10 +312,10 @@ bool Deflate64Decompressor::SymbolStep(std::size_t goal) {
         FastSymbols(goal);
         if (out_ != outBefore || state_ != State::Symbols) return true;
     }
-    if (out_ >= goal) return false;
     CodeEntry entry;
     unsigned length = 0;
     if (!PeekCode(*literals_, entry, length)) return false;
+    if (out_ >= goal && entry.op != kOpEndOfBlock) return false;
     if (entry.op == kOpLiteral) {
         DropBits(length);
         window_[out_++] = static_cast<std::uint8_t>(entry.value);

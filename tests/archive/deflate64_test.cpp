@@ -132,6 +132,13 @@ TEST(Deflate64, GreedyEncoderRoundTripsMixedData) {
     data.insert(data.end(), noise.begin(), noise.begin() + 20000);
     const Bytes stream = testzip::CompressDeflate64(data, {false, 5000});
     EXPECT_TRUE(DecodeAll(stream).out == data);
+    // Output room for exactly the data: the end comes with the last byte.
+    Deflate64Decompressor decoder;
+    Bytes exact(data.size());
+    const auto step = decoder.Decode(stream.data(), stream.size(), exact.data(), exact.size());
+    EXPECT_EQ(step.status, Status::StreamEnd);
+    EXPECT_EQ(step.consumed, stream.size());
+    EXPECT_TRUE(exact == data);
     const Decoded odd = DecodeAll(stream, 31, 4093);
     EXPECT_EQ(odd.status, Status::StreamEnd);
     EXPECT_TRUE(odd.out == data);
