@@ -24,8 +24,9 @@ public:
 
     Step Decode(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
                 std::size_t outputSize) override;
-    // Hands out what was decoded and not yet taken, and the rest of a match
-    // whose length and distance were complete.
+    // Hands out what was decoded and not yet taken, the rest of a match
+    // whose length and distance were complete, and of a match whose distance
+    // was cut, the bytes that every distance its bits still allow would copy.
     std::size_t DrainAtEnd(std::uint8_t* output, std::size_t outputSize) override;
 
     // The window: 64 KiB of history, room to decode ahead, and slack for
@@ -48,6 +49,7 @@ private:
         Copy,            // the rest of a match that did not fit the window
         Finished,
         Failed,
+        Drained,  // the input ended; the decided bytes of a cut match were added
     };
 
     void Inflate(std::size_t wanted);
@@ -63,6 +65,7 @@ private:
     bool DistanceStep();
     bool CopyStep();
     void FastSymbols(std::size_t goal);
+    std::size_t DecidedMatchBytes();
     void EndBlock();
     void MakeRoom();
     std::size_t Deliver(std::uint8_t* output, std::size_t size);

@@ -191,6 +191,28 @@ TEST(Deflate64, CutGivesEveryCompleteCodeAndAReadMatch) {
     EXPECT_TRUE(d.out == match.expected);
 }
 
+// A match cut inside its distance gives what every distance the bits still
+// allow would copy: all of it over a run of zeros, next to nothing over noise.
+TEST(Deflate64, CutDistanceGivesWhatEveryDistanceAgreesOn) {
+    for (const bool zeros : {true, false}) {
+        SCOPED_TRACE(zeros ? "zeros" : "noise");
+        Script s;
+        s.writer.FixedBlock(true);
+        s.Literals(zeros ? Bytes(2000, 0) : testzip::NoiseContent(5, 2000));
+        const std::size_t lengthEnd = s.writer.BitCount() + 8 + 16;  // symbol 285 and its extra bits
+        s.Match(500, 1000);
+        const Bytes stream = s.writer.Finish();
+        const Bytes cut(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(lengthEnd / 8 + 1));
+        const Decoded d = DecodeAll(cut, 7, 64);
+        EXPECT_EQ(d.status, Status::Running);
+        ASSERT_TRUE(std::equal(d.out.begin(), d.out.end(), s.expected.begin()));
+        if (zeros)
+            EXPECT_EQ(d.out.size(), 2500u);
+        else
+            EXPECT_LT(d.out.size(), 2010u);
+    }
+}
+
 TEST(Deflate64, InvalidDataStopsAfterTheBytesBeforeIt) {
     const auto goodStart = [](Deflate64Writer& w) {
         w.FixedBlock(false);

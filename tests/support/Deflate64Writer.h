@@ -23,6 +23,7 @@ public:
     void Match(std::uint32_t length, std::uint32_t distance);  // 3..65538, 1..65536
     void EndOfBlock();
     void StoredBlock(const Bytes& data, bool final);  // up to 65535 bytes
+    std::size_t BitCount() const { return out_.size() * 8 + count_; }
     // Pads the last byte with zeros and returns the stream.
     Bytes Finish();
 
