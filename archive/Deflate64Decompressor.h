@@ -65,7 +65,6 @@ private:
     bool DistanceStep();
     bool CopyStep();
     void FastSymbols(std::size_t goal);
-    std::size_t DecidedMatchBytes();
     void EndBlock();
     void MakeRoom();
     std::size_t Deliver(std::uint8_t* output, std::size_t size);
