@@ -46,6 +46,7 @@ CSavingRun::CSavingRun(CRepairJob& job, ScanState& state, std::function<void()> 
       endProcess_(endProcess ? std::move(endProcess) : std::function<void()>([] { EndProcess(); })),
       localNow_(localNow ? std::move(localNow) : Clock(LocalNow)),
       m_savingArchive(state) {
+    m_savingArchive.SetPasswordSource(&passwords_);
     state_.reportSavingProgress = [this](std::uint64_t position, std::uint64_t total, std::uint64_t steps) {
         ReportSavingProgress(position, total, steps);
     };
@@ -58,6 +59,7 @@ CSavingRun::CSavingRun(CRepairJob& job, ScanState& state, std::function<void()> 
 
 CSavingRun::~CSavingRun() {
     gate_.RequestStop();
+    passwords_.Cancel();
     Wait();
     state_.reportSavingProgress = nullptr;
     state_.extractCheckpoint = nullptr;
@@ -72,6 +74,7 @@ void CSavingRun::Start(ISavingView& view) {
     m_bShowCompletion = 0;
     mirrorOverall_ = job_.m_bSaveCurrentOnly == 1 || job_.m_nSourceCount == 1;
     summary_ = SavingSummary{};
+    passwords_.Begin(view);
     thread_ = std::thread([this] { SavingWorker(); });
 }
 
@@ -116,6 +119,7 @@ UserChoice CSavingRun::AskToEnd(const Message& question, bool notice) {
     }
     LogRepairAborted();
     gate_.RequestStop();
+    passwords_.Cancel();
     if (notice) view_->ShowMessage(SavingAbortedNotice());
     endProcess_();
     return UserChoice::ProcessEnded;
@@ -144,12 +148,14 @@ void CSavingRun::SavingWorker() {
             // archives it did not reach count as not read.
             CountUnreached();
         }
+        passwords_.Forget();
         gate_.RunOrThrow([&] {
             m_bShowCompletion = 1;
             view_->SavingFinished();
         });
     } catch (const WorkerStopped&) {
         // Stopped: the program is ending; nothing more is shown or logged.
+        passwords_.Forget();
     }
 }
 

@@ -20,6 +20,7 @@
 
 #include "archive/ZipArchive.h"
 #include "workflow/AnalysisRun.h"
+#include "workflow/SavingPasswords.h"
 #include "workflow/SavingSummary.h"
 #include "workflow/SavingView.h"
 #include "workflow/WorkerGate.h"
@@ -61,6 +62,13 @@ public:
     void ReportSavingProgress(std::uint64_t position, std::uint64_t total, std::uint64_t steps);
 
     bool IsPaused() const { return m_bSavingPaused != 0; }
+    bool IsStopping() const { return gate_.StopRequested(); }
+    // Any thread: a worker waiting for a password gets none, and nothing
+    // more is asked in this run (the view that would answer is going away).
+    void CancelQuestions() { passwords_.Cancel(); }
+    // Where the saving's archive objects get passwords (for every archive
+    // object that extracts for this run).
+    PasswordSource& Passwords() { return passwords_; }
     // What the last run came to, archive by archive; complete once
     // SavingFinished was called (the worker fills it while it runs).
     const SavingSummary& Summary() const { return summary_; }
@@ -91,6 +99,7 @@ private:
     ISavingView* view_ = nullptr;
     std::thread thread_;
     CWorkerGate gate_;
+    CSavingPasswords passwords_{gate_};
 
     int m_bSavingPaused = 0;      // interface thread only
     bool mirrorOverall_ = false;  // the Overall bar follows the Current bar
