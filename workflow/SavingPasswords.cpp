@@ -54,7 +54,7 @@ std::optional<std::string> CSavingPasswords::PasswordFor(const std::filesystem::
     // Paused: the question waits like every other step; stopped: nothing
     // more is asked.
     if (!gate_.Pass()) return std::nullopt;
-    const std::string key = PathToUtf8(archive.lexically_normal());
+    const std::string key = Key(archive);
     std::unique_lock<std::mutex> lock(state_->mutex);
     if (state_->cancelled || state_->view == nullptr) return std::nullopt;
     const unsigned run = state_->run;
@@ -72,6 +72,17 @@ std::optional<std::string> CSavingPasswords::PasswordFor(const std::filesystem::
                          [&] { return state_->cancelled || state_->run != run || state_->questions[key].answered; });
     if (state_->cancelled || state_->run != run) return std::nullopt;
     return state_->questions[key].password;
+}
+
+bool CSavingPasswords::PasswordGiven(const std::filesystem::path& archive) const {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    const auto found = state_->questions.find(Key(archive));
+    return found != state_->questions.end() && found->second.answered && found->second.password.has_value();
+}
+
+// One spelling per archive, so that every thread's question about it is one.
+std::string CSavingPasswords::Key(const std::filesystem::path& archive) {
+    return PathToUtf8(archive.lexically_normal());
 }
 
 void CSavingPasswords::Store(State& state, unsigned run, const std::string& key, std::optional<std::string> password) {

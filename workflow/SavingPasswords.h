@@ -43,6 +43,9 @@ public:
     // At the end of a run: the answers are forgotten.
     void Forget();
 
+    // Whether a password was given for `archive` in this run.
+    bool PasswordGiven(const std::filesystem::path& archive) const;
+
     // Any thread of the run (the archive layer's).
     std::optional<std::string> PasswordFor(const std::filesystem::path& archive, const std::string& entryName) override;
 
@@ -63,6 +66,7 @@ private:
         bool cancelled = false;
     };
 
+    static std::string Key(const std::filesystem::path& archive);
     static void Store(State& state, unsigned run, const std::string& key, std::optional<std::string> password);
 
     CWorkerGate& gate_;

@@ -6,6 +6,7 @@
 
 #include "app/EndProcess.h"
 #include "archive/ScanState.h"
+#include "archive/SkipRules.h"
 #include "log/LogSections.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
@@ -242,6 +243,7 @@ bool CSavingRun::FindHeader(const std::string& source) {
 
 void CSavingRun::ExtractAll(const std::string& source, const std::string& folder, EntryBars bars) {
     CArchiveCloser closer(m_savingArchive, state_);
+    source_ = source;
     state_.savingProgressActive = 1;
     try {
         m_savingArchive.OpenArchive(PathFromUtf8(source), job_.m_nRepairMode);
@@ -275,7 +277,22 @@ void CSavingRun::ExtractOne(std::uint32_t index, const std::string& folder) {
         // A failing entry costs only itself; it is counted as not written.
         done = false;
     }
+    if (done && report.outcome == ExtractOutcome::Encrypted && PasswordFailed(index)) done = false;
     CountOutcome(done ? report.outcome : ExtractOutcome::Failed);
+}
+
+// An encrypted entry a password could open that still came out encrypted,
+// although the user gave a password for its archive: the password did not
+// open it, so it could not be written. Without a password (the user skipped
+// the archive's encrypted entries) it is left out.
+bool CSavingRun::PasswordFailed(std::uint32_t index) {
+    if (!passwords_.PasswordGiven(PathFromUtf8(source_))) return false;
+    CFileHeader entry;
+    try {
+        return m_savingArchive.GetEntryInfo(entry, index) && !ExtractSkipVerdict(entry, /*passwordsAsked=*/true);
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 void CSavingRun::CountOutcome(ExtractOutcome outcome) {

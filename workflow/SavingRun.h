@@ -87,6 +87,7 @@ private:
     bool FindHeader(const std::string& source);
     void ExtractOne(std::uint32_t index, const std::string& folder);
     void CountOutcome(ExtractOutcome outcome);
+    bool PasswordFailed(std::uint32_t index);
     void SetBars(int percent);
     void SetCurrent(int percent);
     void SetOverall(int percent);
@@ -105,6 +106,7 @@ private:
     bool mirrorOverall_ = false;  // the Overall bar follows the Current bar
     int m_nArchivesDone = 0;      // worker only
     int m_nSavingCreep = 0;       // worker only
+    std::string source_;          // worker only: the archive being extracted
     int current_ = 0;             // the Current bar, as the worker last set it
     int overall_ = 0;             // the Overall bar, as the worker last set it
     CZipArchive m_savingArchive;
