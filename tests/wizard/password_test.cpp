@@ -8,6 +8,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
+#include <wx/utils.h>
 
 #include <future>
 #include <set>
@@ -33,6 +34,7 @@ using testzip::Stored;
 using testzip::TraditionallyEncrypted;
 
 constexpr const char* kPassword = "Tz9!wq-Lumen";
+constexpr const char* kSavingStop = "Saving is in Process,Do you want to Stop?";
 using Reply = std::optional<std::string>;  // what the password dialog gives
 
 class PasswordTest : public WizardTest {
@@ -244,6 +246,61 @@ TEST_F(PasswordTest, TheSavingDialogAsksOncePerArchiveThroughThePasswordDialog) 
     ASSERT_EQ(answers.size(), 4u);
     for (auto& answer : answers) EXPECT_EQ(answer.get(), Reply(kPassword));
     EXPECT_EQ(FilesHolding(kPassword), std::vector<std::string>{});
+}
+
+// Stop's question holds the run: a password asked meanwhile is not asked
+// over it. Yes ends the run and the waiting thread gets nothing; No lets
+// the question come up once Stop's is answered.
+TEST_F(PasswordTest, APasswordAskedDuringStopsQuestionWaitsForItsAnswer) {
+    for (const MessageAnswer stop : {MessageAnswer::Yes, MessageAnswer::No}) {
+        SCOPED_TRACE(stop == MessageAnswer::Yes ? "Yes" : "No");
+        const std::string archive = MixedArchive();
+        Select({archive});
+        ScanHold hold(m_state.reportSavingProgress);
+        std::future<Reply> answer;
+        bool dialogOverQuestion = false;
+        bool waitedForQuestion = false;
+        int asked = 0;
+        Answer(kSavingStop, stop);
+        OnMessage(kSavingStop, [&] {
+            answer = std::async(std::launch::async,
+                                [this, archive] { return m_saving.Passwords().PasswordFor(archive, "secret/1.txt"); });
+            for (int i = 0; i < 30; ++i) {
+                wxYield();
+                wxMilliSleep(10);
+                dialogOverQuestion |= Shown<CPasswordDialog>() != nullptr;
+            }
+            waitedForQuestion = answer.wait_for(std::chrono::seconds(0)) == std::future_status::timeout;
+            hold.LetGo();  // Yes joins the worker before the script goes on
+        });
+        SetPasswordAnswerer([&](const std::string&) {
+            ++asked;
+            return Reply(kPassword);
+        });
+        m_script.When("analysed", Analysed(1), [] { Press(Shown<CPreview>(), IDC_PREVIEW_SAVE_ALL); })
+            .When(
+                "saving held", [&] { return hold.Reached() && Shown<CFileSave>() != nullptr; },
+                [] { Press(Shown<CFileSave>(), IDC_SAVING_STOP); })
+            .When(
+                "password answered",
+                [&] { return answer.valid() && answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+                [] {});
+        if (stop == MessageAnswer::No)
+            m_script.When(
+                "completion shown", [] { return Shown<CViewLog>() != nullptr; },
+                [] { Press(Shown<CViewLog>(), IDC_VIEW_LOG_OK); });
+        m_script.When("process ended", ProcessEnded(), [] { EndPreview(); });
+        const int endsBefore = m_endCalls;
+        RunPreview();
+
+        EXPECT_FALSE(dialogOverQuestion);
+        EXPECT_TRUE(waitedForQuestion);
+        ASSERT_TRUE(answer.valid());
+        EXPECT_EQ(answer.get(), stop == MessageAnswer::Yes ? std::nullopt : Reply(kPassword));
+        EXPECT_EQ(asked, stop == MessageAnswer::Yes ? 0 : 1);
+        EXPECT_EQ(m_endCalls, endsBefore + 1);
+        SetPasswordAnswerer(nullptr);
+    }
 }
 
 TEST_F(PasswordTest, SkippingEncryptedFilesSavesTheRestAndListsWhatSavingWrites) {
