@@ -2,7 +2,8 @@
 # Takes screenshots of the desktop program under a virtual X server (Xvfb)
 # and writes them to docs/screenshots/: the About box, splash window, help
 # viewer and percentage bar, and the wizard's dialogs (main dialog, analysis,
-# preview, saving, completion) from a real run on archives made on the spot.
+# preview, saving, completion) from a real run on archives made on the spot,
+# and the password dialog.
 # Each program run starts on a fresh, empty screen.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,3 +21,5 @@ for shot in about splash progress help; do
 done
 xvfb-run -a -s "-screen 0 1280x1024x24" \
   "$build/bin/tessaly-wizard-shots" "$build/data" docs/screenshots
+xvfb-run -a -s "-screen 0 1280x1024x24" \
+  "$build/bin/tessaly-wizard-shots" "$build/data" docs/screenshots password

@@ -218,8 +218,10 @@ void CAnalysisRun::OpenForListing() {
 void CAnalysisRun::ListEntry(std::uint32_t index, std::uint32_t count, int base, int& shown) {
     bool listable = false;
     try {
-        // Listed exactly when saving would write it.
-        listable = m_analysisArchive.GetEntryInfo(m_analysisHeader, index) && !ExtractSkipVerdict(m_analysisHeader);
+        // Listed exactly when saving would write it; saving asks for the
+        // passwords of encrypted entries.
+        listable = m_analysisArchive.GetEntryInfo(m_analysisHeader, index) &&
+                   !ExtractSkipVerdict(m_analysisHeader, /*passwordsAsked=*/true);
     } catch (const std::exception&) {
         listable = false;
     }

@@ -6,6 +6,7 @@
 
 #include "app/EndProcess.h"
 #include "archive/ScanState.h"
+#include "archive/SkipRules.h"
 #include "log/LogSections.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
@@ -46,6 +47,7 @@ CSavingRun::CSavingRun(CRepairJob& job, ScanState& state, std::function<void()> 
       endProcess_(endProcess ? std::move(endProcess) : std::function<void()>([] { EndProcess(); })),
       localNow_(localNow ? std::move(localNow) : Clock(LocalNow)),
       m_savingArchive(state) {
+    m_savingArchive.SetPasswordSource(&passwords_);
     state_.reportSavingProgress = [this](std::uint64_t position, std::uint64_t total, std::uint64_t steps) {
         ReportSavingProgress(position, total, steps);
     };
@@ -58,6 +60,7 @@ CSavingRun::CSavingRun(CRepairJob& job, ScanState& state, std::function<void()> 
 
 CSavingRun::~CSavingRun() {
     gate_.RequestStop();
+    passwords_.Cancel();
     Wait();
     state_.reportSavingProgress = nullptr;
     state_.extractCheckpoint = nullptr;
@@ -72,6 +75,7 @@ void CSavingRun::Start(ISavingView& view) {
     m_bShowCompletion = 0;
     mirrorOverall_ = job_.m_bSaveCurrentOnly == 1 || job_.m_nSourceCount == 1;
     summary_ = SavingSummary{};
+    passwords_.Begin(view);
     thread_ = std::thread([this] { SavingWorker(); });
 }
 
@@ -116,6 +120,7 @@ UserChoice CSavingRun::AskToEnd(const Message& question, bool notice) {
     }
     LogRepairAborted();
     gate_.RequestStop();
+    passwords_.Cancel();
     if (notice) view_->ShowMessage(SavingAbortedNotice());
     endProcess_();
     return UserChoice::ProcessEnded;
@@ -144,12 +149,14 @@ void CSavingRun::SavingWorker() {
             // archives it did not reach count as not read.
             CountUnreached();
         }
+        passwords_.Forget();
         gate_.RunOrThrow([&] {
             m_bShowCompletion = 1;
             view_->SavingFinished();
         });
     } catch (const WorkerStopped&) {
         // Stopped: the program is ending; nothing more is shown or logged.
+        passwords_.Forget();
     }
 }
 
@@ -236,6 +243,7 @@ bool CSavingRun::FindHeader(const std::string& source) {
 
 void CSavingRun::ExtractAll(const std::string& source, const std::string& folder, EntryBars bars) {
     CArchiveCloser closer(m_savingArchive, state_);
+    source_ = source;
     state_.savingProgressActive = 1;
     try {
         m_savingArchive.OpenArchive(PathFromUtf8(source), job_.m_nRepairMode);
@@ -269,7 +277,22 @@ void CSavingRun::ExtractOne(std::uint32_t index, const std::string& folder) {
         // A failing entry costs only itself; it is counted as not written.
         done = false;
     }
+    if (done && report.outcome == ExtractOutcome::Encrypted && PasswordFailed(index)) done = false;
     CountOutcome(done ? report.outcome : ExtractOutcome::Failed);
+}
+
+// An encrypted entry a password could open that still came out encrypted,
+// although the user gave a password for its archive: the password did not
+// open it, so it could not be written. Without a password (the user skipped
+// the archive's encrypted entries) it is left out.
+bool CSavingRun::PasswordFailed(std::uint32_t index) {
+    if (!passwords_.PasswordGiven(PathFromUtf8(source_))) return false;
+    CFileHeader entry;
+    try {
+        return m_savingArchive.GetEntryInfo(entry, index) && !ExtractSkipVerdict(entry, /*passwordsAsked=*/true);
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 void CSavingRun::CountOutcome(ExtractOutcome outcome) {

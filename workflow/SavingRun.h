@@ -20,6 +20,7 @@
 
 #include "archive/ZipArchive.h"
 #include "workflow/AnalysisRun.h"
+#include "workflow/SavingPasswords.h"
 #include "workflow/SavingSummary.h"
 #include "workflow/SavingView.h"
 #include "workflow/WorkerGate.h"
@@ -61,6 +62,13 @@ public:
     void ReportSavingProgress(std::uint64_t position, std::uint64_t total, std::uint64_t steps);
 
     bool IsPaused() const { return m_bSavingPaused != 0; }
+    bool IsStopping() const { return gate_.StopRequested(); }
+    // Any thread: a worker waiting for a password gets none, and nothing
+    // more is asked in this run (the view that would answer is going away).
+    void CancelQuestions() { passwords_.Cancel(); }
+    // Where the saving's archive objects get passwords (for every archive
+    // object that extracts for this run).
+    PasswordSource& Passwords() { return passwords_; }
     // What the last run came to, archive by archive; complete once
     // SavingFinished was called (the worker fills it while it runs).
     const SavingSummary& Summary() const { return summary_; }
@@ -79,6 +87,7 @@ private:
     bool FindHeader(const std::string& source);
     void ExtractOne(std::uint32_t index, const std::string& folder);
     void CountOutcome(ExtractOutcome outcome);
+    bool PasswordFailed(std::uint32_t index);
     void SetBars(int percent);
     void SetCurrent(int percent);
     void SetOverall(int percent);
@@ -91,11 +100,13 @@ private:
     ISavingView* view_ = nullptr;
     std::thread thread_;
     CWorkerGate gate_;
+    CSavingPasswords passwords_{gate_};
 
     int m_bSavingPaused = 0;      // interface thread only
     bool mirrorOverall_ = false;  // the Overall bar follows the Current bar
     int m_nArchivesDone = 0;      // worker only
     int m_nSavingCreep = 0;       // worker only
+    std::string source_;          // worker only: the archive being extracted
     int current_ = 0;             // the Current bar, as the worker last set it
     int overall_ = 0;             // the Overall bar, as the worker last set it
     CZipArchive m_savingArchive;

@@ -14,9 +14,10 @@ struct ArchiveSavingSummary {
     int whole = 0;
     int damaged = 0;
     int truncated = 0;
-    int notWritten = 0;       // the file system refused (disk full, permissions, an unusable name), or
-                              // the entry's data could not be read at all
-    int leftOut = 0;          // entries saving does not write (junk or unusable names, encrypted)
+    int notWritten = 0;       // the file system refused (disk full, permissions, an unusable name), the
+                              // entry's data could not be read at all, or the password given did not open it
+    int leftOut = 0;          // entries saving does not write (junk or unusable names, encrypted
+                              // entries no password was given for)
     bool unreadable = false;  // nothing of it could be read: missing, unopenable, no entry found
 };
 

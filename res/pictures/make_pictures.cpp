@@ -130,6 +130,7 @@ int main(int argc, char** argv) {
     ok &= Write(Dialog(428, 207, {66, 20, "Analysing the archive"}), folder, "analysis.bmp");
     ok &= Write(Dialog(698, 445, {68, 22, "Saving the salvaged files"}), folder, "file-saving.bmp");
     ok &= Write(Dialog(372, 192, {62, 18, "Saving completed"}), folder, "view-log.bmp");
+    ok &= Write(Dialog(400, 204, {62, 18, "Password for encrypted files"}), folder, "password.bmp");
     ok &= Write(About(), folder, "about.bmp");
     ok &= Write(Splash(), folder, "Flash.bmp");
     return ok ? 0 : 1;

@@ -17,7 +17,7 @@ TEST(InstalledPictures, EveryPictureLoadsAtItsDialogSize) {
         int width, height;
     } pictures[] = {
         {"Browse.bmp", 968, 622},      {"preview.bmp", 968, 622},  {"about.bmp", 534, 405}, {"analysis.bmp", 428, 207},
-        {"file-saving.bmp", 698, 445}, {"view-log.bmp", 372, 192}, {"Flash.bmp", 480, 280},
+        {"file-saving.bmp", 698, 445}, {"view-log.bmp", 372, 192}, {"Flash.bmp", 480, 280}, {"password.bmp", 400, 204},
     };
     for (const auto& p : pictures) {
         const std::filesystem::path path = std::filesystem::path(TESSALY_DATA_DIR) / p.name;

@@ -3,6 +3,7 @@
 #include <wx/dialog.h>
 
 #include "workflow/dialogs/FileSave.h"
+#include "workflow/dialogs/PasswordDialog.h"
 #include "workflow/dialogs/ProgressBar.h"
 #include "workflow/dialogs/ViewLog.h"
 
@@ -14,7 +15,9 @@ namespace {
 
 bool IsWizardDialog(wxDialog* dialog) {
     return dynamic_cast<tessaly::CProgressBar*>(dialog) != nullptr ||
-           dynamic_cast<tessaly::CFileSave*>(dialog) != nullptr || dynamic_cast<tessaly::CViewLog*>(dialog) != nullptr;
+           dynamic_cast<tessaly::CFileSave*>(dialog) != nullptr ||
+           dynamic_cast<tessaly::CViewLog*>(dialog) != nullptr ||
+           dynamic_cast<tessaly::CPasswordDialog*>(dialog) != nullptr;
 }
 
 const bool kRegistered = (tessaly::test::g_isExpectedModal = IsWizardDialog, true);

@@ -3,12 +3,15 @@
 // Questions are answered from a script.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "workflow/AnalysisView.h"
@@ -94,6 +97,35 @@ public:
     void SavingFinished() override { Add("finished"); }
     void SetPauseText(const std::string& text) override { Add("pause-text " + text); }
     MessageAnswer ShowMessage(const Message& message) override { return Answer(message); }
+    // "password <archive name>"; answered at once with `password`, or held
+    // for the test to answer (AnswerHeld) when `holdPasswords` is set.
+    void AskPassword(const std::string& archiveName, PasswordAnswer answer) override {
+        Add("password " + archiveName);
+        if (!holdPasswords) {
+            answer(password);
+            return;
+        }
+        std::lock_guard<std::mutex> lock(heldMutex_);
+        held_.emplace_back(archiveName, std::move(answer));
+    }
+    // Answers every held question with what `reply` gives for its archive
+    // name; how many there were.
+    std::size_t AnswerHeld(const std::function<std::optional<std::string>(const std::string&)>& reply) {
+        std::vector<std::pair<std::string, PasswordAnswer>> held;
+        {
+            std::lock_guard<std::mutex> lock(heldMutex_);
+            held.swap(held_);
+        }
+        for (auto& [name, answer] : held) answer(reply(name));
+        return held.size();
+    }
+
+    std::atomic<bool> holdPasswords{false};
+    std::optional<std::string> password;
+
+private:
+    std::mutex heldMutex_;
+    std::vector<std::pair<std::string, PasswordAnswer>> held_;
 };
 
 }  // namespace tessaly::testflow

@@ -15,6 +15,7 @@
 #include "workflow/SavingRun.h"
 #include "workflow/dialogs/LabelFit.h"
 #include "workflow/dialogs/MessageBoxes.h"
+#include "workflow/dialogs/PasswordDialog.h"
 #include "workflow/dialogs/ViewLog.h"
 
 namespace tessaly {
@@ -47,6 +48,7 @@ CFileSave::CFileSave(CSavingRun& run) : m_run(run), m_forwarder(*this, [this] { 
 
 CFileSave::~CFileSave() {
     m_forwarder.Close();
+    m_run.CancelQuestions();
     if (m_bRunning) m_run.Wait();
 }
 
@@ -159,6 +161,7 @@ void CFileSave::Completion() {
 
 void CFileSave::EndRun(int code) {
     m_forwarder.Close();
+    m_run.CancelQuestions();
     if (m_bRunning) m_run.Wait();
     m_bRunning = false;
     if (IsModal()) EndModal(code);
@@ -236,8 +239,31 @@ void CFileSave::SavingFinished() {
 
 void CFileSave::SetPauseText(const std::string& text) { m_pPause->SetLabel(wxString::FromUTF8(text)); }
 
+// The password dialog does not come up over Stop's (or Escape's, or the
+// close box's) question: a password asked meanwhile waits for it to be
+// answered, and a run that is stopping asks nothing more.
+void CFileSave::AskPassword(const std::string& archiveName, PasswordAnswer answer) {
+    m_forwarder.Post([this, archiveName, answer = std::move(answer)]() mutable {
+        auto ask = [this, archiveName, answer = std::move(answer)] {
+            answer(m_run.IsStopping() ? std::nullopt : AskPasswordFor(this, archiveName));
+        };
+        if (m_nQuestionsUp > 0)
+            m_deferredPasswords.push_back(std::move(ask));
+        else
+            ask();
+    });
+}
+
 MessageAnswer CFileSave::ShowMessage(const Message& message) {
-    return m_forwarder.Ask([this, message] { return ShowMessageBox(this, message); }, MessageAnswer::Ok);
+    ++m_nQuestionsUp;
+    const MessageAnswer answer =
+        m_forwarder.Ask([this, message] { return ShowMessageBox(this, message); }, MessageAnswer::Ok);
+    if (--m_nQuestionsUp == 0) {
+        std::vector<std::function<void()>> deferred;
+        deferred.swap(m_deferredPasswords);
+        for (auto& ask : deferred) m_forwarder.Post(std::move(ask));
+    }
+    return answer;
 }
 
 }  // namespace tessaly

@@ -5,10 +5,15 @@
 // and when the worker is done it shows the completion dialog or, after
 // Save Current File with several archives, closes so the preview is back.
 // Stop, the close box and Escape end the process after their question.
-// The worker is always joined before the dialog goes away.
+// When saving meets an archive's encrypted entries, the password dialog
+// asks for that archive's password (never on top of one of those
+// questions). The worker is always joined before the dialog goes away, and
+// released first if it waits for a password.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "ui/skin/SkinnedDialog.h"
 #include "workflow/SavingView.h"
@@ -70,6 +75,7 @@ private:
     void SetFileTotal(const std::string& text) override;
     void SetOutputFolder(const std::string& text) override;
     void SavingFinished() override;
+    void AskPassword(const std::string& archiveName, PasswordAnswer answer) override;
     // Interface thread.
     void SetPauseText(const std::string& text) override;
     MessageAnswer ShowMessage(const Message& message) override;
@@ -87,7 +93,9 @@ private:
     bool m_bChanged = false;
     bool m_bShowCompletion = false;
     bool m_bRunning = false;
-    bool m_bCompleted = false;  // the worker is done and the completion dialog is due
+    bool m_bCompleted = false;                               // the worker is done and the completion dialog is due
+    int m_nQuestionsUp = 0;                                  // Stop's, Escape's or the close box's question is up
+    std::vector<std::function<void()>> m_deferredPasswords;  // asked while a question was up
 };
 
 }  // namespace tessaly

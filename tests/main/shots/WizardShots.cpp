@@ -5,9 +5,11 @@
 // one once; the pickers and the message boxes are answered in code. The analysis is paused while it is
 // photographed, so its bar is caught part of the way.
 //
-// Usage: tessaly-wizard-shots <program folder> <output folder>
+// Usage: tessaly-wizard-shots <program folder> <output folder> [password]
 // It runs the wizard from the main dialog to the completion dialog with real
-// clicks. Run under an X server (scripts/ui-screenshots.sh starts one).
+// clicks; with "password" it photographs the password dialog instead, a
+// password half typed. Run under an X server (scripts/ui-screenshots.sh
+// starts one).
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -17,6 +19,7 @@
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/image.h>
+#include <wx/textctrl.h>
 #include <wx/timer.h>
 #include <wx/uiaction.h>
 #include <wx/utils.h>
@@ -29,6 +32,7 @@
 #include "ui/shell/Pickers.h"
 #include "workflow/dialogs/FileSave.h"
 #include "workflow/dialogs/MessageBoxes.h"
+#include "workflow/dialogs/PasswordDialog.h"
 #include "workflow/dialogs/Preview.h"
 #include "workflow/dialogs/ProgressBar.h"
 #include "workflow/dialogs/ViewLog.h"
@@ -175,6 +179,28 @@ private:
     bool m_paused = false;
 };
 
+// The password dialog as saving shows it, some characters typed.
+class PasswordDirector : public wxTimer {
+public:
+    explicit PasswordDirector(CPasswordDialog& dialog) : m_dialog(dialog) {}
+    void Notify() override {
+        if (++m_ticks == 10) {
+            wxUIActionSimulator input;
+            input.MouseMove(m_dialog.PasswordField()->GetScreenRect().GetPosition() + wxPoint(6, 6));
+            input.MouseClick();
+            input.Text("backup26");
+        }
+        if (m_ticks < 40) return;
+        Grab(&m_dialog, "wizard-password");
+        std::fflush(stdout);
+        std::_Exit(g_written == 1 ? 0 : 1);
+    }
+
+private:
+    CPasswordDialog& m_dialog;
+    int m_ticks = 0;
+};
+
 // Many small entries, so the analysis and the saving last long enough to be
 // seen.
 void WriteLargeArchive(const fs::path& path) {
@@ -190,10 +216,11 @@ void WriteLargeArchive(const fs::path& path) {
 class ShotsApp : public wxApp {
 public:
     bool OnInit() override {
-        if (argc != 3) {
-            std::fputs("usage: tessaly-wizard-shots <program folder> <output folder>\n", stderr);
+        if (argc != 3 && !(argc == 4 && argv[3] == "password")) {
+            std::fputs("usage: tessaly-wizard-shots <program folder> <output folder> [password]\n", stderr);
             return false;
         }
+        m_passwordOnly = argc == 4;
         m_programFolder = argv[1].utf8_string();
         g_outputFolder = argv[2];
         wxInitAllImageHandlers();
@@ -207,7 +234,7 @@ public:
             std::fprintf(settings, "FilePath=%s\nLogPath=%s\n", m_programFolder.c_str(), scratch.Path().c_str());
             std::fclose(settings);
         }
-        return RunWizard(scratch);
+        return m_passwordOnly ? ShowPassword() : RunWizard(scratch);
     }
 
 private:
@@ -235,7 +262,18 @@ private:
         return 1;
     }
 
+    int ShowPassword() {
+        CPasswordDialog dialog(nullptr, "Family photos 2026.zip");
+        dialog.Move(40, 40);
+        PasswordDirector director(dialog);
+        director.Start(20);
+        dialog.ShowModal();
+        std::fputs("the password dialog closed before its shot was taken\n", stderr);
+        return 1;
+    }
+
     std::string m_programFolder;
+    bool m_passwordOnly = false;
 };
 
 }  // namespace
