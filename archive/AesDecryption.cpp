@@ -1,0 +1,75 @@
+#include "archive/AesDecryption.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace tessaly {
+
+AesDecryption::AesDecryption(std::string_view password, const AesExtraField& field)
+    : password_(password), field_(field) {}
+
+AesDecryption::~AesDecryption() { std::fill(password_.begin(), password_.end(), '\0'); }
+
+// The derived bytes are the AES key, the HMAC key and the verifier, in
+// that order.
+bool AesDecryption::Start(const std::uint8_t* header) {
+    const std::size_t keySize = KeySize(field_.strength);
+    const std::size_t saltSize = SaltSize(field_.strength);
+    std::vector<std::uint8_t> derived(2 * keySize + kVerifierSize);
+    crypto::Pbkdf2HmacSha1(password_, header, saltSize, kIterations, derived.data(), derived.size());
+    std::fill(password_.begin(), password_.end(), '\0');
+    password_.clear();
+    const bool verified = std::memcmp(derived.data() + 2 * keySize, header + saltSize, kVerifierSize) == 0;
+    if (verified) {
+        cipher_ = std::make_unique<crypto::AesEncryptor>(derived.data(), keySize);
+        mac_ = std::make_unique<crypto::HmacSha1>(derived.data() + keySize, keySize);
+        std::memset(counter_, 0, sizeof counter_);
+        keyStreamUsed_ = sizeof keyStream_;
+        authenticated_ = 0;
+    }
+    std::fill(derived.begin(), derived.end(), std::uint8_t{0});
+    return verified;
+}
+
+void AesDecryption::Decrypt(std::uint8_t* data, std::size_t size) {
+    if (authenticated_ < authLimit_) {
+        const auto fed = static_cast<std::size_t>(std::min<std::uint64_t>(size, authLimit_ - authenticated_));
+        Authenticate(data, fed);
+    }
+    while (size > 0) {
+        if (keyStreamUsed_ == sizeof keyStream_) RefillKeyStream();
+        const std::size_t n = std::min(size, sizeof keyStream_ - keyStreamUsed_);
+        const std::uint8_t* key = keyStream_ + keyStreamUsed_;
+        for (std::size_t i = 0; i < n; ++i) data[i] ^= key[i];
+        keyStreamUsed_ += n;
+        data += n;
+        size -= n;
+    }
+}
+
+// The next counter blocks, encrypted. The counter is one little-endian
+// number over the whole block; the first block uses 1.
+void AesDecryption::RefillKeyStream() {
+    for (std::size_t b = 0; b < kBatchBlocks; ++b) {
+        for (std::size_t i = 0; i < kBlockSize && ++counter_[i] == 0; ++i) {
+        }
+        std::memcpy(counters_ + b * kBlockSize, counter_, kBlockSize);
+    }
+    cipher_->EncryptBlocks(counters_, keyStream_, kBatchBlocks);
+    keyStreamUsed_ = 0;
+}
+
+void AesDecryption::Authenticate(const std::uint8_t* encrypted, std::size_t size) {
+    if (size == 0) return;
+    mac_->Update(encrypted, size);
+    authenticated_ += size;
+}
+
+bool AesDecryption::CodeMatches(const std::uint8_t stored[kCodeSize]) {
+    std::uint8_t digest[crypto::HmacSha1::kDigestSize];
+    mac_->Finish(digest);
+    return std::memcmp(digest, stored, kCodeSize) == 0;
+}
+
+}  // namespace tessaly
