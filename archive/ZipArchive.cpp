@@ -33,6 +33,7 @@ CZipArchive::~CZipArchive() = default;
 
 void CZipArchive::OpenArchive(const std::filesystem::path& path, RepairMode repairMode, int mode, int volumeSize) {
     entryState = 0;
+    traditionalVote_.reset();
     overlaps_.Reset();
     headerOffsets_.clear();
     if (!storage.Open(path, mode, volumeSize)) return;
@@ -42,6 +43,7 @@ void CZipArchive::OpenArchive(const std::filesystem::path& path, RepairMode repa
 
 bool CZipArchive::OpenCopyOf(const CZipArchive& scanned) {
     entryState = 0;
+    traditionalVote_.reset();
     overlaps_.Reset();
     headerOffsets_.clear();
     if (!scanned.IsOpen() || !storage.Open(scanned.storage.Path(), 0, 1)) return false;
@@ -125,14 +127,15 @@ std::optional<CZipArchive::Verdict> CZipArchive::StartDecryption(const CFileHead
     if (passwordSource_ != nullptr) password = passwordSource_->PasswordFor(storage.Path(), entry.fileName);
     if (!password) return Verdict{ExtractOutcome::Encrypted, EncryptionText(entry)};
     decryption_ = MakeDecryption(entry, *password);
-    std::fill(password->begin(), password->end(), '\0');
     const std::string scheme = decryption_->SchemeName();
 
     std::vector<std::uint8_t> header(decryption_->HeaderSize());
     storage.Seek(opened_.dataOffset);
     if (storage.file.Read(header.data(), header.size()) < header.size())
         return Verdict{ExtractOutcome::Truncated, "archive ends inside the encryption header (" + scheme + ")"};
-    if (!decryption_->Start(header.data()))
+    const bool refuted = aes_ == nullptr && RefutedByOtherEntries(*password);
+    std::fill(password->begin(), password->end(), '\0');
+    if (!decryption_->Start(header.data()) || refuted)
         return Verdict{ExtractOutcome::Encrypted, "wrong password (" + scheme + ")"};
 
     dataStart_ = opened_.dataOffset + header.size();
@@ -142,6 +145,36 @@ std::optional<CZipArchive::Verdict> CZipArchive::StartDecryption(const CFileHead
     if (aes_ != nullptr) aes_->SetAuthenticatedLength(sizesKnown ? std::optional<std::uint64_t>(length) : std::nullopt);
     BeginData(length);
     return std::nullopt;
+}
+
+// A wrong password passes one entry's traditional check byte once in 256
+// times, and would then be written as garbage. The password is the same for
+// the whole archive, so the check bytes of up to kVoters of its
+// traditionally encrypted entries are read once: a right password passes all
+// of them but those whose encryption header is damaged, a wrong one nearly
+// none. When no more than half pass, the password is wrong for every entry.
+bool CZipArchive::RefutedByOtherEntries(const std::string& password) {
+    const std::size_t key = std::hash<std::string>{}(password);
+    if (traditionalVote_ && traditionalVote_->first == key) return traditionalVote_->second;
+    constexpr std::size_t kVoters = 32;
+    std::size_t checked = 0;
+    std::size_t passed = 0;
+    for (const CFileHeader& other : centralDir.entries) {
+        if (checked == kVoters) break;
+        if (!PasswordOpens(other) || EncryptionSchemeOf(other) != EncryptionScheme::Traditional ||
+            other.method == kMethodAes)
+            continue;
+        const std::uint64_t at = other.localHeaderOffset + zip::kLocalHeaderLength + other.fileNameLength +
+                                 zip::TolerantExtraLength(other.extraFieldLength);
+        std::uint8_t header[TraditionalDecryption::kHeaderSize];
+        storage.Seek(at);
+        if (storage.file.Read(header, sizeof header) < sizeof header) continue;
+        ++checked;
+        if (TraditionalDecryption(password, TraditionalDecryption::CheckByteOf(other)).Start(header)) ++passed;
+    }
+    const bool refuted = checked >= 2 && passed * 2 <= checked;
+    traditionalVote_ = std::make_pair(key, refuted);
+    return refuted;
 }
 
 std::unique_ptr<EntryDecryption> CZipArchive::MakeDecryption(const CFileHeader& entry, const std::string& password) {

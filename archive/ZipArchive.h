@@ -99,6 +99,7 @@ private:
     void BeginData(std::uint64_t storedLength);
     Verdict AuthenticationVerdict(const CFileHeader& entry, Verdict verdict);
     std::uint64_t ConsumedEnd() const;
+    bool RefutedByOtherEntries(const std::string& password);
     bool WriteWithoutData(const CFileHeader& entry, const std::filesystem::path& destinationFolder,
                           const std::filesystem::path& relative, ExtractReport& report);
     void ProbeEntry(std::uint32_t index);
@@ -124,6 +125,9 @@ private:
     AesDecryption* aes_ = nullptr;                 // decryption_, when it is AES
     std::uint64_t dataStart_ = 0;                  // first byte of the (encrypted) data, after any framing
     Verdict lockedOut_{ExtractOutcome::Ok, {}};    // why the last OpenEntry could not decrypt
+    // What the check bytes of the archive's traditionally encrypted entries
+    // said of the password whose hash is the key: true, refuted.
+    std::optional<std::pair<std::size_t, bool>> traditionalVote_;
 };
 
 }  // namespace tessaly

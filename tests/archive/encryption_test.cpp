@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "archive/PasswordSource.h"
+#include "archive/TraditionalDecryption.h"
 #include "tests/archive/SalvageRun.h"
 #include "tests/support/Damage.h"
 #include "tests/support/TempFolder.h"
@@ -107,6 +108,42 @@ TEST_P(Encryption, WrongPasswordWritesNothingAndSaysSo) {
         EXPECT_TRUE(NothingWritten(run, entry));
     }
     EXPECT_TRUE(IsIntact(run, "plain.txt", ToBytes("not encrypted")));
+}
+
+// A wrong password passes one entry's check byte once in 256 times; the
+// other entries' check bytes still refuse it, and nothing is written.
+TEST_P(Encryption, WrongPasswordPassingOneCheckByteWritesNothing) {
+    const std::vector<EntryToWrite> inputs = {Encrypted(Stored("first.bin", NoiseContent(4, 5000))),
+                                              Encrypted(Deflated("second.txt", TextContent("two", 9000))),
+                                              Encrypted(Streamed(Deflated("third.txt", TextContent("three", 700))))};
+    const BuiltZip zip = BuildZip(inputs);
+    const std::uint8_t* header = zip.bytes.data() + zip.entries[0].dataStart;
+    const auto check = static_cast<std::uint8_t>(zip.entries[0].crc32 >> 24);
+    std::string lucky;
+    for (int n = 0; lucky.empty(); ++n) {
+        const std::string guess = "guess" + std::to_string(n);
+        if (TraditionalDecryption(guess, check).Start(header)) lucky = guess;
+    }
+    FixedPassword source(lucky);
+    SalvageOptions salvage;
+    salvage.passwords = &source;
+    SalvageRun run(zip.bytes, GetParam(), salvage);
+    ASSERT_EQ(run.Count(), inputs.size());
+    for (const EntryRun& entry : run.entries) {
+        EXPECT_EQ(entry.report.outcome, ExtractOutcome::Encrypted) << entry.info.fileName;
+        EXPECT_EQ(entry.report.detail, "wrong password (traditional PKWARE encryption)") << entry.info.fileName;
+    }
+    EXPECT_TRUE(run.files.empty());
+
+    // The right password still opens every entry when one encryption
+    // header is damaged.
+    Bytes damaged = zip.bytes;
+    FlipBits(damaged, zip.entries[1].dataStart + 11, 0xFF);
+    FixedPassword right(kPassword);
+    salvage.passwords = &right;
+    SalvageRun kept(damaged, GetParam(), salvage);
+    EXPECT_TRUE(IsIntact(kept, "first.bin", inputs[0].data));
+    EXPECT_TRUE(IsIntact(kept, "third.txt", inputs[2].data));
 }
 
 // Without a source, or when the source gives nothing, encrypted entries are
