@@ -63,6 +63,9 @@ std::vector<EntryToWrite> EveryScheme() {
         Encrypted(Deflated("zc/deflated.txt", TextContent("zc", 50000))),
         Encrypted(Streamed(Deflated("zc/streamed.txt", TextContent("st", 20000)))),
         Encrypted(Streamed(Stored("zc/streamed.bin", NoiseContent(2, 4000)))),
+        Aes(Streamed(Deflated("aes-streamed/text.txt", TextContent("as", 30000))), 2, 2),
+        Aes(Streamed(Deflated("aes-streamed/ae1.txt", TextContent("a1", 3000))), 3, 1),
+        Aes(Streamed(Stored("aes-streamed/noise.bin", NoiseContent(6, 3000))), 1, 2),
         Stored("plain.txt", "not encrypted"),
     };
     for (int strength = 1; strength <= 3; ++strength) {
@@ -242,6 +245,23 @@ TEST_P(Encryption, CutEncryptedEntryIsTruncated) {
         ASSERT_NE(cut, nullptr);
         EXPECT_EQ(cut->report.outcome, ExtractOutcome::Truncated) << cut->report.detail;
         EXPECT_TRUE(NothingWritten(header, *cut));
+    }
+}
+
+// A streamed deflated entry with nothing after its descriptor keeps its
+// sizes unknown to the scan: the stream's end tells where the code is.
+TEST_P(Encryption, LastStreamedEntryWithoutDirectoryIsWhole) {
+    const Bytes text = TextContent("last", 25000);
+    for (bool aes : {false, true}) {
+        EntryToWrite input = Streamed(Deflated("last.txt", text));
+        input = aes ? Aes(std::move(input), 3, 1) : Encrypted(std::move(input));
+        BuildOptions options;
+        options.centralDirectory = false;
+        FixedPassword source(kPassword);
+        SalvageOptions salvage;
+        salvage.passwords = &source;
+        SalvageRun run(BuildZip({input}, options).bytes, GetParam(), salvage);
+        EXPECT_TRUE(IsIntact(run, "last.txt", text)) << "AES " << aes;
     }
 }
 
