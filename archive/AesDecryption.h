@@ -61,7 +61,8 @@ private:
     AesExtraField field_;
     std::unique_ptr<crypto::AesEncryptor> cipher_;
     std::unique_ptr<crypto::HmacSha1> mac_;
-    std::uint8_t counter_[kBlockSize] = {};
+    std::uint64_t counterLow_ = 0;  // the counter's low and high 64 bits
+    std::uint64_t counterHigh_ = 0;
     std::uint8_t counters_[kBatchBlocks * kBlockSize];
     std::uint8_t keyStream_[kBatchBlocks * kBlockSize];
     std::size_t keyStreamUsed_ = sizeof keyStream_;
