@@ -211,6 +211,10 @@ CZipArchive::Verdict CZipArchive::AuthenticationVerdict(const CFileHeader& entry
     const std::uint64_t framing = (dataStart_ - opened_.dataOffset) + AesDecryption::kCodeSize;
     const std::uint64_t length =
         sizesKnown ? entry.compressedSize - std::min(entry.compressedSize, framing) : decoder_->consumed();
+    // Data already judged damaged is not read a second time for the code:
+    // a crafted archive of many entries claiming the same data would make
+    // that a read of the archive per entry.
+    if (verdict.outcome != ExtractOutcome::Ok && aes_->Authenticated() < length) return verdict;
     std::vector<std::uint8_t> chunk(std::size_t{64} << 10);
     storage.Seek(dataStart_ + aes_->Authenticated());
     while (aes_->Authenticated() < length) {

@@ -4,6 +4,9 @@
 
 #ifdef _WIN32
 #include <io.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <poll.h>
@@ -35,28 +38,63 @@ void Forget(std::string& text) {
 
 #ifdef _WIN32
 
+namespace {
+// One line typed on the console, as UTF-8 (the console gives UTF-16); false
+// at the end of input.
+bool ReadConsoleLine(HANDLE input, std::string& line) {
+    std::wstring wide;
+    bool ended = true;
+    for (wchar_t c = 0; wide.size() < kLongestLine && InterruptSignal() == 0;) {
+        DWORD got = 0;
+        if (!ReadConsoleW(input, &c, 1, &got, nullptr) || got == 0) break;
+        if (c == L'\r') continue;
+        if (c == L'\n') {
+            ended = false;
+            break;
+        }
+        wide.push_back(c);
+    }
+    if (!wide.empty()) {
+        const int size =
+            WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+        line.assign(static_cast<std::size_t>(size), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), line.data(), size, nullptr,
+                            nullptr);
+        for (wchar_t& c : wide) c = 0;
+    }
+    return !ended || !line.empty();
+}
+
+// One line from redirected input, as it comes.
+bool ReadByteLine(std::string& line) {
+    for (int c; line.size() < kLongestLine;) {
+        c = std::fgetc(stdin);
+        if (c == EOF) return !line.empty();
+        if (c == '\n') break;
+        line.push_back(static_cast<char>(c));
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+}
+}  // namespace
+
 std::optional<std::string> ReadLineWithoutEcho(const std::string& prompt) {
     std::fputs(prompt.c_str(), stderr);
     std::fflush(stderr);
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
     const bool console = GetConsoleMode(input, &mode) != 0;
-    if (console) SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
     std::string line;
-    bool ended = false;
-    for (int c; line.size() < kLongestLine;) {
-        c = std::fgetc(stdin);
-        if (c == EOF) {
-            ended = true;
-            break;
-        }
-        if (c == '\n') break;
-        line.push_back(static_cast<char>(c));
+    bool read = false;
+    if (console) {
+        SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+        read = ReadConsoleLine(input, line);
+        SetConsoleMode(input, mode);
+        std::fputs("\n", stderr);
+    } else {
+        read = ReadByteLine(line);
     }
-    if (console) SetConsoleMode(input, mode);
-    std::fputs("\n", stderr);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if ((ended && line.empty()) || InterruptSignal() != 0) {
+    if (!read || InterruptSignal() != 0) {
         Forget(line);
         return std::nullopt;
     }
