@@ -23,7 +23,11 @@ void XorInto(std::uint8_t* data, const std::uint8_t* key, std::size_t size) {
 }
 
 void StoreLittleEndian64(std::uint8_t* out, std::uint64_t value) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
     for (int i = 0; i < 8; ++i) out[i] = static_cast<std::uint8_t>(value >> (8 * i));
+#else
+    std::memcpy(out, &value, 8);  // the host is little-endian
+#endif
 }
 }  // namespace
 
@@ -73,11 +77,17 @@ void AesDecryption::Decrypt(std::uint8_t* data, std::size_t size) {
 // words rather than in the block's bytes: a wide read of bytes just written
 // one at a time stalls the processor.)
 void AesDecryption::RefillKeyStream() {
+    // Local copies: the byte stores could otherwise change the members, so
+    // the compiler would read them again after every byte.
+    std::uint64_t low = counterLow_;
+    std::uint64_t high = counterHigh_;
     for (std::size_t b = 0; b < kBatchBlocks; ++b) {
-        if (++counterLow_ == 0) ++counterHigh_;
-        StoreLittleEndian64(counters_ + b * kBlockSize, counterLow_);
-        StoreLittleEndian64(counters_ + b * kBlockSize + 8, counterHigh_);
+        if (++low == 0) ++high;
+        StoreLittleEndian64(counters_ + b * kBlockSize, low);
+        StoreLittleEndian64(counters_ + b * kBlockSize + 8, high);
     }
+    counterLow_ = low;
+    counterHigh_ = high;
     cipher_->EncryptBlocks(counters_, keyStream_, kBatchBlocks);
     keyStreamUsed_ = 0;
 }
