@@ -36,7 +36,7 @@ void CCentralDir::Clear() {
 OpenedEntryInfo CCentralDir::OpenEntry(std::uint32_t index) {
     const CFileHeader& entry = entries[index];
     openedEntry = &entry;
-    if (entry.method != zip::kMethodStored && entry.method != zip::kMethodDeflated)
+    if (entry.method != zip::kMethodStored && entry.method != zip::kMethodDeflated && entry.method != kMethodAes)
         ThrowArchiveError(badArchive, storage->Path(), entry.localHeaderOffset, UnsupportedMethodText(entry.method));
 
     std::uint8_t bytes[zip::kLocalHeaderLength];
@@ -54,7 +54,21 @@ OpenedEntryInfo CCentralDir::OpenEntry(std::uint32_t index) {
     OpenedEntryInfo info;
     info.dataOffset = extraOffset + extraLength;
     info.zip64 = zip::HasZip64Extra(localExtra.GetBuffer(), localExtra.GetSize());
+    info.method = entry.method;
+    if (entry.method == kMethodAes) ReadAesField(entry, info);
     return info;
+}
+
+// An AES entry's method field says only that it is AES-encrypted: the
+// strength and the real method are in its AES extra field.
+void CCentralDir::ReadAesField(const CFileHeader& entry, OpenedEntryInfo& info) {
+    info.aes = FindAesExtraField(localExtra.GetBuffer(), localExtra.GetSize());
+    if (!info.aes || info.aes->strength < 1 || info.aes->strength > 3)
+        ThrowArchiveError(badArchive, storage->Path(), entry.localHeaderOffset,
+                          "WinZip AES encryption without a readable AES extra field");
+    info.method = info.aes->method;
+    if (info.method != zip::kMethodStored && info.method != zip::kMethodDeflated)
+        ThrowArchiveError(badArchive, storage->Path(), entry.localHeaderOffset, UnsupportedMethodText(info.method));
 }
 
 void CCentralDir::CloseEntry() {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "archive/AutoBuffer.h"
+#include "archive/EntryDecryption.h"
 #include "archive/FileHeader.h"
 #include "archive/RepairMode.h"
 
@@ -25,8 +26,10 @@ using EntryTable = std::deque<CFileHeader>;
 
 // What opening an entry learned from its local header, beyond the table.
 struct OpenedEntryInfo {
-    std::uint64_t dataOffset = 0;  // first byte of the entry's data
-    bool zip64 = false;            // the entry carries a ZIP64 extra field
+    std::uint64_t dataOffset = 0;      // first byte of the entry's data
+    bool zip64 = false;                // the entry carries a ZIP64 extra field
+    std::uint16_t method = 0;          // the data's compression method (for AES, from its extra field)
+    std::optional<AesExtraField> aes;  // an AES-encrypted entry's extra field
 };
 
 class CCentralDir {
@@ -45,7 +48,8 @@ public:
     const CFileHeader& Entry(std::uint32_t index) const { return entries[index]; }
 
     // Re-reads the entry's local header (raises badArchive when it is cut
-    // short or the method is neither stored nor deflated).
+    // short or the method is neither stored nor deflated, or an AES entry's
+    // extra field does not say how it is encrypted and compressed).
     OpenedEntryInfo OpenEntry(std::uint32_t index);
     void CloseEntry();
     const CFileHeader* OpenedEntry() const { return openedEntry; }
@@ -59,6 +63,8 @@ public:
     std::optional<std::uint64_t> cutRecordOffset;
 
 private:
+    void ReadAesField(const CFileHeader& entry, OpenedEntryInfo& info);
+
     ScanState& state_;
 };
 

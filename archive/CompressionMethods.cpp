@@ -1,5 +1,6 @@
 #include "archive/CompressionMethods.h"
 
+#include "archive/EntryDecryption.h"
 #include "archive/FileHeader.h"
 #include "archive/ZipRecords.h"
 
@@ -7,8 +8,6 @@ namespace tessaly {
 
 namespace {
 
-constexpr std::uint16_t kMethodAes = 99;
-constexpr std::uint16_t kAesExtraId = 0x9901;
 constexpr std::uint16_t kFlagStrongEncryption = 0x0040;
 
 struct MethodName {
@@ -73,16 +72,34 @@ std::string UnsupportedMethodText(std::uint16_t method) {
     return CompressionMethodName(method) + " compression is not supported";
 }
 
-std::string EncryptionText(const CFileHeader& entry) {
-    const char* scheme = "traditional PKWARE encryption";
-    if (entry.method == kMethodAes || HasExtraBlock(entry, kAesExtraId))
-        scheme = "WinZip AES encryption";
-    else if ((entry.flags & kFlagStrongEncryption) != 0)
-        scheme = "strong encryption";
-    return std::string("encrypted (") + scheme + ")";
+EncryptionScheme EncryptionSchemeOf(const CFileHeader& entry) {
+    if (entry.method == kMethodAes || HasExtraBlock(entry, kAesExtraId)) return EncryptionScheme::WinZipAes;
+    if ((entry.flags & kFlagStrongEncryption) != 0) return EncryptionScheme::Strong;
+    return EncryptionScheme::Traditional;
 }
 
-std::string UnreadableReason(const CFileHeader& entry) {
+const char* EncryptionSchemeName(EncryptionScheme scheme) {
+    switch (scheme) {
+        case EncryptionScheme::WinZipAes: return "WinZip AES encryption";
+        case EncryptionScheme::Strong: return "strong encryption";
+        default: return "traditional PKWARE encryption";
+    }
+}
+
+std::string EncryptionText(const CFileHeader& entry) {
+    return std::string("encrypted (") + EncryptionSchemeName(EncryptionSchemeOf(entry)) + ")";
+}
+
+bool PasswordOpens(const CFileHeader& entry) {
+    return entry.IsEncrypted() && EncryptionSchemeOf(entry) != EncryptionScheme::Strong;
+}
+
+std::string UnreadableReason(const CFileHeader& entry, bool passwordsAsked) {
+    if (passwordsAsked && PasswordOpens(entry)) {
+        // An AES entry's real method is only known once it is opened.
+        if (entry.method == kMethodAes || IsReadableMethod(entry.method)) return {};
+        return UnsupportedMethodText(entry.method);
+    }
     if (entry.IsEncrypted()) return EncryptionText(entry);
     if (!IsReadableMethod(entry.method)) return UnsupportedMethodText(entry.method);
     return {};

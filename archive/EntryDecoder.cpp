@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "archive/EntryDecryption.h"
 #include "archive/ZipException.h"
 #include "archive/ZipStorage.h"
 
@@ -29,6 +30,7 @@ void EntryDecoder::Free(voidpf opaque, voidpf block) {
 
 void EntryDecoder::Begin(std::uint16_t method, std::uint64_t dataOffset, std::uint64_t storedLength) {
     End();
+    decryption_ = nullptr;
     method_ = method;
     dataOffset_ = dataOffset;
     storedLeft_ = storedLength;
@@ -68,7 +70,7 @@ std::size_t EntryDecoder::Read(std::uint8_t* buffer, std::size_t size, bool keep
 
 std::size_t EntryDecoder::ReadStored(std::uint8_t* buffer, std::size_t size) {
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(storedLeft_, size));
-    const std::size_t got = want == 0 ? 0 : storage_.file.Read(buffer, want);
+    const std::size_t got = want == 0 ? 0 : ReadInput(buffer, want);
     storedLeft_ -= got;
     consumed_ += got;
     if (storedLeft_ == 0)
@@ -81,11 +83,18 @@ std::size_t EntryDecoder::ReadStored(std::uint8_t* buffer, std::size_t size) {
 bool EntryDecoder::RefillInput() {
     // Read-ahead: the stream may run past the declared compressed size, so
     // input is read until the stream ends or the file does.
-    const std::size_t got = storage_.file.Read(input_.GetBuffer(), input_.GetSize());
+    const std::size_t got = ReadInput(input_.GetBuffer(), input_.GetSize());
     stream_.next_in = input_.GetBuffer();
     stream_.avail_in = static_cast<uInt>(got);
     fed_ += got;
     return got > 0;
+}
+
+// The entry's next bytes from the archive, decrypted when they are encrypted.
+std::size_t EntryDecoder::ReadInput(std::uint8_t* buffer, std::size_t size) {
+    const std::size_t got = storage_.file.Read(buffer, size);
+    if (decryption_ != nullptr && got > 0) decryption_->Decrypt(buffer, got);
+    return got;
 }
 
 std::size_t EntryDecoder::ReadDeflated(std::uint8_t* buffer, std::size_t size) {
@@ -196,13 +205,17 @@ std::size_t EntryDecoder::DeliverTail(std::uint8_t* buffer, std::size_t size) {
 std::optional<zip::DataDescriptorRecord> EntryDecoder::ReadTrailingDescriptor(bool sizes64) {
     std::uint8_t bytes[4 + 20];
     const std::size_t fieldLength = sizes64 ? 20 : 12;
-    storage_.Seek(dataOffset_ + consumed_);
+    // The descriptor's sizes count the encryption's framing too.
+    const std::uint64_t before = decryption_ != nullptr ? decryption_->HeaderSize() : 0;
+    const std::uint64_t after = decryption_ != nullptr ? decryption_->TrailerSize() : 0;
+    storage_.Seek(dataOffset_ + consumed_ + after);
     const std::size_t got = storage_.file.Read(bytes, 4 + fieldLength);
     if (got >= 4 + fieldLength && zip::LoadU32(bytes) == zip::kDescriptorSignature)
         return zip::DecodeDescriptorFields(bytes + 4, sizes64);
     if (got < fieldLength) return std::nullopt;
     const zip::DataDescriptorRecord record = zip::DecodeDescriptorFields(bytes, sizes64);
-    const std::uint64_t expected = sizes64 ? consumed_ : (consumed_ & 0xFFFFFFFFu);
+    const std::uint64_t packed = before + consumed_ + after;
+    const std::uint64_t expected = sizes64 ? packed : (packed & 0xFFFFFFFFu);
     if (record.compressedSize != expected) return std::nullopt;
     return record;
 }

@@ -18,6 +18,7 @@
 namespace tessaly {
 
 class CZipStorage;
+class EntryDecryption;
 
 class EntryDecoder {
 public:
@@ -36,6 +37,12 @@ public:
     // Starts reading at `dataOffset`. For stored data `storedLength` is the
     // number of bytes; for deflated data it is ignored.
     void Begin(std::uint16_t method, std::uint64_t dataOffset, std::uint64_t storedLength);
+    // Decrypts the data read from here on in place, before it is
+    // decompressed or delivered (nullptr: the data is not encrypted). Call
+    // after Begin, which forgets it; Begin's offset and length are then those
+    // of the encrypted data, without the scheme's framing.
+    void SetDecryption(EntryDecryption* decryption) { decryption_ = decryption; }
+
     // Fills `buffer` as far as the entry goes; a count below `size` means the
     // status is no longer Reading. With `keepCrc` false the caller keeps the
     // CRC-32 of the output itself.
@@ -60,6 +67,7 @@ private:
     std::size_t ReadStored(std::uint8_t* buffer, std::size_t size);
     std::size_t ReadDeflated(std::uint8_t* buffer, std::size_t size);
     bool RefillInput();
+    std::size_t ReadInput(std::uint8_t* buffer, std::size_t size);
     void FindTail();
     std::size_t DeliverTail(std::uint8_t* buffer, std::size_t size);
 
@@ -67,6 +75,7 @@ private:
     static void Free(voidpf opaque, voidpf block);
 
     CZipStorage& storage_;
+    EntryDecryption* decryption_ = nullptr;
     z_stream stream_{};
     bool inflating_ = false;
     std::list<void*> zlibBlocks_;  // every block zlib currently holds

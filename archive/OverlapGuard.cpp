@@ -3,12 +3,23 @@
 #include <algorithm>
 #include <numeric>
 
+#include "archive/EntryDecryption.h"
 #include "archive/SkipRules.h"
 #include "archive/ZipRecords.h"
 
 namespace tessaly {
 
-void OverlapGuard::Reset() { *this = OverlapGuard{}; }
+void OverlapGuard::Reset() {
+    const bool asked = passwordsAsked_;
+    *this = OverlapGuard{};
+    passwordsAsked_ = asked;
+}
+
+void OverlapGuard::SetPasswordsAsked(bool asked) {
+    if (asked == passwordsAsked_) return;
+    Reset();
+    passwordsAsked_ = asked;
+}
 
 void OverlapGuard::Record(std::uint32_t index, bool whole, std::uint64_t consumedEnd) {
     if (!built_ || index >= state_.size()) return;
@@ -19,9 +30,10 @@ void OverlapGuard::Record(std::uint32_t index, bool whole, std::uint64_t consume
 // How far an entry's data may reach before it is read: its declared size, or
 // anywhere for a deflated stream whose sizes are unknown. Entries saving
 // does not read hold nothing.
-std::uint64_t OverlapGuard::PotentialEnd(const CFileHeader& entry) {
-    const bool readable = entry.method == zip::kMethodStored || entry.method == zip::kMethodDeflated;
-    if (!readable || ExtractSkipVerdict(entry) || IsFolderEntry(entry) || IsEmptyFile(entry)) return 0;
+std::uint64_t OverlapGuard::PotentialEnd(const CFileHeader& entry) const {
+    const bool readable = entry.method == zip::kMethodStored || entry.method == zip::kMethodDeflated ||
+                          (entry.method == kMethodAes && passwordsAsked_);
+    if (!readable || ExtractSkipVerdict(entry, passwordsAsked_) || IsFolderEntry(entry) || IsEmptyFile(entry)) return 0;
     if (entry.IsStreamedUnknownSize()) return UINT64_MAX;
     return entry.DataOffset() + entry.compressedSize;
 }

@@ -29,6 +29,11 @@ public:
     // Forgets everything; the table is looked at again on the next question.
     void Reset();
 
+    // Whether encrypted entries a password opens are read (a password source
+    // is set): only then can their data hold others. Forgets what was worked
+    // out when it changes.
+    void SetPasswordsAsked(bool asked);
+
     // What reading entry `index` came to: whether it came out whole, and the
     // end of the data it consumed.
     void Record(std::uint32_t index, bool whole, std::uint64_t consumedEnd);
@@ -47,10 +52,11 @@ private:
     void DecideUpTo(const EntryTable& entries, std::size_t rank, const std::function<void(std::uint32_t)>& probe);
     bool Holds(const EntryTable& entries, std::uint32_t container, const CFileHeader& inner,
                const std::function<void(std::uint32_t)>& probe);
-    static std::uint64_t PotentialEnd(const CFileHeader& entry);
+    std::uint64_t PotentialEnd(const CFileHeader& entry) const;
     static std::uint64_t DeclaredEnd(const CFileHeader& entry);
     std::size_t EntriesEndingAt(std::uint64_t end) const;
 
+    bool passwordsAsked_ = false;
     bool built_ = false;
     std::vector<std::uint32_t> byOffset_;      // indices in local-header order
     std::vector<std::uint32_t> rank_;          // position of each index in byOffset_

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "archive/EntryDecryption.h"
 #include "archive/EntryName.h"
 #include "archive/ScanState.h"
 #include "archive/StoredStreamEnd.h"
@@ -21,7 +22,11 @@ constexpr std::uint64_t kPositionsPerStep = 100;
 // Names longer than this are read only while the header budget lasts.
 constexpr std::size_t kPlainNameLength = 1024;
 
-bool IsKnownMethod(std::uint16_t method) { return method == zip::kMethodStored || method == zip::kMethodDeflated; }
+// AES-encrypted entries (method 99) carry their real method in an extra
+// field the scan does not keep; opening the entry reads it.
+bool IsKnownMethod(std::uint16_t method) {
+    return method == zip::kMethodStored || method == zip::kMethodDeflated || method == kMethodAes;
+}
 
 bool IsRecordSignature(std::uint32_t value) {
     return value == zip::kLocalHeaderSignature || value == zip::kCentralHeaderSignature ||

@@ -10,7 +10,7 @@ std::optional<SkipVerdict> ExtractSkipVerdict(const CFileHeader& entry, bool pas
     if (SafeRelativePath(entry.fileName).empty()) return SkipVerdict{ExtractOutcome::Skipped, "empty name"};
     if (IsJunkName(entry.fileName)) return SkipVerdict{ExtractOutcome::Skipped, "junk name"};
     if (IsFolderEntry(entry)) return std::nullopt;
-    (void)passwordsAsked;  // no encryption is opened with a password yet
+    if (passwordsAsked && PasswordOpens(entry)) return std::nullopt;
     if (entry.IsEncrypted()) return SkipVerdict{ExtractOutcome::Encrypted, EncryptionText(entry)};
     return std::nullopt;
 }

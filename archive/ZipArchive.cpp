@@ -11,11 +11,15 @@
 #include <system_error>
 #include <vector>
 
+#include "archive/AesDecryption.h"
 #include "archive/BackgroundWriter.h"
+#include "archive/CompressionMethods.h"
 #include "archive/EntryDecoder.h"
 #include "archive/EntryName.h"
+#include "archive/PasswordSource.h"
 #include "archive/ScanState.h"
 #include "archive/SkipRules.h"
+#include "archive/TraditionalDecryption.h"
 #include "platform/FileException.h"
 #include "platform/FileSystem.h"
 #include "platform/OutputTree.h"
@@ -29,6 +33,7 @@ CZipArchive::~CZipArchive() = default;
 
 void CZipArchive::OpenArchive(const std::filesystem::path& path, RepairMode repairMode, int mode, int volumeSize) {
     entryState = 0;
+    traditionalVote_.reset();
     overlaps_.Reset();
     headerOffsets_.clear();
     if (!storage.Open(path, mode, volumeSize)) return;
@@ -38,6 +43,7 @@ void CZipArchive::OpenArchive(const std::filesystem::path& path, RepairMode repa
 
 bool CZipArchive::OpenCopyOf(const CZipArchive& scanned) {
     entryState = 0;
+    traditionalVote_.reset();
     overlaps_.Reset();
     headerOffsets_.clear();
     if (!scanned.IsOpen() || !storage.Open(scanned.storage.Path(), 0, 1)) return false;
@@ -66,11 +72,24 @@ bool CZipArchive::GetEntryInfo(CFileHeader& header, std::uint32_t index) const {
 bool CZipArchive::OpenEntry(std::uint32_t index) {
     if (!centralDir.IsValidIndex(index) || storage.IsSpanMode() == 1 || !storage.IsOpen()) return false;
     if (entryState != 0) AbandonEntry();
+    lockedOut_ = Verdict{ExtractOutcome::Ok, {}};
     try {
         opened_ = centralDir.OpenEntry(index);
         const CFileHeader& entry = centralDir.Entry(index);
-        decoder_->Begin(entry.method, opened_.dataOffset, entry.compressedSize);
+        dataStart_ = opened_.dataOffset;
+        decryption_.reset();
+        aes_ = nullptr;
+        decoder_->Begin(opened_.method, opened_.dataOffset, entry.compressedSize);
+        if (entry.IsEncrypted() || opened_.aes) {
+            if (std::optional<Verdict> problem = StartDecryption(entry)) {
+                lockedOut_ = std::move(*problem);
+                decoder_->End();
+                centralDir.CloseEntry();
+                return false;
+            }
+        }
     } catch (...) {
+        decoder_->End();
         centralDir.CloseEntry();
         throw;
     }
@@ -95,6 +114,125 @@ bool CZipArchive::CloseEntry(const std::filesystem::path& outputPath) {
     }
     AbandonEntry();
     return result;
+}
+
+// Asks the password source (which answers once per archive), checks the
+// password against the scheme's framing and has the decoder decrypt the data
+// after it. Nothing when the data can be read; else why not, and nothing of
+// the entry is then written.
+std::optional<CZipArchive::Verdict> CZipArchive::StartDecryption(const CFileHeader& entry) {
+    if (!opened_.aes && EncryptionSchemeOf(entry) == EncryptionScheme::Strong)
+        return Verdict{ExtractOutcome::Encrypted, EncryptionText(entry)};
+    std::optional<std::string> password;
+    if (passwordSource_ != nullptr) password = passwordSource_->PasswordFor(storage.Path(), entry.fileName);
+    if (!password) return Verdict{ExtractOutcome::Encrypted, EncryptionText(entry)};
+    decryption_ = MakeDecryption(entry, *password);
+    const std::string scheme = decryption_->SchemeName();
+
+    std::vector<std::uint8_t> header(decryption_->HeaderSize());
+    storage.Seek(opened_.dataOffset);
+    if (storage.file.Read(header.data(), header.size()) < header.size())
+        return Verdict{ExtractOutcome::Truncated, "archive ends inside the encryption header (" + scheme + ")"};
+    const bool refuted = aes_ == nullptr && RefutedByOtherEntries(*password);
+    std::fill(password->begin(), password->end(), '\0');
+    if (!decryption_->Start(header.data()) || refuted)
+        return Verdict{ExtractOutcome::Encrypted, "wrong password (" + scheme + ")"};
+
+    dataStart_ = opened_.dataOffset + header.size();
+    const std::uint64_t framing = header.size() + decryption_->TrailerSize();
+    const bool sizesKnown = !entry.IsStreamedUnknownSize();
+    const std::uint64_t length = entry.compressedSize - std::min(entry.compressedSize, framing);
+    if (aes_ != nullptr) aes_->SetAuthenticatedLength(sizesKnown ? std::optional<std::uint64_t>(length) : std::nullopt);
+    BeginData(length);
+    return std::nullopt;
+}
+
+// A wrong password passes one entry's traditional check byte once in 256
+// times, and would then be written as garbage. The password is the same for
+// the whole archive, so the check bytes of up to kVoters of its
+// traditionally encrypted entries are read once: a right password passes all
+// of them but those whose encryption header is damaged, a wrong one nearly
+// none. When no more than half pass, the password is wrong for every entry.
+bool CZipArchive::RefutedByOtherEntries(const std::string& password) {
+    const std::size_t key = std::hash<std::string>{}(password);
+    if (traditionalVote_ && traditionalVote_->first == key) return traditionalVote_->second;
+    constexpr std::size_t kVoters = 32;
+    std::size_t checked = 0;
+    std::size_t passed = 0;
+    for (const CFileHeader& other : centralDir.entries) {
+        if (checked == kVoters) break;
+        if (!PasswordOpens(other) || EncryptionSchemeOf(other) != EncryptionScheme::Traditional ||
+            other.method == kMethodAes)
+            continue;
+        const std::uint64_t at = other.localHeaderOffset + zip::kLocalHeaderLength + other.fileNameLength +
+                                 zip::TolerantExtraLength(other.extraFieldLength);
+        std::uint8_t header[TraditionalDecryption::kHeaderSize];
+        storage.Seek(at);
+        if (storage.file.Read(header, sizeof header) < sizeof header) continue;
+        ++checked;
+        if (TraditionalDecryption(password, TraditionalDecryption::CheckByteOf(other)).Start(header)) ++passed;
+    }
+    const bool refuted = checked >= 2 && passed * 2 <= checked;
+    traditionalVote_ = std::make_pair(key, refuted);
+    return refuted;
+}
+
+std::unique_ptr<EntryDecryption> CZipArchive::MakeDecryption(const CFileHeader& entry, const std::string& password) {
+    if (opened_.aes) {
+        auto aes = std::make_unique<AesDecryption>(password, *opened_.aes);
+        aes_ = aes.get();
+        return aes;
+    }
+    aes_ = nullptr;
+    return std::make_unique<TraditionalDecryption>(password, TraditionalDecryption::CheckByteOf(entry));
+}
+
+// Starts the decoder on the entry's data (after any encryption header);
+// `storedLength` bytes of it for stored data.
+void CZipArchive::BeginData(std::uint64_t storedLength) {
+    decoder_->Begin(opened_.method, dataStart_, storedLength);
+    decoder_->SetDecryption(decryption_.get());
+}
+
+// The end of what the entry's data took up in the archive, framing included.
+std::uint64_t CZipArchive::ConsumedEnd() const {
+    return dataStart_ + decoder_->consumed() + (decryption_ != nullptr ? decryption_->TrailerSize() : 0);
+}
+
+// The authentication code of an AES entry covers the encrypted data as
+// written: a mismatch means the data is not what was encrypted (the CRC-32
+// of AE-2 entries is 0, so for them this is the only check). The part of
+// the data the decoder did not read is read here.
+CZipArchive::Verdict CZipArchive::AuthenticationVerdict(const CFileHeader& entry, Verdict verdict) {
+    if (aes_ == nullptr || decoder_->status() == EntryDecoder::Status::Truncated ||
+        verdict.outcome == ExtractOutcome::Truncated)
+        return verdict;
+    const bool sizesKnown = !entry.IsStreamedUnknownSize();
+    const std::uint64_t framing = (dataStart_ - opened_.dataOffset) + AesDecryption::kCodeSize;
+    const std::uint64_t length =
+        sizesKnown ? entry.compressedSize - std::min(entry.compressedSize, framing) : decoder_->consumed();
+    // Data already judged damaged is not read a second time for the code:
+    // a crafted archive of many entries claiming the same data would make
+    // that a read of the archive per entry.
+    if (verdict.outcome != ExtractOutcome::Ok && aes_->Authenticated() < length) return verdict;
+    std::vector<std::uint8_t> chunk(std::size_t{64} << 10);
+    storage.Seek(dataStart_ + aes_->Authenticated());
+    while (aes_->Authenticated() < length) {
+        const auto want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), length - aes_->Authenticated()));
+        const std::size_t got = storage.file.Read(chunk.data(), want);
+        aes_->Authenticate(chunk.data(), got);
+        if (got < want) break;
+    }
+    std::uint8_t code[AesDecryption::kCodeSize];
+    if (aes_->Authenticated() < length || storage.file.Read(code, sizeof code) < sizeof code)
+        return verdict.outcome == ExtractOutcome::Ok
+                   ? Verdict{ExtractOutcome::Truncated, "archive ends before the authentication code"}
+                   : verdict;
+    if (aes_->CodeMatches(code)) return verdict;
+    if (verdict.outcome == ExtractOutcome::Ok) return {ExtractOutcome::Damaged, "authentication code mismatch"};
+    verdict.detail += "; authentication code mismatch";
+    return verdict;
 }
 
 void CZipArchive::AbandonEntry() {
@@ -126,7 +264,7 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
         return false;
     }
     const std::filesystem::path relative = SafeRelativePath(entry.fileName);
-    if (auto skip = ExtractSkipVerdict(entry)) {
+    if (auto skip = ExtractSkipVerdict(entry, passwordSource_ != nullptr)) {
         result.outcome = skip->outcome;
         result.detail = skip->reason;
         return true;
@@ -138,15 +276,19 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
     }
     if (IsFolderEntry(entry) || IsEmptyFile(entry)) return WriteWithoutData(entry, destinationFolder, relative, result);
     if (!OpenEntry(index)) {
+        if (lockedOut_.outcome != ExtractOutcome::Ok) {
+            result.outcome = lockedOut_.outcome;
+            result.detail = lockedOut_.detail;
+            return true;
+        }
         result.detail = "cannot open the entry";
         return false;
     }
     // Stored data whose end was never found runs to the next record the scan
     // found, or to the end of the file.
-    const bool endUnknown = entry.method == zip::kMethodStored && entry.IsStreamedUnknownSize();
+    const bool endUnknown = opened_.method == zip::kMethodStored && entry.IsStreamedUnknownSize();
     const std::uint64_t limit = endUnknown ? StoredStreamLimit(entry) : 0;
-    if (endUnknown)
-        decoder_->Begin(zip::kMethodStored, opened_.dataOffset, limit - std::min(limit, opened_.dataOffset));
+    if (endUnknown) BeginData(limit - std::min(limit, dataStart_));
 
     CFile output;
     if (!CreateOutput(destinationFolder, relative, &output, result)) {
@@ -162,14 +304,14 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
         throw;
     }
 
-    Verdict verdict = JudgeOutput(entry, result);
+    Verdict verdict = AuthenticationVerdict(entry, JudgeOutput(entry, result));
     if (endUnknown)
         verdict = {ExtractOutcome::Truncated,
                    limit < storage.Length() ? "end of the stored data not found; written up to the next record"
                                             : "end of the stored data not found; written up to the end of the archive"};
-    else if (verdict.outcome != ExtractOutcome::Ok && TrimToDeclaredSize(entry, output, result))
+    else if (verdict.outcome != ExtractOutcome::Ok && aes_ == nullptr && TrimToDeclaredSize(entry, output, result))
         verdict = {ExtractOutcome::Ok, "data ran on past the declared size; cut there, where the CRC-32 matches"};
-    overlaps_.Record(index, verdict.outcome == ExtractOutcome::Ok, opened_.dataOffset + decoder_->consumed());
+    overlaps_.Record(index, verdict.outcome == ExtractOutcome::Ok, ConsumedEnd());
     const bool corrupt = decoder_->status() == EntryDecoder::Status::DataError && verdict.outcome != ExtractOutcome::Ok;
     dataError = 0;
     state_.shortRead = 0;
@@ -232,8 +374,8 @@ void CZipArchive::ProbeEntry(std::uint32_t index) {
         while (decoder_->status() == EntryDecoder::Status::Reading)
             report.bytesWritten += decoder_->Read(outputBuffer_.data(), outputBuffer_.size());
         report.crc32 = decoder_->crc();
-        const bool whole = JudgeOutput(entry, report).outcome == ExtractOutcome::Ok;
-        overlaps_.Record(index, whole, opened_.dataOffset + decoder_->consumed());
+        const bool whole = AuthenticationVerdict(entry, JudgeOutput(entry, report)).outcome == ExtractOutcome::Ok;
+        overlaps_.Record(index, whole, ConsumedEnd());
     } catch (...) {
         overlaps_.Record(index, false, 0);
     }
@@ -330,19 +472,21 @@ bool CZipArchive::IsLarge(const CFileHeader& entry) {
 // declared, the data is as long as they say.
 CZipArchive::Verdict CZipArchive::FinishedVerdict(const CFileHeader& entry, std::uint32_t crc) {
     std::optional<zip::DataDescriptorRecord> descriptor;
-    if (entry.method == zip::kMethodDeflated && entry.HasDescriptorFlag())
+    if (opened_.method == zip::kMethodDeflated && entry.HasDescriptorFlag())
         descriptor = decoder_->ReadTrailingDescriptor(opened_.zip64);
 
     const bool sizesKnown = !entry.IsStreamedUnknownSize();
-    if (sizesKnown && entry.method == zip::kMethodDeflated && entry.compressedSize != decoder_->consumed())
+    const std::uint64_t packed = ConsumedEnd() - opened_.dataOffset;  // with any encryption framing
+    if (sizesKnown && opened_.method == zip::kMethodDeflated && entry.compressedSize != packed)
         return {ExtractOutcome::Damaged, "compressed size " + std::to_string(entry.compressedSize) +
-                                             " declared, stream holds " + std::to_string(decoder_->consumed())};
+                                             " declared, stream holds " + std::to_string(packed)};
     if (sizesKnown && entry.uncompressedSize != decoder_->produced())
         return {ExtractOutcome::Damaged, "size " + std::to_string(entry.uncompressedSize) + " declared, data holds " +
                                              std::to_string(decoder_->produced())};
     if (!sizesKnown && !descriptor) return {ExtractOutcome::Damaged, "no data descriptor: CRC-32 cannot be checked"};
 
     const std::uint32_t expected = (!sizesKnown && descriptor) ? descriptor->crc32 : entry.crc32;
+    if (aes_ != nullptr && !aes_->ChecksCrc()) return {ExtractOutcome::Ok, {}};
     if (crc != expected)
         return {ExtractOutcome::Damaged, "CRC-32 mismatch (expected " + Hex(expected) + ", got " + Hex(crc) + ")"};
     return {ExtractOutcome::Ok, {}};

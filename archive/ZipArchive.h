@@ -25,6 +25,8 @@ namespace tessaly {
 
 struct ScanState;
 class EntryDecoder;
+class EntryDecryption;
+class AesDecryption;
 class PasswordSource;
 
 class CZipArchive {
@@ -64,11 +66,17 @@ public:
     // Where ExtractEntry gets the password for encrypted entries; without a
     // source (nullptr, the default) they are left out, nothing written. The
     // source must outlive the archive object's extractions.
-    void SetPasswordSource(PasswordSource* source) { passwordSource_ = source; }
+    void SetPasswordSource(PasswordSource* source) {
+        passwordSource_ = source;
+        overlaps_.SetPasswordsAsked(source != nullptr);
+    }
     PasswordSource* GetPasswordSource() const { return passwordSource_; }
 
-    // The entry-reading sequence ExtractEntry is made of.
+    // The entry-reading sequence ExtractEntry is made of. An encrypted entry
+    // asks the password source; when it cannot be decrypted OpenEntry gives
+    // false and LockedOutReason says why ("wrong password (...)", ...).
     bool OpenEntry(std::uint32_t index);
+    const std::string& LockedOutReason() const { return lockedOut_.detail; }
     std::size_t ReadEntryData(void* buffer, std::size_t size);
     bool CloseEntry(const std::filesystem::path& outputPath = {});
 
@@ -84,6 +92,14 @@ private:
         std::string detail;
     };
     void AbandonEntry();
+    // Encryption: the decryption set up for the opened entry, or why it
+    // cannot be (nothing is then read); and the authentication code's say.
+    std::optional<Verdict> StartDecryption(const CFileHeader& entry);
+    std::unique_ptr<EntryDecryption> MakeDecryption(const CFileHeader& entry, const std::string& password);
+    void BeginData(std::uint64_t storedLength);
+    Verdict AuthenticationVerdict(const CFileHeader& entry, Verdict verdict);
+    std::uint64_t ConsumedEnd() const;
+    bool RefutedByOtherEntries(const std::string& password);
     bool WriteWithoutData(const CFileHeader& entry, const std::filesystem::path& destinationFolder,
                           const std::filesystem::path& relative, ExtractReport& report);
     void ProbeEntry(std::uint32_t index);
@@ -105,6 +121,13 @@ private:
     std::vector<std::uint64_t> headerOffsets_;  // sorted; made when first needed
     std::vector<std::uint8_t> outputBuffer_;
     PasswordSource* passwordSource_ = nullptr;
+    std::unique_ptr<EntryDecryption> decryption_;  // the opened entry's, when it is encrypted
+    AesDecryption* aes_ = nullptr;                 // decryption_, when it is AES
+    std::uint64_t dataStart_ = 0;                  // first byte of the (encrypted) data, after any framing
+    Verdict lockedOut_{ExtractOutcome::Ok, {}};    // why the last OpenEntry could not decrypt
+    // What the check bytes of the archive's traditionally encrypted entries
+    // said of the password whose hash is the key: true, refuted.
+    std::optional<std::pair<std::size_t, bool>> traditionalVote_;
 };
 
 }  // namespace tessaly

@@ -61,6 +61,10 @@ private:
             ReadMode(arg == "--mode" ? TakeValue("--mode") : arg.substr(7));
         } else if (arg == "-d") {
             ReadDestination(TakeValue("-d"));
+        } else if (arg == "--password-file" || arg.rfind("--password-file=", 0) == 0) {
+            ReadPasswordFile(arg == "--password-file" ? TakeValue("--password-file") : arg.substr(16));
+        } else if (arg == "--password" || arg.rfind("--password=", 0) == 0 || arg == "-p" || arg.rfind("-p", 0) == 0) {
+            Fail("a password is never given on the command line: use --password-file FILE, or type it when asked");
         } else {
             Fail("unknown option '" + arg + "'");
         }
@@ -94,6 +98,15 @@ private:
         destinationSeen_ = true;
     }
 
+    void ReadPasswordFile(const std::string& value) {
+        if (!result_.error.empty()) return;
+        if (value.empty())
+            Fail("--password-file needs a file");
+        else if (!result_.options.passwordFile.empty())
+            Fail("--password-file given more than once");
+        result_.options.passwordFile = PathFromUtf8(value);
+    }
+
     void CheckComplete() {
         CliOptions& o = result_.options;
         if (helpAsked_) {
@@ -122,8 +135,8 @@ private:
 ParseResult ParseCommandLine(const std::vector<std::string>& args) { return ArgumentReader(args).Read(); }
 
 std::string UsageText() {
-    return "Usage: tessaly-zip-cli list    [--mode quick|advance] [--json] ARCHIVE...\n"
-           "       tessaly-zip-cli extract [--mode quick|advance] [--json] -d DIR ARCHIVE...\n"
+    return "Usage: tessaly-zip-cli list    [--mode quick|advance] [--json] [--password-file FILE] ARCHIVE...\n"
+           "       tessaly-zip-cli extract [--mode quick|advance] [--json] [--password-file FILE] -d DIR ARCHIVE...\n"
            "       tessaly-zip-cli --help | --version\n"
            "\n"
            "Salvages the entries of damaged ZIP archives. The archive is only read, never changed.\n"
@@ -142,12 +155,20 @@ std::string UsageText() {
            "                   records point at\n"
            "  --json           write the results as one JSON document\n"
            "  -d DIR           destination folder for extract (created when missing)\n"
+           "  --password-file FILE\n"
+           "                   the password for encrypted entries (traditional PKWARE or\n"
+           "                   WinZip AES): the first line of FILE, without its line end.\n"
+           "                   Without it, and when standard input is a terminal, extract\n"
+           "                   asks for the password (not shown as it is typed) the first\n"
+           "                   time an archive has an encrypted entry; Enter alone leaves\n"
+           "                   them out. A password is never given on the command line.\n"
            "  -h, --help       show this text\n"
            "  -V, --version    show the version\n"
            "\n"
            "Exit status: 0 every entry ok, or skipped (junk, folder or empty entries);\n"
-           "1 an entry was damaged, truncated, encrypted or failed; 2 bad usage, or an\n"
-           "archive that cannot be read at all.\n";
+           "1 an entry was damaged, truncated, encrypted (also: wrong password) or failed;\n"
+           "2 bad usage (also: a password file that cannot be read), or an archive that\n"
+           "cannot be read at all.\n";
 }
 
 std::string VersionText() { return std::string("tessaly-zip-cli ") + TESSALY_VERSION + "\n"; }

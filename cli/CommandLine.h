@@ -17,7 +17,8 @@ struct CliOptions {
     Command command = Command::Help;
     RepairMode repairMode = QuickRepair;  // Quick unless --mode advance
     bool json = false;
-    std::filesystem::path destination;  // extract only
+    std::filesystem::path destination;   // extract only
+    std::filesystem::path passwordFile;  // --password-file; empty: none given
     std::vector<std::filesystem::path> archives;
 };
 

@@ -4,13 +4,19 @@
 // could not be read or extracted into at all).
 #pragma once
 
+#include "archive/PasswordSource.h"
 #include "cli/CommandLine.h"
 #include "cli/Progress.h"
 #include "cli/ResultWriter.h"
 
 namespace tessaly::cli {
 
-int RunList(const CliOptions& options, ResultWriter& writer, ProgressLine& progress);
-int RunExtract(const CliOptions& options, ResultWriter& writer, ProgressLine& progress);
+// With `passwords`, encrypted entries a password opens are decrypted
+// (extract) or shown as saving will treat them (list); the source is asked
+// once per archive, before any entry is written.
+int RunList(const CliOptions& options, ResultWriter& writer, ProgressLine& progress,
+            PasswordSource* passwords = nullptr);
+int RunExtract(const CliOptions& options, ResultWriter& writer, ProgressLine& progress,
+               PasswordSource* passwords = nullptr);
 
 }  // namespace tessaly::cli

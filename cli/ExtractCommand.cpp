@@ -9,6 +9,7 @@
 #include <system_error>
 #include <thread>
 
+#include "archive/CompressionMethods.h"
 #include "archive/SkipRules.h"
 #include "archive/ZipException.h"
 #include "cli/ArchiveReader.h"
@@ -142,15 +143,33 @@ void ExtractGroups(ArchiveReader& reader, SharedWork& work) {
 void HelpExtract(ArchiveReader& scanned, RepairMode repairMode, SharedWork& work) {
     ProgressLine quiet(stderr, false);
     ArchiveReader reader(repairMode, quiet);
+    reader.Archive().SetPasswordSource(scanned.Archive().GetPasswordSource());
     if (reader.OpenCopyOf(scanned)) ExtractGroups(reader, work);
+}
+
+// The password is asked for before any entry is extracted, when the scan
+// found an entry that needs it: a prompt then never meets a progress line
+// or result lines being printed by other threads.
+void AskPasswordFirst(ArchiveReader& reader, const ArchiveSummary& summary, ProgressLine& progress) {
+    PasswordSource* passwords = reader.Archive().GetPasswordSource();
+    if (passwords == nullptr) return;
+    for (std::uint32_t i = 0; i < summary.entries; ++i) {
+        const CFileHeader entry = reader.Entry(i);
+        if (!PasswordOpens(entry) || ExtractSkipVerdict(entry, true) || IsEmptyFile(entry)) continue;
+        progress.Clear();
+        passwords->PasswordFor(reader.Archive().storage.Path(), entry.fileName);
+        return;
+    }
 }
 
 void ExtractEntries(ArchiveReader& reader, RepairMode repairMode, const std::filesystem::path& folder,
                     ArchiveSummary& summary, ResultWriter& writer, ProgressLine& progress) {
+    AskPasswordFirst(reader, summary, progress);
+    const bool passwordsAsked = reader.Archive().GetPasswordSource() != nullptr;
     std::vector<std::string> names;  // empty for the entries extract skips
     for (std::uint32_t i = 0; i < summary.entries; ++i) {
         const CFileHeader entry = reader.Entry(i);
-        names.push_back(ExtractSkipVerdict(entry) ? std::string() : entry.fileName);
+        names.push_back(ExtractSkipVerdict(entry, passwordsAsked) ? std::string() : entry.fileName);
     }
     const ExtractPlan plan = PlanExtraction(names, ExtractThreads(summary.entries));
     OrderedResults results(summary, writer, progress);
@@ -170,12 +189,14 @@ void ExtractEntries(ArchiveReader& reader, RepairMode repairMode, const std::fil
 }
 
 ArchiveSummary ExtractArchive(const std::filesystem::path& path, const std::filesystem::path& folder,
-                              RepairMode repairMode, ResultWriter& writer, ProgressLine& progress) {
+                              RepairMode repairMode, ResultWriter& writer, ProgressLine& progress,
+                              PasswordSource* passwords) {
     ArchiveSummary summary;
     summary.archive = PathToUtf8(path);
     summary.destination = PathToUtf8(folder);
     writer.BeginArchive(summary);
     ArchiveReader reader(repairMode, progress);
+    reader.Archive().SetPasswordSource(passwords);
     if (reader.Open(path, summary)) {
         if (CreateFolderTree(folder)) {
             ExtractEntries(reader, repairMode, folder, summary, writer, progress);
@@ -190,12 +211,12 @@ ArchiveSummary ExtractArchive(const std::filesystem::path& path, const std::file
 
 }  // namespace
 
-int RunExtract(const CliOptions& options, ResultWriter& writer, ProgressLine& progress) {
+int RunExtract(const CliOptions& options, ResultWriter& writer, ProgressLine& progress, PasswordSource* passwords) {
     const auto folders = OutputFolders(options.destination, options.archives);
     int status = 0;
     for (std::size_t i = 0; i < options.archives.size() && InterruptSignal() == 0; ++i) {
         const ArchiveSummary summary =
-            ExtractArchive(options.archives[i], folders[i], options.repairMode, writer, progress);
+            ExtractArchive(options.archives[i], folders[i], options.repairMode, writer, progress, passwords);
         status = std::max(status, ExitStatusOf(summary));
     }
     if (InterruptSignal() != 0) status = InterruptExitStatus(InterruptSignal());

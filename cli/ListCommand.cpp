@@ -14,7 +14,7 @@
 namespace tessaly::cli {
 namespace {
 
-ListedEntry DescribeEntry(const CFileHeader& header, std::uint32_t index) {
+ListedEntry DescribeEntry(const CFileHeader& header, std::uint32_t index, bool passwordsAsked) {
     const EntryRow row = FormatEntryRow(header);
     ListedEntry entry;
     entry.index = index;
@@ -29,13 +29,13 @@ ListedEntry DescribeEntry(const CFileHeader& header, std::uint32_t index) {
     entry.method = header.method;
     entry.encrypted = header.IsEncrypted();
     entry.carriesData = CarriesData(header);
-    if (auto skip = ExtractSkipVerdict(header)) entry.skipReason = skip->reason;
-    entry.unreadable = UnreadableReason(header);
+    if (auto skip = ExtractSkipVerdict(header, passwordsAsked)) entry.skipReason = skip->reason;
+    entry.unreadable = UnreadableReason(header, passwordsAsked);
     return entry;
 }
 
 ArchiveSummary ListArchive(const std::filesystem::path& path, RepairMode repairMode, ResultWriter& writer,
-                           ProgressLine& progress) {
+                           ProgressLine& progress, bool passwordsAsked) {
     ArchiveSummary summary;
     summary.archive = PathToUtf8(path);
     writer.BeginArchive(summary);
@@ -46,7 +46,7 @@ ArchiveSummary ListArchive(const std::filesystem::path& path, RepairMode repairM
                 summary.stopped = true;
                 break;
             }
-            const ListedEntry entry = DescribeEntry(reader.Entry(i), i);
+            const ListedEntry entry = DescribeEntry(reader.Entry(i), i, passwordsAsked);
             const bool skipped = !entry.skipReason.empty();
             summary.wouldSkip += skipped ? 1 : 0;
             summary.skippedWithData += skipped && entry.carriesData ? 1 : 0;
@@ -61,11 +61,11 @@ ArchiveSummary ListArchive(const std::filesystem::path& path, RepairMode repairM
 
 }  // namespace
 
-int RunList(const CliOptions& options, ResultWriter& writer, ProgressLine& progress) {
+int RunList(const CliOptions& options, ResultWriter& writer, ProgressLine& progress, PasswordSource* passwords) {
     int status = 0;
     for (const auto& archive : options.archives) {
         if (InterruptSignal() != 0) break;
-        const ArchiveSummary summary = ListArchive(archive, options.repairMode, writer, progress);
+        const ArchiveSummary summary = ListArchive(archive, options.repairMode, writer, progress, passwords != nullptr);
         status = std::max(status, ExitStatusOf(summary));
     }
     if (InterruptSignal() != 0) status = InterruptExitStatus(InterruptSignal());

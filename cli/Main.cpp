@@ -2,11 +2,14 @@
 // from a terminal, through the same archive layer as the desktop program.
 #include <cstdio>
 #include <exception>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/Passwords.h"
 #include "platform/Interrupt.h"
 #include "platform/Terminal.h"
 
@@ -19,13 +22,28 @@ int UsageError(const std::string& error) {
     return 2;
 }
 
+// The password file's, or a prompt when standard input is a terminal, or
+// none (encrypted entries are then left out).
+std::unique_ptr<tessaly::PasswordSource> MakePasswordSource(const CliOptions& options, std::string& error) {
+    if (!options.passwordFile.empty()) {
+        std::optional<std::string> password = ReadPasswordFile(options.passwordFile, error);
+        if (!password) return nullptr;
+        return std::make_unique<FilePassword>(std::move(*password));
+    }
+    if (tessaly::IsTerminal(stdin)) return std::make_unique<PromptPassword>();
+    return nullptr;
+}
+
 int RunCommand(const CliOptions& options) {
+    std::string error;
+    const std::unique_ptr<tessaly::PasswordSource> passwords = MakePasswordSource(options, error);
+    if (!error.empty()) return UsageError(error);
     tessaly::CatchInterruptSignals();
     const auto writer = options.json ? MakeJsonWriter(options.command, options.repairMode, stdout, stderr)
                                      : MakeTextWriter(options.command, options.repairMode, stdout, stderr);
     ProgressLine progress(stderr, tessaly::IsTerminal(stderr), tessaly::IsTerminal(stdout));
-    return options.command == Command::List ? RunList(options, *writer, progress)
-                                            : RunExtract(options, *writer, progress);
+    return options.command == Command::List ? RunList(options, *writer, progress, passwords.get())
+                                            : RunExtract(options, *writer, progress, passwords.get());
 }
 
 }  // namespace

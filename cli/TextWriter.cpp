@@ -49,6 +49,7 @@ public:
         }
         const std::string note = !e.skipReason.empty()   ? "  [saving would skip it: " + e.skipReason + "]"
                                  : !e.unreadable.empty() ? "  [cannot be read: " + e.unreadable + "]"
+                                 : e.encrypted           ? "  [encrypted: saving decrypts it with the password]"
                                                          : "";
         std::fprintf(out_, "  %-12s  %-12s  %5s  %-21s  %10lu  %s%s\n", e.sizeText.c_str(), e.packedSizeText.c_str(),
                      e.ratio.c_str(), e.modifiedTime.c_str(), static_cast<unsigned long>(e.crc32),

@@ -3,7 +3,7 @@
 # Usage: scripts/install-deps.sh [build|test|bench]...
 set -euo pipefail
 
-packages=(build-essential cmake zlib1g-dev libwxgtk3.2-dev xdg-utils)
+packages=(build-essential cmake pkg-config zlib1g-dev nettle-dev libwxgtk3.2-dev xdg-utils)
 for what in "$@"; do
   case "$what" in
     build) ;;

@@ -37,6 +37,7 @@ SalvageRun::SalvageRun(const Bytes& archive, RepairMode mode, SalvageOptions opt
 
     ScanState state;
     CZipArchive zip(state);
+    zip.SetPasswordSource(options.passwords);
     try {
         zip.OpenArchive(archive_, static_cast<RepairMode>(mode));
     } catch (const std::exception& e) {

@@ -14,6 +14,7 @@
 
 #include "archive/ExtractReport.h"
 #include "archive/FileHeader.h"
+#include "archive/PasswordSource.h"
 #include "archive/RepairMode.h"
 #include "archive/ScanState.h"
 #include "tests/support/TempFolder.h"
@@ -34,6 +35,7 @@ struct EntryRun {
 struct SalvageOptions {
     std::size_t bufferSize = 65535;
     bool extract = true;
+    PasswordSource* passwords = nullptr;  // given to the archive object
 };
 
 class SalvageRun {

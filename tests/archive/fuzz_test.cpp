@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "archive/PasswordSource.h"
 #include "archive/ScanState.h"
 #include "archive/ZipArchive.h"
 #include "archive/ZipException.h"
@@ -48,6 +49,13 @@ private:
     std::uint64_t state_;
 };
 
+const char* const kFuzzPassword = "fuzz";
+
+class FuzzPassword : public PasswordSource {
+public:
+    std::optional<std::string> PasswordFor(const fs::path&, const std::string&) override { return kFuzzPassword; }
+};
+
 // Names that would leave the destination if the reader let them.
 const char* const kEscapeMarker = "tessaly-fuzz-escaped.txt";
 
@@ -77,6 +85,14 @@ std::vector<BuiltZip> BaseArchives() {
                               Stored("PACKING.TXT", "packing"), Deflated("z.txt", TextContent("z", 1200))},
                              noCentral));
     bases.push_back(BuildZip({Deflated("only.txt", TextContent("only", 5000))}));
+    // Really encrypted entries, read with the right password.
+    std::vector<EntryToWrite> encrypted = {Stored("zc.bin", NoiseContent(6, 700)),
+                                           Deflated("zc.txt", TextContent("zc", 2000)),
+                                           Deflated("aes.txt", TextContent("aes", 1500))};
+    encrypted[1].streamed = true;
+    for (EntryToWrite& input : encrypted) input.password = kFuzzPassword;
+    encrypted[2].aes = EntryToWrite::Aes{1, 1};
+    bases.push_back(BuildZip(encrypted));
     return bases;
 }
 
@@ -159,9 +175,11 @@ std::size_t CaseCount() {
 
 // Opens, lists and extracts everything; returns a description of anything
 // that went wrong, empty when all was well.
-std::string SalvageEverything(const fs::path& archivePath, const fs::path& output, RepairMode mode) {
+std::string SalvageEverything(const fs::path& archivePath, const fs::path& output, RepairMode mode, bool withPassword) {
     ScanState state;
     CZipArchive zip(state);
+    FuzzPassword password;
+    if (withPassword) zip.SetPasswordSource(&password);
     std::string problems;
     try {
         zip.OpenArchive(archivePath, static_cast<RepairMode>(mode));
@@ -222,7 +240,9 @@ TEST(FuzzedArchives, NeverCrashNorWriteOutsideTheDestination) {
         for (RepairMode mode : {QuickRepair, AdvanceRepair}) {
             std::string problems;
             try {
-                problems = SalvageEverything(root / "case.zip", output, mode);
+                // Every other pass over a base with a password: both ways of
+                // meeting encrypted entries are tried.
+                problems = SalvageEverything(root / "case.zip", output, mode, (n / bases.size()) % 2 == 0);
             } catch (const std::exception& e) {
                 problems = std::string("unexpected exception: ") + e.what();
             }

@@ -5,6 +5,8 @@
 
 #include <zlib.h>
 
+#include "tests/support/ZipCrypt.h"
+
 namespace tessaly::testzip {
 namespace {
 
@@ -57,6 +59,26 @@ Bytes Zip64Extra(std::uint64_t uncompressed, std::uint64_t compressed) {
     return extra;
 }
 
+// Replaces the payload by its encrypted form, with the framing the scheme
+// puts around it. The check byte of traditional encryption comes from the
+// time when the sizes follow the data.
+void Encrypt(const EntryToWrite& input, Prepared& p) {
+    const auto seed = static_cast<std::uint32_t>(p.crc32 ^ input.name.size());
+    p.flags = static_cast<std::uint16_t>(p.flags | 0x0001);
+    if (input.aes) {
+        p.payload = AesEncrypt(*input.password, input.aes->strength, p.payload, seed);
+        const Bytes extra = AesExtra(input.aes->vendorVersion, input.aes->strength, p.method);
+        p.localExtra.insert(p.localExtra.begin(), extra.begin(), extra.end());
+        p.centralExtra.insert(p.centralExtra.begin(), extra.begin(), extra.end());
+        p.method = input.methodOverride.value_or(99);
+        if (input.aes->vendorVersion == 2) p.crc32 = 0;
+    } else {
+        const auto check = static_cast<std::uint8_t>(input.streamed ? input.dosTime >> 8 : p.crc32 >> 24);
+        p.payload = TraditionalEncrypt(*input.password, check, p.payload, seed);
+    }
+    p.compressedSize = p.payload.size();
+}
+
 Prepared Prepare(const EntryToWrite& input) {
     Prepared p;
     p.payload = input.rawData ? *input.rawData
@@ -70,6 +92,7 @@ Prepared Prepare(const EntryToWrite& input) {
     p.flags = input.flagsOverride.value_or(p.flags);
     p.localExtra = input.extra;
     p.centralExtra = input.extra;
+    if (input.password) Encrypt(input, p);
     if (input.zip64Descriptor) {
         p.versionNeeded = 45;
         bool known = input.sizesInLocalHeader;
@@ -170,6 +193,11 @@ EntryToWrite Deflated(std::string name, Bytes content) {
 
 EntryToWrite Deflated(std::string name, std::string_view content) {
     return Deflated(std::move(name), ToBytes(content));
+}
+
+EntryToWrite WithPassword(EntryToWrite entry, std::string password) {
+    entry.password = std::move(password);
+    return entry;
 }
 
 BuiltZip BuildZip(const std::vector<EntryToWrite>& entries, const BuildOptions& options) {

@@ -4,8 +4,9 @@
 // methods), and tells where every record landed so tests can damage an
 // archive at a precise place (see Damage.h).
 //
-// It does not encrypt, split into volumes or write ZIP64 end records; an
-// "encrypted" entry only carries the flag, its data is stored as given.
+// It does not split into volumes or write ZIP64 end records. An entry given
+// a password is really encrypted (traditional, or WinZip AES with `aes`);
+// one with only the `encrypted` flag carries the flag, its data as given.
 #pragma once
 
 #include <cstddef>
@@ -36,6 +37,15 @@ struct EntryToWrite {
 
     bool utf8Flag = false;   // general-purpose flag bit 11
     bool encrypted = false;  // flag bit 0; the data is not encrypted
+    // Real encryption (flag bit 0 set): traditional PKWARE with this
+    // password, or WinZip AES when `aes` is set too (method 99, the 0x9901
+    // extra field first; AE-2 writes CRC-32 0).
+    std::optional<std::string> password;
+    struct Aes {
+        int strength = 3;       // 1, 2, 3: 128, 192, 256 bits
+        int vendorVersion = 2;  // AE-1 or AE-2
+    };
+    std::optional<Aes> aes;
 
     // Streamed: flag bit 3, CRC-32 and sizes 0 in the local header, a data
     // descriptor after the data.
@@ -58,6 +68,8 @@ EntryToWrite Stored(std::string name, std::string_view content);
 EntryToWrite Stored(std::string name, Bytes content);
 EntryToWrite Deflated(std::string name, std::string_view content);
 EntryToWrite Deflated(std::string name, Bytes content);
+// `entry` encrypted with the traditional PKWARE cipher under `password`.
+EntryToWrite WithPassword(EntryToWrite entry, std::string password);
 
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 

@@ -17,7 +17,6 @@
 #include "archive/SkipRules.h"
 #include "archive/ZipArchive.h"
 #include "tests/support/TempFolder.h"
-#include "tests/support/TraditionalEncryption.h"
 #include "tests/wizard/WizardHarness.h"
 #include "workflow/dialogs/EntryList.h"
 #include "workflow/dialogs/FileSave.h"
@@ -31,7 +30,6 @@ namespace {
 namespace fs = std::filesystem;
 using testzip::Deflated;
 using testzip::Stored;
-using testzip::TraditionallyEncrypted;
 
 constexpr const char* kPassword = "Tz9!wq-Lumen";
 constexpr const char* kSavingStop = "Saving is in Process,Do you want to Stop?";
@@ -65,8 +63,8 @@ protected:
         std::vector<testzip::EntryToWrite> entries;
         for (int i = 0; i < 10; ++i)
             entries.push_back(Stored("part" + std::to_string(i) + ".txt", testzip::TextContent("part", 900)));
-        entries.push_back(TraditionallyEncrypted(Secret(1), kPassword, 3));
-        entries.push_back(TraditionallyEncrypted(Secret(2), kPassword, 5));
+        entries.push_back(WithPassword(Secret(1), kPassword));
+        entries.push_back(WithPassword(Secret(2), kPassword));
         return WriteArchive("mixed.zip", entries);
     }
     // The entries saving writes, by the one rule, passwords asked.
@@ -325,9 +323,7 @@ TEST_F(PasswordTest, SkippingEncryptedFilesSavesTheRestAndListsWhatSavingWrites)
     EXPECT_EQ(m_saving.Summary().archives[0].leftOut, 2);
 }
 
-// Enabled when decryption lands in the archive layer: today it leaves
-// encrypted entries out without asking.
-TEST_F(PasswordTest, DISABLED_APasswordGivenOnceOpensTheEncryptedEntriesAndReachesNoFile) {
+TEST_F(PasswordTest, APasswordGivenOnceOpensTheEncryptedEntriesAndReachesNoFile) {
     const std::string archive = MixedArchive();
     std::vector<std::string> asked;
     SetPasswordAnswerer([&](const std::string& name) {

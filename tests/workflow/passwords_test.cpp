@@ -12,7 +12,6 @@
 #include "archive/FileHeader.h"
 #include "archive/SkipRules.h"
 #include "archive/ZipArchive.h"
-#include "tests/support/TraditionalEncryption.h"
 #include "tests/workflow/WorkflowFixture.h"
 #include "workflow/SavingPasswords.h"
 
@@ -23,7 +22,6 @@ using namespace std::chrono_literals;
 using testzip::Bytes;
 using testzip::Deflated;
 using testzip::Stored;
-using testzip::TraditionallyEncrypted;
 
 constexpr const char* kPassword = "Tz9!wq-Lumen";
 
@@ -101,9 +99,9 @@ class PasswordSavingTest : public WorkflowTest {
 protected:
     // Two plain and two encrypted entries (one stored, one deflated).
     std::string MixedArchive(const std::string& name, const std::string& password = kPassword) {
-        return WriteArchive(name, {Stored("plain.txt", "plain text"), TraditionallyEncrypted(Secret(1), password, 7),
+        return WriteArchive(name, {Stored("plain.txt", "plain text"), WithPassword(Secret(1), password),
                                    Deflated("docs/readme.txt", testzip::TextContent("readme", 3000)),
-                                   TraditionallyEncrypted(Secret(2), password, 9)});
+                                   WithPassword(Secret(2), password)});
     }
     static testzip::EntryToWrite Secret(int number) {
         const std::string name = "secret/" + std::to_string(number) + ".txt";
@@ -193,9 +191,7 @@ TEST_F(PasswordSavingTest, ThePreviewListsEncryptedEntriesAsSavingTreatsThem) {
               std::string::npos);
 }
 
-// Enabled when decryption lands in the archive layer: today the archive
-// layer leaves encrypted entries out without asking.
-TEST_F(PasswordSavingTest, DISABLED_APasswordIsAskedOncePerArchiveAndOpensItsEntriesWithoutReachingAnyFile) {
+TEST_F(PasswordSavingTest, APasswordIsAskedOncePerArchiveAndOpensItsEntriesWithoutReachingAnyFile) {
     Select({MixedArchive("first.zip"), MixedArchive("second.zip")});
     savingView_.password = kPassword;
     SaveAll(Out());
@@ -215,9 +211,8 @@ TEST_F(PasswordSavingTest, DISABLED_APasswordIsAskedOncePerArchiveAndOpensItsEnt
     EXPECT_EQ(FilesHolding(kPassword), std::vector<std::string>{});
 }
 
-// Enabled when decryption lands in the archive layer. The user wanted those
-// files: the run does not end in success.
-TEST_F(PasswordSavingTest, DISABLED_AWrongPasswordWritesNothingOfTheEncryptedEntriesAndSaysSo) {
+// The user wanted those files: the run does not end in success.
+TEST_F(PasswordSavingTest, AWrongPasswordWritesNothingOfTheEncryptedEntriesAndSaysSo) {
     Select({MixedArchive("mixed.zip", "the right one")});
     savingView_.password = kPassword;
     SaveAll(Out());
