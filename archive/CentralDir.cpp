@@ -36,7 +36,7 @@ void CCentralDir::Clear() {
 OpenedEntryInfo CCentralDir::OpenEntry(std::uint32_t index) {
     const CFileHeader& entry = entries[index];
     openedEntry = &entry;
-    if (entry.method != zip::kMethodStored && entry.method != zip::kMethodDeflated)
+    if (!IsReadableMethod(entry.method))
         ThrowArchiveError(badArchive, storage->Path(), entry.localHeaderOffset, UnsupportedMethodText(entry.method));
 
     std::uint8_t bytes[zip::kLocalHeaderLength];

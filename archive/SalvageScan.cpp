@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "archive/CompressionMethods.h"
 #include "archive/EntryName.h"
 #include "archive/ScanState.h"
 #include "archive/StoredStreamEnd.h"
@@ -20,8 +21,6 @@ constexpr std::uint64_t kReportSpacing = 64 * 1024;
 constexpr std::uint64_t kPositionsPerStep = 100;
 // Names longer than this are read only while the header budget lasts.
 constexpr std::size_t kPlainNameLength = 1024;
-
-bool IsKnownMethod(std::uint16_t method) { return method == zip::kMethodStored || method == zip::kMethodDeflated; }
 
 bool IsRecordSignature(std::uint32_t value) {
     return value == zip::kLocalHeaderSignature || value == zip::kCentralHeaderSignature ||
@@ -233,16 +232,16 @@ void SalvageScan::RepairFromCentral(CentralRecords& records) {
 // A flipped bit can give a local header a method nobody knows or mark the
 // entry encrypted; the central record's word is taken where it is plausible.
 void SalvageScan::RepairHeaderFields(CFileHeader& entry, const CentralNote& note) {
-    if (!IsKnownMethod(entry.method) && IsKnownMethod(note.method)) entry.method = note.method;
+    if (!IsReadableMethod(entry.method) && IsReadableMethod(note.method)) entry.method = note.method;
     if ((entry.flags & zip::kFlagEncrypted) != 0 && (note.flags & zip::kFlagEncrypted) == 0)
         entry.flags &= static_cast<std::uint16_t>(~zip::kFlagEncrypted);
 }
 
-// A streamed deflated entry whose descriptor could not be read takes its
+// A streamed compressed entry whose descriptor could not be read takes its
 // CRC-32 and sizes from the central record, so that extraction can check
 // them. (Stored data needs its length checked first: ResolveStoredLength.)
 void SalvageScan::TakeStreamedSizes(CFileHeader& entry, const CentralNote& note) {
-    if (entry.method != zip::kMethodDeflated || !entry.IsStreamedUnknownSize()) return;
+    if (entry.method == zip::kMethodStored || !IsReadableMethod(entry.method) || !entry.IsStreamedUnknownSize()) return;
     if (note.compressedSize == zip::kZip64Sentinel || note.uncompressedSize == zip::kZip64Sentinel) return;
     entry.crc32 = note.crc32;
     entry.compressedSize = note.compressedSize;
@@ -338,7 +337,8 @@ SalvageScan::HeaderRead SalvageScan::ReadLocalHeader(std::uint64_t p, CFileHeade
     const std::uint64_t nameOffset = p + zip::kLocalHeaderLength;
     if (nameOffset + record.nameLength > window_.Length()) return HeaderRead::CutShort;
     const std::uint64_t dataStart = nameOffset + record.nameLength + zip::TolerantExtraLength(record.extraLength);
-    if (!evenIfHopeless && (!IsKnownMethod(record.method) || dataStart > window_.Length())) return HeaderRead::Hopeless;
+    if (!evenIfHopeless && (!IsReadableMethod(record.method) || dataStart > window_.Length()))
+        return HeaderRead::Hopeless;
     if (!evenIfHopeless && record.nameLength > kPlainNameLength && !Affordable(record.nameLength))
         return HeaderRead::Hopeless;
 

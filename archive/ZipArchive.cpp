@@ -69,7 +69,11 @@ bool CZipArchive::OpenEntry(std::uint32_t index) {
     try {
         opened_ = centralDir.OpenEntry(index);
         const CFileHeader& entry = centralDir.Entry(index);
-        decoder_->Begin(entry.method, opened_.dataOffset, entry.compressedSize);
+        StreamParameters stream;
+        stream.method = entry.method;
+        stream.flags = entry.flags;
+        if (!entry.IsStreamedUnknownSize()) stream.uncompressedSize = entry.uncompressedSize;
+        decoder_->Begin(stream, opened_.dataOffset, entry.compressedSize);
     } catch (...) {
         centralDir.CloseEntry();
         throw;
@@ -257,6 +261,7 @@ std::uint64_t CZipArchive::StoredStreamLimit(const CFileHeader& entry) {
 CZipArchive::Verdict CZipArchive::JudgeOutput(const CFileHeader& entry, const ExtractReport& report) {
     switch (decoder_->status()) {
         case EntryDecoder::Status::DataError:
+            if (!decoder_->problem().empty()) return {ExtractOutcome::Damaged, decoder_->problem()};
             return {ExtractOutcome::Damaged,
                     "corrupt compressed data after " + std::to_string(report.bytesWritten) + " bytes"};
         case EntryDecoder::Status::Truncated: return {ExtractOutcome::Truncated, "archive ends inside the data"};
@@ -264,7 +269,7 @@ CZipArchive::Verdict CZipArchive::JudgeOutput(const CFileHeader& entry, const Ex
     }
 }
 
-// A damaged end-of-stream mark lets a deflate stream run on into whatever
+// A damaged end-of-stream mark lets a compressed stream run on into whatever
 // follows it. When the output is at least the declared size and exactly the
 // declared size's bytes carry the declared CRC-32, those bytes are the
 // entry: the rest is cut. (A declared size that is merely too small never
@@ -330,11 +335,11 @@ bool CZipArchive::IsLarge(const CFileHeader& entry) {
 // declared, the data is as long as they say.
 CZipArchive::Verdict CZipArchive::FinishedVerdict(const CFileHeader& entry, std::uint32_t crc) {
     std::optional<zip::DataDescriptorRecord> descriptor;
-    if (entry.method == zip::kMethodDeflated && entry.HasDescriptorFlag())
-        descriptor = decoder_->ReadTrailingDescriptor(opened_.zip64);
+    const bool compressed = entry.method != zip::kMethodStored;
+    if (compressed && entry.HasDescriptorFlag()) descriptor = decoder_->ReadTrailingDescriptor(opened_.zip64);
 
     const bool sizesKnown = !entry.IsStreamedUnknownSize();
-    if (sizesKnown && entry.method == zip::kMethodDeflated && entry.compressedSize != decoder_->consumed())
+    if (sizesKnown && compressed && entry.compressedSize != decoder_->consumed())
         return {ExtractOutcome::Damaged, "compressed size " + std::to_string(entry.compressedSize) +
                                              " declared, stream holds " + std::to_string(decoder_->consumed())};
     if (sizesKnown && entry.uncompressedSize != decoder_->produced())
