@@ -17,12 +17,14 @@
 
 #include <gtest/gtest.h>
 
+#include "archive/CompressionMethods.h"
 #include "archive/ScanState.h"
 #include "archive/ZipArchive.h"
 #include "archive/ZipException.h"
 #include "platform/FileException.h"
 #include "tests/archive/SalvageRun.h"
 #include "tests/support/Damage.h"
+#include "tests/support/Encoders.h"
 #include "tests/support/TempFolder.h"
 
 namespace tessaly::archivetest {
@@ -77,6 +79,16 @@ std::vector<BuiltZip> BaseArchives() {
                               Stored("PACKING.TXT", "packing"), Deflated("z.txt", TextContent("z", 1200))},
                              noCentral));
     bases.push_back(BuildZip({Deflated("only.txt", TextContent("only", 5000))}));
+    // Every other compression method this build reads, plain and streamed.
+    std::vector<EntryToWrite> methods;
+    for (Codec codec : {Codec::BZip2, Codec::Lzma, Codec::LzmaEndMarker, Codec::Xz, Codec::Zstd}) {
+        if (!HaveEncoder(codec) || !IsReadableMethod(CodecMethod(codec))) continue;
+        const std::string name = CodecName(codec);
+        methods.push_back(Compressed(codec, name + ".txt", TextContent(name, 2000)));
+        methods.push_back(Compressed(codec, name + ".bin", NoiseContent(7, 300)));
+        methods.back().streamed = codec != Codec::Lzma;
+    }
+    if (!methods.empty()) bases.push_back(BuildZip(methods));
     return bases;
 }
 
