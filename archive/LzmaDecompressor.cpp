@@ -6,6 +6,7 @@
 #include <lzma.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "archive/Decompressors.h"
 
@@ -22,7 +23,7 @@ class LzmaDecompressor : public Decompressor {
 public:
     explicit LzmaDecompressor(const StreamParameters& parameters) {
         endMarker_ = (parameters.flags & kFlagEndMarker) != 0 || !parameters.uncompressedSize;
-        if (!endMarker_) size_ = *parameters.uncompressedSize;
+        size_ = parameters.uncompressedSize;
     }
     ~LzmaDecompressor() override { lzma_end(&stream_); }
 
@@ -76,18 +77,20 @@ private:
         options.pb = bits / 5;
         options.dict_size = static_cast<std::uint32_t>(properties[1] | properties[2] << 8 | properties[3] << 16 |
                                                        static_cast<std::uint32_t>(properties[4]) << 24);
-        // Without an end marker nothing can lie further back than the
-        // entry's own size: a smaller dictionary serves.
-        if (!endMarker_)
+        // Nothing lies further back than the entry's own size, so a
+        // dictionary that size serves. With an end marker the stream, not
+        // the declared size, ends the entry: there the size bounds only a
+        // dictionary that would otherwise be refused.
+        if (size_ && (!endMarker_ || options.dict_size > kMaxDictionarySize))
             options.dict_size = static_cast<std::uint32_t>(
-                std::min<std::uint64_t>(options.dict_size, std::max<std::uint64_t>(size_, kSmallestDictionary)));
+                std::min<std::uint64_t>(options.dict_size, std::max<std::uint64_t>(*size_, kSmallestDictionary)));
         if (options.dict_size > kMaxDictionarySize) {
             problem_ = "LZMA dictionary too large (" + MebibyteText(options.dict_size) + "; at most " +
                        MebibyteText(kMaxDictionarySize) + ")";
             return false;
         }
         options.ext_flags = LZMA_LZMA1EXT_ALLOW_EOPM;
-        const std::uint64_t size = endMarker_ ? UINT64_MAX : size_;
+        const std::uint64_t size = endMarker_ ? UINT64_MAX : *size_;
         options.ext_size_low = static_cast<std::uint32_t>(size);
         options.ext_size_high = static_cast<std::uint32_t>(size >> 32);
         const lzma_filter filters[] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
@@ -99,7 +102,7 @@ private:
     lzma_stream stream_ = LZMA_STREAM_INIT;
     bool started_ = false;
     bool endMarker_ = true;
-    std::uint64_t size_ = 0;
+    std::optional<std::uint64_t> size_;  // the declared uncompressed size
     std::string problem_;
 };
 

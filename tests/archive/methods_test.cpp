@@ -172,24 +172,28 @@ INSTANTIATE_TEST_SUITE_P(Table, ConcatenatedStreams,
 
 class MemoryHungryHeaders : public ::testing::TestWithParam<RepairMode> {};
 
-// An LZMA stream with an end marker whose properties ask for a 4 GiB
-// dictionary is refused with the reason; its neighbours are not touched.
-// Without the end marker the entry's own size bounds the dictionary, so the
-// same properties on a small entry cost nothing.
+// An LZMA dictionary never takes more memory than the entry's size needs.
+// Properties asking for 4 GiB cost nothing on a small entry, with or without
+// the end marker; with a hostile size as well the stream is refused with the
+// reason, and its neighbours are not touched.
 TEST_P(MemoryHungryHeaders, LzmaDictionaryBeyondTheLimit) {
     if (!HaveEncoder(Codec::Lzma) || !IsReadableMethod(14)) GTEST_SKIP() << "LZMA is not in this build";
     const Bytes content = TextContent("greedy", 30000);
     EntryToWrite greedy = Compressed(Codec::LzmaEndMarker, "greedy.txt", content);
     greedy.rawData = LzmaZipPayload(content, true, 0xFFFFFFFFu);
+    EntryToWrite marked = Compressed(Codec::LzmaEndMarker, "marked.txt", content);
+    marked.rawData = greedy.rawData;
     EntryToWrite bounded = Compressed(Codec::Lzma, "bounded.txt", content);
     bounded.rawData = LzmaZipPayload(content, false, 0xFFFFFFFFu);
-    std::vector<EntryToWrite> inputs = {greedy, bounded, Deflated("after.txt", "after")};
-    SalvageRun run(BuildZip(inputs).bytes, GetParam());
+    std::vector<EntryToWrite> inputs = {greedy, marked, bounded, Deflated("after.txt", "after")};
+    BuiltZip zip = BuildZip(inputs);
+    SetLocalField(zip.bytes, zip.entries[0], LocalField::UncompressedSize, 0xFFFFFF00u);
+    SalvageRun run(zip.bytes, GetParam());
     ExpectIntactExcept(run, inputs, {0});
     const EntryRun* entry = run.Find("greedy.txt");
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(entry->report.outcome, ExtractOutcome::Damaged);
-    EXPECT_NE(entry->report.detail.find("dictionary too large"), std::string::npos) << entry->report.detail;
+    EXPECT_EQ(entry->report.detail, "LZMA dictionary too large (4096 MiB; at most 256 MiB)");
     EXPECT_EQ(entry->report.bytesWritten, 0u);
 }
 
