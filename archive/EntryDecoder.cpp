@@ -26,6 +26,9 @@ void EntryDecoder::Begin(const StreamParameters& stream, std::uint64_t dataOffse
     method_ = stream.method;
     dataOffset_ = dataOffset;
     storedLeft_ = storedLength;
+    outputLimit_ = UINT64_MAX;
+    if (stream.uncompressedSize)
+        outputLimit_ = *stream.uncompressedSize + std::max(*stream.uncompressedSize, kRunOnAllowance);
     consumed_ = produced_ = 0;
     crc_ = 0;
     problem_.clear();
@@ -50,7 +53,7 @@ void EntryDecoder::End() {
 
 std::size_t EntryDecoder::Read(std::uint8_t* buffer, std::size_t size, bool keepCrc) {
     if (status_ != Status::Reading || buffer == nullptr || size == 0) return 0;
-    const std::size_t n = method_ == zip::kMethodStored ? ReadStored(buffer, size) : ReadCompressed(buffer, size);
+    const std::size_t n = method_ == zip::kMethodStored ? ReadStored(buffer, size) : ReadUpToLimit(buffer, size);
     if (n > 0 && keepCrc) crc_ = static_cast<std::uint32_t>(::crc32(crc_, buffer, static_cast<uInt>(n)));
     produced_ += n;
     return n;
@@ -81,6 +84,19 @@ void EntryDecoder::RefillInput() {
     const std::size_t got = room == 0 ? 0 : storage_.file.Read(block + kept, room);
     inputEnd_ += got;
     if (got < room) inputEnded_ = true;
+}
+
+// A stream that runs on to twice its declared size and beyond is stopped
+// there and called corrupt; what it gave so far stays.
+std::size_t EntryDecoder::ReadUpToLimit(std::uint8_t* buffer, std::size_t size) {
+    const std::uint64_t room = outputLimit_ - produced_;
+    const std::size_t n = ReadCompressed(buffer, static_cast<std::size_t>(std::min<std::uint64_t>(size, room)));
+    if (status_ == Status::Reading && n == room) {
+        status_ = Status::DataError;
+        problem_ = "data runs on far past the declared size; stopped after " + std::to_string(produced_ + n) + " bytes";
+        End();
+    }
+    return n;
 }
 
 std::size_t EntryDecoder::ReadCompressed(std::uint8_t* buffer, std::size_t size) {

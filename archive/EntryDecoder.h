@@ -61,10 +61,15 @@ public:
     // Compressed input is read this much at a time: large enough that reads
     // cost next to nothing beside decompressing.
     static constexpr std::size_t kInputBufferSize = 65536;
+    // How far a stream may run on past its declared uncompressed size (at
+    // least): a damaged size field is no reason to stop, but a small entry
+    // that decompresses to gigabytes must not fill the disk.
+    static constexpr std::uint64_t kRunOnAllowance = std::uint64_t{16} << 20;
 
 private:
     std::size_t ReadStored(std::uint8_t* buffer, std::size_t size);
     std::size_t ReadCompressed(std::uint8_t* buffer, std::size_t size);
+    std::size_t ReadUpToLimit(std::uint8_t* buffer, std::size_t size);
     void RefillInput();
     std::size_t DrainAtEnd(std::uint8_t* buffer, std::size_t size);
 
@@ -77,6 +82,7 @@ private:
     std::uint16_t method_ = 0;
     std::uint64_t dataOffset_ = 0;
     std::uint64_t storedLeft_ = 0;
+    std::uint64_t outputLimit_ = 0;  // compressed data: output beyond this is not decoded
     std::uint64_t consumed_ = 0;
     std::uint64_t produced_ = 0;
     std::uint32_t crc_ = 0;

@@ -213,6 +213,24 @@ TEST_P(MemoryHungryHeaders, ZstandardWindowBeyondTheLimit) {
     EXPECT_NE(entry->report.detail.find("window too large"), std::string::npos) << entry->report.detail;
 }
 
+// A few kilobytes that decompress to far more than the header declares are
+// stopped at twice the declared size, or the run-on allowance above it: a
+// wrong size is no reason to stop early, but the disk is not filled.
+TEST_P(MemoryHungryHeaders, RunawayStreamIsStoppedPastItsDeclaredSize) {
+    if (!HaveEncoder(Codec::Zstd) || !IsReadableMethod(93)) GTEST_SKIP() << "Zstandard is not in this build";
+    const Bytes zeros(20u << 20, 0);
+    std::vector<EntryToWrite> inputs = {Compressed(Codec::Zstd, "runaway.bin", zeros), Deflated("after.txt", "after")};
+    BuiltZip zip = BuildZip(inputs);
+    SetLocalField(zip.bytes, zip.entries[0], LocalField::UncompressedSize, 1000);
+    SalvageRun run(zip.bytes, GetParam());
+    EXPECT_TRUE(IsIntact(run, "after.txt", inputs[1].data));
+    const EntryRun* entry = run.Find("runaway.bin");
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->report.outcome, ExtractOutcome::Damaged);
+    EXPECT_NE(entry->report.detail.find("far past the declared size"), std::string::npos) << entry->report.detail;
+    EXPECT_EQ(entry->report.bytesWritten, 1000 + (16u << 20));
+}
+
 INSTANTIATE_TEST_SUITE_P(BothModes, MemoryHungryHeaders, kBothModes, ModeParamName());
 
 }  // namespace
