@@ -71,7 +71,7 @@ Bytes Compress(Codec codec, const Bytes& data) {
         case Codec::BZip2: return BZip2Compress(data, 1);
         case Codec::Lzma: return LzmaZipPayload(data, false);
         case Codec::LzmaEndMarker: return LzmaZipPayload(data, true);
-        case Codec::Xz: return XzCompress(data);
+        case Codec::Xz: return XzCompress(data, 3);  // its encoder stays below 64 MiB of memory
         case Codec::Zstd: return ZstdCompress(data);
     }
     return {};
@@ -106,7 +106,7 @@ Bytes LzmaZipPayload(const Bytes& data, bool endMarker, std::uint32_t dictionary
 #if TESSALY_WITH_LZMA
     lzma_options_lzma options{};
     if (lzma_lzma_preset(&options, 6)) throw std::runtime_error("lzma_lzma_preset failed");
-    options.dict_size = std::min<std::uint32_t>(dictionarySize, 1u << 26);
+    options.dict_size = std::min<std::uint32_t>(dictionarySize, 1u << 20);  // the properties may say more
     options.ext_flags = endMarker ? LZMA_LZMA1EXT_ALLOW_EOPM : 0;
     const lzma_filter filters[] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
     Bytes out = {9, 20, 5, 0};
