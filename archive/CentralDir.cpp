@@ -36,7 +36,7 @@ void CCentralDir::Clear() {
 OpenedEntryInfo CCentralDir::OpenEntry(std::uint32_t index) {
     const CFileHeader& entry = entries[index];
     openedEntry = &entry;
-    if (entry.method != zip::kMethodStored && entry.method != zip::kMethodDeflated && entry.method != kMethodAes)
+    if (!IsReadableMethod(entry.method) && entry.method != kMethodAes)
         ThrowArchiveError(badArchive, storage->Path(), entry.localHeaderOffset, UnsupportedMethodText(entry.method));
 
     std::uint8_t bytes[zip::kLocalHeaderLength];
@@ -67,7 +67,7 @@ void CCentralDir::ReadAesField(const CFileHeader& entry, OpenedEntryInfo& info) 
         ThrowArchiveError(badArchive, storage->Path(), entry.localHeaderOffset,
                           "WinZip AES encryption without a readable AES extra field");
     info.method = info.aes->method;
-    if (info.method != zip::kMethodStored && info.method != zip::kMethodDeflated)
+    if (!IsReadableMethod(info.method))
         ThrowArchiveError(badArchive, storage->Path(), entry.localHeaderOffset, UnsupportedMethodText(info.method));
 }
 

@@ -1,5 +1,6 @@
 #include "archive/CompressionMethods.h"
 
+#include "archive/Decompressors.h"
 #include "archive/EntryDecryption.h"
 #include "archive/FileHeader.h"
 #include "archive/ZipRecords.h"
@@ -59,7 +60,7 @@ bool HasExtraBlock(const CFileHeader& entry, std::uint16_t id) {
 
 }  // namespace
 
-bool IsReadableMethod(std::uint16_t method) { return method == zip::kMethodStored || method == zip::kMethodDeflated; }
+bool IsReadableMethod(std::uint16_t method) { return method == zip::kMethodStored || HasDecompressor(method); }
 
 std::string CompressionMethodName(std::uint16_t method) {
     for (const MethodName& known : kMethodNames)

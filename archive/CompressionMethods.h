@@ -10,7 +10,9 @@ namespace tessaly {
 
 class CFileHeader;
 
-// Whether extraction can decode the method (stored or deflated).
+// Whether extraction can read the method: stored, or a compressed method
+// this build has a decompressor for. The one list every part of the reader
+// asks.
 bool IsReadableMethod(std::uint16_t method);
 
 // "Deflate64", "BZip2", ...; "method N" for a number no writer is known to use.

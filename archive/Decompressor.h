@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace tessaly {
 
@@ -44,6 +45,11 @@ public:
         (void)outputSize;
         return 0;
     }
+
+    // After DataError: why the stream cannot be read when the reason is not
+    // plain corruption (a dictionary or window larger than this program
+    // allows, for example); empty for corrupt data.
+    virtual std::string ProblemText() const { return {}; }
 };
 
 // What a decompressor may need to know of its entry.

@@ -1,18 +1,18 @@
-// Reads one opened entry's data: stored bytes copied as they are, or a raw
-// Deflate stream inflated through zlib. For deflated data the stream's own
-// end decides where the entry ends; the declared compressed size does not
-// cut it short and cannot add bytes. Keeps the running CRC-32 of the output.
+// Reads one opened entry's data: stored bytes copied as they are, or a
+// compressed stream fed through the decompressor of its method. For
+// compressed data the stream's own end decides where the entry ends; the
+// declared compressed size does not cut it short and cannot add bytes.
+// Keeps the running CRC-32 of the output.
 #pragma once
-
-#include <zlib.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <list>
+#include <memory>
 #include <optional>
-#include <vector>
+#include <string>
 
 #include "archive/AutoBuffer.h"
+#include "archive/Decompressor.h"
 #include "archive/ZipRecords.h"
 
 namespace tessaly {
@@ -35,63 +35,67 @@ public:
     virtual ~EntryDecoder();
 
     // Starts reading at `dataOffset`. For stored data `storedLength` is the
-    // number of bytes; for deflated data it is ignored.
+    // number of bytes; for compressed data it is ignored. Throws
+    // CZipException for a method this build cannot read.
+    void Begin(const StreamParameters& stream, std::uint64_t dataOffset, std::uint64_t storedLength);
     void Begin(std::uint16_t method, std::uint64_t dataOffset, std::uint64_t storedLength);
     // Decrypts the data read from here on in place, before it is
     // decompressed or delivered (nullptr: the data is not encrypted). Call
     // after Begin, which forgets it; Begin's offset and length are then those
     // of the encrypted data, without the scheme's framing.
     void SetDecryption(EntryDecryption* decryption) { decryption_ = decryption; }
-
     // Fills `buffer` as far as the entry goes; a count below `size` means the
     // status is no longer Reading. With `keepCrc` false the caller keeps the
     // CRC-32 of the output itself.
     std::size_t Read(std::uint8_t* buffer, std::size_t size, bool keepCrc = true);
-    // Releases the zlib state; safe to call more than once.
+    // Releases the decompressor and the input buffer; safe to call more
+    // than once.
     void End();
 
     Status status() const { return status_; }
     std::uint64_t consumed() const { return consumed_; }  // compressed bytes used
     std::uint64_t produced() const { return produced_; }
     std::uint32_t crc() const { return crc_; }
+    // After DataError: why, when it is not plain corruption (see
+    // Decompressor::ProblemText); empty otherwise.
+    const std::string& problem() const { return problem_; }
 
     // The data descriptor right after the consumed data, with or without its
     // signature; without one it must name the consumed size to count.
     std::optional<zip::DataDescriptorRecord> ReadTrailingDescriptor(bool sizes64);
 
     // Compressed input is read this much at a time: large enough that reads
-    // cost next to nothing beside inflating.
+    // cost next to nothing beside decompressing.
     static constexpr std::size_t kInputBufferSize = 65536;
+    // How far a stream may run on past its declared uncompressed size (at
+    // least): a damaged size field is no reason to stop, but a small entry
+    // that decompresses to gigabytes must not fill the disk.
+    static constexpr std::uint64_t kRunOnAllowance = std::uint64_t{16} << 20;
 
 private:
     std::size_t ReadStored(std::uint8_t* buffer, std::size_t size);
-    std::size_t ReadDeflated(std::uint8_t* buffer, std::size_t size);
-    bool RefillInput();
+    std::size_t ReadCompressed(std::uint8_t* buffer, std::size_t size);
+    std::size_t ReadUpToLimit(std::uint8_t* buffer, std::size_t size);
+    void RefillInput();
     std::size_t ReadInput(std::uint8_t* buffer, std::size_t size);
-    void FindTail();
-    std::size_t DeliverTail(std::uint8_t* buffer, std::size_t size);
-
-    static voidpf Allocate(voidpf opaque, uInt items, uInt size);
-    static void Free(voidpf opaque, voidpf block);
+    std::size_t DrainAtEnd(std::uint8_t* buffer, std::size_t size);
 
     CZipStorage& storage_;
     EntryDecryption* decryption_ = nullptr;
-    z_stream stream_{};
-    bool inflating_ = false;
-    std::list<void*> zlibBlocks_;  // every block zlib currently holds
+    std::unique_ptr<Decompressor> decompressor_;
     CAutoBuffer input_;
+    std::size_t inputStart_ = 0;  // first byte of input_ not consumed yet
+    std::size_t inputEnd_ = 0;    // one past the last byte read into input_
+    bool inputEnded_ = false;     // the file has no more bytes
     std::uint16_t method_ = 0;
     std::uint64_t dataOffset_ = 0;
     std::uint64_t storedLeft_ = 0;
-    std::uint64_t fed_ = 0;
+    std::uint64_t outputLimit_ = 0;  // compressed data: output beyond this is not decoded
     std::uint64_t consumed_ = 0;
     std::uint64_t produced_ = 0;
     std::uint32_t crc_ = 0;
     Status status_ = Status::Finished;
-    // What the inflater can still produce when the input ends inside a code.
-    std::vector<std::uint8_t> tail_;
-    std::size_t tailDelivered_ = 0;
-    bool tailFound_ = false;
+    std::string problem_;
 };
 
 }  // namespace tessaly

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "archive/CompressionMethods.h"
 #include "archive/EntryDecryption.h"
 #include "archive/SkipRules.h"
 #include "archive/ZipRecords.h"
@@ -28,11 +29,10 @@ void OverlapGuard::Record(std::uint32_t index, bool whole, std::uint64_t consume
 }
 
 // How far an entry's data may reach before it is read: its declared size, or
-// anywhere for a deflated stream whose sizes are unknown. Entries saving
+// anywhere for a compressed stream whose sizes are unknown. Entries saving
 // does not read hold nothing.
 std::uint64_t OverlapGuard::PotentialEnd(const CFileHeader& entry) const {
-    const bool readable = entry.method == zip::kMethodStored || entry.method == zip::kMethodDeflated ||
-                          (entry.method == kMethodAes && passwordsAsked_);
+    const bool readable = IsReadableMethod(entry.method) || (entry.method == kMethodAes && passwordsAsked_);
     if (!readable || ExtractSkipVerdict(entry, passwordsAsked_) || IsFolderEntry(entry) || IsEmptyFile(entry)) return 0;
     if (entry.IsStreamedUnknownSize()) return UINT64_MAX;
     return entry.DataOffset() + entry.compressedSize;
@@ -113,7 +113,7 @@ bool OverlapGuard::Holds(const EntryTable& entries, std::uint32_t container, con
     const bool sharedEnd = DeclaredEnd(inner) != 0 && DeclaredEnd(inner) == DeclaredEnd(entry);
     if (sharedEnd && entry.method == zip::kMethodStored && EntriesEndingAt(DeclaredEnd(entry)) >= 3) return true;
     if (state_[container] == State::Unknown) probe(container);
-    if (sharedEnd && entry.method == zip::kMethodDeflated && offset < consumedEnd_[container]) return true;
+    if (sharedEnd && entry.method != zip::kMethodStored && offset < consumedEnd_[container]) return true;
     if (state_[container] != State::Whole) return false;
     // A whole entry with declared sizes consumed exactly them.
     const std::uint64_t end =

@@ -8,7 +8,7 @@
 // data ends is not trusted, so real damage never costs a neighbour. Entries
 // whose declared data ends at the same byte, one header inside the other's
 // data, share their data whatever their CRC-32 says when the outer one's
-// deflate stream really runs past the inner header, or, for stored data,
+// compressed stream really runs past the inner header, or, for stored data,
 // when three or more entries end there (one damaged size can make two ends
 // meet, hardly three). What an entry consumed is learned when it is
 // extracted; an entry earlier in the file that was not

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "archive/CompressionMethods.h"
 #include "archive/EntryDecryption.h"
 #include "archive/EntryName.h"
 #include "archive/ScanState.h"
@@ -22,11 +23,9 @@ constexpr std::uint64_t kPositionsPerStep = 100;
 // Names longer than this are read only while the header budget lasts.
 constexpr std::size_t kPlainNameLength = 1024;
 
-// AES-encrypted entries (method 99) carry their real method in an extra
-// field the scan does not keep; opening the entry reads it.
-bool IsKnownMethod(std::uint16_t method) {
-    return method == zip::kMethodStored || method == zip::kMethodDeflated || method == kMethodAes;
-}
+// A method extraction can read, or the AES method, which carries the real
+// method in an extra field the scan does not keep; opening the entry reads it.
+bool IsKnownMethod(std::uint16_t method) { return IsReadableMethod(method) || method == kMethodAes; }
 
 bool IsRecordSignature(std::uint32_t value) {
     return value == zip::kLocalHeaderSignature || value == zip::kCentralHeaderSignature ||
@@ -243,11 +242,11 @@ void SalvageScan::RepairHeaderFields(CFileHeader& entry, const CentralNote& note
         entry.flags &= static_cast<std::uint16_t>(~zip::kFlagEncrypted);
 }
 
-// A streamed deflated entry whose descriptor could not be read takes its
+// A streamed compressed entry whose descriptor could not be read takes its
 // CRC-32 and sizes from the central record, so that extraction can check
 // them. (Stored data needs its length checked first: ResolveStoredLength.)
 void SalvageScan::TakeStreamedSizes(CFileHeader& entry, const CentralNote& note) {
-    if (entry.method != zip::kMethodDeflated || !entry.IsStreamedUnknownSize()) return;
+    if (entry.method == zip::kMethodStored || !IsKnownMethod(entry.method) || !entry.IsStreamedUnknownSize()) return;
     if (note.compressedSize == zip::kZip64Sentinel || note.uncompressedSize == zip::kZip64Sentinel) return;
     entry.crc32 = note.crc32;
     entry.compressedSize = note.compressedSize;

@@ -79,7 +79,7 @@ bool CZipArchive::OpenEntry(std::uint32_t index) {
         dataStart_ = opened_.dataOffset;
         decryption_.reset();
         aes_ = nullptr;
-        decoder_->Begin(opened_.method, opened_.dataOffset, entry.compressedSize);
+        decoder_->Begin(OpenedStream(entry), opened_.dataOffset, entry.compressedSize);
         if (entry.IsEncrypted() || opened_.aes) {
             if (std::optional<Verdict> problem = StartDecryption(entry)) {
                 lockedOut_ = std::move(*problem);
@@ -189,8 +189,18 @@ std::unique_ptr<EntryDecryption> CZipArchive::MakeDecryption(const CFileHeader& 
 
 // Starts the decoder on the entry's data (after any encryption header);
 // `storedLength` bytes of it for stored data.
+// What the decompressor needs of the opened entry; an AES entry's method is
+// the one inside its encryption.
+StreamParameters CZipArchive::OpenedStream(const CFileHeader& entry) const {
+    StreamParameters stream;
+    stream.method = opened_.method;
+    stream.flags = entry.flags;
+    if (!entry.IsStreamedUnknownSize()) stream.uncompressedSize = entry.uncompressedSize;
+    return stream;
+}
+
 void CZipArchive::BeginData(std::uint64_t storedLength) {
-    decoder_->Begin(opened_.method, dataStart_, storedLength);
+    decoder_->Begin(OpenedStream(*centralDir.OpenedEntry()), dataStart_, storedLength);
     decoder_->SetDecryption(decryption_.get());
 }
 
@@ -399,6 +409,7 @@ std::uint64_t CZipArchive::StoredStreamLimit(const CFileHeader& entry) {
 CZipArchive::Verdict CZipArchive::JudgeOutput(const CFileHeader& entry, const ExtractReport& report) {
     switch (decoder_->status()) {
         case EntryDecoder::Status::DataError:
+            if (!decoder_->problem().empty()) return {ExtractOutcome::Damaged, decoder_->problem()};
             return {ExtractOutcome::Damaged,
                     "corrupt compressed data after " + std::to_string(report.bytesWritten) + " bytes"};
         case EntryDecoder::Status::Truncated: return {ExtractOutcome::Truncated, "archive ends inside the data"};
@@ -406,7 +417,7 @@ CZipArchive::Verdict CZipArchive::JudgeOutput(const CFileHeader& entry, const Ex
     }
 }
 
-// A damaged end-of-stream mark lets a deflate stream run on into whatever
+// A damaged end-of-stream mark lets a compressed stream run on into whatever
 // follows it. When the output is at least the declared size and exactly the
 // declared size's bytes carry the declared CRC-32, those bytes are the
 // entry: the rest is cut. (A declared size that is merely too small never
@@ -472,12 +483,12 @@ bool CZipArchive::IsLarge(const CFileHeader& entry) {
 // declared, the data is as long as they say.
 CZipArchive::Verdict CZipArchive::FinishedVerdict(const CFileHeader& entry, std::uint32_t crc) {
     std::optional<zip::DataDescriptorRecord> descriptor;
-    if (opened_.method == zip::kMethodDeflated && entry.HasDescriptorFlag())
-        descriptor = decoder_->ReadTrailingDescriptor(opened_.zip64);
+    const bool compressed = opened_.method != zip::kMethodStored;
+    if (compressed && entry.HasDescriptorFlag()) descriptor = decoder_->ReadTrailingDescriptor(opened_.zip64);
 
     const bool sizesKnown = !entry.IsStreamedUnknownSize();
     const std::uint64_t packed = ConsumedEnd() - opened_.dataOffset;  // with any encryption framing
-    if (sizesKnown && opened_.method == zip::kMethodDeflated && entry.compressedSize != packed)
+    if (sizesKnown && compressed && entry.compressedSize != packed)
         return {ExtractOutcome::Damaged, "compressed size " + std::to_string(entry.compressedSize) +
                                              " declared, stream holds " + std::to_string(packed)};
     if (sizesKnown && entry.uncompressedSize != decoder_->produced())

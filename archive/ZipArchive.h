@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "archive/CentralDir.h"
+#include "archive/Decompressor.h"
 #include "archive/ExtractReport.h"
 #include "archive/FileHeader.h"
 #include "archive/OverlapGuard.h"
@@ -96,6 +97,7 @@ private:
     // cannot be (nothing is then read); and the authentication code's say.
     std::optional<Verdict> StartDecryption(const CFileHeader& entry);
     std::unique_ptr<EntryDecryption> MakeDecryption(const CFileHeader& entry, const std::string& password);
+    StreamParameters OpenedStream(const CFileHeader& entry) const;
     void BeginData(std::uint64_t storedLength);
     Verdict AuthenticationVerdict(const CFileHeader& entry, Verdict verdict);
     std::uint64_t ConsumedEnd() const;

@@ -3,12 +3,13 @@
 # Usage: scripts/install-deps.sh [build|test|bench]...
 set -euo pipefail
 
-packages=(build-essential cmake pkg-config zlib1g-dev nettle-dev libwxgtk3.2-dev xdg-utils)
+packages=(build-essential cmake pkg-config zlib1g-dev libbz2-dev liblzma-dev libzstd-dev nettle-dev libwxgtk3.2-dev
+  xdg-utils)
 for what in "$@"; do
   case "$what" in
     build) ;;
     test) packages+=(libgtest-dev libgmock-dev libx11-dev xvfb xauth 7zip) ;;
-    bench) packages+=(libbenchmark-dev libarchive-tools 7zip unzip zip) ;;
+    bench) packages+=(libbenchmark-dev libarchive-tools 7zip unzip zip bzip2 xz-utils zstd) ;;
     python) packages+=(python3) ;;
     *) echo "install-deps: unknown set '$what'" >&2; exit 2 ;;
   esac

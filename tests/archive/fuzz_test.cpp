@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "archive/CompressionMethods.h"
 #include "archive/PasswordSource.h"
 #include "archive/ScanState.h"
 #include "archive/ZipArchive.h"
@@ -24,6 +25,7 @@
 #include "platform/FileException.h"
 #include "tests/archive/SalvageRun.h"
 #include "tests/support/Damage.h"
+#include "tests/support/Encoders.h"
 #include "tests/support/TempFolder.h"
 
 namespace tessaly::archivetest {
@@ -93,6 +95,17 @@ std::vector<BuiltZip> BaseArchives() {
     for (EntryToWrite& input : encrypted) input.password = kFuzzPassword;
     encrypted[2].aes = EntryToWrite::Aes{1, 1};
     bases.push_back(BuildZip(encrypted));
+
+    // Every other compression method this build reads, plain and streamed.
+    std::vector<EntryToWrite> methods;
+    for (Codec codec : {Codec::BZip2, Codec::Lzma, Codec::LzmaEndMarker, Codec::Xz, Codec::Zstd}) {
+        if (!HaveEncoder(codec) || !IsReadableMethod(CodecMethod(codec))) continue;
+        const std::string name = CodecName(codec);
+        methods.push_back(Compressed(codec, name + ".txt", TextContent(name, 2000)));
+        methods.push_back(Compressed(codec, name + ".bin", NoiseContent(7, 300)));
+        methods.back().streamed = codec != Codec::Lzma;
+    }
+    if (!methods.empty()) bases.push_back(BuildZip(methods));
     return bases;
 }
 

@@ -250,15 +250,15 @@ INSTANTIATE_TEST_SUITE_P(Variants, CentralOnlyEntry,
 class UnsupportedMethod : public ::testing::TestWithParam<RepairMode> {};
 
 TEST_P(UnsupportedMethod, IsListedButNotExtracted) {
-    EntryToWrite odd = Stored("bzip2.dat", TextContent("odd", 500));
-    odd.methodOverride = 12;
+    EntryToWrite odd = Stored("ppmd.dat", TextContent("odd", 500));
+    odd.methodOverride = 98;
     std::vector<EntryToWrite> inputs = {Stored("a.txt", "alpha"), odd, Deflated("b.txt", TextContent("b", 900))};
     SalvageRun run(BuildZip(inputs).bytes, GetParam());
     ASSERT_EQ(run.Count(), 3u);
-    EXPECT_EQ(run.entries[1].info.method, 12);
+    EXPECT_EQ(run.entries[1].info.method, 98);
     EXPECT_TRUE(run.entries[1].threw || run.entries[1].report.outcome == ExtractOutcome::Failed)
         << OutcomeName(run.entries[1].report.outcome);
-    EXPECT_FALSE(run.FileContent("bzip2.dat").has_value() && !run.FileContent("bzip2.dat")->empty());
+    EXPECT_FALSE(run.FileContent("ppmd.dat").has_value() && !run.FileContent("ppmd.dat")->empty());
     EXPECT_TRUE(IsIntact(run, "a.txt", inputs[0].data));
     EXPECT_TRUE(IsIntact(run, "b.txt", inputs[2].data));
 }

@@ -38,10 +38,8 @@ std::vector<StatusCase> StatusCases() {
     traditional.encrypted = true;
     EntryToWrite strong = Stored("strong.bin", "ciphertext");
     strong.flagsOverride = 0x0041;
-    EntryToWrite deflate64 = Stored("d64.bin", "not really deflate64");
-    deflate64.methodOverride = 9;
-    EntryToWrite bzip2 = Stored("bz.bin", "not really bzip2");
-    bzip2.methodOverride = 12;
+    EntryToWrite ppmd = Stored("ppmd.bin", "not really PPMd");
+    ppmd.methodOverride = 98;
     return {
         {"traditional encryption", traditional, "encrypted", "encrypted (traditional PKWARE encryption)",
          "[saving would skip it: encrypted (traditional PKWARE encryption)]", "1 encrypted"},
@@ -49,10 +47,8 @@ std::vector<StatusCase> StatusCases() {
          "[saving would skip it: encrypted (WinZip AES encryption)]", "1 encrypted"},
         {"strong encryption", strong, "encrypted", "encrypted (strong encryption)",
          "[saving would skip it: encrypted (strong encryption)]", "1 encrypted"},
-        {"Deflate64", deflate64, "failed", "Deflate64 compression is not supported",
-         "[cannot be read: Deflate64 compression is not supported]", "1 failed"},
-        {"BZip2", bzip2, "failed", "BZip2 compression is not supported",
-         "[cannot be read: BZip2 compression is not supported]", "1 failed"},
+        {"PPMd", ppmd, "failed", "PPMd compression is not supported",
+         "[cannot be read: PPMd compression is not supported]", "1 failed"},
         {"junk name with data",
          Stored("bad\x01"
                 "name.txt",

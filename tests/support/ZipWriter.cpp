@@ -88,7 +88,7 @@ Prepared Prepare(const EntryToWrite& input) {
     p.uncompressedSize = input.data.size();
     p.method = input.methodOverride.value_or(input.method == Method::Deflated ? 8 : 0);
     p.flags = static_cast<std::uint16_t>((input.encrypted ? 0x0001 : 0) | (input.streamed ? 0x0008 : 0) |
-                                         (input.utf8Flag ? 0x0800 : 0));
+                                         (input.utf8Flag ? 0x0800 : 0) | input.extraFlags);
     p.flags = input.flagsOverride.value_or(p.flags);
     p.localExtra = input.extra;
     p.centralExtra = input.extra;

@@ -59,6 +59,7 @@ struct EntryToWrite {
     std::uint16_t dosDate = 0x5987;  // 7 December 2024
     Bytes extra;                     // extra field, local and central
 
+    std::uint16_t extraFlags = 0;                 // added to the computed flags (e.g. LZMA's bit 1)
     std::optional<std::uint16_t> flagsOverride;   // written in place of the computed flags
     std::optional<std::uint16_t> methodOverride;  // written in place of 0 or 8
     std::optional<Bytes> rawData;                 // written in place of the compressed data

@@ -52,8 +52,9 @@ TEST_F(AnalysisTest, ListsEveryEntrySavingWritesWithItsColumns) {
     Select({WriteArchive("a.zip", built.bytes)});
     Analyse(1);
 
-    EXPECT_EQ(RowNames(analysisView_), (std::vector<std::string>{"Kitten.txt", "PK.txt", "dir\\Book.txt", "Photo.jpg",
-                                                                 "readme.txt", "KP.txt", "Pack.txt", "PK\\notes.txt"}));
+    EXPECT_EQ(RowNames(analysisView_),
+              (std::vector<std::string>{"Kitten.txt", "PK.txt", "dir\\Book.txt", "Photo.jpg", "readme.txt", "KP.txt",
+                                        "Pack.txt", "PK\\notes.txt", "locked.txt"}));
     const auto rows = analysisView_.Rows();
     EXPECT_EQ(rows[3].size, "1   KB");
     EXPECT_EQ(rows[3].packedSize, "1   KB");
@@ -66,11 +67,11 @@ TEST_F(AnalysisTest, ListsEveryEntrySavingWritesWithItsColumns) {
 
     const auto events = analysisView_.Events();
     EXPECT_EQ(events.front(), "clear");
-    EXPECT_EQ(analysisView_.Texts("count").back(), "8");
-    EXPECT_EQ(analysisView_.Values("bar").back(), 99);  // the bar ends just short of 100
+    EXPECT_EQ(analysisView_.Texts("count").back(), "9");  // saving asks for the locked entry's password
+    EXPECT_EQ(analysisView_.Values("bar").back(), 99);    // the bar ends just short of 100
     EXPECT_TRUE(analysisView_.Messages().empty());
     EXPECT_EQ(LogText(), "File Number :      1\r\nFile Name   :      " + job_.GetSourcePath(0) +
-                             "\r\nNumber Of Files Extracted  :      8\r\n\r\n\r\n");
+                             "\r\nNumber Of Files Extracted  :      9\r\n\r\n\r\n");
     EXPECT_EQ(state_.analysisProgressActive, 0);
     EXPECT_EQ(state_.entriesFound, 0);
 }

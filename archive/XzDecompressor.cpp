@@ -1,0 +1,86 @@
+// XZ (ZIP method 95) through liblzma's .xz stream decoder, with its memory
+// limited to what the largest allowed dictionary needs. Another .xz stream
+// following at once belongs to the same entry.
+#include <lzma.h>
+
+#include <new>
+
+#include "archive/Decompressors.h"
+
+namespace tessaly {
+
+namespace {
+
+constexpr std::uint8_t kStreamMagic[] = {0xFD, '7', 'z', 'X', 'Z', 0x00};
+// The decoder's own needs beside the dictionary.
+constexpr std::uint64_t kMemoryLimit = kMaxDictionarySize + (std::uint64_t{8} << 20);
+
+class XzDecompressor : public Decompressor {
+public:
+    XzDecompressor() { Open(); }
+    ~XzDecompressor() override { lzma_end(&stream_); }
+
+    Step Decode(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
+                std::size_t outputSize) override {
+        Step step;
+        while (step.status == Status::Running) {
+            if (betweenStreams_ && !StartNextStream(input + step.consumed, inputSize - step.consumed, step)) break;
+            const std::size_t before = step.consumed + step.produced;
+            DecodeSome(input, inputSize, output, outputSize, step);
+            if (step.consumed + step.produced == before || step.produced == outputSize) break;
+        }
+        return step;
+    }
+
+    std::string ProblemText() const override { return problem_; }
+
+private:
+    void Open() {
+        if (lzma_stream_decoder(&stream_, kMemoryLimit, 0) != LZMA_OK) throw std::bad_alloc();
+    }
+
+    bool StartNextStream(const std::uint8_t* input, std::size_t inputSize, Step& step) {
+        // No input at all is given only when the archive has ended.
+        const Follows next =
+            inputSize == 0 ? Follows::No : StartsWithMagic(input, inputSize, kStreamMagic, sizeof kStreamMagic);
+        if (next == Follows::No) step.status = Status::StreamEnd;
+        if (next != Follows::Yes) return false;
+        Open();
+        betweenStreams_ = false;
+        return true;
+    }
+
+    void DecodeSome(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output, std::size_t outputSize,
+                    Step& step) {
+        stream_.next_in = input + step.consumed;
+        stream_.avail_in = inputSize - step.consumed;
+        stream_.next_out = output + step.produced;
+        stream_.avail_out = outputSize - step.produced;
+        const lzma_ret result = lzma_code(&stream_, LZMA_RUN);
+        step.consumed = inputSize - stream_.avail_in;
+        step.produced = outputSize - stream_.avail_out;
+        switch (result) {
+            case LZMA_OK: break;
+            case LZMA_BUF_ERROR: break;  // no progress: more input is needed
+            case LZMA_STREAM_END: betweenStreams_ = true; break;
+            case LZMA_MEMLIMIT_ERROR:
+                problem_ = "XZ dictionary too large (needs " + MebibyteText(lzma_memusage(&stream_)) + "; at most " +
+                           MebibyteText(kMemoryLimit) + ")";
+                step.status = Status::DataError;
+                break;
+            default:  // LZMA_FORMAT_ERROR, LZMA_OPTIONS_ERROR, LZMA_DATA_ERROR, LZMA_MEM_ERROR, ...
+                step.status = Status::DataError;
+                break;
+        }
+    }
+
+    lzma_stream stream_ = LZMA_STREAM_INIT;
+    bool betweenStreams_ = false;
+    std::string problem_;
+};
+
+}  // namespace
+
+std::unique_ptr<Decompressor> MakeXzDecompressor() { return std::make_unique<XzDecompressor>(); }
+
+}  // namespace tessaly
