@@ -14,6 +14,8 @@ import os, sys, random, struct, subprocess, shutil, zipfile, io
 CLI, WORK = sys.argv[1], sys.argv[2]
 random.seed(int(sys.argv[3]) if len(sys.argv) > 3 else 7)
 SRC = os.path.join(WORK, 'src')
+PASSWORD = 'correct horse'
+PASSWORD_FILE = os.path.join(WORK, 'password.txt')
 OUT = os.path.join(WORK, 'out')
 
 
@@ -57,7 +59,26 @@ def make_archives():
                 p = os.path.join(root, f)
                 z.write(p, os.path.relpath(p, SRC))
     open(os.path.join(WORK, 'pystream.zip'), 'wb').write(stream.data)
-    return ['infozip.zip', 'stored.zip', 'streamed.zip', 'bsdtar.zip', '7z.zip', 'pystream.zip']
+    names = ['infozip.zip', 'stored.zip', 'streamed.zip', 'bsdtar.zip', '7z.zip', 'pystream.zip']
+    # Other methods, and encryption (the password is PASSWORD below).
+    for method in ('Deflate64', 'BZip2', 'LZMA'):
+        name = '7z-%s.zip' % method.lower()
+        run(['7zz', 'a', '-tzip', '-bso0', '-bsp0', '-mm=' + method, os.path.join(WORK, name), '.'])
+        names.append(name)
+    for method, code in (('bzip2', zipfile.ZIP_BZIP2), ('lzma', zipfile.ZIP_LZMA)):
+        name = 'py-%s.zip' % method
+        with zipfile.ZipFile(os.path.join(WORK, name), 'w', code) as z:
+            for root, _, files in os.walk(SRC):
+                for f in sorted(files):
+                    p = os.path.join(root, f)
+                    z.write(p, os.path.relpath(p, SRC))
+        names.append(name)
+    for encryption in ('AES256', 'ZipCrypto'):
+        name = 'pw-%s.zip' % encryption.lower()
+        run(['7zz', 'a', '-tzip', '-bso0', '-bsp0', '-p' + PASSWORD, '-mem=' + encryption, os.path.join(WORK, name), '.'])
+        names.append(name)
+    only = os.environ.get('ARCHIVES')
+    return [n for n in names if not only or n in only.split(',')]
 
 def local_offsets(b):
     out = []; i = b.find(b'PK\x03\x04')
@@ -98,20 +119,24 @@ def score(outdir):
             good += k
     return exact, good
 
-def run(tool, arch, out):
+def run(tool, arch, out, password):
     shutil.rmtree(out, ignore_errors=True); os.makedirs(out)
+    pw = {'quick': ['--password-file', PASSWORD_FILE], 'advance': ['--password-file', PASSWORD_FILE],
+          'unzip': ['-P', PASSWORD], '7zz': ['-p' + PASSWORD], 'bsdtar': ['--passphrase', PASSWORD]}
+    extra = pw[tool] if password else []
     cmds = {
-        'quick': [CLI, 'extract', '--mode', 'quick', '-d', out, arch],
-        'advance': [CLI, 'extract', '--mode', 'advance', '-d', out, arch],
-        'unzip': ['unzip', '-qq', '-o', arch, '-d', out],
-        '7zz': ['7zz', 'x', '-y', '-bso0', '-bse0', '-bsp0', '-o' + out, arch],
-        'bsdtar': ['bsdtar', '-xf', arch, '-C', out],
+        'quick': [CLI, 'extract', '--mode', 'quick'] + extra + ['-d', out, arch],
+        'advance': [CLI, 'extract', '--mode', 'advance'] + extra + ['-d', out, arch],
+        'unzip': ['unzip', '-qq', '-o'] + extra + [arch, '-d', out],
+        '7zz': ['7zz', 'x', '-y', '-bso0', '-bse0', '-bsp0'] + extra + ['-o' + out, arch],
+        'bsdtar': ['bsdtar', '-xf', arch, '-C', out] + extra,
     }
     try: subprocess.run(cmds[tool], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
     except subprocess.TimeoutExpired: return (-1, -1)
     return score(out)
 
 make_tree()
+open(PASSWORD_FILE, 'w').write(PASSWORD + '\n')
 archives = make_archives()
 orig = {}
 for root, _, files in os.walk(SRC):
@@ -124,7 +149,7 @@ for archname in archives:
     b = open(os.path.join(WORK, archname), 'rb').read()
     for dname, d in damages(b):
         path = os.path.join(WORK, 'damaged.zip'); open(path, 'wb').write(d)
-        res = [run(t, path, OUT) for t in tools]
+        res = [run(t, path, OUT, archname.startswith('pw-')) for t in tools]
         best_other = max(res[2:])
         flag = ''
         if res[1] < best_other: flag += ' ADV<'
