@@ -60,9 +60,15 @@ OpenedEntryInfo CCentralDir::OpenEntry(std::uint32_t index) {
 }
 
 // An AES entry's method field says only that it is AES-encrypted: the
-// strength and the real method are in its AES extra field.
+// strength and the real method are in its AES extra field. Where damage
+// made the local field unreadable, the central record's stands in for it
+// (without a version it is taken for AE-2: the authentication code decides).
 void CCentralDir::ReadAesField(const CFileHeader& entry, OpenedEntryInfo& info) {
     info.aes = FindAesExtraField(localExtra.GetBuffer(), localExtra.GetSize());
+    if (!info.aes && entry.centralAesStrength != 0) info.aes = AesExtraField{2, entry.centralAesStrength, 0};
+    if (info.aes && (info.aes->strength < 1 || info.aes->strength > 3)) info.aes->strength = entry.centralAesStrength;
+    if (info.aes && !IsReadableMethod(info.aes->method) && entry.centralAesStrength != 0)
+        info.aes->method = entry.centralAesMethod;
     if (!info.aes || info.aes->strength < 1 || info.aes->strength > 3)
         ThrowArchiveError(badArchive, storage->Path(), entry.localHeaderOffset,
                           "WinZip AES encryption without a readable AES extra field");

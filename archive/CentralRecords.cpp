@@ -3,30 +3,41 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "archive/EntryDecryption.h"
 #include "archive/EntryName.h"
 #include "archive/ZipRecords.h"
 
 namespace tessaly {
 
-// The extra field and comment are not read; the byte-wise search finds the
-// next record past them.
+// The comment is not read, nor the extra field but an AES entry's; the
+// byte-wise search finds the next record past them.
 bool CentralRecords::Read(std::uint64_t p, std::uint64_t& next) {
     std::uint8_t bytes[zip::kCentralHeaderLength];
     if (window_.Read(p, bytes, sizeof bytes) < sizeof bytes) return false;
     const zip::CentralHeaderRecord record = zip::DecodeCentralHeader(bytes);
-    const CentralNote note{record.compressedSize,
-                           record.uncompressedSize,
-                           record.crc32,
-                           record.method,
-                           record.flags,
-                           record.nameLength,
-                           p,
-                           record.localHeaderOffset};
+    CentralNote note{record.compressedSize,
+                     record.uncompressedSize,
+                     record.crc32,
+                     record.method,
+                     record.flags,
+                     record.nameLength,
+                     p,
+                     record.localHeaderOffset};
     next = p + zip::kCentralHeaderLength + record.nameLength;
     if (next > window_.Length()) return false;
+    if (record.method == kMethodAes) ReadAesField(next, record.extraLength, note);
     notes_.push_back(note);
     byOffset_.clear();
     return true;
+}
+
+// The AES field repairs a local one that damage made unreadable.
+void CentralRecords::ReadAesField(std::uint64_t extraOffset, std::uint16_t extraLength, CentralNote& note) {
+    const std::size_t got = window_.Read(extraOffset, nameScratch_.data(), extraLength);
+    if (const std::optional<AesExtraField> field = FindAesExtraField(nameScratch_.data(), got)) {
+        note.aesStrength = field->strength;
+        note.aesMethod = field->method;
+    }
 }
 
 // Central records count from the start of the archive as written: when junk

@@ -26,6 +26,10 @@ struct CentralNote {
     std::uint16_t nameLength;
     std::uint64_t recordOffset;       // where the record is; its name is read from there when needed
     std::uint64_t localHeaderOffset;  // corrected for a stub in front (Advance Repair)
+    // An AES-encrypted entry's strength and real method, from the record's
+    // AES extra field (0 when it has none).
+    std::uint8_t aesStrength = 0;
+    std::uint16_t aesMethod = 0;
 };
 
 class CentralRecords {
@@ -58,6 +62,7 @@ public:
     std::string NameOf(const CentralNote& note);
 
 private:
+    void ReadAesField(std::uint64_t extraOffset, std::uint16_t extraLength, CentralNote& note);
     ScanWindow& window_;
     std::vector<std::uint8_t> nameScratch_;
     std::deque<CentralNote> notes_;  // grows without moving what it holds

@@ -49,6 +49,10 @@ public:
     // the central record, the stored data's end), even when they are 0.
     // (Kept beside the CRC-32, where it costs no room.)
     bool sizesFound = false;
+    // What the central record's AES field says of an AES-encrypted entry
+    // (0: nothing), for a local AES field that damage made unreadable.
+    std::uint8_t centralAesStrength = 0;
+    std::uint16_t centralAesMethod = 0;
     std::uint64_t compressedSize = 0;
     std::uint64_t uncompressedSize = 0;
     std::uint16_t fileNameLength = 0;

@@ -238,6 +238,8 @@ void SalvageScan::RepairFromCentral(CentralRecords& records) {
 // entry encrypted; the central record's word is taken where it is plausible.
 void SalvageScan::RepairHeaderFields(CFileHeader& entry, const CentralNote& note) {
     if (!IsKnownMethod(entry.method) && IsKnownMethod(note.method)) entry.method = note.method;
+    entry.centralAesStrength = note.aesStrength;
+    entry.centralAesMethod = note.aesMethod;
     if ((entry.flags & zip::kFlagEncrypted) != 0 && (note.flags & zip::kFlagEncrypted) == 0)
         entry.flags &= static_cast<std::uint16_t>(~zip::kFlagEncrypted);
 }

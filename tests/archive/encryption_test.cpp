@@ -196,6 +196,22 @@ TEST_P(Encryption, FlippedAesByteIsDamagedWithItsBytesKept) {
     }
 }
 
+// A local AES field whose strength and real method damage made unreadable
+// is repaired from the central record's.
+TEST_P(Encryption, DamagedLocalAesFieldIsRepairedFromTheCentralRecord) {
+    const Bytes content = TextContent("field", 20000);
+    BuiltZip zip = BuildZip({Aes(Deflated("text.txt", content), 3, 2), Stored("after.txt", "after")});
+    const std::size_t field = zip.entries[0].extraOffset;  // id, length, version, "AE", strength, method
+    zip.bytes[field + 8] = 7;                              // strength
+    zip.bytes[field + 9] ^= 0x20;                          // method 8 becomes 40
+    FixedPassword source(kPassword);
+    SalvageOptions salvage;
+    salvage.passwords = &source;
+    SalvageRun run(zip.bytes, GetParam(), salvage);
+    EXPECT_TRUE(IsIntact(run, "text.txt", content));
+    EXPECT_TRUE(IsIntact(run, "after.txt", ToBytes("after")));
+}
+
 // A flipped byte in deflated AES data keeps what inflated before it.
 TEST_P(Encryption, CorruptDeflatedAesKeepsWhatInflated) {
     const Bytes content = TextContent("corrupt", 200000);
