@@ -16,6 +16,7 @@
 #include "archive/CentralDir.h"
 #include "archive/ExtractReport.h"
 #include "archive/FileHeader.h"
+#include "archive/OutputNames.h"
 #include "archive/OverlapGuard.h"
 #include "archive/RepairMode.h"
 #include "archive/ZipRecords.h"
@@ -67,6 +68,12 @@ public:
     void SetPasswordSource(PasswordSource* source) { passwordSource_ = source; }
     PasswordSource* GetPasswordSource() const { return passwordSource_; }
 
+    // The output names of a saving run that several archive objects share
+    // (one destination, several threads). Without one (nullptr, the
+    // default) the object keeps its own for the destination it writes to.
+    // Must outlive the archive object's extractions.
+    void SetOutputNames(COutputNames* names) { outputNames_ = names; }
+
     // The entry-reading sequence ExtractEntry is made of.
     bool OpenEntry(std::uint32_t index);
     std::size_t ReadEntryData(void* buffer, std::size_t size);
@@ -104,7 +111,12 @@ private:
     OverlapGuard overlaps_;
     std::vector<std::uint64_t> headerOffsets_;  // sorted; made when first needed
     std::vector<std::uint8_t> outputBuffer_;
+    COutputNames& NamesFor(const std::filesystem::path& destinationFolder);
+
     PasswordSource* passwordSource_ = nullptr;
+    COutputNames* outputNames_ = nullptr;
+    std::unique_ptr<COutputNames> ownNames_;  // for ownNamesFolder_, when no shared names are set
+    std::filesystem::path ownNamesFolder_;
 };
 
 }  // namespace tessaly

@@ -140,8 +140,8 @@ TEST_P(EntryNames, AreReadAndPlacedSafely) {
     if (c.extracted) {
         EXPECT_EQ(entry.report.outcome, ExtractOutcome::Ok) << entry.report.detail;
         EXPECT_EQ(run.FileContent(c.outputPath), c.entry.data) << c.outputPath;
-        EXPECT_EQ(entry.report.outputPath, run.Output() / fs::path(c.outputPath));
-        expectedFiles.push_back(fs::path(c.outputPath).generic_string());
+        EXPECT_EQ(entry.report.outputPath, run.Output() / U8Path(c.outputPath));
+        expectedFiles.push_back(c.outputPath);
     } else {
         EXPECT_TRUE(entry.returned);
         EXPECT_EQ(entry.report.outcome, ExtractOutcome::Skipped) << entry.report.detail;

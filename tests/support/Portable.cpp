@@ -83,19 +83,18 @@ bool CanMakeSymlinks(const fs::path& folder) {
 
 #ifdef _WIN32
 namespace {
-std::optional<std::wstring> ReadUserClassesValue(const std::wstring& key, const std::wstring& name) {
+std::optional<std::wstring> ReadClassesValue(const std::wstring& key, const std::wstring& name) {
     wchar_t buffer[1024] = {};
     DWORD size = sizeof buffer - sizeof(wchar_t);
-    if (::RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, buffer, &size) !=
+    if (::RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, buffer, &size) !=
         ERROR_SUCCESS)
         return std::nullopt;
     return std::wstring(buffer);
 }
 
-void WriteUserClassesValue(const std::wstring& key, const std::wstring& name,
-                           const std::optional<std::wstring>& value) {
+void WriteClassesValue(const std::wstring& key, const std::wstring& name, const std::optional<std::wstring>& value) {
     HKEY handle = nullptr;
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
+    if (::RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
         ERROR_SUCCESS)
         return;
     if (value)
@@ -108,12 +107,12 @@ void WriteUserClassesValue(const std::wstring& key, const std::wstring& name,
 }  // namespace
 
 ScopedClassesSetting::ScopedClassesSetting(const std::string& key, const std::string& name, const std::string& value)
-    : key_(L"Software\\Classes\\" + U8Path(key).wstring()), name_(U8Path(name).wstring()) {
-    before_ = ReadUserClassesValue(key_, name_);
-    WriteUserClassesValue(key_, name_, U8Path(value).wstring());
+    : key_(U8Path(key).wstring()), name_(U8Path(name).wstring()) {
+    before_ = ReadClassesValue(key_, name_);
+    WriteClassesValue(key_, name_, U8Path(value).wstring());
 }
 
-ScopedClassesSetting::~ScopedClassesSetting() { WriteUserClassesValue(key_, name_, before_); }
+ScopedClassesSetting::~ScopedClassesSetting() { WriteClassesValue(key_, name_, before_); }
 #endif
 
 }  // namespace tessaly::testzip

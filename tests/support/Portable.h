@@ -42,9 +42,9 @@ std::string PathText(const std::filesystem::path& path);
 bool CanMakeSymlinks(const std::filesystem::path& folder);
 
 #ifdef _WIN32
-// Sets a string value of HKEY_CLASSES_ROOT\<key> for its own lifetime (in
-// the user's half of it, which needs no privilege) and puts back what was
-// there before.
+// Sets a string value of HKEY_CLASSES_ROOT\<key> for its own lifetime and
+// puts back what was there before. (Without administrator rights Windows
+// writes it to the user's own half of that key.)
 class ScopedClassesSetting {
 public:
     ScopedClassesSetting(const std::string& key, const std::string& name, const std::string& value);

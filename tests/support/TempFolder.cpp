@@ -29,6 +29,12 @@ void MakeWritable(const fs::path& root) {
     }
 }
 
+// "/"-separated UTF-8 text, the same on every platform.
+std::string GenericUtf8(const fs::path& path) {
+    const auto text = path.generic_u8string();
+    return std::string(text.begin(), text.end());
+}
+
 }  // namespace
 
 TempFolder::TempFolder(const std::string& prefix) {
@@ -67,7 +73,7 @@ std::vector<std::string> ListFilesBelow(const fs::path& root) {
     for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
          it.increment(ec)) {
         if (it->is_symlink(ec) || !it->is_directory(ec))
-            files.push_back(it->path().lexically_relative(root).generic_string());
+            files.push_back(GenericUtf8(it->path().lexically_relative(root)));
     }
     std::sort(files.begin(), files.end());
     return files;
