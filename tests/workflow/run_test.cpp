@@ -8,6 +8,7 @@
 #include "archive/ZipException.h"
 #include "log/LogSections.h"
 #include "platform/FileException.h"
+#include "platform/FileSystem.h"
 #include "tests/workflow/WorkflowFixture.h"
 
 namespace tessaly::testflow {
@@ -93,7 +94,7 @@ TEST_F(WholeRunTest, LogOfACompleteRunMatchesTheDocumentedLayout) {
     std::string expected = ReplaceAll(kExpectedRun, "\n", "\r\n");
     expected = ReplaceAll(expected, "D:\\in\\a.zip", a);
     expected = ReplaceAll(expected, "D:\\in\\b.zip", b);
-    expected = ReplaceAll(expected, "D:\\out\\", Out().string() + "/");
+    expected = ReplaceAll(expected, "D:\\out\\", Out().string() + kFolderSeparator);
     EXPECT_EQ(LogText(), expected);
 }
 
