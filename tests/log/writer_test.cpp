@@ -2,7 +2,9 @@
 // when it starts afresh, and that no text is lost to a concurrent writer.
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -223,6 +225,19 @@ INSTANTIATE_TEST_SUITE_P(
                                    std::string(200, 'x')},
                       EncodingCase{"NulEndsTheText", "C.UTF-8", std::string("ab\0cd", 5), 200, "ab"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+#ifdef _WIN32
+// Windows writes the log in the ANSI code page, and a character the code
+// page lacks becomes "?", never a look-alike chosen by best fit ("a" for
+// "\xC4\x81", "\xA5" turned "\\" in Japanese code pages).
+TEST(LogEncodingAnsi, CharactersTheCodePageLacksBecomeQuestionMarks) {
+    const UINT codePage = ::GetACP();
+    if (codePage == CP_UTF8) GTEST_SKIP() << "the ANSI code page is UTF-8 here, which lacks no character";
+    EXPECT_EQ(EncodeLogText("a\xC4\x81z", 200), "a?z") << "code page " << codePage;
+    EXPECT_EQ(EncodeLogText("\xE2\x88\x9E", 200), "?") << "code page " << codePage;  // infinity sign
+    if (codePage == 1252) EXPECT_EQ(EncodeLogText(kAccented, 200), "caf\xE9");
+}
+#endif
 
 }  // namespace
 }  // namespace tessaly
