@@ -39,6 +39,9 @@ if [[ ! -f $gtest_prefix/lib/cmake/GTest/GTestConfig.cmake ]]; then
 fi
 
 echo "== Wine prefix $WINEPREFIX =="
+# A server left running in this prefix by an interrupted run would keep the
+# wait below from ever ending.
+wineserver --kill 2>/dev/null || true
 wineboot --init >/dev/null 2>&1 || true
 wineserver --wait 2>/dev/null || true
 
