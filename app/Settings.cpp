@@ -55,6 +55,10 @@ std::string SettingFromText(const std::string& text, const std::string& valueNam
 
 std::vector<std::filesystem::path> SettingsFiles() {
     std::vector<std::filesystem::path> files;
+#ifdef _WIN32
+    // Windows keeps the settings in the registry alone.
+    return files;
+#endif
     if (const char* named = std::getenv("TESSALY_SETTINGS"); named && *named) files.push_back(PathFromUtf8(named));
     if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config == '/')
         files.push_back(PathFromUtf8(config) / "tessaly-zip" / "settings.ini");
@@ -65,6 +69,9 @@ std::vector<std::filesystem::path> SettingsFiles() {
 }
 
 std::string ReadSetting(const std::string& valueName) {
+#ifdef _WIN32
+    return ReadSystemSetting("TLZIP", valueName).value_or(std::string());
+#endif
     if (auto stored = ReadSystemSetting("TLZIP", valueName)) return *stored;
     for (const auto& file : SettingsFiles()) {
         std::ifstream in(file, std::ios::binary);

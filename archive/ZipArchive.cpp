@@ -36,6 +36,7 @@ void CZipArchive::OpenArchive(const std::filesystem::path& path, RepairMode repa
     traditionalVote_.reset();
     overlaps_.Reset();
     headerOffsets_.clear();
+    ownNames_.reset();
     if (!storage.Open(path, mode, volumeSize)) return;
     centralDir.Init();
     if (mode == 0 || mode == 1) centralDir.Read(repairMode);
@@ -46,6 +47,7 @@ bool CZipArchive::OpenCopyOf(const CZipArchive& scanned) {
     traditionalVote_.reset();
     overlaps_.Reset();
     headerOffsets_.clear();
+    ownNames_.reset();
     if (!scanned.IsOpen() || !storage.Open(scanned.storage.Path(), 0, 1)) return false;
     centralDir.Init();
     centralDir.entries = scanned.centralDir.entries;
@@ -252,6 +254,15 @@ void CZipArchive::AbandonEntry() {
 }
 
 namespace {
+// A file written under another name than the entry's own says so, with the
+// name it has on disk.
+void NoteRenaming(const CFileHeader& entry, const std::filesystem::path& relative, ExtractReport& report) {
+    if (relative == SafeRelativePath(entry.fileName)) return;
+    const auto written = relative.generic_u8string();
+    const std::string note = "written as " + std::string(written.begin(), written.end());
+    report.detail = report.detail.empty() ? note : report.detail + "; " + note;
+}
+
 // Entries from this size on are written on a second thread.
 constexpr std::uint64_t kBackgroundWriteThreshold = std::uint64_t{4} << 20;
 constexpr std::size_t kBackgroundBlockSize = std::size_t{1} << 20;
@@ -273,7 +284,6 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
         result.detail = bufferSize == 0 ? "no buffer" : "no such entry";
         return false;
     }
-    const std::filesystem::path relative = SafeRelativePath(entry.fileName);
     if (auto skip = ExtractSkipVerdict(entry, passwordSource_ != nullptr)) {
         result.outcome = skip->outcome;
         result.detail = skip->reason;
@@ -284,7 +294,16 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
         result.detail = "inside another entry's data";
         return true;
     }
-    if (IsFolderEntry(entry) || IsEmptyFile(entry)) return WriteWithoutData(entry, destinationFolder, relative, result);
+    // Folder entries name a folder, which any number of them share; a file
+    // takes a name of its own in this destination.
+    const std::filesystem::path relative = IsFolderEntry(entry)
+                                               ? OutputRelativePath(entry.fileName, NamesFor(destinationFolder).Rules())
+                                               : NamesFor(destinationFolder).Claim(entry.fileName);
+    if (IsFolderEntry(entry) || IsEmptyFile(entry)) {
+        const bool done = WriteWithoutData(entry, destinationFolder, relative, result);
+        if (done) NoteRenaming(entry, relative, result);
+        return done;
+    }
     if (!OpenEntry(index)) {
         if (lockedOut_.outcome != ExtractOutcome::Ok) {
             result.outcome = lockedOut_.outcome;
@@ -333,7 +352,17 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
     if (!corrupt && modified != static_cast<std::time_t>(-1)) output.SetModificationTime(modified);
     AbandonEntry();
     output.Close();
+    NoteRenaming(entry, relative, result);
     return true;
+}
+
+COutputNames& CZipArchive::NamesFor(const std::filesystem::path& destinationFolder) {
+    if (outputNames_ != nullptr) return *outputNames_;
+    if (!ownNames_ || ownNamesFolder_ != destinationFolder) {
+        ownNames_ = std::make_unique<COutputNames>();
+        ownNamesFolder_ = destinationFolder;
+    }
+    return *ownNames_;
 }
 
 // The output file, or without one the folder, made below the destination

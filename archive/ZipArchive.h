@@ -17,6 +17,7 @@
 #include "archive/Decompressor.h"
 #include "archive/ExtractReport.h"
 #include "archive/FileHeader.h"
+#include "archive/OutputNames.h"
 #include "archive/OverlapGuard.h"
 #include "archive/RepairMode.h"
 #include "archive/ZipRecords.h"
@@ -73,6 +74,12 @@ public:
     }
     PasswordSource* GetPasswordSource() const { return passwordSource_; }
 
+    // The output names of a saving run that several archive objects share
+    // (one destination, several threads). Without one (nullptr, the
+    // default) the object keeps its own for the destination it writes to.
+    // Must outlive the archive object's extractions.
+    void SetOutputNames(COutputNames* names) { outputNames_ = names; }
+
     // The entry-reading sequence ExtractEntry is made of. An encrypted entry
     // asks the password source; when it cannot be decrypted OpenEntry gives
     // false and LockedOutReason says why ("wrong password (...)", ...).
@@ -122,6 +129,8 @@ private:
     OverlapGuard overlaps_;
     std::vector<std::uint64_t> headerOffsets_;  // sorted; made when first needed
     std::vector<std::uint8_t> outputBuffer_;
+    COutputNames& NamesFor(const std::filesystem::path& destinationFolder);
+
     PasswordSource* passwordSource_ = nullptr;
     std::unique_ptr<EntryDecryption> decryption_;  // the opened entry's, when it is encrypted
     AesDecryption* aes_ = nullptr;                 // decryption_, when it is AES
@@ -130,6 +139,9 @@ private:
     // What the check bytes of the archive's traditionally encrypted entries
     // said of the password whose hash is the key: true, refuted.
     std::optional<std::pair<std::size_t, bool>> traditionalVote_;
+    COutputNames* outputNames_ = nullptr;
+    std::unique_ptr<COutputNames> ownNames_;  // for ownNamesFolder_, when no shared names are set
+    std::filesystem::path ownNamesFolder_;
 };
 
 }  // namespace tessaly

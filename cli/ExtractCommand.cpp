@@ -125,11 +125,13 @@ struct SharedWork {
     const std::filesystem::path& folder;
     OrderedResults& results;
     std::atomic<std::size_t> nextGroup{0};
+    COutputNames names;  // the files of this destination, shared by every thread
 };
 
 // An interrupt stops every thread before its next entry; the entry in hand
 // stops at its next output block.
 void ExtractGroups(ArchiveReader& reader, SharedWork& work) {
+    reader.Archive().SetOutputNames(&work.names);
     for (std::size_t g; (g = work.nextGroup++) < work.plan.groups.size();) {
         for (std::uint32_t index : work.plan.groups[g]) {
             if (InterruptSignal() != 0) return;
@@ -173,7 +175,7 @@ void ExtractEntries(ArchiveReader& reader, RepairMode repairMode, const std::fil
     }
     const ExtractPlan plan = PlanExtraction(names, ExtractThreads(summary.entries));
     OrderedResults results(summary, writer, progress);
-    SharedWork work{plan, folder, results};
+    SharedWork work{plan, folder, results, {0}, {}};
     std::vector<std::thread> helpers;
     try {
         for (unsigned t = 1; t < plan.threads; ++t)

@@ -5,21 +5,21 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "archive/EntryName.h"
+#include "archive/OutputNames.h"
 #include "platform/FileSystem.h"
 
 namespace tessaly::cli {
 namespace {
 
 // The file an entry is written to, relative to the destination, in one
-// spelling for every file system: "/" separators, ASCII letters folded (two
-// names differing only in case are one file on some systems). Empty for an
-// entry that writes nothing.
+// spelling for every file system: "/" separators, letters folded (two names
+// differing only in case are one file on some systems). Empty for an entry
+// that writes nothing.
 std::string OutputKey(const std::string& name) {
-    std::string key = SafeRelativePath(name).generic_string();
-    for (char& c : key)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return key;
+    NameRules rules = NameRules::ForThisSystem();
+    rules.caseInsensitive = true;
+    const auto generic = OutputRelativePath(name, rules).generic_u8string();
+    return OutputPathKey(std::string(generic.begin(), generic.end()), rules);
 }
 
 // True when some entry's file lies where another entry needs a folder.

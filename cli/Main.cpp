@@ -49,7 +49,10 @@ int RunCommand(const CliOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const ParseResult parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    tessaly::UseUtf8Console();
+    const std::vector<std::string> arguments = tessaly::ProgramArguments(argc, argv);
+    const ParseResult parsed = ParseCommandLine(
+        arguments.empty() ? arguments : std::vector<std::string>(arguments.begin() + 1, arguments.end()));
     if (!parsed.ok) return UsageError(parsed.error);
     switch (parsed.options.command) {
         case Command::Help: std::fputs(UsageText().c_str(), stdout); return 0;

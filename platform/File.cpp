@@ -1,6 +1,7 @@
 #include "platform/File.h"
 
 #include "platform/FileException.h"
+#include "platform/FileSystem.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -53,7 +54,7 @@ bool CFile::IsOpen() const noexcept { return handle_ != INVALID_HANDLE_VALUE; }
 bool CFile::Open(const std::filesystem::path& path, Mode mode) {
     if (IsOpen()) Close();
     const bool write = mode == Mode::CreateWrite;
-    HANDLE h = ::CreateFileW(path.c_str(), write ? GENERIC_WRITE : GENERIC_READ,
+    HANDLE h = ::CreateFileW(SystemPath(path).c_str(), write ? GENERIC_WRITE : GENERIC_READ,
                              write ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              write ? CREATE_ALWAYS : OPEN_EXISTING,
                              write ? FILE_ATTRIBUTE_NORMAL : FILE_FLAG_SEQUENTIAL_SCAN, nullptr);

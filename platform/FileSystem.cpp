@@ -33,9 +33,27 @@ std::string PathToUtf8(const fs::path& path) {
 #endif
 }
 
+fs::path SystemPath(const fs::path& path) {
+#ifdef _WIN32
+    constexpr std::size_t kClassicLimit = 247;
+    const std::wstring& text = path.native();
+    if (text.size() <= kClassicLimit || text.rfind(L"\\\\?\\", 0) == 0) return path;
+    std::error_code error;
+    fs::path absolute = fs::absolute(path, error);
+    if (error) return path;
+    absolute = absolute.lexically_normal();
+    absolute.make_preferred();
+    const std::wstring& full = absolute.native();
+    if (full.rfind(L"\\\\", 0) == 0) return fs::path(L"\\\\?\\UNC\\" + full.substr(2));
+    return fs::path(L"\\\\?\\" + full);
+#else
+    return path;
+#endif
+}
+
 bool CreateNewFile(const fs::path& path) {
 #ifdef _WIN32
-    std::FILE* file = _wfopen(path.c_str(), L"wbx");
+    std::FILE* file = _wfopen(SystemPath(path).c_str(), L"wbx");
 #else
     std::FILE* file = std::fopen(path.c_str(), "wbx");
 #endif
@@ -99,14 +117,15 @@ bool IsExistingFile(const fs::path& path) {
 bool CreateFolderTree(const fs::path& folder) {
     std::error_code ec;
     if (folder.empty()) return false;
-    if (fs::is_directory(folder, ec)) return true;
-    fs::create_directories(folder, ec);
-    return !ec && fs::is_directory(folder, ec);
+    const fs::path target = SystemPath(folder);
+    if (fs::is_directory(target, ec)) return true;
+    fs::create_directories(target, ec);
+    return !ec && fs::is_directory(target, ec);
 }
 
 bool SetFileModificationTime(const fs::path& path, std::time_t modified) {
 #ifdef _WIN32
-    HANDLE h = ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE h = ::CreateFileW(SystemPath(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     ULARGE_INTEGER ticks;

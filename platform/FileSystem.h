@@ -12,6 +12,12 @@ namespace tessaly {
 std::filesystem::path PathFromUtf8(const std::string& utf8);
 std::string PathToUtf8(const std::filesystem::path& path);
 
+// The path to hand to the operating system. On Windows a path longer than
+// the classic limit (MAX_PATH, less the room CreateDirectory keeps) becomes
+// an absolute "\\?\" path, which the system takes up to 32767 characters
+// long; any other path, and every path elsewhere, is returned as it is.
+std::filesystem::path SystemPath(const std::filesystem::path& path);
+
 // Creates `folder` and every missing parent. Succeeds when the folder exists
 // already; fails when any component names an existing file or cannot be made.
 bool CreateFolderTree(const std::filesystem::path& folder);

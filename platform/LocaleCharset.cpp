@@ -19,7 +19,11 @@ std::string CLocaleCharset::Convert(const char* utf8, std::size_t length) {
     const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, static_cast<int>(length), wide, 2);
     char bytes[8];
     BOOL lossy = FALSE;
-    const int count = units > 0 ? WideCharToMultiByte(CP_ACP, 0, wide, units, bytes, sizeof bytes, "?", &lossy) : 0;
+    // No best-fit mapping: a character the code page lacks becomes "?", never
+    // a look-alike (an "a" for an "ā", a "\\" for a "¥").
+    const int count =
+        units > 0 ? WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, units, bytes, sizeof bytes, "?", &lossy)
+                  : 0;
     if (count <= 0 || lossy) return "?";
     return std::string(bytes, static_cast<std::size_t>(count));
 }

@@ -1,5 +1,7 @@
 #include "platform/OutputTree.h"
 
+#include "platform/FileSystem.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -46,7 +48,7 @@ bool IsReparsePoint(DWORD attributes) {
 }  // namespace
 
 COutputTree::COutputTree(const fs::path& destination) : root_(destination) {
-    const DWORD attributes = ::GetFileAttributesW(destination.c_str());
+    const DWORD attributes = ::GetFileAttributesW(SystemPath(destination).c_str());
     rootOpen_ = attributes != kNoAttributes && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (!rootOpen_) lastError_ = attributes == kNoAttributes ? static_cast<int>(::GetLastError()) : ERROR_DIRECTORY;
 }
@@ -57,13 +59,14 @@ bool COutputTree::IsOpen() const noexcept { return rootOpen_; }
 
 OutputStatus COutputTree::Descend(Folder& folder, const fs::path& name) {
     const fs::path next = folder.path / name;
-    DWORD attributes = ::GetFileAttributesW(next.c_str());
+    const fs::path system = SystemPath(next);
+    DWORD attributes = ::GetFileAttributesW(system.c_str());
     if (attributes == kNoAttributes) {
-        if (!::CreateDirectoryW(next.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+        if (!::CreateDirectoryW(system.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
             lastError_ = static_cast<int>(::GetLastError());
             return OutputStatus::Refused;
         }
-        attributes = ::GetFileAttributesW(next.c_str());
+        attributes = ::GetFileAttributesW(system.c_str());
     }
     if (IsReparsePoint(attributes)) return OutputStatus::PassesThroughLink;
     if (attributes == kNoAttributes || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
@@ -94,20 +97,21 @@ OutputStatus COutputTree::CreateOutputFile(const fs::path& relative, CFile& file
     const OutputStatus status = OpenFolders(relative, true, folder);
     if (status != OutputStatus::Created) return status;
     const fs::path path = folder.path / relative.filename();
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const fs::path system = SystemPath(path);
+    const DWORD attributes = ::GetFileAttributesW(system.c_str());
     if (IsReparsePoint(attributes)) return OutputStatus::PassesThroughLink;
     if (attributes != kNoAttributes) {
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             lastError_ = ERROR_DIRECTORY;
             return OutputStatus::Refused;
         }
-        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!::DeleteFileW(path.c_str())) {
+        ::SetFileAttributesW(system.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!::DeleteFileW(system.c_str())) {
             lastError_ = static_cast<int>(::GetLastError());
             return OutputStatus::Refused;
         }
     }
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+    HANDLE h = ::CreateFileW(system.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         lastError_ = static_cast<int>(::GetLastError());

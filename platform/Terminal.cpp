@@ -1,5 +1,7 @@
 #include "platform/Terminal.h"
 
+#include <cstdlib>
+
 #include "platform/Interrupt.h"
 
 #ifdef _WIN32
@@ -8,6 +10,10 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+// shellapi.h needs the types windows.h declares.
+#include <shellapi.h>
+
+#include "platform/FileSystem.h"
 #else
 #include <poll.h>
 #include <termios.h>
@@ -144,6 +150,33 @@ std::optional<std::string> ReadLineWithoutEcho(const std::string& prompt) {
     return line;
 }
 
+#ifdef _WIN32
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+    int count = 0;
+    LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (wide == nullptr) return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> arguments;
+    for (int i = 0; i < count; ++i) arguments.push_back(PathToUtf8(std::filesystem::path(wide[i])));
+    ::LocalFree(wide);
+    return arguments;
+}
+
+namespace {
+UINT consoleCodePageBefore = 0;
+void RestoreConsoleCodePage() { ::SetConsoleOutputCP(consoleCodePageBefore); }
+}  // namespace
+
+// The console's own code page comes back when the program ends, so the
+// console it ran in reads as before.
+void UseUtf8Console() {
+    consoleCodePageBefore = ::GetConsoleOutputCP();
+    if (consoleCodePageBefore == 0 || consoleCodePageBefore == CP_UTF8 || !::SetConsoleOutputCP(CP_UTF8)) return;
+    std::atexit(RestoreConsoleCodePage);
+}
+#else
+std::vector<std::string> ProgramArguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
+
+void UseUtf8Console() {}
 #endif
 
 }  // namespace tessaly

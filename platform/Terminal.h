@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tessaly {
 
@@ -15,5 +16,15 @@ bool IsTerminal(std::FILE* stream);
 // its line end; nothing when standard input ends first, cannot be read, or
 // an interrupt request (see Interrupt.h) arrives while it waits.
 std::optional<std::string> ReadLineWithoutEcho(const std::string& prompt);
+
+// The program's arguments as UTF-8. On Windows they are taken from the wide
+// command line, since `argv` holds them in the ANSI code page, which loses
+// every character it lacks.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+
+// Makes a console show the UTF-8 the program writes (on Windows the console
+// otherwise reads it in its OEM code page). Output to a file or a pipe stays
+// UTF-8 everywhere.
+void UseUtf8Console();
 
 }  // namespace tessaly

@@ -1,8 +1,9 @@
 #include "platform/TextViewer.h"
 
 #ifdef _WIN32
-#include <shellapi.h>
 #include <windows.h>
+// shellapi.h needs the types windows.h declares.
+#include <shellapi.h>
 #else
 #include <spawn.h>
 #include <sys/wait.h>

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build needs, and only those missing.
-# Usage: scripts/install-deps.sh [build|test|bench]...
+# Usage: scripts/install-deps.sh [build|test|bench|python|windows]...
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config zlib1g-dev libbz2-dev liblzma-dev libzstd-dev nettle-dev libwxgtk3.2-dev
@@ -11,6 +11,9 @@ for what in "$@"; do
     test) packages+=(libgtest-dev libgmock-dev libx11-dev xvfb xauth 7zip) ;;
     bench) packages+=(libbenchmark-dev libarchive-tools 7zip unzip zip bzip2 xz-utils zstd) ;;
     python) packages+=(python3) ;;
+    # MinGW-w64 (posix threads) and its zlib, GoogleTest's sources, and wine
+    # to run the Windows test programs.
+    windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine wine64) ;;
     *) echo "install-deps: unknown set '$what'" >&2; exit 2 ;;
   esac
 done

@@ -10,6 +10,7 @@
 #include "app/EndProcess.h"
 #include "app/Settings.h"
 #include "platform/FileSystem.h"
+#include "tests/support/Portable.h"
 #include "tests/support/TempFolder.h"
 
 namespace tessaly {
@@ -18,13 +19,16 @@ namespace {
 class SettingsLookup : public ::testing::Test {
 protected:
     void SetUp() override {
+#ifdef _WIN32
+        GTEST_SKIP() << "settings files are looked up on POSIX systems only; Windows reads HKEY_CLASSES_ROOT\\TLZIP";
+#endif
         std::filesystem::create_directories(XdgFile().parent_path());
-        setenv("XDG_CONFIG_HOME", (folder_ / "xdg").c_str(), 1);
-        setenv("TESSALY_SETTINGS", NamedFile().c_str(), 1);
+        testzip::SetEnvironment("XDG_CONFIG_HOME", testzip::PathText(folder_ / "xdg"));
+        testzip::SetEnvironment("TESSALY_SETTINGS", testzip::PathText(NamedFile()));
     }
     void TearDown() override {
-        unsetenv("XDG_CONFIG_HOME");
-        unsetenv("TESSALY_SETTINGS");
+        testzip::UnsetEnvironment("XDG_CONFIG_HOME");
+        testzip::UnsetEnvironment("TESSALY_SETTINGS");
     }
     std::filesystem::path NamedFile() const { return folder_ / "named.ini"; }
     std::filesystem::path XdgFile() const { return folder_ / "xdg" / "tessaly-zip" / "settings.ini"; }
@@ -44,7 +48,7 @@ TEST_F(SettingsLookup, NamedFileWinsAndEachValueFallsThroughOnItsOwn) {
 }
 
 TEST_F(SettingsLookup, UserFileIsUsedWhenNoFileIsNamed) {
-    unsetenv("TESSALY_SETTINGS");
+    testzip::UnsetEnvironment("TESSALY_SETTINGS");
     Write(XdgFile(), "[TLZIP]\nFilePath = /opt/user \n");
     EXPECT_EQ(ReadSetting("FilePath"), "/opt/user");
     EXPECT_EQ(ProgramFolder(), std::filesystem::path("/opt/user"));
@@ -63,6 +67,22 @@ TEST_F(SettingsLookup, WithoutFilePathTheProgramFolderIsTheDataFolderBesideThePr
     EXPECT_EQ(std::filesystem::weakly_canonical(folder.parent_path()),
               std::filesystem::weakly_canonical(ExecutableFolder().parent_path()));
 }
+
+#ifdef _WIN32
+// On Windows the string values of HKEY_CLASSES_ROOT\TLZIP are the settings,
+// and no file is consulted, however the environment points at one.
+TEST(RegistrySettings, ValuesComeFromTheClassesKeyAndNoFileIsRead) {
+    testzip::TempFolder folder{"tessaly-settings"};
+    std::ofstream(folder / "named.ini", std::ios::binary) << "LogPath=C:\\from-file\n";
+    testzip::ScopedEnvironment named("TESSALY_SETTINGS", testzip::PathText(folder / "named.ini"));
+    const std::string program = "C:\\Program Files\\Tessaly \xC3\xA9";
+    testzip::ScopedClassesSetting filePath("TLZIP", "FilePath", program);
+    EXPECT_EQ(ReadSetting("FilePath"), program);
+    EXPECT_EQ(ProgramFolder(), testzip::U8Path(program));
+    EXPECT_EQ(ReadSetting("LogPath"), "");
+    EXPECT_TRUE(SettingsFiles().empty());
+}
+#endif
 
 struct TextCase {
     const char* text;

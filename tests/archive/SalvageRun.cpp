@@ -70,7 +70,7 @@ std::vector<std::string> SalvageRun::Names() const {
 }
 
 std::optional<Bytes> SalvageRun::FileContent(const std::string& relative) const {
-    fs::path path = output_ / fs::path(relative);
+    fs::path path = output_ / fs::u8path(relative);
     std::error_code ec;
     if (!fs::is_regular_file(fs::symlink_status(path, ec))) return std::nullopt;
     return testzip::ReadFileBytes(path);

@@ -1,9 +1,13 @@
 #include "tests/cli/CliRunner.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <thread>
@@ -11,10 +15,63 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "tests/support/Portable.h"
 #include "tests/support/TempFolder.h"
 
 namespace tessaly::clitest {
 namespace {
+
+#ifdef _WIN32
+// One argument quoted the way the C runtime splits a command line: quotes
+// around it, a quote inside escaped, backslashes doubled only before a quote.
+std::wstring QuoteArgument(const std::wstring& arg) {
+    std::wstring quoted = L"\"";
+    std::size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, L'\\');
+    return quoted + L"\"";
+}
+
+HANDLE InheritableFile(const std::filesystem::path& path, bool write) {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    return ::CreateFileW(path.c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         &inherit, write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Runs the tool with its output in two files and no input; the exit code, or
+// -1 when it could not be started.
+int RunAndWait(const std::vector<std::string>& args, const std::filesystem::path& out,
+               const std::filesystem::path& err) {
+    std::wstring command = QuoteArgument(testzip::U8Path(TESSALY_CLI_PATH).wstring());
+    for (const auto& arg : args) command += L" " + QuoteArgument(testzip::U8Path(arg).wstring());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = InheritableFile(L"NUL", false);
+    startup.hStdOutput = InheritableFile(out, true);
+    startup.hStdError = InheritableFile(err, true);
+    PROCESS_INFORMATION process{};
+    const BOOL started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                          nullptr, &startup, &process);
+    for (HANDLE h : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
+        if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+    if (!started) return -1;
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    const bool known = ::GetExitCodeProcess(process.hProcess, &code) != 0;
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return known ? static_cast<int>(code) : -1;
+}
+#else
 
 // Single-quoted for the POSIX shell: every quote inside becomes '\''.
 std::string ShellQuote(const std::string& arg) {
@@ -23,22 +80,28 @@ std::string ShellQuote(const std::string& arg) {
     return quoted + "'";
 }
 
+int RunAndWait(const std::vector<std::string>& args, const std::filesystem::path& out,
+               const std::filesystem::path& err) {
+    std::string command = ShellQuote(TESSALY_CLI_PATH);
+    for (const auto& arg : args) command += " " + ShellQuote(arg);
+    command += " >" + ShellQuote(out.string()) + " 2>" + ShellQuote(err.string()) + " </dev/null";
+    const int raw = std::system(command.c_str());
+    return raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+#endif
+
 }  // namespace
 
 CliRun RunCli(const std::vector<std::string>& args) {
     testzip::TempFolder capture("tessaly-cli-run");
-    std::string command = ShellQuote(TESSALY_CLI_PATH);
-    for (const auto& arg : args) command += " " + ShellQuote(arg);
-    command +=
-        " >" + ShellQuote((capture / "out").string()) + " 2>" + ShellQuote((capture / "err").string()) + " </dev/null";
-    const int raw = std::system(command.c_str());
     CliRun run;
-    if (raw != -1 && WIFEXITED(raw)) run.status = WEXITSTATUS(raw);
+    run.status = RunAndWait(args, capture / "out", capture / "err");
     run.out = testzip::ToString(testzip::ReadFileBytes(capture / "out"));
     run.err = testzip::ToString(testzip::ReadFileBytes(capture / "err"));
     return run;
 }
 
+#ifndef _WIN32
 CliRun RunCliAndSignal(const std::vector<std::string>& args, const std::filesystem::path& startedWhen, int signal) {
     testzip::TempFolder capture("tessaly-cli-run");
     const std::string outPath = (capture / "out").string();
@@ -79,6 +142,8 @@ CliRun RunCliAndSignal(const std::vector<std::string>& args, const std::filesyst
     return run;
 }
 
+#endif
+
 std::vector<std::string> LinesStartingWith(const std::string& text, const std::string& prefix) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -93,7 +158,7 @@ std::vector<std::string> LinesStartingWith(const std::string& text, const std::s
 std::string WriteZip(const testzip::TempFolder& folder, const std::string& name, const testzip::Bytes& bytes) {
     const auto path = folder / name;
     testzip::WriteFileBytes(path, bytes);
-    return path.string();
+    return testzip::PathText(path);
 }
 
 }  // namespace tessaly::clitest

@@ -22,7 +22,9 @@ CliRun RunCli(const std::vector<std::string>& args);
 // Runs the tool, waits until `startedWhen` exists (the tool is at work), then
 // sends it `signal` and collects what it printed and its exit status (-1 when
 // it did not exit normally, or was killed because `startedWhen` never came).
+#ifndef _WIN32
 CliRun RunCliAndSignal(const std::vector<std::string>& args, const std::filesystem::path& startedWhen, int signal);
+#endif
 
 // The lines of `text` that start with `prefix` after leading blanks.
 std::vector<std::string> LinesStartingWith(const std::string& text, const std::string& prefix);

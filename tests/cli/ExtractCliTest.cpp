@@ -144,7 +144,14 @@ TEST(ExtractCli, ALaterEntryOfTheSameNameWinsAndFolderEntriesOnlyMakeTheirFolder
     const CliRun run = RunCli({"extract", "-d", (folder / "out").string(), zip});
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_EQ(ToString(ReadFileBytes(folder / "out/same.txt")), "second");
+#ifdef _WIN32
+    // Letter case does not tell files apart here: the other spelling is kept
+    // beside it, and its line says under which name.
+    EXPECT_EQ(ToString(ReadFileBytes(folder / "out/SAME (2).txt")), "upper");
+    EXPECT_NE(run.out.find("SAME.txt  (written as SAME (2).txt)"), std::string::npos) << run.out;
+#else
     EXPECT_EQ(ToString(ReadFileBytes(folder / "out/SAME.txt")), "upper");
+#endif
     for (int i = 0; i < 40; ++i)
         EXPECT_EQ(ReadFileBytes(folder / "out/docs" / ("file" + std::to_string(i) + ".txt")), entries[i + 2].data);
     // Lines come in entry order whatever thread extracted the entry.

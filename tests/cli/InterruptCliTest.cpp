@@ -3,7 +3,9 @@
 // what was done with the entry in hand marked interrupted, and exits with
 // 128 + the signal's number.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <signal.h>
+#endif
 
 #include <filesystem>
 
@@ -17,6 +19,13 @@ using namespace testzip;
 
 constexpr std::size_t kBigSize = std::size_t{256} << 20;
 
+#ifdef _WIN32
+// Windows has no SIGTERM to send, and Ctrl+C reaches only processes sharing
+// a console with the sender; the handlers are the same C runtime ones.
+TEST(InterruptCli, ASignalStopsAtTheNextBlockAndTheSummaryTellsWhatWasDone) {
+    GTEST_SKIP() << "signals cannot be sent to another process on Windows";
+}
+#else
 TEST(InterruptCli, ASignalStopsAtTheNextBlockAndTheSummaryTellsWhatWasDone) {
     TempFolder folder;
     std::vector<EntryToWrite> entries = {Deflated("big.bin", Bytes(kBigSize, 0))};
@@ -57,6 +66,8 @@ TEST(InterruptCli, ASignalStopsAtTheNextBlockAndTheSummaryTellsWhatWasDone) {
             EXPECT_EQ(ToString(ReadFileBytes(out / line.substr(line.find("small")))), "small") << line;
     }
 }
+
+#endif
 
 }  // namespace
 }  // namespace tessaly::clitest

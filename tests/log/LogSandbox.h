@@ -6,9 +6,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 
+#include "app/Settings.h"
+#include "tests/support/Portable.h"
 #include "tests/support/TempFolder.h"
 
 namespace tessaly::testlog {
@@ -18,13 +21,13 @@ public:
     LogSandbox() : root_("tessaly-log") {
         std::filesystem::create_directories(Program());
         std::filesystem::create_directories(root_ / "xdg");
-        setenv("XDG_CONFIG_HOME", (root_ / "xdg").c_str(), 1);
-        setenv("TESSALY_SETTINGS", Settings().c_str(), 1);
+        testzip::SetEnvironment("XDG_CONFIG_HOME", testzip::PathText(root_ / "xdg"));
+        testzip::SetEnvironment("TESSALY_SETTINGS", testzip::PathText(Settings()));
         WriteSettings("FilePath=" + Program().string() + "\n");
     }
     ~LogSandbox() {
-        unsetenv("TESSALY_SETTINGS");
-        unsetenv("XDG_CONFIG_HOME");
+        testzip::UnsetEnvironment("TESSALY_SETTINGS");
+        testzip::UnsetEnvironment("XDG_CONFIG_HOME");
     }
     LogSandbox(const LogSandbox&) = delete;
     LogSandbox& operator=(const LogSandbox&) = delete;
@@ -34,7 +37,17 @@ public:
     std::filesystem::path Settings() const { return root_ / "settings.ini"; }
     std::filesystem::path LogFile() const { return Program() / "Activity Log.txt"; }
 
-    void WriteSettings(const std::string& text) const { std::ofstream(Settings(), std::ios::binary) << text; }
+    // Windows reads the settings from the registry, not from files: there
+    // the same values go to HKEY_CLASSES_ROOT\TLZIP.
+    void WriteSettings(const std::string& text) {
+        std::ofstream(Settings(), std::ios::binary) << text;
+#ifdef _WIN32
+        filePath_.reset();
+        logPath_.reset();
+        filePath_.emplace("TLZIP", "FilePath", SettingFromText(text, "FilePath"));
+        logPath_.emplace("TLZIP", "LogPath", SettingFromText(text, "LogPath"));
+#endif
+    }
 
     static std::string ReadText(const std::filesystem::path& path) {
         std::ifstream in(path, std::ios::binary);
@@ -46,6 +59,9 @@ public:
 
 private:
     testzip::TempFolder root_;
+#ifdef _WIN32
+    std::optional<testzip::ScopedClassesSetting> filePath_, logPath_;
+#endif
 };
 
 }  // namespace tessaly::testlog

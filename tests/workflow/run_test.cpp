@@ -2,14 +2,13 @@
 // leaves of the user's own archives.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <string>
 
 #include "archive/ZipException.h"
 #include "log/LogSections.h"
 #include "platform/FileException.h"
+#include "platform/FileSystem.h"
 #include "tests/workflow/WorkflowFixture.h"
 
 namespace tessaly::testflow {
@@ -95,7 +94,7 @@ TEST_F(WholeRunTest, LogOfACompleteRunMatchesTheDocumentedLayout) {
     std::string expected = ReplaceAll(kExpectedRun, "\n", "\r\n");
     expected = ReplaceAll(expected, "D:\\in\\a.zip", a);
     expected = ReplaceAll(expected, "D:\\in\\b.zip", b);
-    expected = ReplaceAll(expected, "D:\\out\\", Out().string() + "/");
+    expected = ReplaceAll(expected, "D:\\out\\", Out().string() + kFolderSeparator);
     EXPECT_EQ(LogText(), expected);
 }
 
@@ -149,19 +148,16 @@ TEST_F(WholeRunTest, TheUsersArchivesAreNeverModified) {
     const std::string a = WriteArchive("a.zip", {Stored("x.txt", "x"), Stored("y.txt", "y")});
     std::filesystem::permissions(a, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     const testzip::Bytes before = testzip::ReadFileBytes(a);
-    struct stat statBefore {};
-    ASSERT_EQ(stat(a.c_str(), &statBefore), 0);
+    const auto modeBefore = std::filesystem::status(a).permissions();
+    const auto timeBefore = std::filesystem::last_write_time(a);
 
     Select({a});
     Analyse(1);
     SaveAll(Out());
 
-    struct stat statAfter {};
-    ASSERT_EQ(stat(a.c_str(), &statAfter), 0);
     EXPECT_EQ(testzip::ReadFileBytes(a), before);
-    EXPECT_EQ(statAfter.st_mode, statBefore.st_mode);
-    EXPECT_EQ(statAfter.st_mtim.tv_sec, statBefore.st_mtim.tv_sec);
-    EXPECT_EQ(statAfter.st_mtim.tv_nsec, statBefore.st_mtim.tv_nsec);
+    EXPECT_TRUE(std::filesystem::status(a).permissions() == modeBefore);
+    EXPECT_TRUE(std::filesystem::last_write_time(a) == timeBefore);
     EXPECT_EQ(analysisView_.Rows().size(), 2u);
     EXPECT_EQ(testzip::ListFilesBelow(savingView_.Texts("folder").at(0)).size(), 2u);
 }

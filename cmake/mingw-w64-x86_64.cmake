@@ -1,0 +1,31 @@
+# Cross-compiling for 64-bit Windows with MinGW-w64 (Debian's
+# g++-mingw-w64-x86-64-posix and libz-mingw-w64-dev). The posix thread model
+# gives std::thread and std::mutex; the C++ runtime, libgcc, winpthread and
+# zlib are linked statically, so the executables need only the system's own
+# DLLs. Tests run under wine (see scripts/test-windows.sh).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(TESSALY_MINGW_TRIPLE x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${TESSALY_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TESSALY_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${TESSALY_MINGW_TRIPLE}-windres)
+
+# Libraries and headers come from the MinGW sysroot (and from prefixes named
+# in CMAKE_PREFIX_PATH, such as a GoogleTest built with this same file);
+# programs from the build machine.
+set(CMAKE_FIND_ROOT_PATH /usr/${TESSALY_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Static zlib: FindZLIB takes the first name it finds, so the archive comes first.
+set(ZLIB_LIBRARY /usr/${TESSALY_MINGW_TRIPLE}/lib/libz.a CACHE FILEPATH "zlib, linked statically")
+
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Windows 7 and later: the APIs used (CreateSymbolicLinkW flags aside) are all there.
+add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 UNICODE _UNICODE)
+
+# Test programs run under wine when cross-compiling.
+set(CMAKE_CROSSCOMPILING_EMULATOR wine CACHE STRING "runs the Windows test programs")

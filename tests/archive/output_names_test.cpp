@@ -1,0 +1,151 @@
+// Output names: entry names a file system cannot hold are written under a
+// name it can, the report names the file as it is on disk, and two entries
+// that would be one file on a case-blind system are both kept. The Windows
+// rules are checked on every platform by asking for them.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "archive/OutputNames.h"
+#include "archive/ScanState.h"
+#include "archive/ZipArchive.h"
+#include "tests/support/Portable.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/ZipWriter.h"
+
+namespace tessaly::archivetest {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testzip;
+
+const NameRules kWindows{true, true};
+const NameRules kPosix{false, false};
+
+TEST(StorableComponent, WindowsDevicesReservedCharactersAndTrailingDotsBecomeWritable) {
+    const struct {
+        const char* name;
+        const char* stored;
+    } cases[] = {
+        {"NUL.txt", "NUL_.txt"},
+        {"con", "con_"},
+        {"Com1.tar.gz", "Com1_.tar.gz"},
+        {"LPT9", "LPT9_"},
+        {"aux.", "aux_"},
+        {"prn .log", "prn _.log"},
+        {"COM0.txt", "COM0.txt"},
+        {"CONSOLE.txt", "CONSOLE.txt"},
+        {"nul.txt.", "nul_.txt_"},
+        {"a<b>c:d\"e|f?g*h", "a_b_c_d_e_f_g_h"},
+        {"name. .", "name___"},
+        {"tab\there", "tab_here"},
+        {".hidden", ".hidden"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(StorableComponent(c.name, kWindows), c.stored) << c.name;
+        // Other systems hold each of these as it is.
+        EXPECT_EQ(StorableComponent(c.name, kPosix), c.name);
+    }
+}
+
+TEST(StorableComponent, ALongComponentIsShortenedKeepingItsExtensionAndApartFromItsNeighbours) {
+    const std::string stem(300, 'a');
+    const std::string first = StorableComponent(stem + "1.txt", kPosix);
+    const std::string second = StorableComponent(stem + "2.txt", kPosix);
+    EXPECT_LE(first.size(), kMaxComponentBytes);
+    EXPECT_EQ(first.substr(first.size() - 4), ".txt");
+    EXPECT_NE(first, second);
+    EXPECT_EQ(StorableComponent(std::string(255, 'b'), kPosix), std::string(255, 'b'));
+    // Two-byte characters are never cut in half.
+    std::string accented;
+    for (int i = 0; i < 200; ++i) accented += "\xC3\xA9";
+    const std::string shortened = StorableComponent(accented + ".dat", kWindows);
+    EXPECT_LE(shortened.size(), kMaxComponentBytes);
+    const std::string start = shortened.substr(0, shortened.find('~'));
+    EXPECT_EQ(start.size() % 2, 0u);
+    EXPECT_EQ(accented.compare(0, start.size(), start), 0);
+}
+
+TEST(OutputNamesClaim, CaseBlindClashesAreKeptSideBySideAndTheSameNameReplaces) {
+    COutputNames names(kWindows);
+    EXPECT_EQ(names.Claim("dir/Case.txt"), fs::path("dir") / "Case.txt");
+    EXPECT_EQ(names.Claim("DIR/case.txt"), fs::path("DIR") / "case (2).txt");
+    EXPECT_EQ(names.Claim("dir/Case.txt"), fs::path("dir") / "Case.txt");
+    EXPECT_EQ(names.Claim("dir\\CASE.TXT"), fs::path("dir") / "CASE (3).TXT");
+    // A name the mapping makes equal to another is kept apart the same way.
+    EXPECT_EQ(names.Claim("NUL.txt"), fs::path("NUL_.txt"));
+    EXPECT_EQ(names.Claim("nul_.txt"), fs::path("nul_ (2).txt"));
+    // Letters beyond ASCII fold too.
+    EXPECT_EQ(names.Claim(std::string("\xC3\x89t\xC3\xA9.txt")), U8Path("\xC3\x89t\xC3\xA9.txt"));
+    EXPECT_EQ(names.Claim(std::string("\xC3\xA9t\xC3\xA9.txt")), U8Path("\xC3\xA9t\xC3\xA9 (2).txt"));
+
+    COutputNames caseKeeping(kPosix);
+    EXPECT_EQ(caseKeeping.Claim("Case.txt"), fs::path("Case.txt"));
+    EXPECT_EQ(caseKeeping.Claim("case.txt"), fs::path("case.txt"));
+}
+
+// Extracts every entry with the given rules; returns the reports.
+std::vector<ExtractReport> ExtractAll(const Bytes& archive, const TempFolder& folder, COutputNames& names) {
+    WriteFileBytes(folder / "names.zip", archive);
+    ScanState state;
+    CZipArchive zip(state);
+    zip.SetOutputNames(&names);
+    zip.OpenArchive(folder / "names.zip", QuickRepair);
+    std::vector<ExtractReport> reports(zip.GetCount());
+    for (std::uint32_t i = 0; i < zip.GetCount(); ++i)
+        EXPECT_TRUE(zip.ExtractEntry(i, folder / "out", 65536, &reports[i])) << i;
+    zip.CloseArchive(false);
+    return reports;
+}
+
+// Every entry reported ok is on disk under the reported path with its own
+// bytes, below the destination, and the renamed ones say their new name.
+TEST(OutputNamesOnDisk, HostileWindowsNamesAreAllWrittenAndReportedAsTheyAreOnDisk) {
+    const std::string deep = std::string(120, 'd') + "/" + std::string(120, 'e') + "/" + std::string(70, 'f') + ".txt";
+    const std::vector<std::string> entryNames = {
+        "NUL.txt",     "dir/con",  "Com1.tar.gz", "trailing.", "blank ", "what?.txt",
+        "a<b>|c*.txt", "Case.txt", "case.txt",    "CASE.txt",  deep,     std::string(300, 'x') + ".bin",
+    };
+    std::vector<EntryToWrite> entries;
+    for (std::size_t i = 0; i < entryNames.size(); ++i)
+        entries.push_back(Stored(entryNames[i], "entry " + std::to_string(i)));
+    TempFolder folder;
+    // Windows itself runs with its own rules; elsewhere they are asked for.
+    COutputNames names(NameRules::ForThisSystem().windowsNames ? NameRules::ForThisSystem() : kWindows);
+    const std::vector<ExtractReport> reports = ExtractAll(BuildZip(entries).bytes, folder, names);
+    ASSERT_EQ(reports.size(), entryNames.size());
+    std::set<fs::path> paths;
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        SCOPED_TRACE(entryNames[i]);
+        EXPECT_EQ(reports[i].outcome, ExtractOutcome::Ok) << reports[i].detail;
+        EXPECT_TRUE(paths.insert(reports[i].outputPath).second) << "two entries reported one file";
+        EXPECT_EQ(ToString(ReadFileBytes(reports[i].outputPath)), "entry " + std::to_string(i));
+        const fs::path relative = reports[i].outputPath.lexically_relative(folder / "out");
+        EXPECT_FALSE(relative.empty() || *relative.begin() == "..");
+        const auto written = relative.generic_u8string();
+        const bool renamed = entryNames[i] != std::string(written.begin(), written.end());
+        EXPECT_EQ(reports[i].detail.find("written as "), renamed ? 0u : std::string::npos) << reports[i].detail;
+    }
+    EXPECT_EQ(ListFilesBelow(folder / "out").size(), entryNames.size());
+    EXPECT_EQ(reports[0].outputPath, folder / "out" / "NUL_.txt");
+    EXPECT_EQ(reports[0].detail, "written as NUL_.txt");
+    EXPECT_EQ(reports[8].outputPath, folder / "out" / "case (2).txt");
+    EXPECT_EQ(reports[9].outputPath, folder / "out" / "CASE (3).txt");
+}
+
+// The same entry name twice is one file, the later entry's, on every system.
+TEST(OutputNamesOnDisk, TheSameNameAgainReplacesTheEarlierFile) {
+    TempFolder folder;
+    COutputNames names;
+    const auto reports =
+        ExtractAll(BuildZip({Stored("same.txt", "first"), Stored("same.txt", "second")}).bytes, folder, names);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0].outputPath, reports[1].outputPath);
+    EXPECT_EQ(ToString(ReadFileBytes(folder / "out" / "same.txt")), "second");
+    EXPECT_EQ(ListFilesBelow(folder / "out"), std::vector<std::string>{"same.txt"});
+}
+
+}  // namespace
+}  // namespace tessaly::archivetest
