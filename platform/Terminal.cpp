@@ -150,6 +150,8 @@ std::optional<std::string> ReadLineWithoutEcho(const std::string& prompt) {
     return line;
 }
 
+#endif
+
 #ifdef _WIN32
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
     int count = 0;
