@@ -16,3 +16,9 @@ xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir build/asan --output-on-
 cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DTESSALY_SANITIZE=thread -DTESSALY_BUILD_GUI=OFF >/dev/null
 cmake --build build/tsan -j"$jobs" --target workflow_tests
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -L workflow
+
+# The Windows build of everything but the desktop program, under wine
+# (TESSALY_SKIP_WINDOWS=1 leaves it out).
+if [[ ${TESSALY_SKIP_WINDOWS:-0} != 1 ]]; then
+  bash scripts/test-windows.sh
+fi
