@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer (GUI tests under Xvfb), then the worker tests
-# under ThreadSanitizer.
+# under ThreadSanitizer, then the Windows build's tests under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
