@@ -9,6 +9,7 @@
 #include <new>
 
 #include "archive/Decompressors.h"
+#include "archive/StreamSequence.h"
 
 namespace tessaly {
 
@@ -30,22 +31,10 @@ Follows StreamFollows(const std::uint8_t* bytes, std::size_t n) {
     return block != Follows::No ? block : StartsWithMagic(start, compared, kEnd, sizeof kEnd);
 }
 
-class BZip2Decompressor : public Decompressor {
+class BZip2Decompressor : public StreamSequenceDecompressor {
 public:
     BZip2Decompressor() { Open(); }
     ~BZip2Decompressor() override { Close(); }
-
-    Step Decode(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
-                std::size_t outputSize) override {
-        Step step;
-        while (step.status == Status::Running) {
-            if (betweenStreams_ && !StartNextStream(input + step.consumed, inputSize - step.consumed, step)) break;
-            const std::size_t before = step.consumed + step.produced;
-            DecodeSome(input, inputSize, output, outputSize, step);
-            if (step.consumed + step.produced == before || step.produced == outputSize) break;
-        }
-        return step;
-    }
 
 private:
     void Open() {
@@ -59,21 +48,14 @@ private:
         open_ = false;
     }
 
-    // After a stream's end: false when the entry ends here (or more input
-    // is needed to tell); true when a new stream starts.
-    bool StartNextStream(const std::uint8_t* input, std::size_t inputSize, Step& step) {
-        // No input at all is given only when the archive has ended.
-        const Follows next = inputSize == 0 ? Follows::No : StreamFollows(input, inputSize);
-        if (next == Follows::No) step.status = Status::StreamEnd;
-        if (next != Follows::Yes) return false;
+    Follows NextStreamFollows(const std::uint8_t* input, std::size_t n) override { return StreamFollows(input, n); }
+    void Restart() override {
         Close();
         Open();
-        betweenStreams_ = false;
-        return true;
     }
 
     void DecodeSome(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output, std::size_t outputSize,
-                    Step& step) {
+                    Step& step) override {
         stream_.next_in = const_cast<char*>(reinterpret_cast<const char*>(input + step.consumed));
         stream_.avail_in = static_cast<unsigned>(std::min<std::size_t>(inputSize - step.consumed, UINT_MAX));
         stream_.next_out = reinterpret_cast<char*>(output + step.produced);
@@ -84,14 +66,13 @@ private:
         step.consumed += givenIn - stream_.avail_in;
         step.produced += givenOut - stream_.avail_out;
         if (result == BZ_STREAM_END)
-            betweenStreams_ = true;
+            StreamEnded();
         else if (result != BZ_OK)
             step.status = Status::DataError;  // BZ_DATA_ERROR, BZ_DATA_ERROR_MAGIC, BZ_MEM_ERROR
     }
 
     bz_stream stream_{};
     bool open_ = false;
-    bool betweenStreams_ = false;
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "archive/Decompressors.h"
+#include "archive/StreamSequence.h"
 
 namespace tessaly {
 
@@ -15,22 +16,10 @@ constexpr std::uint8_t kStreamMagic[] = {0xFD, '7', 'z', 'X', 'Z', 0x00};
 // The decoder's own needs beside the dictionary.
 constexpr std::uint64_t kMemoryLimit = kMaxDictionarySize + (std::uint64_t{8} << 20);
 
-class XzDecompressor : public Decompressor {
+class XzDecompressor : public StreamSequenceDecompressor {
 public:
     XzDecompressor() { Open(); }
     ~XzDecompressor() override { lzma_end(&stream_); }
-
-    Step Decode(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
-                std::size_t outputSize) override {
-        Step step;
-        while (step.status == Status::Running) {
-            if (betweenStreams_ && !StartNextStream(input + step.consumed, inputSize - step.consumed, step)) break;
-            const std::size_t before = step.consumed + step.produced;
-            DecodeSome(input, inputSize, output, outputSize, step);
-            if (step.consumed + step.produced == before || step.produced == outputSize) break;
-        }
-        return step;
-    }
 
     std::string ProblemText() const override { return problem_; }
 
@@ -39,19 +28,13 @@ private:
         if (lzma_stream_decoder(&stream_, kMemoryLimit, 0) != LZMA_OK) throw std::bad_alloc();
     }
 
-    bool StartNextStream(const std::uint8_t* input, std::size_t inputSize, Step& step) {
-        // No input at all is given only when the archive has ended.
-        const Follows next =
-            inputSize == 0 ? Follows::No : StartsWithMagic(input, inputSize, kStreamMagic, sizeof kStreamMagic);
-        if (next == Follows::No) step.status = Status::StreamEnd;
-        if (next != Follows::Yes) return false;
-        Open();
-        betweenStreams_ = false;
-        return true;
+    Follows NextStreamFollows(const std::uint8_t* input, std::size_t n) override {
+        return StartsWithMagic(input, n, kStreamMagic, sizeof kStreamMagic);
     }
+    void Restart() override { Open(); }
 
     void DecodeSome(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output, std::size_t outputSize,
-                    Step& step) {
+                    Step& step) override {
         stream_.next_in = input + step.consumed;
         stream_.avail_in = inputSize - step.consumed;
         stream_.next_out = output + step.produced;
@@ -62,7 +45,7 @@ private:
         switch (result) {
             case LZMA_OK: break;
             case LZMA_BUF_ERROR: break;  // no progress: more input is needed
-            case LZMA_STREAM_END: betweenStreams_ = true; break;
+            case LZMA_STREAM_END: StreamEnded(); break;
             case LZMA_MEMLIMIT_ERROR:
                 problem_ = "XZ dictionary too large (needs " + MebibyteText(lzma_memusage(&stream_)) + "; at most " +
                            MebibyteText(kMemoryLimit) + ")";
@@ -75,7 +58,6 @@ private:
     }
 
     lzma_stream stream_ = LZMA_STREAM_INIT;
-    bool betweenStreams_ = false;
     std::string problem_;
 };
 

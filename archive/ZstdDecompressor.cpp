@@ -12,6 +12,7 @@
 #include <new>
 
 #include "archive/Decompressors.h"
+#include "archive/StreamSequence.h"
 
 namespace tessaly {
 
@@ -37,7 +38,7 @@ Follows FrameFollows(const std::uint8_t* bytes, std::size_t n) {
     return StartsWithMagic(start, compared, kSkippableMagic, kMagicLength);
 }
 
-class ZstdDecompressor : public Decompressor {
+class ZstdDecompressor : public StreamSequenceDecompressor {
 public:
     ZstdDecompressor() : context_(ZSTD_createDCtx()) {
         if (context_ == nullptr) throw std::bad_alloc();
@@ -45,32 +46,14 @@ public:
     }
     ~ZstdDecompressor() override { ZSTD_freeDCtx(context_); }
 
-    Step Decode(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
-                std::size_t outputSize) override {
-        Step step;
-        while (step.status == Status::Running) {
-            if (betweenFrames_ && !StartNextFrame(input + step.consumed, inputSize - step.consumed, step)) break;
-            const std::size_t before = step.consumed + step.produced;
-            DecodeSome(input, inputSize, output, outputSize, step);
-            if (step.consumed + step.produced == before || step.produced == outputSize) break;
-        }
-        return step;
-    }
-
     std::string ProblemText() const override { return problem_; }
 
 private:
-    bool StartNextFrame(const std::uint8_t* input, std::size_t inputSize, Step& step) {
-        // No input at all is given only when the archive has ended.
-        const Follows next = inputSize == 0 ? Follows::No : FrameFollows(input, inputSize);
-        if (next == Follows::No) step.status = Status::StreamEnd;
-        if (next != Follows::Yes) return false;
-        betweenFrames_ = false;
-        return true;
-    }
+    Follows NextStreamFollows(const std::uint8_t* input, std::size_t n) override { return FrameFollows(input, n); }
+    void Restart() override {}
 
     void DecodeSome(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output, std::size_t outputSize,
-                    Step& step) {
+                    Step& step) override {
         ZSTD_inBuffer in{input + step.consumed, std::min(inputSize - step.consumed, wanted_), 0};
         ZSTD_outBuffer out{output + step.produced, outputSize - step.produced, 0};
         const std::size_t result = ZSTD_decompressStream(context_, &out, &in);
@@ -83,7 +66,7 @@ private:
                 problem_ = "not enough memory for the Zstandard window";
             step.status = Status::DataError;
         } else if (result == 0) {
-            betweenFrames_ = true;
+            StreamEnded();
             wanted_ = kMagicLength;
         } else {
             wanted_ = result;
@@ -92,7 +75,6 @@ private:
 
     ZSTD_DCtx* context_;
     std::size_t wanted_ = kMagicLength;  // input the decoder asked for
-    bool betweenFrames_ = false;
     std::string problem_;
 };
 
