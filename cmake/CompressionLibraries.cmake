@@ -10,7 +10,10 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
 endif()
 
 find_package(BZip2 ${_tessaly_required})
-set(TESSALY_WITH_BZIP2 ${BZIP2_FOUND})
+set(TESSALY_WITH_BZIP2 OFF)
+if(BZIP2_FOUND)
+  set(TESSALY_WITH_BZIP2 ON)
+endif()
 
 find_package(LibLZMA ${_tessaly_required})
 set(TESSALY_WITH_LZMA OFF)
@@ -48,7 +51,10 @@ else()
     message(FATAL_ERROR "libzstd not found (Debian: libzstd-dev)")
   endif()
 endif()
-set(TESSALY_WITH_ZSTD ${ZSTD_FOUND})
+set(TESSALY_WITH_ZSTD OFF)
+if(ZSTD_FOUND)
+  set(TESSALY_WITH_ZSTD ON)
+endif()
 
 message(STATUS "Compression libraries: BZip2 ${TESSALY_WITH_BZIP2}, LZMA/XZ ${TESSALY_WITH_LZMA}, "
   "Zstandard ${TESSALY_WITH_ZSTD}")

@@ -20,6 +20,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# pkg-config looks only at the MinGW sysroot's libraries, never at the
+# build machine's (whose headers a Windows build cannot use).
+set(ENV{PKG_CONFIG_LIBDIR} ${CMAKE_FIND_ROOT_PATH}/lib/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} "")
+
 # Static zlib: FindZLIB takes the first name it finds, so the archive comes first.
 set(ZLIB_LIBRARY /usr/${TESSALY_MINGW_TRIPLE}/lib/libz.a CACHE FILEPATH "zlib, linked statically")
 
