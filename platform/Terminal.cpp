@@ -26,7 +26,11 @@ namespace tessaly {
 
 bool IsTerminal(std::FILE* stream) {
 #ifdef _WIN32
-    return _isatty(_fileno(stream)) != 0;
+    // _isatty is true for every character device, NUL included: only a
+    // console answers GetConsoleMode.
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
 #else
     return isatty(fileno(stream)) != 0;
 #endif
