@@ -68,6 +68,11 @@ function(tessaly_link_compression_libraries target scope)
   endif()
   if(TESSALY_WITH_LZMA)
     target_link_libraries(${target} ${scope} LibLZMA::LibLZMA)
+    # On Windows lzma.h declares its functions imported from a DLL unless
+    # told the library is a static one.
+    if(WIN32 AND NOT LIBLZMA_LIBRARY MATCHES "\\.dll\\.a$")
+      target_compile_definitions(${target} ${scope} LZMA_API_STATIC)
+    endif()
     target_compile_definitions(${target} ${scope} TESSALY_WITH_LZMA=1)
   endif()
   if(TESSALY_WITH_ZSTD)

@@ -11,18 +11,22 @@ set(CMAKE_C_COMPILER ${TESSALY_MINGW_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${TESSALY_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${TESSALY_MINGW_TRIPLE}-windres)
 
-# Libraries and headers come from the MinGW sysroot (and from prefixes named
-# in CMAKE_PREFIX_PATH, such as a GoogleTest built with this same file);
-# programs from the build machine.
-set(CMAKE_FIND_ROOT_PATH /usr/${TESSALY_MINGW_TRIPLE})
+# Libraries and headers come from the MinGW sysroot and from
+# TESSALY_MINGW_PREFIX, a folder of libraries built with this same file
+# (scripts/build-windows-libraries.sh); programs from the build machine.
+set(CMAKE_FIND_ROOT_PATH /usr/${TESSALY_MINGW_TRIPLE} ${TESSALY_MINGW_PREFIX})
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TESSALY_MINGW_PREFIX)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# pkg-config looks only at the MinGW sysroot's libraries, never at the
-# build machine's (whose headers a Windows build cannot use).
-set(ENV{PKG_CONFIG_LIBDIR} ${CMAKE_FIND_ROOT_PATH}/lib/pkgconfig)
+# pkg-config looks only at those libraries, never at the build machine's
+# (whose headers a Windows build cannot use).
+set(ENV{PKG_CONFIG_LIBDIR} /usr/${TESSALY_MINGW_TRIPLE}/lib/pkgconfig)
+if(TESSALY_MINGW_PREFIX)
+  set(ENV{PKG_CONFIG_LIBDIR} "$ENV{PKG_CONFIG_LIBDIR}:${TESSALY_MINGW_PREFIX}/lib/pkgconfig")
+endif()
 set(ENV{PKG_CONFIG_PATH} "")
 
 # Static zlib: FindZLIB takes the first name it finds, so the archive comes first.

@@ -42,6 +42,7 @@ public:
 
 namespace {
 constexpr DWORD kNoAttributes = INVALID_FILE_ATTRIBUTES;
+constexpr int kInvalidNameError = ERROR_INVALID_NAME;
 bool IsReparsePoint(DWORD attributes) {
     return attributes != kNoAttributes && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
@@ -77,19 +78,9 @@ OutputStatus COutputTree::Descend(Folder& folder, const fs::path& name) {
     return OutputStatus::Created;
 }
 
-OutputStatus COutputTree::OpenFolders(const fs::path& relative, bool lastIsFile, Folder& folder) {
-    if (!IsOpen()) return OutputStatus::Refused;
-    if (!IsPlainRelativePath(relative)) {
-        lastError_ = ERROR_INVALID_NAME;
-        return OutputStatus::Refused;
-    }
+bool COutputTree::StartAtRoot(Folder& folder) {
     folder.path = root_;
-    const fs::path folders = lastIsFile ? relative.parent_path() : relative;
-    for (const fs::path& name : folders) {
-        const OutputStatus status = Descend(folder, name);
-        if (status != OutputStatus::Created) return status;
-    }
-    return OutputStatus::Created;
+    return true;
 }
 
 OutputStatus COutputTree::CreateOutputFile(const fs::path& relative, CFile& file) {
@@ -153,6 +144,7 @@ bool IsLinkIn(int folder, const char* name) {
 }
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+constexpr int kInvalidNameError = EINVAL;
 }  // namespace
 
 COutputTree::COutputTree(const fs::path& destination) : root_(destination) {
@@ -187,23 +179,10 @@ OutputStatus COutputTree::Descend(Folder& folder, const fs::path& name) {
     return OutputStatus::Created;
 }
 
-OutputStatus COutputTree::OpenFolders(const fs::path& relative, bool lastIsFile, Folder& folder) {
-    if (!IsOpen()) return OutputStatus::Refused;
-    if (!IsPlainRelativePath(relative)) {
-        lastError_ = EINVAL;
-        return OutputStatus::Refused;
-    }
+bool COutputTree::StartAtRoot(Folder& folder) {
     folder.Reset(::fcntl(rootFd_, F_DUPFD_CLOEXEC, 0));
-    if (folder.fd < 0) {
-        lastError_ = errno;
-        return OutputStatus::Refused;
-    }
-    const fs::path folders = lastIsFile ? relative.parent_path() : relative;
-    for (const fs::path& name : folders) {
-        const OutputStatus status = Descend(folder, name);
-        if (status != OutputStatus::Created) return status;
-    }
-    return OutputStatus::Created;
+    if (folder.fd < 0) lastError_ = errno;
+    return folder.fd >= 0;
 }
 
 OutputStatus COutputTree::CreateOutputFile(const fs::path& relative, CFile& file) {
@@ -242,6 +221,21 @@ OutputStatus COutputTree::CreateOutputFile(const fs::path& relative, CFile& file
 }
 
 #endif
+
+OutputStatus COutputTree::OpenFolders(const fs::path& relative, bool lastIsFile, Folder& folder) {
+    if (!IsOpen()) return OutputStatus::Refused;
+    if (!IsPlainRelativePath(relative)) {
+        lastError_ = kInvalidNameError;
+        return OutputStatus::Refused;
+    }
+    if (!StartAtRoot(folder)) return OutputStatus::Refused;
+    const fs::path folders = lastIsFile ? relative.parent_path() : relative;
+    for (const fs::path& name : folders) {
+        const OutputStatus status = Descend(folder, name);
+        if (status != OutputStatus::Created) return status;
+    }
+    return OutputStatus::Created;
+}
 
 OutputStatus COutputTree::CreateFolders(const fs::path& relative) {
     Folder folder;

@@ -46,6 +46,8 @@ public:
 
 private:
     class Folder;
+    // Points `folder` at the destination; false (LastError() set) when it cannot.
+    bool StartAtRoot(Folder& folder);
     OutputStatus Descend(Folder& folder, const std::filesystem::path& name);
     OutputStatus OpenFolders(const std::filesystem::path& relative, bool lastIsFile, Folder& folder);
 

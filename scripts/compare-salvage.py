@@ -7,7 +7,9 @@ before the first wrong one ("exact/KB good" per cell). A row is flagged when
 another tool salvages more than a repair mode.
 
 Usage: compare-salvage.py CLI WORKDIR [SEED]   (scripts/compare-salvage.sh
-builds the tool and runs it)
+builds the tool and runs it). Environment: ARCHIVES (a comma-separated
+selection of the archive names below), KEEP_DAMAGED (a folder that keeps
+every damaged archive).
 """
 import os, sys, random, struct, subprocess, shutil, zipfile, io
 
@@ -17,6 +19,9 @@ SRC = os.path.join(WORK, 'src')
 PASSWORD = 'correct horse'
 PASSWORD_FILE = os.path.join(WORK, 'password.txt')
 OUT = os.path.join(WORK, 'out')
+# A folder to keep every damaged archive in (for other comparisons), or None.
+KEEP = os.environ.get('KEEP_DAMAGED')
+if KEEP: os.makedirs(KEEP, exist_ok=True)
 
 
 def make_tree():
@@ -149,6 +154,8 @@ for archname in archives:
     b = open(os.path.join(WORK, archname), 'rb').read()
     for dname, d in damages(b):
         path = os.path.join(WORK, 'damaged.zip'); open(path, 'wb').write(d)
+        if KEEP:
+            open(os.path.join(KEEP, '%s-%s.zip' % (archname[:-4], dname)), 'wb').write(d)
         res = [run(t, path, OUT, archname.startswith('pw-')) for t in tools]
         best_other = max(res[2:])
         flag = ''

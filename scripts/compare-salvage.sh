@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds tessaly-zip-cli (Release) and compares what it salvages from damaged
 # archives with unzip, 7zz and bsdtar (see compare-salvage.py).
-# Environment: BUILD_DIR (build/bench), WORK_DIR (BUILD_DIR/compare), SEED (7).
+# Environment: BUILD_DIR (build/bench), WORK_DIR (BUILD_DIR/compare), SEED (7);
+# ARCHIVES and KEEP_DAMAGED are read by compare-salvage.py.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -14,6 +14,7 @@
 #include "archive/TraditionalDecryption.h"
 #include "tests/archive/SalvageRun.h"
 #include "tests/support/Damage.h"
+#include "tests/support/Portable.h"
 #include "tests/support/TempFolder.h"
 
 namespace tessaly::archivetest {
@@ -318,12 +319,11 @@ const SevenZipCase kSevenZipCases[] = {
     {"ZipCryptoDeflate", "ZipCrypto", "Deflate"}, {"ZipCryptoCopy", "ZipCrypto", "Copy"},
 };
 
-bool HaveSevenZip() { return std::system("7zz i >/dev/null 2>&1") == 0; }
-
 class SevenZipEncrypted : public ::testing::TestWithParam<std::tuple<SevenZipCase, RepairMode>> {};
 
 TEST_P(SevenZipEncrypted, RightPasswordByteExactWrongPasswordNothing) {
-    if (!HaveSevenZip()) GTEST_SKIP() << "7zz is not installed (Debian package 7zip): 7-Zip archives not tried";
+    const std::string missing = ReferenceToolMissing("7zz");
+    if (!missing.empty()) GTEST_SKIP() << missing;
     const SevenZipCase& c = std::get<0>(GetParam());
     TempFolder folder("tessaly-7zz");
     const fs::path input = folder / "in";

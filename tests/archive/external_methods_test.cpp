@@ -12,6 +12,7 @@
 #include "archive/CompressionMethods.h"
 #include "tests/archive/SalvageRun.h"
 #include "tests/support/Damage.h"
+#include "tests/support/Portable.h"
 
 namespace tessaly::archivetest {
 namespace {
@@ -41,16 +42,13 @@ const Writer kWriters[] = {
 
 void PrintTo(const Writer& w, std::ostream* os) { *os << w.label; }
 
-bool Installed(const char* tool) {
-    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 class OtherWriters : public ::testing::TestWithParam<std::tuple<Writer, RepairMode>> {
 protected:
     void SetUp() override {
         const Writer& w = writer();
         if (!IsReadableMethod(w.zipMethod)) GTEST_SKIP() << w.method << " is not in this build";
-        if (!Installed(w.tool)) GTEST_SKIP() << w.tool << " is not installed (see scripts/install-deps.sh test)";
+        const std::string missing = ReferenceToolMissing(w.tool);
+        if (!missing.empty()) GTEST_SKIP() << missing;
         // Each writer's archive is made once, for both modes and both cases.
         static std::map<std::string, Bytes> made;
         if (made.count(w.label) == 0) {

@@ -42,7 +42,9 @@ TEST_P(OverlappingEntries, SharingOneKernelAreWrittenOnce) {
     const HostileZip zip = OverlapBomb(40, 200000);
     SalvageRun run(zip.bytes, GetParam());
     EXPECT_FALSE(run.openThrew) << run.openError;
-    if (GetParam() == AdvanceRepair) EXPECT_EQ(run.Count(), 40u);
+    if (GetParam() == AdvanceRepair) {
+        EXPECT_EQ(run.Count(), 40u);
+    }
     ExpectOnlyTheOutermostWritten(run, zip, ExtractOutcome::Ok);
     EXPECT_LT(BytesWritten(run) * 10, zip.totalSize);
 }
@@ -70,7 +72,9 @@ TEST_P(OverlappingEntries, NestedRecordsOfAStoredArchiveAreNotWrittenTwice) {
     for (const EntryToWrite& input : inputs) EXPECT_TRUE(IsIntact(run, input.name, input.data));
     for (const char* name : {"inner-a.txt", "inner-b.txt"}) {
         EXPECT_EQ(run.FileContent(name), std::nullopt) << name;
-        if (const EntryRun* nested = run.Find(name)) EXPECT_EQ(nested->report.detail, "inside another entry's data");
+        if (const EntryRun* nested = run.Find(name)) {
+            EXPECT_EQ(nested->report.detail, "inside another entry's data");
+        }
     }
 }
 

@@ -142,7 +142,9 @@ TEST_P(CentralNames, RepairOnlyAnUnusableLocalName) {
     const std::string expected =
         damage.localStands && damage.side == NameSide::Local ? Damaged(inputs[1].name, damage) : inputs[1].name;
     EXPECT_TRUE(IsIntact(run, expected, inputs[1].data));
-    if (expected != inputs[1].name) EXPECT_EQ(run.FileContent(inputs[1].name), std::nullopt);
+    if (expected != inputs[1].name) {
+        EXPECT_EQ(run.FileContent(inputs[1].name), std::nullopt);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -81,6 +81,17 @@ bool CanMakeSymlinks(const fs::path& folder) {
     return true;
 }
 
+std::string ReferenceToolMissing(const std::string& tool) {
+#ifdef _WIN32
+    return tool +
+           " is a Linux program run through a POSIX shell, which a Windows test program has not: "
+           "the Linux build runs this case";
+#else
+    if (std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0) return {};
+    return tool + " is not installed (scripts/install-deps.sh test installs it)";
+#endif
+}
+
 #ifdef _WIN32
 namespace {
 std::optional<std::wstring> ReadClassesValue(const std::wstring& key, const std::wstring& name) {

@@ -41,6 +41,11 @@ std::string PathText(const std::filesystem::path& path);
 // it only with a privilege or in developer mode).
 bool CanMakeSymlinks(const std::filesystem::path& folder);
 
+// Why the Linux program `tool` (an archiver whose archives a test reads) cannot
+// be run from this test, or an empty text when it can. It is started through
+// a POSIX shell, which a Windows test program does not have.
+std::string ReferenceToolMissing(const std::string& tool);
+
 #ifdef _WIN32
 // Sets a string value of HKEY_CLASSES_ROOT\<key> for its own lifetime and
 // puts back what was there before. (Without administrator rights Windows

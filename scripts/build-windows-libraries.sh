@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Builds the compression libraries behind BZip2, LZMA, XZ and Zstandard
+# (libbz2, liblzma, libzstd) as static Windows libraries with the MinGW-w64
+# toolchain, from Debian 12's source packages (the release's own versions,
+# with Debian's patches: those the Linux build links, security updates
+# aside). Debian has no MinGW builds of them.
+#
+# Usage: scripts/build-windows-libraries.sh PREFIX
+# Installs include/ and lib/ under PREFIX; a second run with the same
+# package versions does nothing. Needs the `windows` package set of
+# scripts/install-deps.sh (the compiler, dpkg-source).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+prefix=$1
+mkdir -p "$prefix"
+prefix=$(realpath "$prefix")
+work=$prefix/work
+toolchain=$PWD/cmake/mingw-w64-x86_64.cmake
+triple=x86_64-w64-mingw32
+jobs=$(nproc)
+source_packages=(bzip2 xz-utils libzstd)
+
+# apt with a source list of its own, so the machine's lists stay as they are.
+apt_dir=$work/apt
+mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial"
+cat >"$apt_dir/sources.list.d/debian-sources.sources" <<'EOF'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+EOF
+apt_private=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$apt_dir/sources.list.d"
+  -o Dir::State::Lists="$apt_dir/lists" -o APT::Sandbox::User=root -q)
+
+# The versions the lists name decide whether anything needs building.
+apt-get "${apt_private[@]}" update >/dev/null
+versions=""
+for package in "${source_packages[@]}"; do
+  versions+="$package $(apt-cache "${apt_private[@]}" showsrc "$package" |
+    awk '/^Version:/ { print $2 }' | sort -V | tail -n 1)"$'\n'
+done
+if [[ -f $prefix/versions && $(cat "$prefix/versions") == "${versions%$'\n'}" ]]; then
+  echo "Windows compression libraries are up to date in $prefix"
+  exit 0
+fi
+
+rm -rf "$work/src" "$work/build" "$prefix/include" "$prefix/lib" "$prefix/versions"
+mkdir -p "$work/src" "$prefix/include" "$prefix/lib"
+(cd "$work/src" && apt-get "${apt_private[@]}" source "${source_packages[@]}" >/dev/null)
+# Runs a build step with its output in a log, shown only when the step fails.
+quietly() {
+  local log=$work/step.log
+  "$@" >"$log" 2>&1 || { cat "$log" >&2; echo "failed: $*" >&2; return 1; }
+}
+source_dir() { find "$work/src" -mindepth 1 -maxdepth 1 -type d -name "$1-*" | head -n 1; }
+
+echo "== libbz2 =="
+# The library is seven C files; its makefile builds the tools as well.
+bzip2_dir=$(source_dir bzip2)
+mkdir -p "$work/build/bzip2"
+for file in blocksort huffman crctable randtable compress decompress bzlib; do
+  quietly "$triple-gcc-posix" -O2 -c "$bzip2_dir/$file.c" -o "$work/build/bzip2/$file.o"
+done
+"$triple-ar" rcs "$prefix/lib/libbz2.a" "$work/build/bzip2"/*.o
+cp "$bzip2_dir/bzlib.h" "$prefix/include/"
+
+echo "== liblzma =="
+# Only the library: its tools need getopt_long and are not wanted here.
+xz_dir=$(source_dir xz-utils)
+cmake -S "$xz_dir" -B "$work/build/xz" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+  -DBUILD_SHARED_LIBS=OFF >/dev/null
+quietly cmake --build "$work/build/xz" --target liblzma -j"$jobs"
+cp "$work/build/xz/liblzma.a" "$prefix/lib/"
+cp -r "$xz_dir/src/liblzma/api/lzma.h" "$xz_dir/src/liblzma/api/lzma" "$prefix/include/"
+
+echo "== libzstd =="
+zstd_dir=$(source_dir libzstd)
+cmake -S "$zstd_dir/build/cmake" -B "$work/build/zstd" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DZSTD_BUILD_SHARED=OFF -DZSTD_BUILD_STATIC=ON \
+  -DZSTD_BUILD_PROGRAMS=OFF -DZSTD_BUILD_TESTS=OFF -DZSTD_MULTITHREAD_SUPPORT=OFF >/dev/null
+quietly cmake --build "$work/build/zstd" -j"$jobs"
+cmake --install "$work/build/zstd" >/dev/null
+
+printf '%s' "${versions%$'\n'}" >"$prefix/versions"
+rm -rf "$work/src" "$work/build"
+echo "Windows compression libraries in $prefix:"
+cat "$prefix/versions"
