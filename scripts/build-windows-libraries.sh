@@ -8,7 +8,9 @@
 # Usage: scripts/build-windows-libraries.sh PREFIX
 # Installs include/ and lib/ under PREFIX; a second run with the same
 # package versions does nothing. Needs the `windows` package set of
-# scripts/install-deps.sh (the compiler, dpkg-source).
+# scripts/install-deps.sh (the compiler, dpkg-source). Exits with 3 when the
+# source packages cannot be fetched (no route to Debian's archive) and
+# nothing was built before; with 1 when a build fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,23 +34,40 @@ Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
 apt_private=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$apt_dir/sources.list.d"
-  -o Dir::State::Lists="$apt_dir/lists" -o APT::Sandbox::User=root -q)
+  -o Dir::State::Lists="$apt_dir/lists" -q)
+# As root apt would hand the download to its own user, who cannot write here.
+[[ $(id -u) -ne 0 ]] || apt_private+=(-o APT::Sandbox::User=root)
+
+unavailable() {
+  if [[ -f $prefix/versions ]]; then
+    echo "$1: keeping the libraries built before in $prefix" >&2
+    exit 0
+  fi
+  echo "$1" >&2
+  exit 3
+}
 
 # The versions the lists name decide whether anything needs building.
-apt-get "${apt_private[@]}" update >/dev/null
+apt-get "${apt_private[@]}" update >"$work/apt.log" 2>&1 ||
+  { cat "$work/apt.log" >&2; unavailable "Debian's source lists could not be fetched"; }
 versions=""
 for package in "${source_packages[@]}"; do
-  versions+="$package $(apt-cache "${apt_private[@]}" showsrc "$package" |
-    awk '/^Version:/ { print $2 }' | sort -V | tail -n 1)"$'\n'
+  version=$(apt-cache "${apt_private[@]}" showsrc "$package" 2>/dev/null |
+    awk '/^Version:/ { print $2 }' | sort -V | tail -n 1) || true
+  [[ -n $version ]] || unavailable "Debian's source lists do not name $package"
+  versions+="$package $version"$'\n'
 done
 if [[ -f $prefix/versions && $(cat "$prefix/versions") == "${versions%$'\n'}" ]]; then
   echo "Windows compression libraries are up to date in $prefix"
   exit 0
 fi
 
-rm -rf "$work/src" "$work/build" "$prefix/include" "$prefix/lib" "$prefix/versions"
-mkdir -p "$work/src" "$prefix/include" "$prefix/lib"
-(cd "$work/src" && apt-get "${apt_private[@]}" source "${source_packages[@]}" >/dev/null)
+rm -rf "$work/src" "$work/build"
+mkdir -p "$work/src"
+(cd "$work/src" && apt-get "${apt_private[@]}" source "${source_packages[@]}" >"$work/apt.log" 2>&1) ||
+  { cat "$work/apt.log" >&2; rm -rf "$work/src"; unavailable "the source packages could not be fetched"; }
+rm -rf "$prefix/include" "$prefix/lib" "$prefix/versions"
+mkdir -p "$prefix/include" "$prefix/lib"
 # Runs a build step with its output in a log, shown only when the step fails.
 quietly() {
   local log=$work/step.log

@@ -11,9 +11,10 @@ for what in "$@"; do
     test) packages+=(libgtest-dev libgmock-dev libx11-dev xvfb xauth 7zip) ;;
     bench) packages+=(libbenchmark-dev libarchive-tools 7zip unzip zip bzip2 xz-utils zstd) ;;
     python) packages+=(python3) ;;
-    # MinGW-w64 (posix threads) and its zlib, GoogleTest's sources, and wine
-    # to run the Windows test programs.
-    windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine wine64) ;;
+    # MinGW-w64 (posix threads) and its zlib, GoogleTest's sources, wine to
+    # run the Windows test programs, and dpkg-source to unpack the source
+    # packages of the compression libraries.
+    windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine wine64 dpkg-dev xz-utils) ;;
     *) echo "install-deps: unknown set '$what'" >&2; exit 2 ;;
   esac
 done

@@ -235,7 +235,9 @@ TEST(LogEncodingAnsi, CharactersTheCodePageLacksBecomeQuestionMarks) {
     if (codePage == CP_UTF8) GTEST_SKIP() << "the ANSI code page is UTF-8 here, which lacks no character";
     EXPECT_EQ(EncodeLogText("a\xC4\x81z", 200), "a?z") << "code page " << codePage;
     EXPECT_EQ(EncodeLogText("\xE2\x88\x9E", 200), "?") << "code page " << codePage;  // infinity sign
-    if (codePage == 1252) EXPECT_EQ(EncodeLogText(kAccented, 200), "caf\xE9");
+    if (codePage == 1252) {
+        EXPECT_EQ(EncodeLogText(kAccented, 200), "caf\xE9");
+    }
 }
 #endif
 
