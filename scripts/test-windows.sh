@@ -4,11 +4,11 @@
 # MinGW-w64 and runs their tests under wine, through ctest.
 #
 # GoogleTest is built from Debian's sources (/usr/src/googletest) with the
-# same toolchain into BUILD_DIR/googletest, libbz2, liblzma and libzstd from
-# Debian's source packages into BUILD_DIR/libraries. The wine prefix is made before
-# ctest asks the test programs for their tests (discovery runs when the
-# tests run), so the first discovery does not time out while wine sets
-# itself up.
+# same toolchain into BUILD_DIR/googletest, and libbz2, liblzma and libzstd
+# from Debian's source packages into BUILD_DIR/libraries. The wine prefix is
+# made before ctest asks the test programs for their tests (discovery runs
+# when the tests run), so the first discovery does not time out while wine
+# sets itself up.
 #
 # Environment: BUILD_DIR (build/windows), BUILD_TYPE (Release),
 # WINEPREFIX (BUILD_DIR/wine), CTEST_ARGS (passed to ctest).
@@ -60,7 +60,8 @@ wineserver --wait 2>/dev/null || true
 
 echo "== Building for Windows ($build_type) =="
 cmake -S . -B "$build_dir/tree" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE="$build_type" \
-  -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" -DTESSALY_MINGW_PREFIX="$libraries_prefix" -DTESSALY_BUILD_GUI=OFF -DTESSALY_BUILD_TESTS=ON \
+  -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" -DTESSALY_MINGW_PREFIX="$libraries_prefix" \
+  -DTESSALY_BUILD_GUI=OFF -DTESSALY_BUILD_TESTS=ON \
   -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST >/dev/null
 cmake --build "$build_dir/tree" -j"$jobs"
 
