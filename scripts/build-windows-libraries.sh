@@ -105,4 +105,4 @@ cmake --install "$work/build/zstd" >/dev/null
 printf '%s' "${versions%$'\n'}" >"$prefix/versions"
 rm -rf "$work/src" "$work/build"
 echo "Windows compression libraries in $prefix:"
-cat "$prefix/versions"
+printf '%s\n' "${versions%$'\n'}"
