@@ -23,12 +23,23 @@ triple=x86_64-w64-mingw32
 jobs=$(nproc)
 source_packages=(bzip2 xz-utils libzstd)
 
+# The Debian archive this machine installs its packages from (its first
+# deb822 or one-line source), else Debian's own.
+debian_mirror() {
+  local uri
+  uri=$(awk '/^URIs:/ && $2 ~ /\/debian\/?$/ { print $2; exit }' /etc/apt/sources.list.d/*.sources 2>/dev/null) ||
+    true
+  [[ -n $uri ]] || uri=$(awk '$1 == "deb" && $2 ~ /\/debian\/?$/ { print $2; exit }' /etc/apt/sources.list \
+    /etc/apt/sources.list.d/*.list 2>/dev/null) || true
+  echo "${uri:-http://deb.debian.org/debian}"
+}
+
 # apt with a source list of its own, so the machine's lists stay as they are.
 apt_dir=$work/apt
 mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial"
-cat >"$apt_dir/sources.list.d/debian-sources.sources" <<'EOF'
+cat >"$apt_dir/sources.list.d/debian-sources.sources" <<EOF
 Types: deb-src
-URIs: http://deb.debian.org/debian
+URIs: $(debian_mirror)
 Suites: bookworm
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
