@@ -15,10 +15,12 @@ std::string Lowered(std::string text) {
     return text;
 }
 
+#ifndef _WIN32
 bool IsAutomationWord(const std::string& word) {
     return word == "regserver" || word == "register" || word == "unregserver" || word == "unregister" ||
            word == "automation" || word == "embedding";
 }
+#endif
 
 // The switch word without its "/", "-" or "--"; empty for a non-switch.
 // Outside Windows "/" starts every absolute path, so a "/" argument is a

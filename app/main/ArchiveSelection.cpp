@@ -44,7 +44,7 @@ std::string FullPath(const std::string& path) {
 // A file in a drive's root folder can come back from the picker as
 // "C:\\name"; the list shows it with one backslash.
 std::string WithoutDoubledRootSeparator(std::string path) {
-    if (path.size() > 3 && path[1] == ':' && path[2] == '\\' && path[3] == '\\') path.erase(3, 1);
+    if (path.size() > 3 && path.compare(1, 3, ":\\\\") == 0) path.erase(3, 1);
     return path;
 }
 #endif
