@@ -295,11 +295,12 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
         return true;
     }
     // Folder entries name a folder, which any number of them share; a file
-    // takes a name of its own in this destination.
-    const std::filesystem::path relative = IsFolderEntry(entry)
-                                               ? OutputRelativePath(entry.fileName, NamesFor(destinationFolder).Rules())
-                                               : NamesFor(destinationFolder).Claim(entry.fileName);
+    // takes a name of its own in this destination, once its data can be
+    // read (an entry locked by a wrong password leaves its name to others).
+    COutputNames& names = NamesFor(destinationFolder);
     if (IsFolderEntry(entry) || IsEmptyFile(entry)) {
+        const std::filesystem::path relative =
+            IsFolderEntry(entry) ? OutputRelativePath(entry.fileName, names.Rules()) : names.Claim(entry.fileName);
         const bool done = WriteWithoutData(entry, destinationFolder, relative, result);
         if (done) NoteRenaming(entry, relative, result);
         return done;
@@ -313,6 +314,7 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
         result.detail = "cannot open the entry";
         return false;
     }
+    const std::filesystem::path relative = names.Claim(entry.fileName);
     // Stored data whose end was never found runs to the next record the scan
     // found, or to the end of the file.
     const bool endUnknown = opened_.method == zip::kMethodStored && entry.IsStreamedUnknownSize();

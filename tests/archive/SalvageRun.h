@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,6 +31,22 @@ struct EntryRun {
     bool threw = false;     // ExtractEntry raised CZipException or CFileException
     std::string error;
     ExtractReport report;
+};
+
+// Gives one password (or none) and counts the questions.
+class FixedPassword : public PasswordSource {
+public:
+    explicit FixedPassword(std::optional<std::string> password) : password_(std::move(password)) {}
+    std::optional<std::string> PasswordFor(const std::filesystem::path&, const std::string&) override {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        ++asked;
+        return password_;
+    }
+    int asked = 0;
+
+private:
+    std::mutex mutex_;
+    std::optional<std::string> password_;
 };
 
 struct SalvageOptions {

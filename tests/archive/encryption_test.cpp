@@ -23,22 +23,6 @@ namespace {
 using namespace testzip;
 namespace fs = std::filesystem;
 
-// Gives one password (or none) and counts the questions.
-class FixedPassword : public PasswordSource {
-public:
-    explicit FixedPassword(std::optional<std::string> password) : password_(std::move(password)) {}
-    std::optional<std::string> PasswordFor(const fs::path&, const std::string&) override {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        ++asked;
-        return password_;
-    }
-    int asked = 0;
-
-private:
-    std::mutex mutex_;
-    std::optional<std::string> password_;
-};
-
 const std::string kPassword = "c0rrect horse";
 
 EntryToWrite Encrypted(EntryToWrite input, std::optional<EntryToWrite::Aes> aes = std::nullopt) {

@@ -11,6 +11,7 @@
 #include "archive/OutputNames.h"
 #include "archive/ScanState.h"
 #include "archive/ZipArchive.h"
+#include "tests/archive/SalvageRun.h"
 #include "tests/support/Portable.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/ZipWriter.h"
@@ -87,11 +88,13 @@ TEST(OutputNamesClaim, CaseBlindClashesAreKeptSideBySideAndTheSameNameReplaces) 
 }
 
 // Extracts every entry with the given rules; returns the reports.
-std::vector<ExtractReport> ExtractAll(const Bytes& archive, const TempFolder& folder, COutputNames& names) {
+std::vector<ExtractReport> ExtractAll(const Bytes& archive, const TempFolder& folder, COutputNames& names,
+                                      PasswordSource* passwords = nullptr) {
     WriteFileBytes(folder / "names.zip", archive);
     ScanState state;
     CZipArchive zip(state);
     zip.SetOutputNames(&names);
+    if (passwords != nullptr) zip.SetPasswordSource(passwords);
     zip.OpenArchive(folder / "names.zip", QuickRepair);
     std::vector<ExtractReport> reports(zip.GetCount());
     for (std::uint32_t i = 0; i < zip.GetCount(); ++i)
@@ -133,6 +136,23 @@ TEST(OutputNamesOnDisk, HostileWindowsNamesAreAllWrittenAndReportedAsTheyAreOnDi
     EXPECT_EQ(reports[0].detail, "written as NUL_.txt");
     EXPECT_EQ(reports[8].outputPath, folder / "out" / "case (2).txt");
     EXPECT_EQ(reports[9].outputPath, folder / "out" / "CASE (3).txt");
+}
+
+// An entry a wrong password keeps locked writes nothing and takes no name:
+// the next entry whose name clashes with it is written under its own.
+TEST(OutputNamesOnDisk, AnEntryThatCannotBeReadLeavesItsNameFree) {
+    TempFolder folder;
+    COutputNames names(kWindows);
+    FixedPassword wrong(std::string("wrong"));
+    const auto reports =
+        ExtractAll(BuildZip({WithPassword(Stored("Case.txt", "locked"), "right"), Stored("case.txt", "open")}).bytes,
+                   folder, names, &wrong);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0].outcome, ExtractOutcome::Encrypted) << reports[0].detail;
+    EXPECT_EQ(reports[1].outcome, ExtractOutcome::Ok);
+    EXPECT_EQ(reports[1].outputPath, folder / "out" / "case.txt");
+    EXPECT_EQ(reports[1].detail, "");
+    EXPECT_EQ(ListFilesBelow(folder / "out"), std::vector<std::string>{"case.txt"});
 }
 
 // The same entry name twice is one file, the later entry's, on every system.
