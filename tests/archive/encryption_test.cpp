@@ -63,6 +63,18 @@ std::vector<EntryToWrite> EveryScheme() {
     return inputs;
 }
 
+// Every entry of EveryScheme() but the plain one is reported encrypted,
+// "<why> (<its encryption>)", with nothing on disk.
+void ExpectEncryptedLeftOut(const SalvageRun& run, const std::string& why) {
+    for (const EntryRun& entry : run.entries) {
+        if (entry.info.fileName == "plain.txt") continue;
+        const bool aes = entry.info.fileName.rfind("aes", 0) == 0;
+        EXPECT_EQ(entry.report.outcome, ExtractOutcome::Encrypted) << entry.info.fileName;
+        EXPECT_EQ(entry.report.detail, why + (aes ? " (WinZip AES encryption)" : " (traditional PKWARE encryption)"));
+        EXPECT_TRUE(NothingWritten(run, entry));
+    }
+}
+
 class Encryption : public ::testing::TestWithParam<RepairMode> {};
 
 TEST_P(Encryption, RightPasswordGivesEveryEntryByteExact) {
@@ -87,14 +99,7 @@ TEST_P(Encryption, WrongPasswordWritesNothingAndSaysSo) {
     salvage.passwords = &source;
     SalvageRun run(BuildZip(inputs).bytes, GetParam(), salvage);
     ASSERT_EQ(run.Count(), inputs.size());
-    for (const EntryRun& entry : run.entries) {
-        if (entry.info.fileName == "plain.txt") continue;
-        const bool aes = entry.info.fileName.rfind("aes", 0) == 0;
-        EXPECT_EQ(entry.report.outcome, ExtractOutcome::Encrypted) << entry.info.fileName;
-        EXPECT_EQ(entry.report.detail,
-                  aes ? "wrong password (WinZip AES encryption)" : "wrong password (traditional PKWARE encryption)");
-        EXPECT_TRUE(NothingWritten(run, entry));
-    }
+    ExpectEncryptedLeftOut(run, "wrong password");
     EXPECT_TRUE(IsIntact(run, "plain.txt", ToBytes("not encrypted")));
 }
 
@@ -144,14 +149,7 @@ TEST_P(Encryption, NoPasswordLeavesEncryptedEntriesOut) {
         salvage.passwords = source;
         SalvageRun run(BuildZip(inputs).bytes, GetParam(), salvage);
         ASSERT_EQ(run.Count(), inputs.size());
-        for (const EntryRun& entry : run.entries) {
-            if (entry.info.fileName == "plain.txt") continue;
-            const bool aes = entry.info.fileName.rfind("aes", 0) == 0;
-            EXPECT_EQ(entry.report.outcome, ExtractOutcome::Encrypted) << entry.info.fileName;
-            EXPECT_EQ(entry.report.detail,
-                      aes ? "encrypted (WinZip AES encryption)" : "encrypted (traditional PKWARE encryption)");
-            EXPECT_TRUE(NothingWritten(run, entry));
-        }
+        ExpectEncryptedLeftOut(run, "encrypted");
     }
 }
 
