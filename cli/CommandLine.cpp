@@ -94,7 +94,10 @@ private:
             Fail("-d needs a folder");
         else if (destinationSeen_)
             Fail("-d given more than once");
+        // Windows takes either slash; the system's own keeps the paths the
+        // report names (the destination and the files below it) in one form.
         result_.options.destination = PathFromUtf8(value);
+        result_.options.destination.make_preferred();
         destinationSeen_ = true;
     }
 

@@ -3,6 +3,8 @@
 // several archives go.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "cli/CommandLine.h"
 #include "cli/OutputFolders.h"
 #include "tests/cli/CliRunner.h"
@@ -26,6 +28,13 @@ TEST(CommandLine, ReadsCommandsModesAndPaths) {
         {{"extract", "-d", "out", "a.zip"}, Command::Extract, 0, false, "out", {"a.zip"}},
         {{"extract", "a.zip", "-d", "out", "--mode", "advance"}, Command::Extract, 1, false, "out", {"a.zip"}},
         {{"extract", "-d", "out", "--", "-odd.zip"}, Command::Extract, 0, false, "out", {"-odd.zip"}},
+        // Written with the system's own separator (Windows also takes "/").
+        {{"extract", "-d", "out/sub", "a.zip"},
+         Command::Extract,
+         0,
+         false,
+         (std::filesystem::path("out") / "sub").string(),
+         {"a.zip"}},
         {{"list", "--help"}, Command::Help, 0, false, "", {}},
         {{"--version"}, Command::Version, 0, false, "", {}},
     };
