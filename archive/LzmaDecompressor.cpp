@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "archive/Decompressors.h"
+#include "archive/LzmaCode.h"
 
 namespace tessaly {
 
@@ -38,13 +39,7 @@ public:
                 return step;
             }
         }
-        stream_.next_in = input + step.consumed;
-        stream_.avail_in = inputSize - step.consumed;
-        stream_.next_out = output;
-        stream_.avail_out = outputSize;
-        const lzma_ret result = lzma_code(&stream_, LZMA_RUN);
-        step.consumed = inputSize - stream_.avail_in;
-        step.produced = outputSize - stream_.avail_out;
+        const lzma_ret result = RunLzmaCode(stream_, input, inputSize, output, outputSize, step);
         switch (result) {
             case LZMA_OK: break;
             case LZMA_BUF_ERROR: break;  // no progress: more input is needed

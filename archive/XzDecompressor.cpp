@@ -6,6 +6,7 @@
 #include <new>
 
 #include "archive/Decompressors.h"
+#include "archive/LzmaCode.h"
 #include "archive/StreamSequence.h"
 
 namespace tessaly {
@@ -35,13 +36,7 @@ private:
 
     void DecodeSome(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output, std::size_t outputSize,
                     Step& step) override {
-        stream_.next_in = input + step.consumed;
-        stream_.avail_in = inputSize - step.consumed;
-        stream_.next_out = output + step.produced;
-        stream_.avail_out = outputSize - step.produced;
-        const lzma_ret result = lzma_code(&stream_, LZMA_RUN);
-        step.consumed = inputSize - stream_.avail_in;
-        step.produced = outputSize - stream_.avail_out;
+        const lzma_ret result = RunLzmaCode(stream_, input, inputSize, output, outputSize, step);
         switch (result) {
             case LZMA_OK: break;
             case LZMA_BUF_ERROR: break;  // no progress: more input is needed
