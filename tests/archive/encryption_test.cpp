@@ -75,7 +75,18 @@ void ExpectEncryptedLeftOut(const SalvageRun& run, const std::string& why) {
     }
 }
 
-class Encryption : public ::testing::TestWithParam<RepairMode> {};
+class Encryption : public ::testing::TestWithParam<RepairMode> {
+protected:
+    // Salvages `archive` in this test's mode with the right password given.
+    SalvageRun WithPassword(const Bytes& archive) {
+        SalvageOptions salvage;
+        salvage.passwords = &right_;
+        return SalvageRun(archive, GetParam(), salvage);
+    }
+
+private:
+    FixedPassword right_{kPassword};
+};
 
 TEST_P(Encryption, RightPasswordGivesEveryEntryByteExact) {
     const std::vector<EntryToWrite> inputs = EveryScheme();
@@ -161,10 +172,7 @@ TEST_P(Encryption, FlippedAesByteIsDamagedWithItsBytesKept) {
         BuiltZip zip = BuildZip({Aes(Stored("secret.bin", content), 3, version), Stored("after.txt", "after")});
         const std::size_t flipped = 3000;
         FlipBits(zip.bytes, zip.entries[0].dataStart + 18 + flipped, 0x10);
-        FixedPassword source(kPassword);
-        SalvageOptions salvage;
-        salvage.passwords = &source;
-        SalvageRun run(zip.bytes, GetParam(), salvage);
+        SalvageRun run = WithPassword(zip.bytes);
         const EntryRun* entry = run.Find("secret.bin");
         ASSERT_NE(entry, nullptr);
         EXPECT_EQ(entry->report.outcome, ExtractOutcome::Damaged) << "AE-" << version;
@@ -187,10 +195,7 @@ TEST_P(Encryption, DamagedLocalAesFieldIsRepairedFromTheCentralRecord) {
     const std::size_t field = zip.entries[0].extraOffset;  // id, length, version, "AE", strength, method
     zip.bytes[field + 8] = 7;                              // strength
     zip.bytes[field + 9] ^= 0x20;                          // method 8 becomes 40
-    FixedPassword source(kPassword);
-    SalvageOptions salvage;
-    salvage.passwords = &source;
-    SalvageRun run(zip.bytes, GetParam(), salvage);
+    SalvageRun run = WithPassword(zip.bytes);
     EXPECT_TRUE(IsIntact(run, "text.txt", content));
     EXPECT_TRUE(IsIntact(run, "after.txt", ToBytes("after")));
 }
@@ -201,10 +206,7 @@ TEST_P(Encryption, CorruptDeflatedAesKeepsWhatInflated) {
     BuiltZip zip = BuildZip({Aes(Deflated("text.txt", content), 2, 2)});
     const EntryLayout& layout = zip.entries[0];
     FillRange(zip.bytes, layout.dataStart + 14 + (layout.dataEnd - layout.dataStart) / 2, 64, 0x5A);
-    FixedPassword source(kPassword);
-    SalvageOptions salvage;
-    salvage.passwords = &source;
-    SalvageRun run(zip.bytes, GetParam(), salvage);
+    SalvageRun run = WithPassword(zip.bytes);
     const EntryRun* entry = run.Find("text.txt");
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(entry->report.outcome, ExtractOutcome::Damaged) << entry->report.detail;
@@ -225,10 +227,7 @@ TEST_P(Encryption, CutEncryptedEntryIsTruncated) {
         BuiltZip zip = BuildZip(inputs);
         const EntryLayout& last = zip.entries[1];
         TruncateAt(zip.bytes, last.dataStart + (last.dataEnd - last.dataStart) / 2);
-        FixedPassword source(kPassword);
-        SalvageOptions salvage;
-        salvage.passwords = &source;
-        SalvageRun run(zip.bytes, GetParam(), salvage);
+        SalvageRun run = WithPassword(zip.bytes);
         EXPECT_TRUE(IsIntact(run, "text.txt", text)) << "AES " << aes;
         const EntryRun* entry = run.Find("noise.bin");
         ASSERT_NE(entry, nullptr);
@@ -239,7 +238,7 @@ TEST_P(Encryption, CutEncryptedEntryIsTruncated) {
         EXPECT_TRUE(IsPrefix(*written, noise));
 
         TruncateAt(zip.bytes, last.dataStart + 5);
-        SalvageRun header(zip.bytes, GetParam(), salvage);
+        SalvageRun header = WithPassword(zip.bytes);
         const EntryRun* cut = header.Find("noise.bin");
         ASSERT_NE(cut, nullptr);
         EXPECT_EQ(cut->report.outcome, ExtractOutcome::Truncated) << cut->report.detail;
@@ -256,10 +255,7 @@ TEST_P(Encryption, LastStreamedEntryWithoutDirectoryIsWhole) {
         input = aes ? Aes(std::move(input), 3, 1) : Encrypted(std::move(input));
         BuildOptions options;
         options.centralDirectory = false;
-        FixedPassword source(kPassword);
-        SalvageOptions salvage;
-        salvage.passwords = &source;
-        SalvageRun run(BuildZip({input}, options).bytes, GetParam(), salvage);
+        SalvageRun run = WithPassword(BuildZip({input}, options).bytes);
         EXPECT_TRUE(IsIntact(run, "last.txt", text)) << "AES " << aes;
     }
 }
