@@ -16,6 +16,14 @@ set(CMAKE_RC_COMPILER ${TESSALY_MINGW_TRIPLE}-windres)
 # (scripts/build-windows-libraries.sh); programs from the build machine.
 set(CMAKE_FIND_ROOT_PATH /usr/${TESSALY_MINGW_TRIPLE} ${TESSALY_MINGW_PREFIX})
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TESSALY_MINGW_PREFIX)
+# The toolkit for the desktop program (scripts/build-windows-wxwidgets.sh),
+# named by its wx-config: the libraries it links (libpng) are found there.
+if(wxWidgets_CONFIG_EXECUTABLE)
+  # The folder as wx-config itself names it: bin/ is reached through links.
+  get_filename_component(TESSALY_MINGW_WX_PREFIX "${wxWidgets_CONFIG_EXECUTABLE}" DIRECTORY)
+  get_filename_component(TESSALY_MINGW_WX_PREFIX "${TESSALY_MINGW_WX_PREFIX}/.." REALPATH)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${TESSALY_MINGW_WX_PREFIX})
+endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

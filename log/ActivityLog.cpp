@@ -29,13 +29,19 @@ bool PathExists(const std::filesystem::path& path) {
     return !path.empty() && std::filesystem::exists(path, error);
 }
 
+// The user's own log folder, which the Windows installer names as LogPath
+// ("%LOCALAPPDATA%\tessaly-zip") and which the user's first log line makes.
+std::filesystem::path UserLogFolder() {
+    const std::filesystem::path userFolder = UserStateFolder();
+    return userFolder.empty() ? userFolder : userFolder / "tessaly-zip";
+}
+
 // With no folder configured, the log lives in the data folder beside the
 // program, which a fresh build tree may not have made yet, or in the user's
 // state folder, made on first use.
 bool MakeDefaultFolder(const std::filesystem::path& folder) {
     if (IsExistingFolder(folder)) return false;
-    const std::filesystem::path userFolder = UserStateFolder();
-    const bool userLog = !userFolder.empty() && folder == userFolder / "tessaly-zip";
+    const bool userLog = !UserLogFolder().empty() && folder == UserLogFolder();
     if (!userLog && (!ReadSetting("FilePath").empty() || !ReadSetting("LogPath").empty())) return false;
     return CreateFolderTree(folder);
 }
@@ -43,15 +49,16 @@ bool MakeDefaultFolder(const std::filesystem::path& folder) {
 }  // namespace
 
 std::filesystem::path ActivityLogPath() {
-    const std::string logFolder = ReadSetting("LogPath");
-    if (!logFolder.empty() && PathExists(PathFromUtf8(logFolder))) return PathFromUtf8(logFolder) / kLogFileName;
+    // A LogPath that names the user's own log folder holds before that folder
+    // exists: it is made with the first line.
+    const std::filesystem::path logFolder = PathFromUtf8(ReadSetting("LogPath"));
+    if (!logFolder.empty() && (PathExists(logFolder) || logFolder.lexically_normal() == UserLogFolder()))
+        return logFolder / kLogFileName;
     // An installed program folder is usually read-only for its users: their
     // log then lives in their own state folder.
     const std::filesystem::path programFolder = ProgramFolder();
-    if (IsExistingFolder(programFolder) && !IsWritableFolder(programFolder)) {
-        const std::filesystem::path userFolder = UserStateFolder();
-        if (!userFolder.empty()) return userFolder / "tessaly-zip" / kLogFileName;
-    }
+    if (IsExistingFolder(programFolder) && !IsWritableFolder(programFolder) && !UserLogFolder().empty())
+        return UserLogFolder() / kLogFileName;
     return ProgramActivityLogPath();
 }
 

@@ -9,7 +9,8 @@
 namespace tessaly {
 
 // The value, or nothing when the store, the key or the value is missing or
-// does not fit 260 characters.
+// does not fit 260 characters. A value stored for expansion (REG_EXPAND_SZ
+// on Windows) comes with its environment variables expanded.
 std::optional<std::string> ReadSystemSetting(const std::string& key, const std::string& valueName);
 
 }  // namespace tessaly

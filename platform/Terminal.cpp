@@ -179,8 +179,18 @@ void UseUtf8Console() {
     if (consoleCodePageBefore == 0 || consoleCodePageBefore == CP_UTF8 || !::SetConsoleOutputCP(CP_UTF8)) return;
     std::atexit(RestoreConsoleCodePage);
 }
+
+void UseParentConsole() {
+    const HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    if (output != nullptr && output != INVALID_HANDLE_VALUE) return;  // a file, a pipe or a console already
+    if (!::AttachConsole(ATTACH_PARENT_PROCESS)) return;
+    std::freopen("CONOUT$", "w", stdout);
+    std::freopen("CONOUT$", "w", stderr);
+}
 #else
 std::vector<std::string> ProgramArguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
+
+void UseParentConsole() {}
 
 void UseUtf8Console() {}
 #endif

@@ -27,4 +27,10 @@ std::vector<std::string> ProgramArguments(int argc, char** argv);
 // UTF-8 everywhere.
 void UseUtf8Console();
 
+// For a program without a console of its own (a Windows GUI program): when
+// it was started from a console and its output goes nowhere else, its
+// standard output and error are sent to that console, so that --help and
+// --version are seen. Does nothing elsewhere.
+void UseParentConsole();
+
 }  // namespace tessaly

@@ -23,31 +23,8 @@ triple=x86_64-w64-mingw32
 jobs=$(nproc)
 source_packages=(bzip2 xz-utils libzstd)
 
-# The Debian archive this machine installs its packages from (its first
-# deb822 or one-line source), else Debian's own.
-debian_mirror() {
-  local uri
-  uri=$(awk '/^URIs:/ && $2 ~ /\/debian\/?$/ { print $2; exit }' /etc/apt/sources.list.d/*.sources 2>/dev/null) ||
-    true
-  [[ -n $uri ]] || uri=$(awk '$1 == "deb" && $2 ~ /\/debian\/?$/ { print $2; exit }' /etc/apt/sources.list \
-    /etc/apt/sources.list.d/*.list 2>/dev/null) || true
-  echo "${uri:-http://deb.debian.org/debian}"
-}
-
-# apt with a source list of its own, so the machine's lists stay as they are.
-apt_dir=$work/apt
-mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial"
-cat >"$apt_dir/sources.list.d/debian-sources.sources" <<EOF
-Types: deb-src
-URIs: $(debian_mirror)
-Suites: bookworm
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
-apt_private=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$apt_dir/sources.list.d"
-  -o Dir::State::Lists="$apt_dir/lists" -q)
-# As root apt would hand the download to its own user, who cannot write here.
-[[ $(id -u) -ne 0 ]] || apt_private+=(-o APT::Sandbox::User=root)
+source scripts/lib/debian-sources.sh
+debian_sources_init "$work"
 
 unavailable() {
   if [[ -f $prefix/versions ]]; then
@@ -59,12 +36,11 @@ unavailable() {
 }
 
 # The versions the lists name decide whether anything needs building.
-apt-get "${apt_private[@]}" update >"$work/apt.log" 2>&1 ||
+debian_sources_update "$work/apt.log" ||
   { cat "$work/apt.log" >&2; unavailable "Debian's source lists could not be fetched"; }
 versions=""
 for package in "${source_packages[@]}"; do
-  version=$(apt-cache "${apt_private[@]}" showsrc "$package" 2>/dev/null |
-    awk '/^Version:/ { print $2 }' | sort -V | tail -n 1) || true
+  version=$(debian_source_version "$package") || true
   [[ -n $version ]] || unavailable "Debian's source lists do not name $package"
   versions+="$package $version"$'\n'
 done
@@ -75,7 +51,7 @@ fi
 
 rm -rf "$work/src" "$work/build"
 mkdir -p "$work/src"
-(cd "$work/src" && apt-get "${apt_private[@]}" source "${source_packages[@]}" >"$work/apt.log" 2>&1) ||
+(cd "$work/src" && debian_source_fetch "$work/apt.log" "${source_packages[@]}") ||
   { cat "$work/apt.log" >&2; rm -rf "$work/src"; unavailable "the source packages could not be fetched"; }
 rm -rf "$prefix/include" "$prefix/lib" "$prefix/versions"
 mkdir -p "$prefix/include" "$prefix/lib"

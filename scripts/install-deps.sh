@@ -12,9 +12,11 @@ for what in "$@"; do
     bench) packages+=(libbenchmark-dev libarchive-tools 7zip unzip zip bzip2 xz-utils zstd) ;;
     python) packages+=(python3) ;;
     # MinGW-w64 (posix threads) and its zlib, GoogleTest's sources, wine to
-    # run the Windows test programs, and dpkg-source to unpack the source
-    # packages of the compression libraries.
-    windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine wine64 dpkg-dev xz-utils) ;;
+    # run the Windows test programs (on Xvfb; xdotool finds their windows),
+    # dpkg-source to unpack the source packages of the libraries built for
+    # Windows, make for the toolkit's build, and NSIS for the installer.
+    windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine wine64 dpkg-dev xz-utils make
+      xvfb xauth xdotool nsis python3) ;;
     *) echo "install-deps: unknown set '$what'" >&2; exit 2 ;;
   esac
 done

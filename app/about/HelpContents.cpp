@@ -7,10 +7,8 @@
 #include <wx/toplevel.h>
 #include <wx/utils.h>
 
-#if !defined(__WXMSW__)
 #include <wx/fileconf.h>
 #include <wx/html/helpctrl.h>
-#endif
 
 namespace tessaly {
 
@@ -20,35 +18,6 @@ wxWindow* FindHelpViewer() {
     }
     return nullptr;
 }
-
-#if defined(__WXMSW__)
-
-namespace {
-
-// Appends ";<folder>;" to the process's PATH so that the shell finds the help
-// file by its bare name; a PATH longer than 2048 characters is left alone.
-void AppendToPath(const wxString& folder) {
-    constexpr size_t kPathLimit = 2048;
-    wxString path;
-    if (!wxGetEnv("PATH", &path) || path.length() >= kPathLimit) return;
-    const wxString extended = path + ";" + folder + ";";
-    if (extended.length() < kPathLimit) wxSetEnv("PATH", extended);
-}
-
-}  // namespace
-
-void ShowHelpContents(const std::filesystem::path& programFolder) {
-    if (FindHelpViewer()) return;
-    const wxString folder(programFolder.native());
-    AppendToPath(folder);
-    wxLogNull quiet;
-    if (wxLaunchDefaultApplication(kCompiledHelpFile)) return;
-    const wxString fullPath = folder + "\\" + kCompiledHelpFile;
-    if (wxLaunchDefaultApplication(fullPath)) return;
-    wxExecute("\"" + wxGetOSDirectory() + "\\hh.exe\" \"" + fullPath + "\"", wxEXEC_ASYNC);
-}
-
-#else
 
 namespace {
 
@@ -104,7 +73,5 @@ void ShowHelpContents(const std::filesystem::path& programFolder) {
     wxLogNull quiet;
     if (controller->AddBook(book)) controller->DisplayContents();
 }
-
-#endif
 
 }  // namespace tessaly

@@ -1,7 +1,6 @@
 // The desktop program tessaly-zip: command line, single instance, the main
 // dialog's modal run, and the end of the process when it returns.
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,13 +8,14 @@
 #include <wx/app.h>
 #include <wx/filefn.h>
 #include <wx/image.h>
-#include <wx/snglinst.h>
 #include <wx/utils.h>
 
 #include "app/CommandLine.h"
 #include "app/Settings.h"
+#include "app/main/InstanceCheck.h"
 #include "app/main/VarrowDlg.h"
 #include "platform/FileSystem.h"
+#include "platform/Terminal.h"
 #include "workflow/MenuMessages.h"
 #include "workflow/dialogs/MessageBoxes.h"
 
@@ -27,24 +27,13 @@ namespace {
 // display.
 CommandLine g_commandLine;
 
-// One lock per user, in the user's runtime folder where there is one (it is
-// private to the user and emptied at log-out), else in the home folder.
-wxString InstanceLockFolder() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && *runtime && IsExistingFolder(PathFromUtf8(runtime))) return wxString::FromUTF8(runtime);
-    return wxString();
-}
-
-wxString InstanceLockName() { return "tessaly-zip-" + wxGetUserId() + ".lock"; }
-
 class CVarrowApp : public wxApp {
 public:
     bool OnInit() override;
     int OnRun() override;
 
 private:
-    std::unique_ptr<wxSingleInstanceChecker> m_instance;
-    bool m_anotherRunning = false;
+    std::unique_ptr<CInstanceCheck> m_instance;
 };
 
 bool CVarrowApp::OnInit() {
@@ -52,16 +41,15 @@ bool CVarrowApp::OnInit() {
     SetAppName("tessaly-zip");
     SetAppDisplayName("Tessaly for Zip");
     wxInitAllImageHandlers();
-    m_instance = std::make_unique<wxSingleInstanceChecker>();
-    m_anotherRunning = m_instance->Create(InstanceLockName(), InstanceLockFolder()) && m_instance->IsAnotherRunning();
+    m_instance = std::make_unique<CInstanceCheck>();
     return true;
 }
 
 int CVarrowApp::OnRun() {
-    // The window system here does not let us see the other copy's boxes, so
-    // the message is always shown.
-    if (m_anotherRunning) {
-        ShowMessageBox(nullptr, AnotherInstanceMessage());
+    // A second copy names no archives to the first: it says so and ends,
+    // silently while the first copy shows a message of its own.
+    if (m_instance->AnotherRunning()) {
+        if (!m_instance->AnotherShowsMessage()) ShowMessageBox(nullptr, AnotherInstanceMessage());
         return 0;
     }
     CVarrowDlg::Options options;
@@ -82,10 +70,14 @@ wxIMPLEMENT_APP_NO_MAIN(tessaly::CVarrowApp);
 
 int main(int argc, char** argv) {
     using namespace tessaly;
-    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    // On Windows the arguments come from the wide command line, so archive
+    // names outside the ANSI code page arrive whole.
+    std::vector<std::string> args = ProgramArguments(argc, argv);
+    if (!args.empty()) args.erase(args.begin());
     g_commandLine = ParseCommandLine(args);
     const StartRequest request = g_commandLine.request;
     if (EndsAtOnce(request)) {
+        UseParentConsole();
         const std::string program = argc > 0 ? PathToUtf8(PathFromUtf8(argv[0]).filename()) : "tessaly-zip";
         if (request == StartRequest::Help) std::fputs(HelpText(program).c_str(), stdout);
         if (request == StartRequest::Version) std::fputs(VersionText().c_str(), stdout);

@@ -29,6 +29,7 @@
 #include "ui/shell/Pickers.h"
 #include "ui/skin/AppIcon.h"
 #include "ui/skin/DialogUnits.h"
+#include "ui/skin/SystemMenuAbout.h"
 #include "workflow/MenuMessages.h"
 #include "workflow/RepairJob.h"
 #include "workflow/dialogs/MessageBoxes.h"
@@ -159,6 +160,18 @@ void CVarrowDlg::BindCommands() {
         wxEVT_RADIOBUTTON, [this](wxCommandEvent&) { SetRepairMode(QuickRepair, false); }, IDC_QUICK_REPAIR);
     Bind(
         wxEVT_RADIOBUTTON, [this](wxCommandEvent&) { SetRepairMode(AdvanceRepair, false); }, IDC_ADVANCE_REPAIR);
+#ifdef __WXMSW__
+    // Windows tells of every click on a radio button, but the toolkit passes
+    // on only those that change the choice; a click on the chosen mode is a
+    // choice too. (The button is checked after the release is handled, so a
+    // click that changes the choice is not counted twice.)
+    for (const auto& [button, mode] : {std::pair{m_quickRepair, int(QuickRepair)}, {m_advanceRepair, AdvanceRepair}}) {
+        button->Bind(wxEVT_LEFT_UP, [this, button = button, mode = mode](wxMouseEvent& event) {
+            event.Skip();
+            if (button->GetValue() && button->GetClientRect().Contains(event.GetPosition())) SetRepairMode(mode, false);
+        });
+    }
+#endif
 
     const auto onMenu = [this](int id, const std::function<void()>& command) {
         Bind(
@@ -176,22 +189,8 @@ void CVarrowDlg::BindCommands() {
     Bind(wxEVT_HELP, [](wxHelpEvent&) {});  // F1 is handled as a key (OnHelpKey)
 }
 
-// Where the window system gives windows a system menu, it also leads to the
-// About box (GTK gives none: Help > About Us is the way in there).
-void CVarrowDlg::AddSystemMenuAbout() {
-#ifdef __WXMSW__
-    constexpr int kSystemAbout = 16;
-    if (wxMenu* systemMenu = MSWGetSystemMenu()) {
-        systemMenu->AppendSeparator();
-        systemMenu->Append(kSystemAbout, "&About Tessaly For Zip...");
-        Bind(
-            wxEVT_MENU, [this](wxCommandEvent&) { ShowAboutBox(); }, kSystemAbout);
-    }
-#endif
-}
-
 void CVarrowDlg::InitDialog() {
-    AddSystemMenuAbout();
+    AddSystemMenuAbout(*this, [this] { ShowAboutBox(); });
     SetIcons(AppIcons());
     SetTitle(AppTitle);
     m_quickRepair->SetValue(true);

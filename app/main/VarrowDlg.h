@@ -84,7 +84,6 @@ private:
     void CreateControls();
     void CreateList();
     void BindCommands();
-    void AddSystemMenuAbout();
     void InitDialog();
     void AppendRow(const std::string& path);
     void Renumber();

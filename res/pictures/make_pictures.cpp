@@ -1,5 +1,6 @@
 // Makes the program's pictures: the six dialog backgrounds and the splash
-// picture, as 24-bit BMP files in the folder given on the command line.
+// picture, as 24-bit BMP files in the folder given on the command line, and
+// the icon file of the Windows executable, tessaly-zip.ico.
 //
 // One visual identity for all of them: a deep teal header band with the
 // icon mark, the product name in white and the step in pale teal, a thin
@@ -14,6 +15,7 @@
 
 #include "Canvas.h"
 #include "app/Version.h"
+#include "res/icon/IconFile.h"
 
 using namespace picturemaker;
 
@@ -133,5 +135,9 @@ int main(int argc, char** argv) {
     ok &= Write(Dialog(400, 204, {62, 18, "Password for encrypted files"}), folder, "password.bmp");
     ok &= Write(About(), folder, "about.bmp");
     ok &= Write(Splash(), folder, "Flash.bmp");
+    if (!tessaly::WriteIconFile(folder + "/tessaly-zip.ico")) {
+        std::fprintf(stderr, "tessaly-make-pictures: cannot write %s/tessaly-zip.ico\n", folder.c_str());
+        ok = false;
+    }
     return ok ? 0 : 1;
 }

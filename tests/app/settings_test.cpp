@@ -82,6 +82,18 @@ TEST(RegistrySettings, ValuesComeFromTheClassesKeyAndNoFileIsRead) {
     EXPECT_EQ(ReadSetting("LogPath"), "");
     EXPECT_TRUE(SettingsFiles().empty());
 }
+
+// The installer stores the log folder as "%LOCALAPPDATA%\tessaly-zip", for
+// expansion: every user reads it as a folder of their own, never the
+// literal text (which would name a folder nobody has).
+TEST(RegistrySettings, ExpandableValuesAreReadWithTheReadersEnvironment) {
+    const std::string home = "C:\\Users\\someone \xC3\xA9";
+    testzip::ScopedEnvironment user("TESSALY_TEST_HOME", home);
+    testzip::ScopedClassesSetting logPath("TLZIP", "LogPath", "%TESSALY_TEST_HOME%\\tessaly-zip", true);
+    EXPECT_EQ(ReadSetting("LogPath"), home + "\\tessaly-zip");
+    testzip::ScopedClassesSetting plain("TLZIP", "FilePath", "%TESSALY_TEST_HOME%");
+    EXPECT_EQ(ReadSetting("FilePath"), "%TESSALY_TEST_HOME%");
+}
 #endif
 
 struct TextCase {

@@ -85,6 +85,26 @@ TEST(ActivityLogWriter, MissingLogPathFolderFallsBackToTheProgramFolder) {
     EXPECT_EQ(sandbox.ReadLog(), "y");
 }
 
+// The Windows installer names each user's own log folder as LogPath, a
+// folder that does not exist before the user's first run: the first line
+// makes it, and the log never lands in the program folder meanwhile.
+TEST(ActivityLogWriter, LogPathNamingTheUsersOwnLogFolderIsMadeOnFirstUse) {
+    LogSandbox sandbox;
+    const std::filesystem::path state = sandbox.Root() / "state";
+    std::filesystem::create_directories(state);
+#ifdef _WIN32
+    testzip::ScopedEnvironment user("LOCALAPPDATA", testzip::PathText(state));
+#else
+    testzip::ScopedEnvironment user("XDG_STATE_HOME", testzip::PathText(state));
+#endif
+    const std::filesystem::path logFolder = state / "tessaly-zip";
+    sandbox.WriteSettings("FilePath=" + sandbox.Program().string() + "\nLogPath=" + logFolder.string() + "\n");
+    EXPECT_EQ(ActivityLogPath(), logFolder / "Activity Log.txt");
+    EXPECT_TRUE(WriteActivityLog("first"));
+    EXPECT_EQ(LogSandbox::ReadText(logFolder / "Activity Log.txt"), "first");
+    EXPECT_FALSE(std::filesystem::exists(sandbox.LogFile()));
+}
+
 // An installed program folder is read-only for its users: their log goes to
 // their own state folder, and viewing and clearing find it there too. Root
 // may write anywhere, so the writer runs as an ordinary user in a child.

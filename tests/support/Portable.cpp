@@ -103,13 +103,14 @@ std::optional<std::wstring> ReadClassesValue(const std::wstring& key, const std:
     return std::wstring(buffer);
 }
 
-void WriteClassesValue(const std::wstring& key, const std::wstring& name, const std::optional<std::wstring>& value) {
+void WriteClassesValue(const std::wstring& key, const std::wstring& name, const std::optional<std::wstring>& value,
+                       DWORD type = REG_SZ) {
     HKEY handle = nullptr;
     if (::RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
         ERROR_SUCCESS)
         return;
     if (value)
-        ::RegSetValueExW(handle, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value->c_str()),
+        ::RegSetValueExW(handle, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(value->c_str()),
                          static_cast<DWORD>((value->size() + 1) * sizeof(wchar_t)));
     else
         ::RegDeleteValueW(handle, name.c_str());
@@ -117,10 +118,11 @@ void WriteClassesValue(const std::wstring& key, const std::wstring& name, const 
 }
 }  // namespace
 
-ScopedClassesSetting::ScopedClassesSetting(const std::string& key, const std::string& name, const std::string& value)
+ScopedClassesSetting::ScopedClassesSetting(const std::string& key, const std::string& name, const std::string& value,
+                                           bool expandable)
     : key_(U8Path(key).wstring()), name_(U8Path(name).wstring()) {
     before_ = ReadClassesValue(key_, name_);
-    WriteClassesValue(key_, name_, U8Path(value).wstring());
+    WriteClassesValue(key_, name_, U8Path(value).wstring(), expandable ? REG_EXPAND_SZ : REG_SZ);
 }
 
 ScopedClassesSetting::~ScopedClassesSetting() { WriteClassesValue(key_, name_, before_); }

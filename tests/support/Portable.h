@@ -49,10 +49,12 @@ std::string ReferenceToolMissing(const std::string& tool);
 #ifdef _WIN32
 // Sets a string value of HKEY_CLASSES_ROOT\<key> for its own lifetime and
 // puts back what was there before. (Without administrator rights Windows
-// writes it to the user's own half of that key.)
+// writes it to the user's own half of that key.) An `expandable` value is
+// stored for expansion (REG_EXPAND_SZ), as installers write per-user folders.
 class ScopedClassesSetting {
 public:
-    ScopedClassesSetting(const std::string& key, const std::string& name, const std::string& value);
+    ScopedClassesSetting(const std::string& key, const std::string& name, const std::string& value,
+                         bool expandable = false);
     ~ScopedClassesSetting();
     ScopedClassesSetting(const ScopedClassesSetting&) = delete;
     ScopedClassesSetting& operator=(const ScopedClassesSetting&) = delete;

@@ -1,6 +1,6 @@
-// What a person would see: the pixels of a screen area as the X server
-// holds them (the toolkit's own screen reader can return stale pictures
-// inside nested modal runs).
+// What a person would see: the pixels of a screen area as the X server (or,
+// on Windows, the display driver) holds them (the toolkit's own screen
+// reader can return stale pictures inside nested modal runs).
 #pragma once
 
 #include <wx/gdicmn.h>

@@ -198,7 +198,7 @@ TEST_F(EndToEndTest, TwoArchivesPreviewedAndSavedLeaveTheirFilesAndTheLog) {
         expected = ReplaceAll(expected, prefix + std::string("A\r\n"), prefix + first + "\r\n");
         expected = ReplaceAll(expected, prefix + std::string("B\r\n"), prefix + second + "\r\n");
     }
-    expected = ReplaceAll(expected, "OUT/", Out().string() + "/");
+    expected = ReplaceAll(expected, "OUT/", (Out() / "").make_preferred().string());
     EXPECT_EQ(MaskStartTime(LogText()), expected);
     EXPECT_EQ(m_endCalls, 1);
     EXPECT_TRUE(Messages().empty());

@@ -48,8 +48,17 @@ bool CDialogSkin::LoadBackground(const std::filesystem::path& programFolder, con
         picture.LoadFile(path, wxBITMAP_TYPE_BMP);
     }
     m_background = picture.IsOk() ? wxBitmap(picture) : wxBitmap();
+    m_fitted = wxBitmap();
     if (m_window) m_window->Refresh();
     return HasBackground();
+}
+
+const wxBitmap& CDialogSkin::Background() const {
+    const wxSize client = m_window ? m_window->GetClientSize() : wxSize();
+    if (!HasBackground() || client.x <= 0 || client.y <= 0 || client == m_background.GetSize()) return m_background;
+    if (!m_fitted.IsOk() || m_fitted.GetSize() != client)
+        m_fitted = wxBitmap(m_background.ConvertToImage().Scale(client.x, client.y, wxIMAGE_QUALITY_HIGH));
+    return m_fitted;
 }
 
 void CDialogSkin::DrawBackground(wxDC& dc, const wxRect& area) const {
@@ -58,8 +67,9 @@ void CDialogSkin::DrawBackground(wxDC& dc, const wxRect& area) const {
         wxBrush(m_window ? m_window->GetBackgroundColour() : wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE)));
     dc.DrawRectangle(area);
     if (!HasBackground()) return;
-    const wxRect covered = area.Intersect(wxRect(m_background.GetSize()));
-    if (!covered.IsEmpty()) dc.DrawBitmap(m_background.GetSubBitmap(covered), covered.GetTopLeft());
+    const wxBitmap& picture = Background();
+    const wxRect covered = area.Intersect(wxRect(picture.GetSize()));
+    if (!covered.IsEmpty()) dc.DrawBitmap(picture.GetSubBitmap(covered), covered.GetTopLeft());
 }
 
 void CDialogSkin::DrawBehind(wxDC& dc, const wxWindow* control) const {

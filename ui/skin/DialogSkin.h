@@ -3,9 +3,13 @@
 //
 // A CDialogSkin is attached to one window (a dialog, or a frame for windows
 // that need a menu bar). It loads one picture, program folder + "/" + file
-// name with the name used exactly as given, and paints it unscaled at the
-// client origin; the part of the client area the picture does not cover
-// keeps the window's normal colour. Labels, check boxes, radio buttons and
+// name with the name used exactly as given, and paints it at the client
+// origin. The pictures are drawn for the dialogs' sizes in dialog units as
+// GTK lays them out; where the window system's dialog units come out in
+// other pixel sizes (Windows' dialog font), the picture is fitted to the
+// client area, so that its header band still ends above the first control
+// and nothing of it is cut off. Without a window to fit, the part of the
+// client area the picture does not cover keeps the window's normal colour. Labels, check boxes, radio buttons and
 // group boxes are native controls without a background of their own on GTK,
 // so the picture shows behind their text; the custom controls of
 // ui/controls find the skin of the window they sit on (Of) and draw the
@@ -38,7 +42,8 @@ public:
     // removes it when loading fails. Returns whether a picture is loaded.
     bool LoadBackground(const std::filesystem::path& programFolder, const wxString& fileName);
     bool HasBackground() const { return m_background.IsOk(); }
-    const wxBitmap& Background() const { return m_background; }
+    // The picture as it is painted: fitted to the window's client area.
+    const wxBitmap& Background() const;
 
     // Paints `area` (client coordinates) of the background into `dc`, whose
     // origin is the client origin: the picture where it reaches, the window's
@@ -59,6 +64,9 @@ private:
 
     wxWindow* m_window = nullptr;
     wxBitmap m_background;
+    // m_background scaled to the client area, made when first painted at
+    // that size.
+    mutable wxBitmap m_fitted;
 };
 
 }  // namespace tessaly

@@ -8,10 +8,12 @@
 #include <algorithm>
 
 #include "app/Settings.h"
+#include "app/about/AboutDlg.h"
 #include "ui/controls/TextProgressCtrl.h"
 #include "ui/controls/TransparentStatic2.h"
 #include "ui/skin/AppIcon.h"
 #include "ui/skin/DialogUnits.h"
+#include "ui/skin/SystemMenuAbout.h"
 #include "workflow/SavingRun.h"
 #include "workflow/dialogs/LabelFit.h"
 #include "workflow/dialogs/MessageBoxes.h"
@@ -35,6 +37,7 @@ void SetBar(CTextProgressCtrl* bar, int percent) {
 CFileSave::CFileSave(CSavingRun& run) : m_run(run), m_forwarder(*this, [this] { ApplyBatch(); }) {
     Create(nullptr, wxID_ANY, wxString::FromUTF8(AppTitle), 349, 209, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     SetIcons(AppIcons());
+    AddSystemMenuAbout(*this, [this] { ShowAboutBox(this, ProgramFolder()); });
     CreateControls();
     Bind(wxEVT_BUTTON, &CFileSave::OnPause, this, IDC_SAVING_PAUSE);
     Bind(wxEVT_BUTTON, &CFileSave::OnStop, this, IDC_SAVING_STOP);

@@ -17,6 +17,7 @@
 #include "ui/shell/Pickers.h"
 #include "ui/skin/AppIcon.h"
 #include "ui/skin/DialogUnits.h"
+#include "ui/skin/SystemMenuAbout.h"
 #include "workflow/Destination.h"
 #include "workflow/MenuMessages.h"
 #include "workflow/RepairJob.h"
@@ -53,6 +54,7 @@ CPreview::CPreview() : m_job(*Wizard().job) {
     Create(nullptr, wxID_ANY, wxString::FromUTF8(AppTitle), 484, 292);
     LoadBackground(ProgramFolder(), "preview.bmp");
     SetIcons(AppIcons());
+    AddSystemMenuAbout(*this, [this] { ShowAboutBox(this, ProgramFolder()); });
     SetMenuBar(CreateMainMenuBar());
     CreateControls();
     Bind(wxEVT_PAINT, &CPreview::OnPaint, this);

@@ -6,9 +6,11 @@
 #include <wx/stattext.h>
 
 #include "app/Settings.h"
+#include "app/about/AboutDlg.h"
 #include "log/ActivityLog.h"
 #include "ui/skin/AppIcon.h"
 #include "ui/skin/DialogUnits.h"
+#include "ui/skin/SystemMenuAbout.h"
 #include "workflow/StepMessages.h"
 #include "workflow/dialogs/LabelFit.h"
 #include "workflow/dialogs/MessageBoxes.h"
@@ -19,6 +21,7 @@ namespace tessaly {
 CViewLog::CViewLog(const SavingSummary& summary) : m_summary(summary) {
     Create(nullptr, wxID_ANY, wxString::FromUTF8(AppTitle), 186, 90, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     SetIcons(AppIcons());
+    AddSystemMenuAbout(*this, [this] { ShowAboutBox(this, ProgramFolder()); });
     CreateControls();
     Bind(wxEVT_BUTTON, &CViewLog::OnOk, this, IDC_VIEW_LOG_OK);
     Bind(wxEVT_CLOSE_WINDOW, &CViewLog::OnCloseBox, this);
