@@ -16,7 +16,7 @@ for what in "$@"; do
     # dpkg-source to unpack the source packages of the libraries built for
     # Windows, make for the toolkit's build, and NSIS for the installer.
     windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine wine64 dpkg-dev xz-utils make
-      xvfb xauth xdotool nsis python3) ;;
+      fonts-wine xvfb xauth xdotool nsis python3) ;;
     *) echo "install-deps: unknown set '$what'" >&2; exit 2 ;;
   esac
 done

@@ -237,9 +237,15 @@ TEST_F(MainDialog, AnArchiveIsListedOnceHoweverItIsNamed) {
 
     Browse({lower, lower, "", missing});
     Browse({noLinks ? roundabout : link, roundabout, lower, upper, folder.Path().string()});
-    // A.zip and a.zip are two files here; the link and the roundabout path
-    // name a.zip again; empty, missing and folder paths never join.
+    // The link and the roundabout path name a.zip again; empty, missing and
+    // folder paths never join.
+#ifdef _WIN32
+    // Windows finds a file whatever the case of its name: A.zip is a.zip.
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"1 " + lower}));
+#else
+    // A.zip and a.zip are two files here.
     EXPECT_EQ(Rows(), (std::vector<std::string>{"1 " + lower, "2 " + upper}));
+#endif
     EXPECT_TRUE(shown.empty());
 }
 

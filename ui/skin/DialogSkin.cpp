@@ -8,6 +8,10 @@
 #include <wx/log.h>
 #include <wx/settings.h>
 
+#ifdef __WXMSW__
+#include <windows.h>
+#endif
+
 namespace tessaly {
 namespace {
 
@@ -19,7 +23,12 @@ std::unordered_map<const wxWindow*, const CDialogSkin*>& Skins() {
 
 }  // namespace
 
-CDialogSkin::~CDialogSkin() { Detach(); }
+CDialogSkin::~CDialogSkin() {
+    Detach();
+#ifdef __WXMSW__
+    ForgetBrush();
+#endif
+}
 
 void CDialogSkin::Attach(wxWindow* window) {
     Detach();
@@ -49,6 +58,9 @@ bool CDialogSkin::LoadBackground(const std::filesystem::path& programFolder, con
     }
     m_background = picture.IsOk() ? wxBitmap(picture) : wxBitmap();
     m_fitted = wxBitmap();
+#ifdef __WXMSW__
+    ForgetBrush();
+#endif
     if (m_window) m_window->Refresh();
     return HasBackground();
 }
@@ -60,6 +72,23 @@ const wxBitmap& CDialogSkin::Background() const {
         m_fitted = wxBitmap(m_background.ConvertToImage().Scale(client.x, client.y, wxIMAGE_QUALITY_HIGH));
     return m_fitted;
 }
+
+#ifdef __WXMSW__
+WXHBRUSH CDialogSkin::ControlsBrush() const {
+    if (!HasBackground()) return nullptr;
+    const wxBitmap& picture = Background();
+    if (m_brush && m_brushSize == picture.GetSize()) return m_brush;
+    ForgetBrush();
+    m_brush = ::CreatePatternBrush(static_cast<HBITMAP>(picture.GetHBITMAP()));
+    m_brushSize = picture.GetSize();
+    return m_brush;
+}
+
+void CDialogSkin::ForgetBrush() const {
+    if (m_brush) ::DeleteObject(static_cast<HBRUSH>(m_brush));
+    m_brush = nullptr;
+}
+#endif
 
 void CDialogSkin::DrawBackground(wxDC& dc, const wxRect& area) const {
     dc.SetPen(*wxTRANSPARENT_PEN);

@@ -57,6 +57,15 @@ public:
     // The skin of the window a control sits on, or null.
     static const CDialogSkin* Of(const wxWindow* control);
 
+#ifdef __WXMSW__
+    // The picture as a pattern brush, for the native controls on the window:
+    // Windows paints the background of labels, check boxes and radio buttons
+    // with their parent's brush, which the toolkit aligns with the parent's
+    // client origin, so the picture shows behind their text as on GTK. Null
+    // without a picture. Valid until the picture or the window's size changes.
+    WXHBRUSH ControlsBrush() const;
+#endif
+
 private:
     void OnPaint(wxPaintEvent& event);
     void OnDestroy(wxWindowDestroyEvent& event);
@@ -67,6 +76,11 @@ private:
     // m_background scaled to the client area, made when first painted at
     // that size.
     mutable wxBitmap m_fitted;
+#ifdef __WXMSW__
+    void ForgetBrush() const;
+    mutable WXHBRUSH m_brush = nullptr;
+    mutable wxSize m_brushSize;
+#endif
 };
 
 }  // namespace tessaly

@@ -27,6 +27,11 @@ public:
     // Shows the window at once (see ShowNow).
     bool Show(bool show = true) override;
 
+#ifdef __WXMSW__
+    // The picture shows behind the native controls' text.
+    WXHBRUSH MSWGetCustomBgBrush() override { return m_skin.ControlsBrush(); }
+#endif
+
 private:
     CDialogSkin m_skin;
 };

@@ -55,6 +55,10 @@ public:
     int GetReturnCode() const { return m_returnCode; }
 
 protected:
+#ifdef __WXMSW__
+    // The picture shows behind the native controls' text.
+    WXHBRUSH MSWGetCustomBgBrush() override { return m_skin.ControlsBrush(); }
+#endif
     virtual void OnEscape() {}
     virtual void OnHelpKey() {}
     virtual void OnCloseBox() { EndModal(wxID_CANCEL); }

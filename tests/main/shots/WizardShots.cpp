@@ -12,6 +12,7 @@
 // starts one).
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -25,6 +26,7 @@
 #include <wx/utils.h>
 
 #include "app/main/VarrowDlg.h"
+#include "tests/support/Portable.h"
 #include "tests/support/Sample.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/ZipWriter.h"
@@ -228,12 +230,15 @@ public:
     }
     int OnRun() override {
         testzip::TempFolder scratch("tessaly-shots");
-        setenv("TESSALY_SETTINGS", (scratch / "settings.ini").c_str(), 1);
-        std::FILE* settings = std::fopen((scratch / "settings.ini").c_str(), "w");
-        if (settings) {
-            std::fprintf(settings, "FilePath=%s\nLogPath=%s\n", m_programFolder.c_str(), scratch.Path().c_str());
-            std::fclose(settings);
-        }
+        const std::string logFolder = testzip::PathText(scratch.Path());
+#ifdef _WIN32
+        // Windows reads the settings from the registry alone.
+        testzip::ScopedClassesSetting filePath("TLZIP", "FilePath", m_programFolder);
+        testzip::ScopedClassesSetting logPath("TLZIP", "LogPath", logFolder);
+#else
+        testzip::SetEnvironment("TESSALY_SETTINGS", testzip::PathText(scratch / "settings.ini"));
+        std::ofstream(scratch / "settings.ini") << "FilePath=" << m_programFolder << "\nLogPath=" << logFolder << "\n";
+#endif
         return m_passwordOnly ? ShowPassword() : RunWizard(scratch);
     }
 
