@@ -17,9 +17,15 @@
 #include <memory>
 #include <string>
 
+#ifdef __WXMSW__
+#include <windows.h>
+#endif
+
 #include <wx/app.h>
 #include <wx/button.h>
+#include <wx/frame.h>
 #include <wx/image.h>
+#include <wx/menu.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 #include <wx/uiaction.h>
@@ -51,6 +57,15 @@ using tessaly::test::ScreenPixels;
 
 bool Grab(wxWindow* window, const char* name) {
     wxRect area = window->GetScreenRect();
+#ifdef __WXMSW__
+    // Without a window manager wine leaves the title bar undrawn: the shot
+    // starts at the menu bar, or at the client area of a dialog.
+    const int top = window->ClientToScreen(wxPoint(0, 0)).y;
+    const auto* frame = dynamic_cast<wxFrame*>(window);
+    const int start = top - (frame && frame->GetMenuBar() ? ::GetSystemMetrics(SM_CYMENU) + 1 : 0);
+    area.SetHeight(area.GetBottom() + 1 - start);
+    area.SetY(start);
+#endif
     area.Intersect(wxRect(0, 0, wxGetDisplaySize().x, wxGetDisplaySize().y));
     // A thin grey frame around the window.
     wxImage shot(area.width + 2, area.height + 2);
