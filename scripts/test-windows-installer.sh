@@ -307,6 +307,32 @@ else
   wait "$program" && status=0 || status=$?
   fail "the installed program ended (status $status) before showing its main window; its output: $work/program.log"
 fi
+# A second copy, started while the first runs, says so in a box captioned
+# "  Tessaly for Zip" (two leading blanks) and ends when it is answered.
+if [[ -n $found ]]; then
+  wine "$program_dir_win\tessaly-zip.exe" >"$work/second.log" 2>&1 &
+  second=$!
+  box=""
+  deadline=$((SECONDS + 40))
+  while ((SECONDS < deadline)) && [[ -z $box ]]; do
+    box=$(xdotool search --onlyvisible --name '^  Tessaly for Zip$' 2>/dev/null | head -n 1) || true
+    kill -0 "$second" 2>/dev/null || break
+    [[ -n $box ]] || sleep 1
+  done
+  if [[ -n $box ]]; then
+    ok "a second copy says that another instance is already running"
+    xdotool windowfocus --sync "$box" key Return 2>/dev/null || true
+    ended=""
+    for _ in $(seq 20); do
+      kill -0 "$second" 2>/dev/null || { ended=1; break; }
+      sleep 1
+    done
+    check "the second copy ends when its box is answered, the first one runs on" \
+      test -n "$ended" -a -n "$(xdotool search --onlyvisible --name '^ Tessaly for Zip$' 2>/dev/null)"
+  else
+    fail "a second copy shows no box captioned '  Tessaly for Zip' within 40 s"
+  fi
+fi
 # Ending every process of the prefix ends the program (and its wine loader).
 wineserver -k 2>/dev/null || true
 wait "$program" 2>/dev/null || true
