@@ -41,7 +41,8 @@ std::filesystem::path UserLogFolder() {
 // state folder, made on first use.
 bool MakeDefaultFolder(const std::filesystem::path& folder) {
     if (IsExistingFolder(folder)) return false;
-    const bool userLog = !UserLogFolder().empty() && folder == UserLogFolder();
+    const std::filesystem::path userLogFolder = UserLogFolder();
+    const bool userLog = !userLogFolder.empty() && folder == userLogFolder;
     if (!userLog && (!ReadSetting("FilePath").empty() || !ReadSetting("LogPath").empty())) return false;
     return CreateFolderTree(folder);
 }
@@ -52,13 +53,14 @@ std::filesystem::path ActivityLogPath() {
     // A LogPath that names the user's own log folder holds before that folder
     // exists: it is made with the first line.
     const std::filesystem::path logFolder = PathFromUtf8(ReadSetting("LogPath"));
-    if (!logFolder.empty() && (PathExists(logFolder) || logFolder.lexically_normal() == UserLogFolder()))
+    const std::filesystem::path userLogFolder = UserLogFolder();
+    if (!logFolder.empty() && (PathExists(logFolder) || logFolder.lexically_normal() == userLogFolder))
         return logFolder / kLogFileName;
     // An installed program folder is usually read-only for its users: their
     // log then lives in their own state folder.
     const std::filesystem::path programFolder = ProgramFolder();
-    if (IsExistingFolder(programFolder) && !IsWritableFolder(programFolder) && !UserLogFolder().empty())
-        return UserLogFolder() / kLogFileName;
+    if (IsExistingFolder(programFolder) && !IsWritableFolder(programFolder) && !userLogFolder.empty())
+        return userLogFolder / kLogFileName;
     return ProgramActivityLogPath();
 }
 
