@@ -36,6 +36,8 @@ public:
     BZip2Decompressor() { Open(); }
     ~BZip2Decompressor() override { Close(); }
 
+    std::string ProblemText() const override { return problem_; }
+
 private:
     void Open() {
         stream_ = bz_stream{};
@@ -65,14 +67,18 @@ private:
         const int result = BZ2_bzDecompress(&stream_);
         step.consumed += givenIn - stream_.avail_in;
         step.produced += givenOut - stream_.avail_out;
-        if (result == BZ_STREAM_END)
+        if (result == BZ_STREAM_END) {
             StreamEnded();
-        else if (result != BZ_OK)
+        } else if (result != BZ_OK) {
+            // The data is not corrupt when the decoder only lacked memory.
+            if (result == BZ_MEM_ERROR) problem_ = "not enough memory for the BZip2 block";
             step.status = Status::DataError;  // BZ_DATA_ERROR, BZ_DATA_ERROR_MAGIC, BZ_MEM_ERROR
+        }
     }
 
     bz_stream stream_{};
     bool open_ = false;
+    std::string problem_;
 };
 
 }  // namespace

@@ -42,7 +42,9 @@ void EntryDecoder::Begin(const StreamParameters& stream, std::uint64_t dataOffse
 
     decompressor_ = MakeDecompressor(stream);
     if (!decompressor_) {
-        status_ = Status::Finished;
+        // Nothing was read: the entry is not whole, whoever looks next.
+        status_ = Status::DataError;
+        problem_ = UnsupportedMethodText(method_);
         ThrowArchiveError(badArchive, storage_.Path(), dataOffset, UnsupportedMethodText(method_));
     }
     input_.Allocate(kInputBufferSize);

@@ -44,7 +44,11 @@ public:
             case LZMA_OK: break;
             case LZMA_BUF_ERROR: break;  // no progress: more input is needed
             case LZMA_STREAM_END: step.status = Status::StreamEnd; break;
-            default:  // LZMA_DATA_ERROR, LZMA_MEM_ERROR, LZMA_OPTIONS_ERROR, ...
+            case LZMA_MEM_ERROR:
+                problem_ = "not enough memory for the LZMA dictionary";
+                step.status = Status::DataError;
+                break;
+            default:  // LZMA_DATA_ERROR, LZMA_OPTIONS_ERROR, ...
                 step.status = Status::DataError;
                 break;
         }
@@ -91,6 +95,7 @@ private:
         const lzma_filter filters[] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
         const lzma_ret result = lzma_raw_decoder(&stream_, filters);
         if (result == LZMA_OPTIONS_ERROR) problem_ = "LZMA properties not supported";
+        if (result == LZMA_MEM_ERROR) problem_ = "not enough memory for the LZMA dictionary";
         return result == LZMA_OK;
     }
 

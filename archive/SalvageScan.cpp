@@ -247,9 +247,14 @@ void SalvageScan::RepairHeaderFields(CFileHeader& entry, const CentralNote& note
 // A streamed compressed entry whose descriptor could not be read takes its
 // CRC-32 and sizes from the central record, so that extraction can check
 // them. (Stored data needs its length checked first: ResolveStoredLength.)
+// A compressed stream is never 0 bytes long (it holds at least its end), so
+// a record giving compressed size 0 was written before the sizes were known
+// and says nothing: the entry keeps its sizes unknown and is read to the
+// stream's own end.
 void SalvageScan::TakeStreamedSizes(CFileHeader& entry, const CentralNote& note) {
     if (entry.method == zip::kMethodStored || !IsKnownMethod(entry.method) || !entry.IsStreamedUnknownSize()) return;
     if (note.compressedSize == zip::kZip64Sentinel || note.uncompressedSize == zip::kZip64Sentinel) return;
+    if (note.compressedSize == 0) return;
     entry.crc32 = note.crc32;
     entry.compressedSize = note.compressedSize;
     entry.uncompressedSize = note.uncompressedSize;

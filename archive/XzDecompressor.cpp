@@ -46,7 +46,15 @@ private:
                            MebibyteText(kMemoryLimit) + ")";
                 step.status = Status::DataError;
                 break;
-            default:  // LZMA_FORMAT_ERROR, LZMA_OPTIONS_ERROR, LZMA_DATA_ERROR, LZMA_MEM_ERROR, ...
+            case LZMA_MEM_ERROR:
+                problem_ = "not enough memory for the XZ stream";
+                step.status = Status::DataError;
+                break;
+            case LZMA_OPTIONS_ERROR:
+                problem_ = "XZ stream options not supported";
+                step.status = Status::DataError;
+                break;
+            default:  // LZMA_FORMAT_ERROR, LZMA_DATA_ERROR, ...
                 step.status = Status::DataError;
                 break;
         }

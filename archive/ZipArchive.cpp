@@ -125,6 +125,7 @@ bool CZipArchive::CloseEntry(const std::filesystem::path& outputPath) {
 std::optional<CZipArchive::Verdict> CZipArchive::StartDecryption(const CFileHeader& entry) {
     if (!opened_.aes && EncryptionSchemeOf(entry) == EncryptionScheme::Strong)
         return Verdict{ExtractOutcome::Encrypted, EncryptionText(entry)};
+    if (std::optional<Verdict> cut = CutBeforeEncryptedData(entry)) return cut;
     std::optional<std::string> password;
     if (passwordSource_ != nullptr) password = passwordSource_->PasswordFor(storage.Path(), entry.fileName);
     if (!password) return Verdict{ExtractOutcome::Encrypted, EncryptionText(entry)};
@@ -149,12 +150,60 @@ std::optional<CZipArchive::Verdict> CZipArchive::StartDecryption(const CFileHead
     return std::nullopt;
 }
 
+namespace {
+// The bytes the opened entry's encryption puts around its data: the
+// encryption header in front (for AES the salt and password verifier) and,
+// for AES, the authentication code after it.
+std::size_t FramingSize(const OpenedEntryInfo& opened) {
+    if (!opened.aes) return TraditionalDecryption::kHeaderSize;
+    return AesDecryption::SaltSize(opened.aes->strength) + AesDecryption::kVerifierSize + AesDecryption::kCodeSize;
+}
+
+bool IsRecordSignature(std::uint32_t value) {
+    return value == zip::kLocalHeaderSignature || value == zip::kCentralHeaderSignature ||
+           value == zip::kDescriptorSignature || value == zip::kEndRecordSignature;
+}
+}  // namespace
+
+// An entry whose data ends before its encryption framing does (more of the
+// archive follows, so it is not the end of the file) holds no encrypted data
+// at all: its framing bytes are those of the next record, and checking a
+// password against them would call a right password wrong. Nothing is
+// read; no password is asked for.
+std::optional<CZipArchive::Verdict> CZipArchive::CutBeforeEncryptedData(const CFileHeader& entry) {
+    const std::size_t framing = FramingSize(opened_);
+    const std::uint64_t room = DataRoom(entry, opened_.dataOffset);
+    if (room >= framing || opened_.dataOffset + room >= storage.Length()) return std::nullopt;
+    const char* scheme =
+        EncryptionSchemeName(opened_.aes ? EncryptionScheme::WinZipAes : EncryptionScheme::Traditional);
+    return Verdict{ExtractOutcome::Damaged, "entry cut short before its encrypted data begins (" +
+                                                std::to_string(room) + " bytes of data, the " + scheme + " needs " +
+                                                std::to_string(framing) + ")"};
+}
+
+// How many bytes from `dataOffset` the entry's data can take up: up to the
+// next local header the scan found (or the end of the file), or less where
+// the declared compressed size ends right at a record. A declared size with
+// no record after it may be damaged, and limits nothing.
+std::uint64_t CZipArchive::DataRoom(const CFileHeader& entry, std::uint64_t dataOffset) {
+    const std::uint64_t next = NextHeaderFrom(dataOffset);
+    std::uint64_t room = next - std::min(next, dataOffset);
+    if (entry.IsStreamedUnknownSize() || entry.compressedSize >= room) return room;
+    std::uint8_t bytes[4];
+    storage.Seek(dataOffset + entry.compressedSize);
+    if (storage.file.Read(bytes, sizeof bytes) == sizeof bytes && IsRecordSignature(zip::LoadU32(bytes)))
+        room = entry.compressedSize;
+    return room;
+}
+
 // A wrong password passes one entry's traditional check byte once in 256
 // times, and would then be written as garbage. The password is the same for
 // the whole archive, so the check bytes of up to kVoters of its
 // traditionally encrypted entries are read once: a right password passes all
 // of them but those whose encryption header is damaged, a wrong one nearly
 // none. When no more than half pass, the password is wrong for every entry.
+// An entry cut short before its encrypted data has no check byte of its own
+// (the bytes there are the next record's) and does not vote.
 bool CZipArchive::RefutedByOtherEntries(const std::string& password) {
     const std::size_t key = std::hash<std::string>{}(password);
     if (traditionalVote_ && traditionalVote_->first == key) return traditionalVote_->second;
@@ -168,6 +217,7 @@ bool CZipArchive::RefutedByOtherEntries(const std::string& password) {
             continue;
         const std::uint64_t at = other.localHeaderOffset + zip::kLocalHeaderLength + other.fileNameLength +
                                  zip::TolerantExtraLength(other.extraFieldLength);
+        if (DataRoom(other, at) < TraditionalDecryption::kHeaderSize) continue;
         std::uint8_t header[TraditionalDecryption::kHeaderSize];
         storage.Seek(at);
         if (storage.file.Read(header, sizeof header) < sizeof header) continue;
@@ -335,13 +385,7 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
         throw;
     }
 
-    Verdict verdict = AuthenticationVerdict(entry, JudgeOutput(entry, result));
-    if (endUnknown)
-        verdict = {ExtractOutcome::Truncated,
-                   limit < storage.Length() ? "end of the stored data not found; written up to the next record"
-                                            : "end of the stored data not found; written up to the end of the archive"};
-    else if (verdict.outcome != ExtractOutcome::Ok && aes_ == nullptr && TrimToDeclaredSize(entry, output, result))
-        verdict = {ExtractOutcome::Ok, "data ran on past the declared size; cut there, where the CRC-32 matches"};
+    const Verdict verdict = DecideVerdict(entry, output, result, endUnknown ? std::optional(limit) : std::nullopt);
     overlaps_.Record(index, verdict.outcome == ExtractOutcome::Ok, ConsumedEnd());
     const bool corrupt = decoder_->status() == EntryDecoder::Status::DataError && verdict.outcome != ExtractOutcome::Ok;
     dataError = 0;
@@ -356,6 +400,23 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
     output.Close();
     NoteRenaming(entry, relative, result);
     return true;
+}
+
+// The one verdict on an extracted entry, from what was written (its length
+// and CRC-32 in `report`, the file itself for a cut), the decoder's end and
+// the errors it met, and the authentication code. Stored data whose end was
+// never found (`storedLimit`: where it was written up to) is never whole.
+CZipArchive::Verdict CZipArchive::DecideVerdict(const CFileHeader& entry, CFile& output, ExtractReport& report,
+                                                std::optional<std::uint64_t> storedLimit) {
+    if (storedLimit)
+        return {ExtractOutcome::Truncated,
+                *storedLimit < storage.Length()
+                    ? "end of the stored data not found; written up to the next record"
+                    : "end of the stored data not found; written up to the end of the archive"};
+    const Verdict verdict = AuthenticationVerdict(entry, JudgeOutput(entry, report));
+    if (verdict.outcome != ExtractOutcome::Ok && aes_ == nullptr && TrimToDeclaredSize(entry, output, report))
+        return {ExtractOutcome::Ok, "data ran on past the declared size; cut there, where the CRC-32 matches"};
+    return verdict;
 }
 
 COutputNames& CZipArchive::NamesFor(const std::filesystem::path& destinationFolder) {
@@ -427,13 +488,17 @@ void CZipArchive::ProbeEntry(std::uint32_t index) {
 
 // The next local header the scan found at or after the entry's data, or the
 // end of the file.
-std::uint64_t CZipArchive::StoredStreamLimit(const CFileHeader& entry) {
+std::uint64_t CZipArchive::StoredStreamLimit(const CFileHeader& entry) { return NextHeaderFrom(entry.DataOffset()); }
+
+// The first local header the scan found at or after `offset`, or the end of
+// the file.
+std::uint64_t CZipArchive::NextHeaderFrom(std::uint64_t offset) {
     if (headerOffsets_.empty()) {
         headerOffsets_.reserve(centralDir.entries.size());
         for (const CFileHeader& other : centralDir.entries) headerOffsets_.push_back(other.localHeaderOffset);
         std::sort(headerOffsets_.begin(), headerOffsets_.end());
     }
-    auto next = std::lower_bound(headerOffsets_.begin(), headerOffsets_.end(), entry.DataOffset());
+    auto next = std::lower_bound(headerOffsets_.begin(), headerOffsets_.end(), offset);
     return next != headerOffsets_.end() ? std::min(*next, storage.Length()) : storage.Length();
 }
 
@@ -453,8 +518,12 @@ CZipArchive::Verdict CZipArchive::JudgeOutput(const CFileHeader& entry, const Ex
 // declared size's bytes carry the declared CRC-32, those bytes are the
 // entry: the rest is cut. (A declared size that is merely too small never
 // matches the CRC-32 of the whole content, so it never cuts real data.)
+// A declared size of 0 proves nothing (the CRC-32 of no bytes is 0, whatever
+// the stream held): a stream the decompressor refused at its start, or one
+// that ran into corrupt data at once, is never cut to an "ok" empty file.
 bool CZipArchive::TrimToDeclaredSize(const CFileHeader& entry, CFile& output, ExtractReport& report) {
-    if (entry.IsStreamedUnknownSize() || report.bytesWritten < entry.uncompressedSize) return false;
+    if (entry.IsStreamedUnknownSize() || entry.uncompressedSize == 0 || report.bytesWritten < entry.uncompressedSize)
+        return false;
     // A stream that ended cleanly at the declared size was judged already.
     if (report.bytesWritten == entry.uncompressedSize)
         return decoder_->status() != EntryDecoder::Status::Finished && report.crc32 == entry.crc32;

@@ -109,10 +109,15 @@ private:
     Verdict AuthenticationVerdict(const CFileHeader& entry, Verdict verdict);
     std::uint64_t ConsumedEnd() const;
     bool RefutedByOtherEntries(const std::string& password);
+    std::optional<Verdict> CutBeforeEncryptedData(const CFileHeader& entry);
+    std::uint64_t DataRoom(const CFileHeader& entry, std::uint64_t dataOffset);
+    std::uint64_t NextHeaderFrom(std::uint64_t offset);
     bool WriteWithoutData(const CFileHeader& entry, const std::filesystem::path& destinationFolder,
                           const std::filesystem::path& relative, ExtractReport& report);
     void ProbeEntry(std::uint32_t index);
     std::uint64_t StoredStreamLimit(const CFileHeader& entry);
+    Verdict DecideVerdict(const CFileHeader& entry, CFile& output, ExtractReport& report,
+                          std::optional<std::uint64_t> storedLimit);
     Verdict JudgeOutput(const CFileHeader& entry, const ExtractReport& report);
     Verdict FinishedVerdict(const CFileHeader& entry, std::uint32_t crc);
     // Both return the CRC-32 of what they wrote.

@@ -16,6 +16,7 @@
 #include "tests/support/Damage.h"
 #include "tests/support/Portable.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/ZipCrypt.h"
 
 namespace tessaly::archivetest {
 namespace {
@@ -277,6 +278,86 @@ TEST_P(Encryption, LargeAesEntryIsCheckedWhole) {
     ASSERT_EQ(run.Count(), 1u);
     EXPECT_EQ(run.entries[0].report.outcome, ExtractOutcome::Damaged);
     EXPECT_EQ(run.entries[0].report.detail, "authentication code mismatch");
+}
+
+// An encrypted entry whose data is shorter than its encryption framing, with
+// more of the archive after it: the first bytes of a real encryption (a
+// writer that stopped early), the encryption flag set, the sizes those few
+// bytes. For AES the framing is the salt, the verifier and the code.
+EntryToWrite CutBeforeItsData(std::string name, bool aes, std::size_t kept) {
+    const Bytes content = TextContent(name, 400);
+    EntryToWrite input = Stored(std::move(name), content);
+    Bytes encrypted = aes ? AesEncrypt(kPassword, 3, content, 7) : TraditionalEncrypt(kPassword, 0x5A, content, 7);
+    encrypted.resize(kept);
+    input.rawData = encrypted;
+    input.encrypted = true;
+    if (aes) {
+        input.methodOverride = 99;
+        input.extra = AesExtra(2, 3, 0);
+    }
+    return input;
+}
+
+// Such an entry says what it is, and never that the right password is wrong;
+// the entries around it are whole. No password is asked for it.
+TEST_P(Encryption, EntryCutBeforeItsEncryptedDataIsNotAWrongPassword) {
+    for (bool aes : {false, true}) {
+        SCOPED_TRACE(aes ? "AES" : "traditional");
+        const auto encrypt = [aes](EntryToWrite input) { return aes ? Aes(std::move(input), 3, 2) : Encrypted(input); };
+        const std::vector<EntryToWrite> inputs = {encrypt(Stored("before.bin", NoiseContent(3, 2000))),
+                                                  CutBeforeItsData("short.txt", aes, aes ? 20 : 5),
+                                                  encrypt(Deflated("after.txt", TextContent("after", 9000)))};
+        for (bool central : {true, false}) {
+            SCOPED_TRACE(central ? "with central directory" : "without central directory");
+            BuildOptions options;
+            options.centralDirectory = central;
+            FixedPassword source(kPassword);
+            SalvageOptions salvage;
+            salvage.passwords = &source;
+            SalvageRun run(BuildZip(inputs, options).bytes, GetParam(), salvage);
+            EXPECT_TRUE(IsIntact(run, "before.bin", inputs[0].data));
+            EXPECT_TRUE(IsIntact(run, "after.txt", inputs[2].data));
+            const EntryRun* cut = run.Find("short.txt");
+            ASSERT_NE(cut, nullptr);
+            EXPECT_EQ(cut->report.outcome, ExtractOutcome::Damaged);
+            EXPECT_EQ(cut->report.detail, aes ? "entry cut short before its encrypted data begins (20 bytes of data, "
+                                                "the WinZip AES encryption needs 28)"
+                                              : "entry cut short before its encrypted data begins (5 bytes of data, "
+                                                "the traditional PKWARE encryption needs 12)");
+            EXPECT_TRUE(NothingWritten(run, *cut));
+            EXPECT_EQ(source.asked, 2);
+        }
+    }
+}
+
+// The bytes where such an entry's encryption header should be are the next
+// record's, which no password passes: they do not count against the
+// password when the check bytes of the archive's entries vote on it. Here
+// they outnumber the entries that really are encrypted.
+TEST_P(Encryption, EntriesCutBeforeTheirEncryptedDataDoNotVote) {
+    std::vector<EntryToWrite> inputs;
+    for (int i = 0; i < 3; ++i) inputs.push_back(CutBeforeItsData("short" + std::to_string(i) + ".txt", false, 1 + i));
+    inputs.push_back(Encrypted(Stored("whole.bin", NoiseContent(8, 3000))));
+    inputs.push_back(Encrypted(Streamed(Deflated("streamed.txt", TextContent("streamed", 5000)))));
+    const Bytes archive = BuildZip(inputs).bytes;
+    SalvageRun run = WithPassword(archive);
+    EXPECT_TRUE(IsIntact(run, "whole.bin", inputs[3].data));
+    EXPECT_TRUE(IsIntact(run, "streamed.txt", inputs[4].data));
+
+    // A wrong password is still refused by the entries that can say so, and
+    // the cut entries still say what they are.
+    FixedPassword wrong(std::string("wrong"));
+    SalvageOptions salvage;
+    salvage.passwords = &wrong;
+    SalvageRun refused(archive, GetParam(), salvage);
+    ASSERT_EQ(refused.Count(), inputs.size());
+    for (const EntryRun& entry : refused.entries) {
+        const bool cut = entry.info.fileName.rfind("short", 0) == 0;
+        EXPECT_EQ(entry.report.outcome, cut ? ExtractOutcome::Damaged : ExtractOutcome::Encrypted)
+            << entry.info.fileName;
+        EXPECT_EQ(entry.report.detail.rfind(cut ? "entry cut short" : "wrong password", 0), 0u) << entry.report.detail;
+    }
+    EXPECT_TRUE(refused.files.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(BothModes, Encryption, kBothModes, ModeParamName());

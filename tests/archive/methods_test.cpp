@@ -213,6 +213,37 @@ TEST_P(MemoryHungryHeaders, ZstandardWindowBeyondTheLimit) {
     EXPECT_NE(entry->report.detail.find("window too large"), std::string::npos) << entry->report.detail;
 }
 
+// The same frames in streamed entries, with the central directory and
+// without. One holds empty content, so what its descriptor and central
+// record declare (size 0, CRC-32 0) is matched by nothing written at all:
+// a refused stream is no whole entry all the same, and says why.
+TEST_P(MemoryHungryHeaders, ZstandardWindowBeyondTheLimitInStreamedEntries) {
+    if (!HaveEncoder(Codec::Zstd) || !IsReadableMethod(93)) GTEST_SKIP() << "Zstandard is not in this build";
+    const Bytes content = TextContent("wide", 30000);
+    std::vector<EntryToWrite> inputs;
+    for (const Bytes& data : {content, Bytes{}, content}) {
+        EntryToWrite input = Compressed(Codec::Zstd, "e" + std::to_string(inputs.size()) + ".txt", data);
+        input.rawData = ZstdFrameAskingForWindow(data, inputs.size() < 2 ? 31 : 20);
+        input.streamed = true;
+        inputs.push_back(input);
+    }
+    inputs.push_back(Deflated("after.txt", "after"));
+    for (bool central : {true, false}) {
+        SCOPED_TRACE(central ? "with central directory" : "without central directory");
+        BuildOptions options;
+        options.centralDirectory = central;
+        SalvageRun run(BuildZip(inputs, options).bytes, GetParam());
+        ExpectIntactExcept(run, inputs, {0, 1});
+        for (const char* name : {"e0.txt", "e1.txt"}) {
+            const EntryRun* entry = run.Find(name);
+            ASSERT_NE(entry, nullptr) << name;
+            EXPECT_EQ(entry->report.outcome, ExtractOutcome::Damaged) << name;
+            EXPECT_EQ(entry->report.detail, "Zstandard window too large (more than 256 MiB)") << name;
+            EXPECT_EQ(entry->report.bytesWritten, 0u) << name;
+        }
+    }
+}
+
 // A few kilobytes that decompress to far more than the header declares are
 // stopped at twice the declared size, or the run-on allowance above it: a
 // wrong size is no reason to stop early, but the disk is not filled.

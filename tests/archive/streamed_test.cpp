@@ -3,15 +3,19 @@
 // signature, with 32- or 64-bit sizes). They must come out complete and
 // byte-exact in both repair modes, and the descriptor in front of a header
 // belongs to the entry before it, not to that header.
+#include <cstddef>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "archive/CompressionMethods.h"
 #include "archive/ZipArchive.h"
 #include "tests/archive/SalvageRun.h"
 #include "tests/support/Damage.h"
+#include "tests/support/Encoders.h"
 
 namespace tessaly::archivetest {
 namespace {
@@ -264,6 +268,44 @@ TEST_P(StreamedEdges, StoredZipInsideAStreamedEntryCostsNoOuterEntry) {
     EXPECT_EQ(run.FileContent("a.txt"), inputs[0].data) << "outer a.txt overwritten";
     EXPECT_EQ(run.FileContent("inner.zip"), inner);
     EXPECT_EQ(run.FileContent("b.txt"), inputs[2].data) << "outer b.txt overwritten";
+}
+
+// A streamed entry whose descriptor is gone and whose central record was
+// written before its sizes were known (CRC-32 and both sizes 0) still holds
+// its compressed stream. The stream's own end tells where the entry ends:
+// all of it is written, and the entry is not called ok, for no CRC-32 was
+// written to check it against. The descriptor is zeroed in the middle of
+// the archive, and left out altogether in front of the central directory.
+TEST_P(StreamedEdges, StreamWithItsSizesNowhereIsReadToItsOwnEnd) {
+    const std::optional<Codec> codecs[] = {std::nullopt, Codec::BZip2, Codec::LzmaEndMarker, Codec::Xz, Codec::Zstd};
+    for (const std::optional<Codec>& codec : codecs) {
+        if (codec && (!HaveEncoder(*codec) || !IsReadableMethod(CodecMethod(*codec)))) continue;
+        SCOPED_TRACE(codec ? CodecName(*codec) : "Deflate");
+        const Bytes content = TextContent("sizeless", 150000);
+        for (bool last : {false, true}) {
+            SCOPED_TRACE(last ? "descriptor left out" : "descriptor zeroed");
+            EntryToWrite lost = codec ? Compressed(*codec, "lost.txt", content) : Deflated("lost.txt", content);
+            lost.streamed = true;
+            std::vector<EntryToWrite> inputs = {Deflated("before.txt", TextContent("b", 900)), lost};
+            if (!last) inputs.push_back(Deflated("after.txt", TextContent("a", 900)));
+            BuiltZip zip = BuildZip(inputs);
+            const EntryLayout& layout = zip.entries[1];
+            ZeroRange(zip.bytes, layout.centralHeader + 16, 12);  // CRC-32, compressed and uncompressed size
+            if (last)
+                zip.bytes.erase(zip.bytes.begin() + static_cast<std::ptrdiff_t>(layout.descriptor),
+                                zip.bytes.begin() + static_cast<std::ptrdiff_t>(layout.descriptorEnd));
+            else
+                ZeroRange(zip.bytes, layout.descriptor, layout.descriptorEnd - layout.descriptor);
+            SalvageRun run(zip.bytes, GetParam());
+            ExpectIntactExcept(run, inputs, {1});
+            const EntryRun* entry = run.Find("lost.txt");
+            ASSERT_NE(entry, nullptr);
+            EXPECT_EQ(entry->report.outcome, ExtractOutcome::Damaged);
+            EXPECT_EQ(entry->report.detail, "no data descriptor: CRC-32 cannot be checked");
+            EXPECT_EQ(entry->report.bytesWritten, content.size());
+            EXPECT_EQ(run.FileContent("lost.txt"), content);
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothModes, StreamedEdges, kBothModes, ModeParamName());

@@ -2,12 +2,18 @@
 // entry that carries data was written whole. An archive that ends inside a
 // record, data left out for its name, and a method or an encryption that
 // cannot be read all give 1, with reasons that name the thing.
+#include <filesystem>
+#include <system_error>
+
 #include <gtest/gtest.h>
 
+#include "archive/CompressionMethods.h"
 #include "tests/cli/CliRunner.h"
 #include "tests/cli/JsonValue.h"
 #include "tests/support/Damage.h"
+#include "tests/support/Encoders.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/ZipCrypt.h"
 
 namespace tessaly::clitest {
 namespace {
@@ -111,6 +117,81 @@ TEST(HonestStatusCli, AnArchiveCutBetweenRecordsWithEveryEntryWholeGivesZero) {
     const CliRun extract = RunCli({"extract", "-d", (folder / "out").string(), zip});
     EXPECT_EQ(extract.status, 0) << extract.out << extract.err;
     EXPECT_EQ(extract.out.find("ends inside a record"), std::string::npos) << extract.out;
+}
+
+// Three entries whose data says less than the records around them suggest,
+// beside whole ones: a traditionally encrypted entry whose data stops 7
+// bytes into its encryption header, a streamed entry whose descriptor is
+// zeroed and whose central record gives CRC-32 and sizes 0, and a streamed
+// Zstandard frame of empty content that asks for a 2 GiB window. With the
+// right password none is "ok" or "wrong password"; each says why; the
+// bytes reported are those on disk, and the exit status is 1. Text and
+// JSON say the same.
+TEST(HonestStatusCli, EntriesWhoseDataSaysLessAreNeitherOkNorAWrongPassword) {
+    if (!HaveEncoder(Codec::Zstd) || !IsReadableMethod(93)) GTEST_SKIP() << "Zstandard is not in this build";
+    const std::string password = "right one";
+    EntryToWrite whole = Deflated("whole.txt", TextContent("whole", 5000));
+    whole.password = password;
+    EntryToWrite cut = Stored("cut.bin", "never there");
+    cut.encrypted = true;
+    Bytes header = TraditionalEncrypt(password, 0x11, cut.data, 3);
+    header.resize(5);
+    cut.rawData = header;
+    EntryToWrite sizeless = Deflated("sizeless.txt", TextContent("sizeless", 60000));
+    sizeless.streamed = true;
+    EntryToWrite wide = Compressed(Codec::Zstd, "wide.txt", Bytes{});
+    wide.rawData = ZstdFrameAskingForWindow(Bytes{}, 31);
+    wide.streamed = true;
+    BuiltZip built = BuildZip({whole, cut, sizeless, wide, Stored("last.txt", "last")});
+    const EntryLayout& lost = built.entries[2];
+    ZeroRange(built.bytes, lost.descriptor, lost.descriptorEnd - lost.descriptor);
+    ZeroRange(built.bytes, lost.centralHeader + 16, 12);  // CRC-32 and both sizes
+
+    TempFolder folder;
+    const std::string zip = WriteZip(folder, "less.zip", built.bytes);
+    const std::string passwordFile = (folder / "pw.txt").string();
+    WriteFileBytes(folder / "pw.txt", ToBytes(password));
+    const struct {
+        const char* name;
+        const char* detail;
+    } expected[] = {
+        {"cut.bin",
+         "entry cut short before its encrypted data begins (5 bytes of data, the traditional PKWARE "
+         "encryption needs 12)"},
+        {"sizeless.txt", "no data descriptor: CRC-32 cannot be checked"},
+        {"wide.txt", "Zstandard window too large (more than 256 MiB)"},
+    };
+    for (const char* mode : {"quick", "advance"}) {
+        SCOPED_TRACE(mode);
+        const auto out = folder / (std::string("out-") + mode);
+        const CliRun text =
+            RunCli({"extract", "--mode", mode, "--password-file", passwordFile, "-d", out.string(), zip});
+        EXPECT_EQ(text.status, 1) << text.out << text.err;
+        EXPECT_NE(text.out.find("less.zip: 5 entries: 2 ok, 3 damaged"), std::string::npos) << text.out;
+        EXPECT_EQ(text.out.find("wrong password"), std::string::npos) << text.out;
+        for (const auto& e : expected)
+            EXPECT_NE(text.out.find(std::string(e.name) + "  (" + e.detail + ")"), std::string::npos) << text.out;
+        EXPECT_EQ(ReadFileBytes(out / "sizeless.txt"), sizeless.data);
+
+        const CliRun json = RunCli(
+            {"extract", "--json", "--mode", mode, "--password-file", passwordFile, "-d", (out / "json").string(), zip});
+        EXPECT_EQ(json.status, 1) << json.out << json.err;
+        const auto doc = ParseJson(json.out);
+        ASSERT_TRUE(doc) << json.out;
+        const JsonValue& entries = (*doc)["archives"][0]["entries"];
+        ASSERT_EQ(entries.items.size(), 5u);
+        for (std::size_t i = 0; i < 3; ++i) {
+            const JsonValue& entry = entries[i + 1];
+            EXPECT_EQ(entry["name"].text, expected[i].name);
+            EXPECT_EQ(entry["outcome"].text, "damaged");
+            EXPECT_EQ(entry["detail"].text, expected[i].detail);
+            std::error_code error;
+            const auto onDisk = std::filesystem::file_size(out / "json" / expected[i].name, error);
+            EXPECT_EQ(entry["bytesWritten"].number, error ? 0.0 : static_cast<double>(onDisk)) << expected[i].name;
+        }
+        EXPECT_EQ(entries[0]["outcome"].text, "ok");
+        EXPECT_EQ(entries[4]["outcome"].text, "ok");
+    }
 }
 
 }  // namespace
