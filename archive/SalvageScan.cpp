@@ -248,13 +248,16 @@ void SalvageScan::RepairHeaderFields(CFileHeader& entry, const CentralNote& note
 // CRC-32 and sizes from the central record, so that extraction can check
 // them. (Stored data needs its length checked first: ResolveStoredLength.)
 // A compressed stream is never 0 bytes long (it holds at least its end), so
-// a record giving compressed size 0 was written before the sizes were known
-// and says nothing: the entry keeps its sizes unknown and is read to the
-// stream's own end.
+// a record giving compressed size 0 was written before the sizes were known:
+// the entry keeps its sizes unknown and is read to the stream's own end,
+// checked against the record's CRC-32 only if one was written there.
 void SalvageScan::TakeStreamedSizes(CFileHeader& entry, const CentralNote& note) {
     if (entry.method == zip::kMethodStored || !IsKnownMethod(entry.method) || !entry.IsStreamedUnknownSize()) return;
     if (note.compressedSize == zip::kZip64Sentinel || note.uncompressedSize == zip::kZip64Sentinel) return;
-    if (note.compressedSize == 0) return;
+    if (note.compressedSize == 0) {
+        if (note.crc32 != 0) entry.crc32 = note.crc32;
+        return;
+    }
     entry.crc32 = note.crc32;
     entry.compressedSize = note.compressedSize;
     entry.uncompressedSize = note.uncompressedSize;

@@ -183,17 +183,48 @@ std::optional<CZipArchive::Verdict> CZipArchive::CutBeforeEncryptedData(const CF
 
 // How many bytes from `dataOffset` the entry's data can take up: up to the
 // next local header the scan found (or the end of the file), or less where
-// the declared compressed size ends right at a record. A declared size with
-// no record after it may be damaged, and limits nothing.
+// the entry's records say it ends sooner. A declared compressed size counts
+// when a record follows right after it (for a streamed entry, a data
+// descriptor with or without its signature and a record after it); a
+// streamed entry of unknown size ends where a descriptor in front of the
+// next header says. A declared size with no record after it may be
+// damaged, and limits nothing.
 std::uint64_t CZipArchive::DataRoom(const CFileHeader& entry, std::uint64_t dataOffset) {
     const std::uint64_t next = NextHeaderFrom(dataOffset);
-    std::uint64_t room = next - std::min(next, dataOffset);
-    if (entry.IsStreamedUnknownSize() || entry.compressedSize >= room) return room;
-    std::uint8_t bytes[4];
+    const std::uint64_t room = next - std::min(next, dataOffset);
+    if (entry.IsStreamedUnknownSize()) return std::min(room, DescribedLength(dataOffset, next).value_or(room));
+    if (entry.compressedSize >= room) return room;
+    std::uint8_t bytes[4 + zip::kZip64DescriptorLength];
     storage.Seek(dataOffset + entry.compressedSize);
-    if (storage.file.Read(bytes, sizeof bytes) == sizeof bytes && IsRecordSignature(zip::LoadU32(bytes)))
-        room = entry.compressedSize;
+    const std::size_t got = storage.file.Read(bytes, sizeof bytes);
+    for (std::size_t skipped : {std::size_t{0}, std::size_t{12}, std::size_t{20}}) {
+        if (skipped > 0 && !entry.HasDescriptorFlag()) break;
+        if (got >= skipped + 4 && IsRecordSignature(zip::LoadU32(bytes + skipped))) return entry.compressedSize;
+    }
     return room;
+}
+
+// The data length a data descriptor ending at `end` gives, when it is the
+// distance from `dataOffset` to the descriptor (32- or 64-bit sizes, with or
+// without its signature).
+std::optional<std::uint64_t> CZipArchive::DescribedLength(std::uint64_t dataOffset, std::uint64_t end) {
+    struct Form {
+        std::size_t length;
+        bool sizes64;
+        bool signature;
+    };
+    constexpr Form kForms[] = {{16, false, true}, {12, false, false}, {24, true, true}, {20, true, false}};
+    std::uint8_t bytes[zip::kZip64DescriptorLength];
+    for (const Form& form : kForms) {
+        if (end < dataOffset || end - dataOffset < form.length) continue;
+        storage.Seek(end - form.length);
+        if (storage.file.Read(bytes, form.length) < form.length) continue;
+        if (form.signature && zip::LoadU32(bytes) != zip::kDescriptorSignature) continue;
+        const zip::DataDescriptorRecord record =
+            zip::DecodeDescriptorFields(bytes + (form.signature ? 4 : 0), form.sizes64);
+        if (record.compressedSize == end - form.length - dataOffset) return record.compressedSize;
+    }
+    return std::nullopt;
 }
 
 // A wrong password passes one entry's traditional check byte once in 256
@@ -594,7 +625,12 @@ CZipArchive::Verdict CZipArchive::FinishedVerdict(const CFileHeader& entry, std:
     if (sizesKnown && entry.uncompressedSize != decoder_->produced())
         return {ExtractOutcome::Damaged, "size " + std::to_string(entry.uncompressedSize) + " declared, data holds " +
                                              std::to_string(decoder_->produced())};
-    if (!sizesKnown && !descriptor) return {ExtractOutcome::Damaged, "no data descriptor: CRC-32 cannot be checked"};
+    // Without sizes or a descriptor, a CRC-32 of 0 is the one a streaming
+    // writer leaves before it knows the value: nobody wrote it, and nothing
+    // is checked against it. Another one (a header or central record that
+    // has it) is checked.
+    if (!sizesKnown && !descriptor && entry.crc32 == 0)
+        return {ExtractOutcome::Damaged, "no data descriptor: CRC-32 cannot be checked"};
 
     const std::uint32_t expected = (!sizesKnown && descriptor) ? descriptor->crc32 : entry.crc32;
     if (aes_ != nullptr && !aes_->ChecksCrc()) return {ExtractOutcome::Ok, {}};

@@ -111,6 +111,7 @@ private:
     bool RefutedByOtherEntries(const std::string& password);
     std::optional<Verdict> CutBeforeEncryptedData(const CFileHeader& entry);
     std::uint64_t DataRoom(const CFileHeader& entry, std::uint64_t dataOffset);
+    std::optional<std::uint64_t> DescribedLength(std::uint64_t dataOffset, std::uint64_t end);
     std::uint64_t NextHeaderFrom(std::uint64_t offset);
     bool WriteWithoutData(const CFileHeader& entry, const std::filesystem::path& destinationFolder,
                           const std::filesystem::path& relative, ExtractReport& report);

@@ -284,9 +284,13 @@ TEST_P(Encryption, LargeAesEntryIsCheckedWhole) {
 // more of the archive after it: the first bytes of a real encryption (a
 // writer that stopped early), the encryption flag set, the sizes those few
 // bytes. For AES the framing is the salt, the verifier and the code.
-EntryToWrite CutBeforeItsData(std::string name, bool aes, std::size_t kept) {
+enum class Framing { Sized, Streamed, StreamedNoSignature };
+
+EntryToWrite CutBeforeItsData(std::string name, bool aes, std::size_t kept, Framing framing = Framing::Sized) {
     const Bytes content = TextContent(name, 400);
     EntryToWrite input = Stored(std::move(name), content);
+    input.streamed = framing != Framing::Sized;
+    input.descriptorSignature = framing != Framing::StreamedNoSignature;
     Bytes encrypted = aes ? AesEncrypt(kPassword, 3, content, 7) : TraditionalEncrypt(kPassword, 0x5A, content, 7);
     encrypted.resize(kept);
     input.rawData = encrypted;
@@ -299,34 +303,49 @@ EntryToWrite CutBeforeItsData(std::string name, bool aes, std::size_t kept) {
 }
 
 // Such an entry says what it is, and never that the right password is wrong;
-// the entries around it are whole. No password is asked for it.
+// the entries around it are whole. No password is asked for it. A streamed
+// one ends at its descriptor, whatever the scan learned of its sizes.
 TEST_P(Encryption, EntryCutBeforeItsEncryptedDataIsNotAWrongPassword) {
-    for (bool aes : {false, true}) {
-        SCOPED_TRACE(aes ? "AES" : "traditional");
-        const auto encrypt = [aes](EntryToWrite input) { return aes ? Aes(std::move(input), 3, 2) : Encrypted(input); };
+    const struct {
+        const char* label;
+        bool aes;
+        Framing framing;
+        bool central;
+    } cases[] = {
+        {"traditional", false, Framing::Sized, true},
+        {"traditional, no directory", false, Framing::Sized, false},
+        {"AES", true, Framing::Sized, true},
+        {"AES, no directory", true, Framing::Sized, false},
+        {"traditional streamed, no directory", false, Framing::Streamed, false},
+        {"traditional streamed, unsigned descriptor", false, Framing::StreamedNoSignature, true},
+        {"traditional streamed, unsigned descriptor, no directory", false, Framing::StreamedNoSignature, false},
+        {"AES streamed, unsigned descriptor, no directory", true, Framing::StreamedNoSignature, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const auto encrypt = [&c](EntryToWrite input) {
+            return c.aes ? Aes(std::move(input), 3, 2) : Encrypted(input);
+        };
         const std::vector<EntryToWrite> inputs = {encrypt(Stored("before.bin", NoiseContent(3, 2000))),
-                                                  CutBeforeItsData("short.txt", aes, aes ? 20 : 5),
+                                                  CutBeforeItsData("short.txt", c.aes, c.aes ? 20 : 5, c.framing),
                                                   encrypt(Deflated("after.txt", TextContent("after", 9000)))};
-        for (bool central : {true, false}) {
-            SCOPED_TRACE(central ? "with central directory" : "without central directory");
-            BuildOptions options;
-            options.centralDirectory = central;
-            FixedPassword source(kPassword);
-            SalvageOptions salvage;
-            salvage.passwords = &source;
-            SalvageRun run(BuildZip(inputs, options).bytes, GetParam(), salvage);
-            EXPECT_TRUE(IsIntact(run, "before.bin", inputs[0].data));
-            EXPECT_TRUE(IsIntact(run, "after.txt", inputs[2].data));
-            const EntryRun* cut = run.Find("short.txt");
-            ASSERT_NE(cut, nullptr);
-            EXPECT_EQ(cut->report.outcome, ExtractOutcome::Damaged);
-            EXPECT_EQ(cut->report.detail, aes ? "entry cut short before its encrypted data begins (20 bytes of data, "
-                                                "the WinZip AES encryption needs 28)"
-                                              : "entry cut short before its encrypted data begins (5 bytes of data, "
-                                                "the traditional PKWARE encryption needs 12)");
-            EXPECT_TRUE(NothingWritten(run, *cut));
-            EXPECT_EQ(source.asked, 2);
-        }
+        BuildOptions options;
+        options.centralDirectory = c.central;
+        FixedPassword source(kPassword);
+        SalvageOptions salvage;
+        salvage.passwords = &source;
+        SalvageRun run(BuildZip(inputs, options).bytes, GetParam(), salvage);
+        EXPECT_TRUE(IsIntact(run, "before.bin", inputs[0].data));
+        EXPECT_TRUE(IsIntact(run, "after.txt", inputs[2].data));
+        const EntryRun* cut = run.Find("short.txt");
+        ASSERT_NE(cut, nullptr);
+        EXPECT_EQ(cut->report.outcome, ExtractOutcome::Damaged);
+        EXPECT_EQ(cut->report.detail, c.aes ? "entry cut short before its encrypted data begins (20 bytes of data, "
+                                              "the WinZip AES encryption needs 28)"
+                                            : "entry cut short before its encrypted data begins (5 bytes of data, "
+                                              "the traditional PKWARE encryption needs 12)");
+        EXPECT_TRUE(NothingWritten(run, *cut));
+        EXPECT_EQ(source.asked, 2);
     }
 }
 
