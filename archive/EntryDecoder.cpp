@@ -63,8 +63,10 @@ std::size_t EntryDecoder::Read(std::uint8_t* buffer, std::size_t size, bool keep
     return n;
 }
 
+// Stored data never expands; only the size limit can stop it.
 std::size_t EntryDecoder::ReadStored(std::uint8_t* buffer, std::size_t size) {
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(storedLeft_, size));
+    const std::uint64_t room = limits_.size - std::min(produced_, limits_.size);
+    const std::size_t want = static_cast<std::size_t>(std::min({storedLeft_, room, std::uint64_t{size}}));
     const std::size_t got = want == 0 ? 0 : ReadInput(buffer, want);
     storedLeft_ -= got;
     consumed_ += got;
@@ -72,6 +74,8 @@ std::size_t EntryDecoder::ReadStored(std::uint8_t* buffer, std::size_t size) {
         status_ = Status::Finished;
     else if (got < want)
         status_ = Status::Truncated;
+    else if (got < size)
+        StopAtLimit(limits_.size);  // the room ran out with data left
     return got;
 }
 
@@ -90,17 +94,52 @@ void EntryDecoder::RefillInput() {
     if (got < room) inputEnded_ = true;
 }
 
-// A stream that runs on to twice its declared size and beyond is stopped
-// there and called corrupt; what it gave so far stays.
+// Output goes up to the entry's allowance (OutputAllowance). There one byte
+// more is asked for: a stream that ends right there is whole, one that has
+// more is stopped, and that byte is not delivered. A byte whose input
+// raised the allowance (compressed bytes read for it count) is delivered.
 std::size_t EntryDecoder::ReadUpToLimit(std::uint8_t* buffer, std::size_t size) {
-    const std::uint64_t room = outputLimit_ - produced_;
-    const std::size_t n = ReadCompressed(buffer, static_cast<std::size_t>(std::min<std::uint64_t>(size, room)));
-    if (status_ == Status::Reading && n == room) {
-        status_ = Status::DataError;
-        problem_ = "data runs on far past the declared size; stopped after " + std::to_string(produced_ + n) + " bytes";
-        End();
+    std::size_t done = 0;
+    while (done < size && status_ == Status::Reading) {
+        const std::uint64_t reached = produced_ + done;
+        const std::uint64_t allowance = OutputAllowance();
+        if (reached < allowance) {
+            const std::uint64_t room = allowance - reached;
+            done += ReadCompressed(buffer + done, static_cast<std::size_t>(std::min<std::uint64_t>(size - done, room)));
+        } else if (ReadCompressed(buffer + done, 1) == 1) {
+            if (OutputAllowance() > reached)
+                ++done;
+            else
+                StopAtLimit(allowance);
+        }
     }
-    return n;
+    return done;
+}
+
+// What the entry may expand to with the compressed bytes read so far: a
+// stream that runs on to twice its declared size (or the run-on allowance
+// past it) is called corrupt; the expansion limits apply to every stream.
+std::uint64_t EntryDecoder::OutputAllowance() const {
+    const std::uint64_t byRatio =
+        consumed_ != 0 && limits_.ratio > UINT64_MAX / consumed_ ? UINT64_MAX : limits_.ratio * consumed_;
+    return std::min({outputLimit_, limits_.size, std::max(byRatio, limits_.ratioFreeSize)});
+}
+
+void EntryDecoder::StopAtLimit(std::uint64_t allowance) {
+    const std::string stopped = "stopped after " + std::to_string(allowance) + " bytes";
+    if (method_ != zip::kMethodStored && allowance == outputLimit_) {
+        status_ = Status::DataError;
+        problem_ = "data runs on far past the declared size; " + stopped;
+    } else if (allowance == limits_.size) {
+        status_ = Status::Limited;
+        problem_ = "size limit reached: " + stopped;
+    } else {
+        status_ = Status::Limited;
+        problem_ = "expansion limit reached: " + std::to_string(allowance) + " bytes from " +
+                   std::to_string(consumed_) + " compressed bytes, more than " + std::to_string(limits_.ratio) +
+                   " times as many; stopped there";
+    }
+    End();
 }
 
 std::size_t EntryDecoder::ReadCompressed(std::uint8_t* buffer, std::size_t size) {

@@ -2,7 +2,8 @@
 // compressed stream fed through the decompressor of its method. For
 // compressed data the stream's own end decides where the entry ends; the
 // declared compressed size does not cut it short and cannot add bytes.
-// Keeps the running CRC-32 of the output.
+// Keeps the running CRC-32 of the output, and stops an entry at its
+// expansion limits (ExpansionLimits.h).
 #pragma once
 
 #include <cstddef>
@@ -13,6 +14,7 @@
 
 #include "archive/AutoBuffer.h"
 #include "archive/Decompressor.h"
+#include "archive/ExpansionLimits.h"
 #include "archive/ZipRecords.h"
 
 namespace tessaly {
@@ -27,6 +29,7 @@ public:
         Finished,   // the whole entry was read
         DataError,  // the compressed data is corrupt
         Truncated,  // the archive ends inside the data
+        Limited,    // stopped at an expansion limit; more output would follow
     };
 
     explicit EntryDecoder(CZipStorage& storage);
@@ -44,6 +47,9 @@ public:
     // after Begin, which forgets it; Begin's offset and length are then those
     // of the encrypted data, without the scheme's framing.
     void SetDecryption(EntryDecryption* decryption) { decryption_ = decryption; }
+    // The limits every entry from here on is read under; Begin keeps them.
+    void SetLimits(const ExpansionLimits& limits) { limits_ = limits; }
+    const ExpansionLimits& limits() const { return limits_; }
     // Fills `buffer` as far as the entry goes; a count below `size` means the
     // status is no longer Reading. With `keepCrc` false the caller keeps the
     // CRC-32 of the output itself.
@@ -57,7 +63,8 @@ public:
     std::uint64_t produced() const { return produced_; }
     std::uint32_t crc() const { return crc_; }
     // After DataError: why, when it is not plain corruption (see
-    // Decompressor::ProblemText); empty otherwise.
+    // Decompressor::ProblemText); after Limited: which limit, and where.
+    // Empty otherwise.
     const std::string& problem() const { return problem_; }
 
     // The data descriptor right after the consumed data, with or without its
@@ -76,6 +83,8 @@ private:
     std::size_t ReadStored(std::uint8_t* buffer, std::size_t size);
     std::size_t ReadCompressed(std::uint8_t* buffer, std::size_t size);
     std::size_t ReadUpToLimit(std::uint8_t* buffer, std::size_t size);
+    std::uint64_t OutputAllowance() const;
+    void StopAtLimit(std::uint64_t allowance);
     void RefillInput();
     std::size_t ReadInput(std::uint8_t* buffer, std::size_t size);
     std::size_t DrainAtEnd(std::uint8_t* buffer, std::size_t size);
@@ -91,6 +100,7 @@ private:
     std::uint64_t dataOffset_ = 0;
     std::uint64_t storedLeft_ = 0;
     std::uint64_t outputLimit_ = 0;  // compressed data: output beyond this is not decoded
+    ExpansionLimits limits_;
     std::uint64_t consumed_ = 0;
     std::uint64_t produced_ = 0;
     std::uint32_t crc_ = 0;

@@ -10,6 +10,7 @@ const char* OutcomeName(ExtractOutcome outcome) {
         case ExtractOutcome::Skipped: return "skipped";
         case ExtractOutcome::Encrypted: return "encrypted";
         case ExtractOutcome::Failed: return "failed";
+        case ExtractOutcome::Limited: return "limited";
     }
     return "failed";
 }

@@ -14,6 +14,7 @@ enum class ExtractOutcome {
     Skipped,    // empty or junk name, or inside another entry's data
     Encrypted,  // cannot be decrypted here; nothing written
     Failed,     // could not be extracted at all (detail says why)
+    Limited,    // stopped at an expansion limit (detail says which); what was written is kept
 };
 
 const char* OutcomeName(ExtractOutcome outcome);

@@ -64,6 +64,10 @@ void CZipArchive::CloseArchive(bool afterError) {
     storage.Close(afterError);
 }
 
+void CZipArchive::SetExpansionLimits(const ExpansionLimits& limits) { decoder_->SetLimits(limits); }
+
+const ExpansionLimits& CZipArchive::GetExpansionLimits() const { return decoder_->limits(); }
+
 bool CZipArchive::GetEntryInfo(CFileHeader& header, std::uint32_t index) const {
     if (!centralDir.IsValidIndex(index)) return false;
     header = centralDir.Entry(index);
@@ -348,6 +352,16 @@ void NoteRenaming(const CFileHeader& entry, const std::filesystem::path& relativ
 constexpr std::uint64_t kBackgroundWriteThreshold = std::uint64_t{4} << 20;
 constexpr std::size_t kBackgroundBlockSize = std::size_t{1} << 20;
 
+// The length of the output file as it is on disk, or `counted` when even
+// that cannot be learnt.
+std::uint64_t LengthOnDisk(const CFile& output, std::uint64_t counted) {
+    try {
+        return output.GetLength();
+    } catch (const CFileException&) {
+        return counted;
+    }
+}
+
 std::string Hex(std::uint32_t value) {
     std::ostringstream text;
     text << std::hex << value;
@@ -412,6 +426,10 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
         result.crc32 = IsLarge(entry) ? WriteEntryDataInBackground(output, bufferSize, result)
                                       : WriteEntryData(output, bufferSize, result);
     } catch (...) {
+        // A write that failed part of the way (a full disk, a file-size
+        // limit) left more on disk than the blocks counted: the report names
+        // what the file holds. The file is kept, like every partial output.
+        result.bytesWritten = LengthOnDisk(output, result.bytesWritten);
         AbandonEntry();
         throw;
     }
@@ -439,7 +457,7 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
 // never found (`storedLimit`: where it was written up to) is never whole.
 CZipArchive::Verdict CZipArchive::DecideVerdict(const CFileHeader& entry, CFile& output, ExtractReport& report,
                                                 std::optional<std::uint64_t> storedLimit) {
-    if (storedLimit)
+    if (storedLimit && decoder_->status() != EntryDecoder::Status::Limited)
         return {ExtractOutcome::Truncated,
                 *storedLimit < storage.Length()
                     ? "end of the stored data not found; written up to the next record"
@@ -540,6 +558,7 @@ CZipArchive::Verdict CZipArchive::JudgeOutput(const CFileHeader& entry, const Ex
             return {ExtractOutcome::Damaged,
                     "corrupt compressed data after " + std::to_string(report.bytesWritten) + " bytes"};
         case EntryDecoder::Status::Truncated: return {ExtractOutcome::Truncated, "archive ends inside the data"};
+        case EntryDecoder::Status::Limited: return {ExtractOutcome::Limited, decoder_->problem()};
         default: return FinishedVerdict(entry, report.crc32);
     }
 }

@@ -15,6 +15,7 @@
 
 #include "archive/CentralDir.h"
 #include "archive/Decompressor.h"
+#include "archive/ExpansionLimits.h"
 #include "archive/ExtractReport.h"
 #include "archive/FileHeader.h"
 #include "archive/OutputNames.h"
@@ -73,6 +74,11 @@ public:
         overlaps_.SetPasswordsAsked(source != nullptr);
     }
     PasswordSource* GetPasswordSource() const { return passwordSource_; }
+
+    // How far each entry may expand (ExpansionLimits.h); the defaults until
+    // set. Extracting, and reading an entry through OpenEntry, keep to them.
+    void SetExpansionLimits(const ExpansionLimits& limits);
+    const ExpansionLimits& GetExpansionLimits() const;
 
     // The output names of a saving run that several archive objects share
     // (one destination, several threads). Without one (nullptr, the

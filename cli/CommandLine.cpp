@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include <cctype>
+
 #include "archive/ScanState.h"
 #include "platform/FileSystem.h"
 
@@ -9,6 +11,20 @@
 
 namespace tessaly::cli {
 namespace {
+
+// Digits only, at least 1, no more than 2^64 - 1.
+std::optional<std::uint64_t> ParseCount(const std::string& digits) {
+    if (digits.empty() || digits.size() > 20) return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return std::nullopt;
+        const auto digit = static_cast<std::uint64_t>(c - '0');
+        if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
+        value = value * 10 + digit;
+    }
+    if (value == 0) return std::nullopt;
+    return value;
+}
 
 // Walks the arguments once, filling the options; the first fault wins.
 class ArgumentReader {
@@ -63,6 +79,10 @@ private:
             ReadDestination(TakeValue("-d"));
         } else if (arg == "--password-file" || arg.rfind("--password-file=", 0) == 0) {
             ReadPasswordFile(arg == "--password-file" ? TakeValue("--password-file") : arg.substr(16));
+        } else if (arg == "--max-ratio" || arg.rfind("--max-ratio=", 0) == 0) {
+            ReadMaxRatio(arg == "--max-ratio" ? TakeValue("--max-ratio") : arg.substr(12));
+        } else if (arg == "--max-size" || arg.rfind("--max-size=", 0) == 0) {
+            ReadMaxSize(arg == "--max-size" ? TakeValue("--max-size") : arg.substr(11));
         } else if (arg == "--password" || arg.rfind("--password=", 0) == 0 || arg == "-p" || arg.rfind("-p", 0) == 0) {
             Fail("a password is never given on the command line: use --password-file FILE, or type it when asked");
         } else {
@@ -110,6 +130,26 @@ private:
         result_.options.passwordFile = PathFromUtf8(value);
     }
 
+    void ReadMaxRatio(const std::string& value) {
+        if (!result_.error.empty()) return;
+        const std::optional<std::uint64_t> ratio = ParseCount(value);
+        if (!ratio)
+            Fail("--max-ratio takes a whole number of at least 1, not '" + value + "'");
+        else
+            result_.options.limits.ratio = *ratio;
+        limitGiven_ = "--max-ratio";
+    }
+
+    void ReadMaxSize(const std::string& value) {
+        if (!result_.error.empty()) return;
+        const std::optional<std::uint64_t> size = ParseByteCount(value);
+        if (!size)
+            Fail("--max-size takes a size of at least 1 byte (such as 500M or 2G), not '" + value + "'");
+        else
+            result_.options.limits.size = *size;
+        limitGiven_ = "--max-size";
+    }
+
     void CheckComplete() {
         CliOptions& o = result_.options;
         if (helpAsked_) {
@@ -121,6 +161,8 @@ private:
             Fail("extract needs a destination folder: -d DIR");
         else if (o.command == Command::List && destinationSeen_)
             Fail("-d belongs to extract, not to list");
+        else if (o.command == Command::List && !limitGiven_.empty())
+            Fail(limitGiven_ + " belongs to extract, not to list");
         else if (o.archives.empty())
             Fail("no archive given");
     }
@@ -131,15 +173,34 @@ private:
     bool optionsEnded_ = false;
     bool helpAsked_ = false;
     bool destinationSeen_ = false;
+    std::string limitGiven_;  // the last limit option given
 };
 
 }  // namespace
+
+std::optional<std::uint64_t> ParseByteCount(const std::string& text) {
+    static const std::string kUnits = "KMGT";
+    int shift = 0;
+    std::string digits = text;
+    if (!digits.empty()) {
+        const std::size_t unit =
+            kUnits.find(static_cast<char>(std::toupper(static_cast<unsigned char>(digits.back()))));
+        if (unit != std::string::npos) {
+            shift = 10 * static_cast<int>(unit + 1);
+            digits.pop_back();
+        }
+    }
+    const std::optional<std::uint64_t> count = ParseCount(digits);
+    if (!count || *count > (UINT64_MAX >> shift)) return std::nullopt;
+    return *count << shift;
+}
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args) { return ArgumentReader(args).Read(); }
 
 std::string UsageText() {
     return "Usage: tessaly-zip-cli list    [--mode quick|advance] [--json] [--password-file FILE] ARCHIVE...\n"
-           "       tessaly-zip-cli extract [--mode quick|advance] [--json] [--password-file FILE] -d DIR ARCHIVE...\n"
+           "       tessaly-zip-cli extract [--mode quick|advance] [--json] [--password-file FILE]\n"
+           "                               [--max-ratio N] [--max-size SIZE] -d DIR ARCHIVE...\n"
            "       tessaly-zip-cli --help | --version\n"
            "\n"
            "Salvages the entries of damaged ZIP archives. The archive is only read, never changed.\n"
@@ -149,8 +210,8 @@ std::string UsageText() {
            "            modification time, CRC-32, and whether extracting would skip it\n"
            "  extract   write every entry that can be salvaged into DIR (one archive), or\n"
            "            into DIR/<archive name without extension>/ (several archives);\n"
-           "            one line per entry: ok, damaged, truncated, skipped, encrypted\n"
-           "            or failed (with the reason), then a summary line\n"
+           "            one line per entry: ok, damaged, truncated, limited, skipped,\n"
+           "            encrypted or failed (with the reason), then a summary line\n"
            "\n"
            "Options:\n"
            "  --mode quick     Quick Repair (default): entries met by a forward scan\n"
@@ -165,11 +226,22 @@ std::string UsageText() {
            "                   asks for the password (not shown as it is typed) the first\n"
            "                   time an archive has an encrypted entry; Enter alone leaves\n"
            "                   them out. A password is never given on the command line.\n"
+           "  --max-ratio N    extract stops an entry once it has expanded to more than N\n"
+           "                   times the compressed bytes read for it (default 100000;\n"
+           "                   the first 16 MiB of an entry are free of it). Real data\n"
+           "                   stays far below: Deflate cannot pass about 1030:1, LZMA,\n"
+           "                   XZ and Zstandard about 35000:1; only BZip2 on long runs\n"
+           "                   of one byte goes beyond\n"
+           "  --max-size SIZE  extract stops an entry once it has written SIZE bytes\n"
+           "                   (default 1T; SIZE in bytes, or with K, M, G or T)\n"
+           "                   An entry stopped at a limit is reported limited, with the\n"
+           "                   limit it reached; what was written of it is kept.\n"
            "  -h, --help       show this text\n"
            "  -V, --version    show the version\n"
            "\n"
            "Exit status: 0 every entry ok, or skipped (junk, folder or empty entries);\n"
-           "1 an entry was damaged, truncated, encrypted (also: wrong password) or failed;\n"
+           "1 an entry was damaged, truncated, limited, encrypted (also: wrong password)\n"
+           "or failed;\n"
            "2 bad usage (also: a password file that cannot be read), or an archive that\n"
            "cannot be read at all.\n";
 }

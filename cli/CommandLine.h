@@ -3,10 +3,13 @@
 // nothing here opens a file or prints anything.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "archive/ExpansionLimits.h"
 #include "archive/RepairMode.h"
 
 namespace tessaly::cli {
@@ -19,6 +22,7 @@ struct CliOptions {
     bool json = false;
     std::filesystem::path destination;   // extract only
     std::filesystem::path passwordFile;  // --password-file; empty: none given
+    ExpansionLimits limits;              // extract only: --max-ratio, --max-size
     std::vector<std::filesystem::path> archives;
 };
 
@@ -30,6 +34,11 @@ struct ParseResult {
 
 // Reads the arguments after the program name.
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
+
+// A count of bytes: digits, then optionally K, M, G or T (powers of 1024,
+// either case). Nothing for anything else, for 0 and for a count past
+// 2^64 - 1.
+std::optional<std::uint64_t> ParseByteCount(const std::string& text);
 
 std::string UsageText();
 std::string VersionText();

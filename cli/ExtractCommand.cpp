@@ -44,6 +44,15 @@ void TakeFault(ExtractedEntry& entry, const ExtractReport& report, const std::st
     entry.detail = reason;
 }
 
+// A file-system fault says what became of the output file, so that the
+// report and the disk agree: the bytes written before it stay.
+std::string FileFaultText(const CFileException& fault, const ExtractReport& report) {
+    std::string text = FaultText(fault);
+    if (report.outputPath.empty()) return text;
+    if (report.bytesWritten == 0) return text + "; the file is left empty";
+    return text + "; its first " + std::to_string(report.bytesWritten) + " bytes are kept";
+}
+
 ExtractedEntry ExtractOne(ArchiveReader& reader, std::uint32_t index, const std::filesystem::path& folder) {
     ExtractedEntry entry;
     entry.index = index;
@@ -64,7 +73,7 @@ ExtractedEntry ExtractOne(ArchiveReader& reader, std::uint32_t index, const std:
     } catch (const CZipException& fault) {
         TakeFault(entry, report, FaultText(fault));
     } catch (const CFileException& fault) {
-        TakeFault(entry, report, FaultText(fault));
+        TakeFault(entry, report, FileFaultText(fault, report));
     } catch (const std::exception& fault) {
         TakeFault(entry, report, fault.what());
     } catch (...) {
@@ -146,6 +155,7 @@ void HelpExtract(ArchiveReader& scanned, RepairMode repairMode, SharedWork& work
     ProgressLine quiet(stderr, false);
     ArchiveReader reader(repairMode, quiet);
     reader.Archive().SetPasswordSource(scanned.Archive().GetPasswordSource());
+    reader.Archive().SetExpansionLimits(scanned.Archive().GetExpansionLimits());
     if (reader.OpenCopyOf(scanned)) ExtractGroups(reader, work);
 }
 
@@ -191,14 +201,16 @@ void ExtractEntries(ArchiveReader& reader, RepairMode repairMode, const std::fil
 }
 
 ArchiveSummary ExtractArchive(const std::filesystem::path& path, const std::filesystem::path& folder,
-                              RepairMode repairMode, ResultWriter& writer, ProgressLine& progress,
+                              const CliOptions& options, ResultWriter& writer, ProgressLine& progress,
                               PasswordSource* passwords) {
+    const RepairMode repairMode = options.repairMode;
     ArchiveSummary summary;
     summary.archive = PathToUtf8(path);
     summary.destination = PathToUtf8(folder);
     writer.BeginArchive(summary);
     ArchiveReader reader(repairMode, progress);
     reader.Archive().SetPasswordSource(passwords);
+    reader.Archive().SetExpansionLimits(options.limits);
     if (reader.Open(path, summary)) {
         if (CreateFolderTree(folder)) {
             ExtractEntries(reader, repairMode, folder, summary, writer, progress);
@@ -218,7 +230,7 @@ int RunExtract(const CliOptions& options, ResultWriter& writer, ProgressLine& pr
     int status = 0;
     for (std::size_t i = 0; i < options.archives.size() && InterruptSignal() == 0; ++i) {
         const ArchiveSummary summary =
-            ExtractArchive(options.archives[i], folders[i], options.repairMode, writer, progress, passwords);
+            ExtractArchive(options.archives[i], folders[i], options, writer, progress, passwords);
         status = std::max(status, ExitStatusOf(summary));
     }
     if (InterruptSignal() != 0) status = InterruptExitStatus(InterruptSignal());

@@ -10,6 +10,7 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/Passwords.h"
+#include "platform/FileSizeSignal.h"
 #include "platform/Interrupt.h"
 #include "platform/Terminal.h"
 
@@ -49,6 +50,7 @@ int RunCommand(const CliOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    tessaly::IgnoreFileSizeSignal();
     tessaly::UseUtf8Console();
     const std::vector<std::string> arguments = tessaly::ProgramArguments(argc, argv);
     const ParseResult parsed = ParseCommandLine(

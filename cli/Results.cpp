@@ -13,8 +13,9 @@ bool CarriesData(const CFileHeader& entry) {
 int ExitStatusOf(const ArchiveSummary& summary) {
     if (!summary.readable) return 2;
     const std::uint32_t bad = summary.Count(ExtractOutcome::Damaged) + summary.Count(ExtractOutcome::Truncated) +
-                              summary.Count(ExtractOutcome::Encrypted) + summary.Count(ExtractOutcome::Failed) +
-                              summary.interrupted + summary.skippedWithData + summary.unreadable;
+                              summary.Count(ExtractOutcome::Limited) + summary.Count(ExtractOutcome::Encrypted) +
+                              summary.Count(ExtractOutcome::Failed) + summary.interrupted + summary.skippedWithData +
+                              summary.unreadable;
     return bad > 0 || summary.cutRecordOffset || summary.stopped ? 1 : 0;
 }
 

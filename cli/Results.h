@@ -46,7 +46,7 @@ struct ExtractedEntry {
 // The outcome as printed: "interrupted" for an entry an interrupt stopped.
 const char* PrintedOutcome(const ExtractedEntry& entry);
 
-constexpr std::size_t kOutcomeCount = 6;
+constexpr std::size_t kOutcomeCount = static_cast<std::size_t>(ExtractOutcome::Limited) + 1;
 
 struct ArchiveSummary {
     std::string archive;      // as given on the command line
@@ -71,7 +71,7 @@ bool CarriesData(const CFileHeader& entry);
 
 // 2 the archive could not be read at all; 1 anything that carries data was
 // not (or, for list, could not be) written whole: damaged, truncated,
-// encrypted, failed, interrupted, left out for its name, in a method that
+// limited, encrypted, failed, interrupted, left out for its name, in a method that
 // cannot be read, or lost where the archive ends inside a record; 0 else.
 int ExitStatusOf(const ArchiveSummary& summary);
 

@@ -1,6 +1,7 @@
 // The text output: a header per archive, one line per entry, a summary line
 // per archive and, for several archives, a total line.
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -10,9 +11,10 @@ namespace tessaly::cli {
 namespace {
 
 constexpr ExtractOutcome kOutcomeOrder[] = {
-    ExtractOutcome::Ok,      ExtractOutcome::Damaged,   ExtractOutcome::Truncated,
+    ExtractOutcome::Ok,      ExtractOutcome::Damaged,   ExtractOutcome::Truncated, ExtractOutcome::Limited,
     ExtractOutcome::Skipped, ExtractOutcome::Encrypted, ExtractOutcome::Failed,
 };
+static_assert(std::size(kOutcomeOrder) == kOutcomeCount, "every outcome has its place in the summary");
 
 // "3 ok, 1 damaged": the outcomes that occurred, in a fixed order.
 std::string OutcomeCounts(const ArchiveSummary& summary) {

@@ -300,7 +300,8 @@ void CSavingRun::CountOutcome(ExtractOutcome outcome) {
     switch (outcome) {
         case ExtractOutcome::Ok: ++archive.whole; break;
         case ExtractOutcome::Damaged: ++archive.damaged; break;
-        case ExtractOutcome::Truncated: ++archive.truncated; break;
+        case ExtractOutcome::Truncated:
+        case ExtractOutcome::Limited: ++archive.truncated; break;
         case ExtractOutcome::Skipped:
         case ExtractOutcome::Encrypted: ++archive.leftOut; break;
         case ExtractOutcome::Failed: ++archive.notWritten; break;

@@ -14,6 +14,7 @@
 #include "app/Settings.h"
 #include "app/main/InstanceCheck.h"
 #include "app/main/VarrowDlg.h"
+#include "platform/FileSizeSignal.h"
 #include "platform/FileSystem.h"
 #include "platform/Terminal.h"
 #include "workflow/MenuMessages.h"
@@ -70,6 +71,9 @@ wxIMPLEMENT_APP_NO_MAIN(tessaly::CVarrowApp);
 
 int main(int argc, char** argv) {
     using namespace tessaly;
+    // A write past a file-size limit fails and is reported, rather than
+    // ending the program in the middle of a run.
+    IgnoreFileSizeSignal();
     // On Windows the arguments come from the wide command line, so archive
     // names outside the ANSI code page arrive whole.
     std::vector<std::string> args = ProgramArguments(argc, argv);

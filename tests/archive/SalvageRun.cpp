@@ -38,6 +38,7 @@ SalvageRun::SalvageRun(const Bytes& archive, RepairMode mode, SalvageOptions opt
     ScanState state;
     CZipArchive zip(state);
     zip.SetPasswordSource(options.passwords);
+    zip.SetExpansionLimits(options.limits);
     try {
         zip.OpenArchive(archive_, static_cast<RepairMode>(mode));
     } catch (const std::exception& e) {

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "archive/ExpansionLimits.h"
 #include "archive/ExtractReport.h"
 #include "archive/FileHeader.h"
 #include "archive/PasswordSource.h"
@@ -53,6 +54,7 @@ struct SalvageOptions {
     std::size_t bufferSize = 65535;
     bool extract = true;
     PasswordSource* passwords = nullptr;  // given to the archive object
+    ExpansionLimits limits{};             // given to the archive object
 };
 
 class SalvageRun {

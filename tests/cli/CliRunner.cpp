@@ -5,6 +5,7 @@
 #else
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -102,10 +103,14 @@ CliRun RunCli(const std::vector<std::string>& args) {
 }
 
 #ifndef _WIN32
-CliRun RunCliAndSignal(const std::vector<std::string>& args, const std::filesystem::path& startedWhen, int signal) {
-    testzip::TempFolder capture("tessaly-cli-run");
-    const std::string outPath = (capture / "out").string();
-    const std::string errPath = (capture / "err").string();
+namespace {
+
+// Starts the tool with its output in two files and no input. With a
+// `fileSizeLimit` (not 0) it runs under that RLIMIT_FSIZE, with SIGXFSZ at
+// its default action whatever this process does with it, as a shell with
+// `ulimit -f` would start it. -1 when it could not be started.
+pid_t StartCli(const std::vector<std::string>& args, const std::string& outPath, const std::string& errPath,
+               std::uint64_t fileSizeLimit = 0) {
     std::vector<std::string> argv = {TESSALY_CLI_PATH};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> pointers;
@@ -114,13 +119,30 @@ CliRun RunCliAndSignal(const std::vector<std::string>& args, const std::filesyst
 
     const pid_t child = ::fork();
     if (child == 0) {
+        const int in = ::open("/dev/null", O_RDONLY);
         const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(in, 0);
         ::dup2(out, 1);
         ::dup2(err, 2);
+        if (fileSizeLimit != 0) {
+            ::signal(SIGXFSZ, SIG_DFL);
+            rlimit limit{};
+            ::getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = static_cast<rlim_t>(fileSizeLimit);
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
+        }
         ::execv(pointers[0], pointers.data());
         ::_exit(127);
     }
+    return child;
+}
+
+}  // namespace
+
+CliRun RunCliAndSignal(const std::vector<std::string>& args, const std::filesystem::path& startedWhen, int signal) {
+    testzip::TempFolder capture("tessaly-cli-run");
+    const pid_t child = StartCli(args, (capture / "out").string(), (capture / "err").string());
     CliRun run;
     if (child < 0) return run;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -137,6 +159,20 @@ CliRun RunCliAndSignal(const std::vector<std::string>& args, const std::filesyst
         ::waitpid(child, &raw, 0);
     }
     if (WIFEXITED(raw)) run.status = WEXITSTATUS(raw);
+    run.out = testzip::ToString(testzip::ReadFileBytes(capture / "out"));
+    run.err = testzip::ToString(testzip::ReadFileBytes(capture / "err"));
+    return run;
+}
+
+CliRun RunCliUnderFileSizeLimit(const std::vector<std::string>& args, std::uint64_t limit) {
+    testzip::TempFolder capture("tessaly-cli-run");
+    const pid_t child = StartCli(args, (capture / "out").string(), (capture / "err").string(), limit);
+    CliRun run;
+    if (child < 0) return run;
+    int raw = 0;
+    ::waitpid(child, &raw, 0);
+    if (WIFEXITED(raw)) run.status = WEXITSTATUS(raw);
+    if (WIFSIGNALED(raw)) run.signal = WTERMSIG(raw);
     run.out = testzip::ToString(testzip::ReadFileBytes(capture / "out"));
     run.err = testzip::ToString(testzip::ReadFileBytes(capture / "err"));
     return run;

@@ -13,6 +13,7 @@ namespace tessaly::clitest {
 
 struct CliRun {
     int status = -1;  // exit status; -1 when the tool did not exit normally
+    int signal = 0;   // the signal that ended it, when one did (where known)
     std::string out;
     std::string err;
 };
@@ -24,6 +25,10 @@ CliRun RunCli(const std::vector<std::string>& args);
 // it did not exit normally, or was killed because `startedWhen` never came).
 #ifndef _WIN32
 CliRun RunCliAndSignal(const std::vector<std::string>& args, const std::filesystem::path& startedWhen, int signal);
+
+// Runs the tool under a file-size limit of `limit` bytes (RLIMIT_FSIZE, as
+// `ulimit -f` sets it), SIGXFSZ at its default action.
+CliRun RunCliUnderFileSizeLimit(const std::vector<std::string>& args, std::uint64_t limit);
 #endif
 
 // The lines of `text` that start with `prefix` after leading blanks.

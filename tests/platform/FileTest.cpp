@@ -6,11 +6,21 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#endif
 
 #ifdef _WIN32
 #include <windows.h>
 #endif
 
+#include "platform/FileException.h"
+#include "platform/FileSizeSignal.h"
 #include "platform/FileSystem.h"
 #include "platform/OutputTree.h"
 #include "tests/support/Portable.h"
@@ -72,6 +82,37 @@ TEST(File, TheModificationTimeGoesOnTheOpenFile) {
     file.Close();
     EXPECT_EQ(ModificationTime(folder / "x.txt"), when);
 }
+
+#ifndef _WIN32
+// A write past the process's file-size limit raises SIGXFSZ, which ends the
+// process unless it is ignored; ignored, the write fails with EFBIG ("File
+// too large") and the bytes that fit stay in the file. Run in a child, with
+// the signal at its default action as a shell hands it over.
+int WritePastAFileSizeLimit(const fs::path& path) {
+    ::signal(SIGXFSZ, SIG_DFL);
+    IgnoreFileSizeSignal();
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = 1000;
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
+    CFile file;
+    if (!file.Open(path, CFile::Mode::CreateWrite)) return 11;
+    const std::vector<char> bytes(4000, 'x');
+    try {
+        file.Write(bytes.data(), bytes.size());
+    } catch (const CFileException& fault) {
+        const bool told =
+            fault.osError() == EFBIG && std::string(fault.what()).find("File too large") != std::string::npos;
+        return !told ? 12 : file.GetLength() != 1000 ? 13 : 0;
+    }
+    return 14;
+}
+
+TEST(File, AWritePastTheFileSizeLimitFailsInsteadOfEndingTheProcess) {
+    TempFolder folder;
+    EXPECT_EXIT(std::_Exit(WritePastAFileSizeLimit(folder / "big.bin")), ::testing::ExitedWithCode(0), "");
+}
+#endif
 
 }  // namespace
 }  // namespace tessaly::platformtest
