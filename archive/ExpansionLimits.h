@@ -26,11 +26,12 @@ struct ExpansionLimits {
     // No entry's output goes past this many bytes.
     std::uint64_t size = kDefaultSize;
     // Output up to this size is never stopped by the ratio: a small file of
-    // zeros, or the first block of a stream, may expand as far as it likes.
+    // zeros, or the first block of a stream, may expand however far it does.
     std::uint64_t ratioFreeSize = kDefaultRatioFreeSize;
 
-    // Limits that keep every entry below `bytes`, the ratio as by default:
-    // for callers that want output bounded whatever the archive holds.
+    // Limits that keep every entry to at most `bytes`, the ratio as by
+    // default: for callers that want output bounded whatever the archive
+    // holds (a fuzz target, a test).
     static ExpansionLimits UpTo(std::uint64_t bytes) {
         ExpansionLimits limits;
         limits.size = bytes;

@@ -28,7 +28,6 @@ enum class LocalField : std::size_t {
 enum class CentralField : std::size_t {
     Signature = 0,
     CompressedSize = 20,
-    UncompressedSize = 24,
     NameLength = 28,
     LocalHeaderOffset = 42,
 };
