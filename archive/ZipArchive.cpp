@@ -201,7 +201,9 @@ std::uint64_t CZipArchive::DataRoom(const CFileHeader& entry, std::uint64_t data
     std::uint8_t bytes[4 + zip::kZip64DescriptorLength];
     storage.Seek(dataOffset + entry.compressedSize);
     const std::size_t got = storage.file.Read(bytes, sizeof bytes);
-    for (std::size_t skipped : {std::size_t{0}, std::size_t{12}, std::size_t{20}}) {
+    // Right after the data: a record, or a descriptor without its signature
+    // (32- or 64-bit sizes) and a record.
+    for (std::size_t skipped : {std::size_t{0}, zip::kDescriptorLength - 4, zip::kZip64DescriptorLength - 4}) {
         if (skipped > 0 && !entry.HasDescriptorFlag()) break;
         if (got >= skipped + 4 && IsRecordSignature(zip::LoadU32(bytes + skipped))) return entry.compressedSize;
     }
@@ -217,7 +219,10 @@ std::optional<std::uint64_t> CZipArchive::DescribedLength(std::uint64_t dataOffs
         bool sizes64;
         bool signature;
     };
-    constexpr Form kForms[] = {{16, false, true}, {12, false, false}, {24, true, true}, {20, true, false}};
+    constexpr Form kForms[] = {{zip::kDescriptorLength, false, true},
+                               {zip::kDescriptorLength - 4, false, false},
+                               {zip::kZip64DescriptorLength, true, true},
+                               {zip::kZip64DescriptorLength - 4, true, false}};
     std::uint8_t bytes[zip::kZip64DescriptorLength];
     for (const Form& form : kForms) {
         if (end < dataOffset || end - dataOffset < form.length) continue;

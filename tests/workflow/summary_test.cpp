@@ -44,7 +44,8 @@ testzip::EntryToWrite Locked(testzip::EntryToWrite entry) {
 // as such and the run still completes successfully.
 TEST_F(SavingSummaryTest, CountsEachOutcomePerArchiveAndDamageKeepsTheSuccessTexts) {
     auto damaged = testzip::BuildZip({Stored("whole.txt", "whole"), Stored("flipped.txt", "flipped bits"),
-                                      Stored(std::string("junk\x02name"), "junk"), Locked(Stored("locked.txt", "x")),
+                                      Stored(std::string("junk\x02name"), "junk"),
+                                      Locked(Stored("locked.txt", "sealed, never opened")),
                                       Stored("cut.bin", testzip::NoiseContent(3, 4000))});
     testzip::FlipBits(damaged.bytes, damaged.entries[1].dataStart + 2, 0x10);
     testzip::TruncateAt(damaged.bytes, damaged.entries[4].dataStart + 1000);
