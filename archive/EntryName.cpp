@@ -112,23 +112,22 @@ bool IsJunkName(const std::string& name) {
 
 bool IsUsableName(const std::string& name) { return !IsJunkName(name) && !SafeRelativePath(name).empty(); }
 
-std::filesystem::path SafeRelativePath(const std::string& name) {
+std::vector<std::string> SafeComponents(const std::string& name) {
     std::vector<std::string> parts;
-    std::string component;
-    auto flush = [&] {
-        if (!component.empty() && component != "." && component != "..") parts.push_back(component);
-        component.clear();
-    };
-    for (std::size_t i = HasDrivePart(name) ? 2 : 0; i < name.size(); ++i) {
-        char c = name[i];
-        if (c == '/' || c == '\\')
-            flush();
-        else
-            component += c;
+    std::size_t start = HasDrivePart(name) ? 2 : 0;
+    for (std::size_t i = start; i <= name.size(); ++i) {
+        if (i < name.size() && name[i] != '/' && name[i] != '\\') continue;
+        const std::size_t length = i - start;
+        const bool dots = (length == 1 && name[start] == '.') || (length == 2 && name.compare(start, 2, "..") == 0);
+        if (length > 0 && !dots) parts.emplace_back(name, start, length);
+        start = i + 1;
     }
-    flush();
+    return parts;
+}
+
+std::filesystem::path SafeRelativePath(const std::string& name) {
     std::filesystem::path result;
-    for (const auto& part : parts) result /= PathFromUtf8(part);
+    for (const std::string& part : SafeComponents(name)) result /= PathFromUtf8(part);
     return result;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace tessaly {
 
@@ -29,5 +30,7 @@ bool IsJunkName(const std::string& name);
 // dropped, so the result can never leave the destination. Empty when nothing
 // is left.
 std::filesystem::path SafeRelativePath(const std::string& name);
+// The same components as UTF-8 text, in order.
+std::vector<std::string> SafeComponents(const std::string& name);
 
 }  // namespace tessaly

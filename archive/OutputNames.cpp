@@ -1,7 +1,9 @@
 #include "archive/OutputNames.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "archive/EntryName.h"
 #include "platform/FileSystem.h"
@@ -66,16 +68,34 @@ std::string CutAtCharacter(const std::string& text, std::size_t bytes) {
     return text.substr(0, bytes);
 }
 
-// "<start>~<hash>.<extension>", at most kMaxComponentBytes long. An
-// extension of more than 32 bytes is no extension worth keeping.
-std::string ShortenedComponent(const std::string& name) {
+// The extension kept when a component is shortened: ".ext" of at most 32
+// bytes after the dot. A longer one is no extension worth keeping.
+std::string::size_type ShortenableExtension(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    return dot != std::string::npos && dot > 0 && name.size() - dot <= 33 ? name.size() - dot : 0;
+}
+
+// "<start>~<hash><suffix>.<extension>", at most kMaxComponentBytes long; the
+// hash is of the whole of `name`, so two long names that share a beginning
+// stay apart.
+std::string ShortenedComponent(const std::string& name, const std::string& suffix = std::string()) {
     char hash[16];
     std::snprintf(hash, sizeof hash, "~%08x", static_cast<unsigned>(Fnv1a(name)));
-    const std::size_t dot = name.rfind('.');
-    const std::string extension =
-        dot != std::string::npos && dot > 0 && name.size() - dot <= 33 ? name.substr(dot) : std::string();
+    const std::string extension = name.substr(name.size() - ShortenableExtension(name));
     const std::string stem = name.substr(0, name.size() - extension.size());
-    return CutAtCharacter(stem, kMaxComponentBytes - extension.size() - 9) + hash + extension;
+    return CutAtCharacter(stem, kMaxComponentBytes - extension.size() - suffix.size() - 9) + hash + suffix + extension;
+}
+
+// `name` (one component, already mapped for the rules) numbered n:
+// "stem (n).ext", shortened like any long component when that is longer
+// than kMaxComponentBytes, the " (n)" kept whole.
+std::string NumberedComponent(const std::string& name, unsigned n) {
+    const std::string suffix = " (" + std::to_string(n) + ")";
+    const std::size_t dot = name.rfind('.');
+    const std::size_t stemLength = dot != std::string::npos && dot > 0 ? dot : name.size();
+    if (name.size() + suffix.size() <= kMaxComponentBytes)
+        return name.substr(0, stemLength) + suffix + name.substr(stemLength);
+    return ShortenedComponent(name, suffix);
 }
 
 // Appends a UTF-8 character, lower-cased where Windows would fold it: ASCII,
@@ -103,24 +123,6 @@ void AppendFolded(std::string& out, const std::string& text, std::size_t& i) {
     i += length;
 }
 
-std::string GenericUtf8(const std::filesystem::path& path) {
-    const auto text = path.generic_u8string();
-    return std::string(text.begin(), text.end());
-}
-
-// "name (n).ext" for the last component of `relative`.
-std::filesystem::path NumberedPath(const std::filesystem::path& relative, unsigned n) {
-    const std::string name = PathToUtf8(relative.filename());
-    const std::size_t dot = name.rfind('.');
-    const bool hasExtension = dot != std::string::npos && dot > 0;
-    const std::string stem = hasExtension ? name.substr(0, dot) : name;
-    const std::string extension = hasExtension ? name.substr(dot) : std::string();
-    const std::string suffix = " (" + std::to_string(n) + ")";
-    const std::string numbered =
-        CutAtCharacter(stem, kMaxComponentBytes - suffix.size() - extension.size()) + suffix + extension;
-    return relative.parent_path() / PathFromUtf8(numbered);
-}
-
 }  // namespace
 
 NameRules NameRules::ForThisSystem() {
@@ -138,8 +140,7 @@ std::string StorableComponent(const std::string& component, const NameRules& rul
 
 std::filesystem::path OutputRelativePath(const std::string& entryName, const NameRules& rules) {
     std::filesystem::path result;
-    for (const auto& part : SafeRelativePath(entryName))
-        result /= PathFromUtf8(StorableComponent(PathToUtf8(part), rules));
+    for (const std::string& part : SafeComponents(entryName)) result /= PathFromUtf8(StorableComponent(part, rules));
     return result;
 }
 
@@ -154,19 +155,33 @@ std::string OutputPathKey(const std::string& genericUtf8, const NameRules& rules
 COutputNames::COutputNames(NameRules rules) : rules_(rules) {}
 
 std::filesystem::path COutputNames::Claim(const std::string& entryName) {
-    const std::filesystem::path wanted = OutputRelativePath(entryName, rules_);
-    if (wanted.empty()) return wanted;
-    const std::string name = GenericUtf8(SafeRelativePath(entryName));
+    std::vector<std::string> parts = SafeComponents(entryName);
+    if (parts.empty()) return {};
+    // The folders as they are stored; the file's own component numbered
+    // before it is shortened, so that every numbered name can be written.
+    const std::string file = rules_.windowsNames ? WindowsComponent(parts.back()) : parts.back();
+    parts.pop_back();
+    std::string folders;
+    for (const std::string& part : parts) folders += StorableComponent(part, rules_) + '/';
+    // One stored name is one file whatever its separators; any other name
+    // that maps to the same path is a name of its own.
+    std::string name = entryName;
+    std::replace(name.begin(), name.end(), '\\', '/');
     const std::lock_guard<std::mutex> lock(mutex_);
     if (const auto known = pathOfName_.find(name); known != pathOfName_.end()) return known->second;
-    std::filesystem::path candidate = wanted;
-    for (unsigned n = 2;; ++n) {
-        const auto [owner, added] = ownerOfKey_.emplace(OutputPathKey(GenericUtf8(candidate), rules_), name);
-        if (added || owner->second == name) break;
-        candidate = NumberedPath(wanted, n);
+    std::string candidate = folders + (file.size() > kMaxComponentBytes ? ShortenedComponent(file) : file);
+    // Numbering goes on from the last number this path was given, so many
+    // names for one path cost one try each, not one per earlier name.
+    unsigned& last = lastNumberOf_[OutputPathKey(candidate, rules_)];
+    for (unsigned n = std::max(last, 1u);; ++n) {
+        if (n > 1) candidate = folders + NumberedComponent(file, n);
+        const auto [owner, added] = ownerOfKey_.emplace(OutputPathKey(candidate, rules_), name);
+        if (added || owner->second == name) {
+            last = n;
+            break;
+        }
     }
-    pathOfName_.emplace(name, candidate);
-    return candidate;
+    return pathOfName_.emplace(std::move(name), PathFromUtf8(candidate)).first->second;
 }
 
 }  // namespace tessaly

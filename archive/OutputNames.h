@@ -8,10 +8,11 @@
 // LPT1-9, with or without an extension, any case) gets "_" after it
 // ("NUL.txt" -> "NUL_.txt"); the characters < > : " | ? * and controls,
 // and trailing dots and blanks, become "_".
-// Where letter case does not tell files apart, a second entry whose path
-// differs from an earlier one's only in case (or is made the same by the
-// mapping) is kept beside it as "name (2).ext"; the same entry name again
-// still replaces the earlier file.
+// Two entry names that map to one file ("b.txt", "../b.txt", "C:\b.txt",
+// and, where letter case does not tell files apart, "B.TXT") are both kept:
+// the later one as "name (2).ext", numbered before it is shortened so that
+// the numbered component fits too. The same entry name again (with "/" or
+// "\" between its folders) still replaces the earlier file.
 #pragma once
 
 #include <filesystem>
@@ -63,8 +64,9 @@ public:
 private:
     NameRules rules_;
     std::mutex mutex_;
-    std::unordered_map<std::string, std::string> ownerOfKey_;            // key -> entry path that took it
-    std::unordered_map<std::string, std::filesystem::path> pathOfName_;  // entry path -> its output path
+    std::unordered_map<std::string, std::string> ownerOfKey_;            // key -> entry name that took it
+    std::unordered_map<std::string, std::filesystem::path> pathOfName_;  // entry name -> its output path
+    std::unordered_map<std::string, unsigned> lastNumberOf_;  // key of a wanted path -> last number given for it
 };
 
 }  // namespace tessaly

@@ -26,6 +26,7 @@ void OverlapGuard::Record(std::uint32_t index, bool whole, std::uint64_t consume
     if (!built_ || index >= state_.size()) return;
     state_[index] = whole ? State::Whole : State::NotWhole;
     consumedEnd_[index] = consumedEnd;
+    if (reach_[index] != Reach::Gone) recorded_.push_back(index);
 }
 
 // How far an entry's data may reach before it is read: its declared size, or
@@ -52,18 +53,18 @@ void OverlapGuard::Build(const EntryTable& entries) {
         return entries[a].localHeaderOffset < entries[b].localHeaderOffset;
     });
     rank_.resize(count);
-    prefixMaxEnd_.resize(count);
-    std::uint64_t furthest = 0;
+    potentialEnd_.resize(count);
     for (std::uint32_t r = 0; r < count; ++r) {
-        if (const std::uint64_t end = DeclaredEnd(entries[byOffset_[r]])) declaredEnds_.push_back(end);
+        const CFileHeader& entry = entries[byOffset_[r]];
+        if (const std::uint64_t end = DeclaredEnd(entry)) declaredEnds_.push_back(end);
         rank_[byOffset_[r]] = r;
-        furthest = std::max(furthest, PotentialEnd(entries[byOffset_[r]]));
-        prefixMaxEnd_[r] = furthest;
+        potentialEnd_[byOffset_[r]] = PotentialEnd(entry);
     }
     std::sort(declaredEnds_.begin(), declaredEnds_.end());
     state_.assign(count, State::Unknown);
     place_.assign(count, Place::Undecided);
     consumedEnd_.assign(count, 0);
+    reach_.assign(count, Reach::Gone);
     built_ = true;
 }
 
@@ -75,28 +76,83 @@ bool OverlapGuard::IsInsideAnother(const EntryTable& entries, std::uint32_t inde
     return place_[index] == Place::Inside;
 }
 
+// Which headers from `header` on the entry `index` (decided Outside) may
+// hold, by the same tests Holds makes: every test that can still pass needs
+// the header before its potential end; one that came out whole holds up to
+// where its data ended; a damaged one holds only by a shared declared end,
+// which a streamed entry has none of.
+OverlapGuard::Reach OverlapGuard::ReachOf(std::uint32_t index, std::uint64_t header) const {
+    if (potentialEnd_[index] <= header) return Reach::Gone;
+    switch (state_[index]) {
+        case State::Unknown: return Reach::Reaching;
+        case State::Whole:
+            return potentialEnd_[index] != UINT64_MAX || consumedEnd_[index] > header ? Reach::Reaching : Reach::Spent;
+        case State::NotWhole: break;
+    }
+    return potentialEnd_[index] != UINT64_MAX ? Reach::SharedEnd : Reach::Spent;
+}
+
+void OverlapGuard::List(std::vector<std::uint32_t>& list, std::uint32_t rank) {
+    list.insert(std::upper_bound(list.begin(), list.end(), rank), rank);
+}
+
+void OverlapGuard::Unlist(std::vector<std::uint32_t>& list, std::uint32_t index) {
+    const auto at = std::lower_bound(list.begin(), list.end(), rank_[index]);
+    if (at != list.end() && *at == rank_[index]) list.erase(at);
+}
+
+// Moves the entry to the list its reach puts it in.
+void OverlapGuard::Classify(std::uint32_t index, std::uint64_t header) {
+    const Reach before = reach_[index];
+    const Reach after = ReachOf(index, header);
+    if (after == before) return;
+    if (before == Reach::Reaching) Unlist(reaching_, index);
+    if (before == Reach::SharedEnd) Unlist(sharedEnd_, index);
+    if (after == Reach::Reaching) List(reaching_, rank_[index]);
+    if (after == Reach::SharedEnd) List(sharedEnd_, rank_[index]);
+    reach_[index] = after;
+}
+
 // Places are decided in file order, so every entry that could hold the one
 // being decided has its own place already: an entry inside another holds
-// nothing of its own.
+// nothing of its own. The candidates are asked latest first, as they come
+// in the file; those whose reach the tests rule out are passed over, as
+// asking them would answer no.
 void OverlapGuard::DecideUpTo(const EntryTable& entries, std::size_t rank,
                               const std::function<void(std::uint32_t)>& probe) {
     for (; decided_ <= rank; ++decided_) {
         const std::uint32_t index = byOffset_[decided_];
         const CFileHeader& inner = entries[index];
         const std::uint64_t header = inner.localHeaderOffset;
+        for (std::size_t i = 0; i < recorded_.size(); ++i)
+            if (reach_[recorded_[i]] != Reach::Gone) Classify(recorded_[i], header);
+        recorded_.clear();
         Place place = Place::Outside;
         if (lastContainer_ != UINT32_MAX && Holds(entries, lastContainer_, inner, probe)) {
             place = Place::Inside;
         } else {
-            for (std::size_t r = decided_; r-- > 0 && prefixMaxEnd_[r] > header;) {
-                const std::uint32_t candidate = byOffset_[r];
-                if (place_[candidate] == Place::Inside || !Holds(entries, candidate, inner, probe)) continue;
+            // Only an inner header whose declared end others share can be
+            // held by a damaged entry with declared sizes.
+            const bool endShared = DeclaredEnd(inner) != 0 && EntriesEndingAt(DeclaredEnd(inner)) >= 2;
+            std::size_t a = reaching_.size();
+            std::size_t b = endShared ? sharedEnd_.size() : 0;
+            passed_.clear();
+            while (a > 0 || b > 0) {
+                const bool fromReaching = b == 0 || (a > 0 && reaching_[a - 1] > sharedEnd_[b - 1]);
+                const std::uint32_t candidate = byOffset_[fromReaching ? reaching_[--a] : sharedEnd_[--b]];
+                if (potentialEnd_[candidate] <= header) {
+                    passed_.push_back(candidate);
+                    continue;
+                }
+                if (!Holds(entries, candidate, inner, probe)) continue;
                 lastContainer_ = candidate;
                 place = Place::Inside;
                 break;
             }
+            for (const std::uint32_t gone : passed_) Classify(gone, header);
         }
         place_[index] = place;
+        if (place == Place::Outside) Classify(index, header);
     }
 }
 

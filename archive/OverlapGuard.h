@@ -14,6 +14,8 @@
 // extracted; an entry earlier in the file that was not
 // extracted yet is read once, without writing, when a later one needs it.
 // Nothing is worked out until the first question, so listing pays nothing.
+// Each question costs about the same however many entries came before: an
+// entry that can hold no later header any more is no longer looked at.
 #pragma once
 
 #include <cstdint>
@@ -47,6 +49,13 @@ public:
 private:
     enum class State : std::uint8_t { Unknown, Whole, NotWhole };
     enum class Place : std::uint8_t { Undecided, Inside, Outside };
+    // Which later headers an entry decided Outside may still hold, by what
+    // is known of it: any (Reaching), only those whose declared data ends
+    // where its own does (SharedEnd: damaged, with declared sizes), or none
+    // for now (Spent: damaged and streamed, or whole and passed; a new
+    // record of it looks again). Gone: never again (passed its potential
+    // end, or not a candidate at all).
+    enum class Reach : std::uint8_t { Gone, Reaching, SharedEnd, Spent };
 
     void Build(const EntryTable& entries);
     void DecideUpTo(const EntryTable& entries, std::size_t rank, const std::function<void(std::uint32_t)>& probe);
@@ -55,12 +64,21 @@ private:
     std::uint64_t PotentialEnd(const CFileHeader& entry) const;
     static std::uint64_t DeclaredEnd(const CFileHeader& entry);
     std::size_t EntriesEndingAt(std::uint64_t end) const;
+    Reach ReachOf(std::uint32_t index, std::uint64_t header) const;
+    void Classify(std::uint32_t index, std::uint64_t header);
+    void Unlist(std::vector<std::uint32_t>& list, std::uint32_t index);
+    static void List(std::vector<std::uint32_t>& list, std::uint32_t rank);
 
     bool passwordsAsked_ = false;
     bool built_ = false;
     std::vector<std::uint32_t> byOffset_;      // indices in local-header order
     std::vector<std::uint32_t> rank_;          // position of each index in byOffset_
-    std::vector<std::uint64_t> prefixMaxEnd_;  // furthest potential end up to each position
+    std::vector<std::uint64_t> potentialEnd_;  // PotentialEnd of each index
+    std::vector<Reach> reach_;
+    std::vector<std::uint32_t> reaching_;   // ranks of the Reaching entries, ascending
+    std::vector<std::uint32_t> sharedEnd_;  // ranks of the SharedEnd entries, ascending
+    std::vector<std::uint32_t> recorded_;   // indices recorded since they were last classified
+    std::vector<std::uint32_t> passed_;     // candidates found past their potential end in one step
     std::vector<State> state_;
     std::vector<Place> place_;
     std::vector<std::uint64_t> consumedEnd_;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/File.h"
+#include "tests/support/Hostile.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/ZipWriter.h"
 
@@ -124,6 +125,15 @@ const LargeEntryArchive& LargeDeflatedArchive() {
         return result;
     }();
     return archive;
+}
+
+const std::filesystem::path& TextModeTransferArchive() {
+    static const std::filesystem::path path = [] {
+        const auto p = RunFolder() / "text-mode-transfer.zip";
+        testzip::WriteFileBytes(p, testzip::TextModeTransferred(kManyEntries));
+        return p;
+    }();
+    return path;
 }
 
 }  // namespace tessaly::bench

@@ -23,6 +23,9 @@ const std::filesystem::path& SignaturePrefixFile();
 const std::filesystem::path& ManyEntriesArchive();
 constexpr std::uint32_t kManyEntries = 10000;
 const LargeEntryArchive& LargeDeflatedArchive();
+// kManyEntries small entries after a text-mode transfer (every LF became
+// CR LF): nearly every entry damaged, about 17 MB.
+const std::filesystem::path& TextModeTransferArchive();
 
 // A fresh, empty folder below the run's temporary folder.
 std::filesystem::path ScratchFolder(const char* name);

@@ -3,6 +3,7 @@
 //   tessaly-hostile-archive OUT.zip bomb ENTRIES KERNEL_BYTES
 //   tessaly-hostile-archive OUT.zip shared ENTRIES SPACING
 //   tessaly-hostile-archive OUT.zip flood MIB
+//   tessaly-hostile-archive OUT.zip textmode ENTRIES
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -14,7 +15,7 @@ using namespace tessaly::testzip;
 
 int main(int argc, char** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: tessaly-hostile-archive OUT.zip bomb|shared|flood N [SIZE]\n");
+        std::fprintf(stderr, "usage: tessaly-hostile-archive OUT.zip bomb|shared|flood|textmode N [SIZE]\n");
         return 2;
     }
     const std::string kind = argv[2];
@@ -27,6 +28,8 @@ int main(int argc, char** argv) {
         zip = SharedTailHeaders(n, size);
     } else if (kind == "flood") {
         zip.bytes = SignatureFlood(n << 20);
+    } else if (kind == "textmode") {
+        zip.bytes = TextModeTransferred(n);
     } else {
         std::fprintf(stderr, "tessaly-hostile-archive: unknown kind or missing size\n");
         return 2;

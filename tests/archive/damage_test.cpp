@@ -371,5 +371,44 @@ TEST_P(StubBeforeDoubtfulHeader, CostsNoEntry) {
 
 INSTANTIATE_TEST_SUITE_P(BothModes, StubBeforeDoubtfulHeader, kBothModes, ModeParamName());
 
+// A text-mode transfer turned every LF byte of the archive into CR LF: what
+// lies before the first LF is untouched and comes out whole, every entry
+// called ok is byte for byte what was stored, and nothing is written
+// outside the destination whatever the shifted fields say.
+class TextModeTransfers : public ::testing::TestWithParam<RepairMode> {};
+
+TEST_P(TextModeTransfers, KeepsWhatIsWholeAndCallsNothingElseOk) {
+    std::vector<EntryToWrite> inputs = {Stored("first.txt", "no line end in here")};
+    for (int i = 0; i < 120; ++i) {
+        const std::string name = "dir" + std::to_string(i % 7) + "/file" + std::to_string(i) + ".txt";
+        if (i % 3 == 0)
+            inputs.push_back(Stored(name, std::string(40 + i, 'x')));
+        else if (i % 3 == 1)
+            inputs.push_back(Deflated(name, TextContent(name, 500 + 20 * i)));
+        else
+            inputs.push_back(Deflated(name, NoiseContent(static_cast<std::uint32_t>(i), 300 + i)));
+    }
+    const Bytes damaged = TextModeTransfer(BuildZip(inputs).bytes);
+    SalvageRun run(damaged, GetParam());
+    EXPECT_FALSE(run.openThrew) << run.openError;
+    EXPECT_TRUE(IsIntact(run, "first.txt", inputs[0].data));
+    std::size_t ok = 0;
+    for (const EntryRun& entry : run.entries) {
+        if (entry.threw || entry.report.outcome != ExtractOutcome::Ok) continue;
+        ++ok;
+        std::string name = entry.info.fileName;
+        std::replace(name.begin(), name.end(), '\\', '/');
+        const auto input =
+            std::find_if(inputs.begin(), inputs.end(), [&](const EntryToWrite& e) { return e.name == name; });
+        ASSERT_NE(input, inputs.end()) << name;
+        EXPECT_EQ(ReadFileBytes(entry.report.outputPath), input->data) << name;
+    }
+    EXPECT_GE(ok, 1u);
+    for (const std::string& path : ListFilesBelow(run.Root()))
+        EXPECT_TRUE(path == "archive.zip" || path.rfind("out/", 0) == 0) << path;
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModes, TextModeTransfers, kBothModes, ModeParamName());
+
 }  // namespace
 }  // namespace tessaly::archivetest

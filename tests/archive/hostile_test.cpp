@@ -96,6 +96,44 @@ TEST_P(OverlappingEntries, DamagedEntriesHoldNoNeighbour) {
     }
 }
 
+// Many damaged entries whose declared data runs far past the end of the
+// file, and streamed entries that turn out damaged, stand before a stored
+// archive inside a streamed entry: the records inside it are still found to
+// be its bytes, and none of the damaged entries holds a neighbour.
+TEST_P(OverlappingEntries, NestedRecordsAreFoundBehindManyEntriesThatReachFar) {
+    const Bytes inner =
+        BuildZip({Stored("inner-a.txt", TextContent("ia", 700)), Deflated("inner-b.txt", TextContent("ib", 900))})
+            .bytes;
+    EntryToWrite outer = Deflated("inner.zip", inner);
+    outer.level = 0;
+    outer.streamed = true;
+    std::vector<EntryToWrite> inputs;
+    for (int i = 0; i < 60; ++i) {
+        EntryToWrite entry = Deflated("far" + std::to_string(i) + ".txt", TextContent("f" + std::to_string(i), 900));
+        entry.streamed = i % 3 == 0;
+        inputs.push_back(std::move(entry));
+    }
+    inputs.push_back(outer);
+    for (int i = 0; i < 20; ++i)
+        inputs.push_back(Deflated("after" + std::to_string(i) + ".txt", TextContent("a" + std::to_string(i), 900)));
+    BuiltZip zip = BuildZip(inputs);
+    for (int i = 0; i < 60; ++i) {
+        if (i % 3 == 0)
+            FlipBits(zip.bytes, zip.entries[i].dataStart + 20, 0x08);
+        else
+            SetLocalField(zip.bytes, zip.entries[i], LocalField::CompressedSize, 0x7FFFFFF0u - i);
+    }
+    SalvageRun run(zip.bytes, GetParam());
+    EXPECT_FALSE(run.openThrew) << run.openError;
+    for (std::size_t i = 60; i < inputs.size(); ++i) EXPECT_TRUE(IsIntact(run, inputs[i].name, inputs[i].data));
+    for (const char* name : {"inner-a.txt", "inner-b.txt"}) {
+        EXPECT_EQ(run.FileContent(name), std::nullopt) << name;
+        if (const EntryRun* nested = run.Find(name)) {
+            EXPECT_EQ(nested->report.detail, "inside another entry's data");
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(BothModes, OverlappingEntries, kBothModes, ModeParamName());
 
 // Headers that cannot yield data cost no table entry: a file of nothing but

@@ -87,6 +87,89 @@ TEST(OutputNamesClaim, CaseBlindClashesAreKeptSideBySideAndTheSameNameReplaces) 
     EXPECT_EQ(caseKeeping.Claim("case.txt"), fs::path("case.txt"));
 }
 
+// Whether `text` is whole UTF-8: no character cut at either end.
+bool IsWholeUtf8(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+        if (length == 0 || i + length > text.size()) return false;
+        for (std::size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        i += length;
+    }
+    return true;
+}
+
+// Names at and past the component limit, each claimed by a dozen distinct
+// entry names that all map to it: every numbered name fits, keeps its
+// number in view, keeps a short extension, never cuts a character, and no
+// two are alike.
+TEST(OutputNamesClaim, NumberedNamesOfLongComponentsStayWithinTheLimit) {
+    std::string accented;
+    for (int i = 0; i < 130; ++i) accented += "\xC3\xA9";
+    const struct {
+        const char* label;
+        std::string name;
+        const char* extension;  // kept in every numbered name
+    } cases[] = {
+        {"exactly at the limit", std::string(251, 'a') + ".txt", ".txt"},
+        {"just below the limit", std::string(249, 'b') + ".txt", ".txt"},
+        {"shortened", std::string(400, 'c') + ".txt", ".txt"},
+        {"long extension", "d." + std::string(300, 'e'), ""},
+        {"extension filling the limit", "f." + std::string(252, 'g'), ""},
+        {"no extension", std::string(255, 'h'), ""},
+        {"two-byte characters", accented + ".dat", ".dat"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        COutputNames names(kPosix);
+        std::set<fs::path> given;
+        std::string prefix;
+        for (unsigned n = 1; n <= 12; ++n, prefix += "./") {
+            const std::string stored = "dir/" + prefix + c.name;
+            const fs::path claimed = names.Claim(stored);
+            EXPECT_EQ(claimed.parent_path(), fs::path("dir"));
+            const std::string file = claimed.filename().string();
+            EXPECT_LE(file.size(), kMaxComponentBytes) << file;
+            EXPECT_TRUE(IsWholeUtf8(file)) << file;
+            const std::string extension = c.extension;
+            EXPECT_EQ(file.compare(file.size() - extension.size(), extension.size(), extension), 0) << file;
+            if (n > 1) {
+                const std::string number = " (" + std::to_string(n) + ")" + extension;
+                EXPECT_EQ(file.compare(file.size() - number.size(), number.size(), number), 0) << file;
+            }
+            EXPECT_TRUE(given.insert(claimed).second) << file;
+            EXPECT_EQ(names.Claim(stored), claimed) << "the same name again is the same file";
+        }
+    }
+}
+
+// Distinct stored names that sanitising makes one path are each a file of
+// their own; the same name, with either separator, is still one file.
+TEST(OutputNamesClaim, DistinctNamesForOnePathAreNumberedAndTheSameNameIsOneFile) {
+    for (const NameRules& rules : {kPosix, kWindows}) {
+        COutputNames names(rules);
+        EXPECT_EQ(names.Claim("b.txt"), fs::path("b.txt"));
+        EXPECT_EQ(names.Claim("../b.txt"), fs::path("b (2).txt"));
+        EXPECT_EQ(names.Claim("/b.txt"), fs::path("b (3).txt"));
+        EXPECT_EQ(names.Claim("./b.txt"), fs::path("b (4).txt"));
+        EXPECT_EQ(names.Claim("C:\\b.txt"), fs::path("b (5).txt"));
+        EXPECT_EQ(names.Claim("z:/b.txt"), fs::path("b (6).txt"));
+        EXPECT_EQ(names.Claim("b.txt"), fs::path("b.txt"));
+        EXPECT_EQ(names.Claim("../b.txt"), fs::path("b (2).txt"));
+        // An entry of its own that already carries the next number keeps
+        // it; numbering passes over it.
+        EXPECT_EQ(names.Claim("b (7).txt"), fs::path("b (7).txt"));
+        EXPECT_EQ(names.Claim("x/../b.txt"), fs::path("x") / "b.txt");
+        EXPECT_EQ(names.Claim(".\\.\\b.txt"), fs::path("b (8).txt"));
+        EXPECT_EQ(names.Claim("././b.txt"), fs::path("b (8).txt")) << "one name whatever its separators";
+        EXPECT_EQ(names.Claim("dir/a.txt"), fs::path("dir") / "a.txt");
+        EXPECT_EQ(names.Claim("dir\\a.txt"), fs::path("dir") / "a.txt");
+        EXPECT_EQ(names.Claim("dir//a.txt"), fs::path("dir") / "a (2).txt");
+    }
+}
+
 // Extracts every entry with the given rules; returns the reports.
 std::vector<ExtractReport> ExtractAll(const Bytes& archive, const TempFolder& folder, COutputNames& names,
                                       PasswordSource* passwords = nullptr) {
@@ -136,6 +219,30 @@ TEST(OutputNamesOnDisk, HostileWindowsNamesAreAllWrittenAndReportedAsTheyAreOnDi
     EXPECT_EQ(reports[0].detail, "written as NUL_.txt");
     EXPECT_EQ(reports[8].outputPath, folder / "out" / "case (2).txt");
     EXPECT_EQ(reports[9].outputPath, folder / "out" / "CASE (3).txt");
+}
+
+// Long names that other names map onto are all written under numbered
+// names the file system takes: none fails as a name too long.
+TEST(OutputNamesOnDisk, NumberedLongNamesAreAllWritten) {
+    const std::vector<std::string> bases = {std::string(251, 'a') + ".txt", "d." + std::string(300, 'e'),
+                                            "f." + std::string(252, 'g')};
+    std::vector<EntryToWrite> entries;
+    for (const std::string& base : bases)
+        for (const char* prefix : {"", "../", "/", "./", "C:/", "z:\\"})
+            entries.push_back(Stored(prefix + base, "entry " + std::to_string(entries.size())));
+    TempFolder folder;
+    COutputNames names;
+    const std::vector<ExtractReport> reports = ExtractAll(BuildZip(entries).bytes, folder, names);
+    ASSERT_EQ(reports.size(), entries.size());
+    std::set<fs::path> paths;
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(reports[i].outcome, ExtractOutcome::Ok) << reports[i].detail;
+        EXPECT_TRUE(paths.insert(reports[i].outputPath).second);
+        EXPECT_EQ(ToString(ReadFileBytes(reports[i].outputPath)), "entry " + std::to_string(i));
+        EXPECT_EQ(reports[i].outputPath.parent_path(), folder / "out");
+    }
+    EXPECT_EQ(ListFilesBelow(folder / "out").size(), entries.size());
 }
 
 // An entry a wrong password keeps locked writes nothing and takes no name:

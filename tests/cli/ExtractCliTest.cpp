@@ -3,9 +3,11 @@
 // archives into their own folders, and nothing written outside -d.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "tests/cli/CliRunner.h"
+#include "tests/cli/JsonValue.h"
 #include "tests/support/Damage.h"
 #include "tests/support/TempFolder.h"
 
@@ -161,6 +163,56 @@ TEST(ExtractCli, ALaterEntryOfTheSameNameWinsAndFolderEntriesOnlyMakeTheirFolder
     EXPECT_NE(lines[1].find("docs"), std::string::npos);
     EXPECT_NE(lines[2].find("docs/file0.txt"), std::string::npos);
     EXPECT_NE(lines[43].find("same.txt"), std::string::npos);
+}
+
+// Different stored names that sanitising turns into one path are each
+// kept under a numbered name their line (and the JSON) gives; the same
+// stored name again is still one file, the later entry's.
+TEST(ExtractCli, DistinctNamesForOnePathAreAllKeptAndSayWhereTheyWent) {
+    const std::vector<EntryToWrite> entries = {
+        Stored("b.txt", "plain"),       Stored("../b.txt", "parent"), Stored("/b.txt", "absolute"),
+        Stored("./b.txt", "dot"),       Stored("C:\\b.txt", "drive"), Stored("z:/b.txt", "drive slash"),
+        Stored("b.txt", "plain again"),
+    };
+    const std::vector<std::pair<std::string, std::string>> onDisk = {
+        {"b.txt", "plain again"}, {"b (2).txt", "parent"}, {"b (3).txt", "absolute"},
+        {"b (4).txt", "dot"},     {"b (5).txt", "drive"},  {"b (6).txt", "drive slash"},
+    };
+    for (const char* mode : {"quick", "advance"}) {
+        SCOPED_TRACE(mode);
+        TempFolder folder;
+        const std::string zip = WriteZip(folder, "merged.zip", BuildZip(entries).bytes);
+        const CliRun run = RunCli({"extract", "--mode", mode, "-d", (folder / "out").string(), zip});
+        EXPECT_EQ(run.status, 0) << run.out << run.err;
+        std::vector<std::string> expectedFiles;
+        for (const auto& [file, content] : onDisk) {
+            EXPECT_EQ(ToString(ReadFileBytes(folder / "out" / file)), content) << file;
+            expectedFiles.push_back(file);
+        }
+        std::sort(expectedFiles.begin(), expectedFiles.end());
+        EXPECT_EQ(ListFilesBelow(folder / "out"), expectedFiles);
+        const auto lines = LinesStartingWith(run.out, "ok ");
+        ASSERT_EQ(lines.size(), entries.size()) << run.out;
+        EXPECT_EQ(lines[0].find("written as"), std::string::npos) << lines[0];
+        for (std::size_t i = 1; i < 6; ++i)
+            EXPECT_NE(lines[i].find(entries[i].name + "  (written as " + onDisk[i].first + ")"), std::string::npos)
+                << lines[i];
+        EXPECT_EQ(lines[6].find("written as"), std::string::npos) << lines[6];
+
+        const CliRun json = RunCli({"extract", "--json", "--mode", mode, "-d", (folder / "again").string(), zip});
+        EXPECT_EQ(json.status, 0) << json.out << json.err;
+        const auto doc = ParseJson(json.out);
+        ASSERT_TRUE(doc) << json.out;
+        const JsonValue& listed = (*doc)["archives"][0]["entries"];
+        ASSERT_EQ(listed.items.size(), entries.size());
+        for (std::size_t i = 1; i < 6; ++i) {
+            EXPECT_EQ(listed[i]["outcome"].text, "ok");
+            EXPECT_EQ(listed[i]["detail"].text, "written as " + onDisk[i].first);
+            EXPECT_EQ(listed[i]["path"].text, (folder / "again" / onDisk[i].first).string());
+        }
+        EXPECT_EQ(listed[6]["path"].text, (folder / "again" / "b.txt").string());
+        EXPECT_EQ((*doc)["archives"][0]["summary"]["ok"].number, 7);
+    }
 }
 
 TEST(ExtractCli, ADestinationThatCannotBeMadeExitsWithTwo) {

@@ -76,4 +76,14 @@ void DropCentralDirectory(BuiltZip& zip) {
 
 Bytes Garbage(std::size_t size, std::uint32_t seed) { return NoiseContent(seed ^ 0x5A17u, size); }
 
+Bytes TextModeTransfer(const Bytes& bytes) {
+    Bytes result;
+    result.reserve(bytes.size() + bytes.size() / 128);
+    for (const std::uint8_t byte : bytes) {
+        if (byte == '\n') result.push_back('\r');
+        result.push_back(byte);
+    }
+    return result;
+}
+
 }  // namespace tessaly::testzip

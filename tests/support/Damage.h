@@ -54,4 +54,8 @@ void DropCentralDirectory(BuiltZip& zip);
 // Deterministic filler without the byte 'P', so it can hold no signature.
 Bytes Garbage(std::size_t size, std::uint32_t seed = 1);
 
+// What a transfer in text (ASCII) mode makes of a binary file: every LF
+// byte becomes CR LF, across the whole archive.
+Bytes TextModeTransfer(const Bytes& bytes);
+
 }  // namespace tessaly::testzip

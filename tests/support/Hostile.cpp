@@ -5,6 +5,8 @@
 
 #include <zlib.h>
 
+#include "tests/support/Damage.h"
+
 namespace tessaly::testzip {
 namespace {
 
@@ -152,6 +154,24 @@ Bytes SignatureFlood(std::size_t size) {
     const std::uint8_t signature[4] = {0x50, 0x4B, 0x03, 0x04};
     for (std::size_t i = 0; i < size; ++i) out[i] = signature[i % 4];
     return out;
+}
+
+Bytes TextModeTransferred(std::size_t count) {
+    std::vector<EntryToWrite> entries;
+    entries.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string name = "project/module" + std::to_string(i % 37) + "/part" + std::to_string(i % 11) +
+                                 "/file" + std::to_string(i) + (i % 4 == 0 ? ".bin" : ".txt");
+        const std::size_t size = 1000 + (i * 7919u) % 3000;
+        if (i % 4 != 0) {
+            entries.push_back(Deflated(name, TextContent(name, size * 4)));
+        } else {
+            EntryToWrite noise = Deflated(name, NoiseContent(static_cast<std::uint32_t>(i), size));
+            if (i % 8 == 0) noise.method = Method::Stored;
+            entries.push_back(std::move(noise));
+        }
+    }
+    return TextModeTransfer(BuildZip(entries).bytes);
 }
 
 }  // namespace tessaly::testzip

@@ -31,4 +31,10 @@ HostileZip SharedTailHeaders(std::size_t count, std::size_t spacing);
 // `size` bytes of the local-header signature, repeated.
 Bytes SignatureFlood(std::size_t size);
 
+// A healthy archive of `count` entries in nested folders (deflated text,
+// deflated and stored noise; about 1.8 KB of archive per entry) sent
+// through a text-mode transfer: every LF byte became CR LF, so nearly every
+// entry's data and many of its header fields are damaged.
+Bytes TextModeTransferred(std::size_t count);
+
 }  // namespace tessaly::testzip
