@@ -123,6 +123,7 @@ ExtractedEntry ExtractOne(cli::ArchiveReader& reader, std::uint32_t index, const
     else
         Note(tally, EntryFault(entry, report, folder));
     tally.bytesWritten += report.bytesWritten;
+    ++tally.outcomes[static_cast<std::size_t>(entry.outcome)];
     return entry;
 }
 

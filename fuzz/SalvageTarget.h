@@ -11,9 +11,12 @@
 // a small input cannot fill the disk.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "cli/Results.h"
 
 namespace tessaly::fuzz {
 
@@ -31,12 +34,13 @@ struct SalvageLimits {
 };
 
 struct SalvageTally {
-    std::uint32_t entries = 0;         // found, both modes together
-    std::uint32_t extracted = 0;       // ExtractEntry calls
-    std::uint32_t stoppedAtLimit = 0;  // entries the block limit stopped
-    std::uint64_t bytesWritten = 0;    // as reported
-    bool folderRemoved = false;        // the temporary folder is gone again
-    std::string fault;                 // the first broken rule; empty when none was
+    std::uint32_t entries = 0;                                 // found, both modes together
+    std::uint32_t extracted = 0;                               // ExtractEntry calls
+    std::uint32_t stoppedAtLimit = 0;                          // entries the block limit stopped
+    std::uint64_t bytesWritten = 0;                            // as reported
+    std::array<std::uint32_t, cli::kOutcomeCount> outcomes{};  // by ExtractOutcome
+    bool folderRemoved = false;                                // the temporary folder is gone again
+    std::string fault;                                         // the first broken rule; empty when none was
 };
 
 SalvageTally SalvageBytes(const std::uint8_t* data, std::size_t size, const SalvageLimits& limits = {});
