@@ -149,14 +149,17 @@ void SalvageInMode(const fs::path& archive, const fs::path& folder, RepairMode m
     summary.archive = Utf8(archive);
     summary.destination = Utf8(folder);
     writer->BeginArchive(summary);
+    cli::FilePassword password(kFuzzPassword);
+    BlockBudget budget(limits);
+    COutputNames names;
     cli::ProgressLine progress(stderr, false);
     cli::ArchiveReader reader(mode, progress);
-    cli::FilePassword password(kFuzzPassword);
     reader.Archive().SetPasswordSource(&password);
-    BlockBudget budget(limits);
-    reader.SetExtractCheckpoint([&budget] { budget.Checkpoint(); });
-    COutputNames names;
     reader.Archive().SetOutputNames(&names);
+    // The block budget stands in for a limit on what one entry may expand
+    // to; where the archive layer takes such a limit, the target sets it
+    // small here and keeps the budget only for the run as a whole.
+    reader.SetExtractCheckpoint([&budget] { budget.Checkpoint(); });
     if (reader.Open(archive, summary) && CreateFolderTree(folder)) {
         tally.entries += summary.entries;
         for (std::uint32_t i = 0; i < summary.entries && !budget.Spent(); ++i) {

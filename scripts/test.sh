@@ -19,10 +19,10 @@ cmake --build build/tsan -j"$jobs" --target workflow_tests
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -L workflow
 
 # The fuzz targets, built with clang, each for a short run so that they keep
-# building and their seeds keep passing (TESSALY_FUZZ_SECONDS, default 40;
+# building and their seeds keep passing (TESSALY_FUZZ_SECONDS, default 30;
 # TESSALY_SKIP_FUZZ=1 leaves them out). scripts/fuzz.sh runs them longer.
 if [[ ${TESSALY_SKIP_FUZZ:-0} != 1 ]]; then
-  bash scripts/fuzz.sh "${TESSALY_FUZZ_SECONDS:-40}"
+  bash scripts/fuzz.sh "${TESSALY_FUZZ_SECONDS:-30}"
 fi
 
 # The Windows build of everything but the desktop program, under wine
