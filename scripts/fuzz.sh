@@ -41,7 +41,9 @@ cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSALY_FUZZ=ON -
 build_targets=(tessaly-fuzz-seeds)
 for target in "${targets[@]}"; do build_targets+=("tessaly-fuzz-$target"); done
 cmake --build "$build_dir" -j"$(nproc)" --target "${build_targets[@]}" >/dev/null
-bin="$build_dir/bin"
+bin=$(cd "$build_dir/bin" && pwd)
+mkdir -p "$work_dir"
+work_dir=$(cd "$work_dir" && pwd)
 
 rm -rf "$work_dir/seeds"
 "$bin/tessaly-fuzz-seeds" "$work_dir/seeds" >/dev/null
@@ -94,8 +96,8 @@ for target in "${targets[@]}"; do
   status=0
   if ((jobs > 1)); then
     # Each job writes fuzz-N.log in the current folder.
-    (cd "$logs" && exec "$OLDPWD/$bin/tessaly-fuzz-$target" -jobs="$jobs" -workers="$jobs" "${args[@]}" \
-      "$OLDPWD/$corpus" "$OLDPWD/$work_dir/seeds/$target" >"$logs/driver.log" 2>&1) || status=$?
+    (cd "$logs" && exec "$bin/tessaly-fuzz-$target" -jobs="$jobs" -workers="$jobs" "${args[@]}" \
+      "$corpus" "$work_dir/seeds/$target" >"$logs/driver.log" 2>&1) || status=$?
     read -r execs edges < <(stats "$logs"/fuzz-*.log)
   else
     "$bin/tessaly-fuzz-$target" "${args[@]}" "$corpus" "$work_dir/seeds/$target" >"$logs/fuzz-0.log" 2>&1 ||
