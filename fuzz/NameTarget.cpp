@@ -107,9 +107,15 @@ std::string ClaimAll(const std::vector<std::string>& names, const NameRules& rul
 }
 
 // One stored name on its own: decoded to UTF-8, and its safe and output
-// paths. The raw bytes too: whatever the bytes, the path stays below.
+// paths. Where a path holds bytes (POSIX) the raw bytes too: whatever they
+// are, the path stays below.
 std::string NameFault(const std::string& raw, const std::string& name, const NameRules& rules) {
-    std::string fault = Check(SafeRelativePath(raw), rules, PathCheck::Placement, raw, "safe path of the raw bytes");
+    std::string fault;
+#ifndef _WIN32
+    fault = Check(SafeRelativePath(raw), rules, PathCheck::Placement, raw, "safe path of the raw bytes");
+#else
+    (void)raw;
+#endif
     if (fault.empty() && !IsValidUtf8(name)) fault = "decoded name is not UTF-8: \"" + name + "\"";
     if (fault.empty()) fault = Check(SafeRelativePath(name), rules, PathCheck::Text, name, "safe path");
     if (fault.empty()) fault = Check(OutputRelativePath(name, rules), rules, PathCheck::Storable, name, "output path");

@@ -28,6 +28,8 @@ using cli::ArchiveSummary;
 using cli::ExtractedEntry;
 
 constexpr const char* kArchiveName = "input.zip";
+constexpr const char* kQuickResults = "quick.txt";
+constexpr const char* kAdvanceResults = "advance.json";
 
 struct OutputLimitReached : std::runtime_error {
     OutputLimitReached() : std::runtime_error("stopped at the fuzz run's output limit") {}
@@ -133,22 +135,39 @@ void CountResult(ArchiveSummary& summary, const ExtractedEntry& entry) {
     ++summary.handled;
 }
 
-std::FILE* NullStream() {
-    static std::FILE* stream = std::fopen("/dev/null", "w");
-    return stream;
-}
+// The result lines go to a file beside the archive: the JSON document for
+// Advance Repair, the text for Quick Repair.
+class Results {
+public:
+    Results(const fs::path& path, RepairMode mode) : file_(std::fopen(path.string().c_str(), "w")) {
+        if (file_ == nullptr) return;
+        writer_ = mode == AdvanceRepair ? cli::MakeJsonWriter(cli::Command::Extract, mode, file_, file_)
+                                        : cli::MakeTextWriter(cli::Command::Extract, mode, file_, file_);
+    }
+    Results(const Results&) = delete;
+    Results& operator=(const Results&) = delete;
+    ~Results() {
+        writer_.reset();
+        if (file_ != nullptr) std::fclose(file_);
+    }
+    // Null when the file could not be made: the run goes on without it.
+    cli::ResultWriter* operator->() const { return writer_.get(); }
+    explicit operator bool() const { return writer_ != nullptr; }
+
+private:
+    std::FILE* file_;
+    std::unique_ptr<cli::ResultWriter> writer_;
+};
 
 // One repair mode, from opening the archive to the summary, as the tool's
 // ExtractArchive goes.
 void SalvageInMode(const fs::path& archive, const fs::path& folder, RepairMode mode, const SalvageLimits& limits,
                    SalvageTally& tally) {
-    const auto writer = mode == AdvanceRepair
-                            ? cli::MakeJsonWriter(cli::Command::Extract, mode, NullStream(), NullStream())
-                            : cli::MakeTextWriter(cli::Command::Extract, mode, NullStream(), NullStream());
+    const Results writer(archive.parent_path() / (mode == AdvanceRepair ? kAdvanceResults : kQuickResults), mode);
     ArchiveSummary summary;
     summary.archive = Utf8(archive);
     summary.destination = Utf8(folder);
-    writer->BeginArchive(summary);
+    if (writer) writer->BeginArchive(summary);
     cli::FilePassword password(kFuzzPassword);
     BlockBudget budget(limits);
     COutputNames names;
@@ -165,21 +184,24 @@ void SalvageInMode(const fs::path& archive, const fs::path& folder, RepairMode m
         for (std::uint32_t i = 0; i < summary.entries && !budget.Spent(); ++i) {
             const ExtractedEntry entry = ExtractOne(reader, i, folder, limits, budget, tally);
             CountResult(summary, entry);
-            writer->Extracted(entry);
+            if (writer) writer->Extracted(entry);
         }
     }
-    writer->EndArchive(summary);
-    writer->EndRun(cli::ExitStatusOf(summary));
+    if (writer) {
+        writer->EndArchive(summary);
+        writer->EndRun(cli::ExitStatusOf(summary));
+    }
 }
 
-// Nothing but the archive and the two destinations, and no link anywhere.
+// Nothing but the archive, the result files and the two destinations, and
+// no link anywhere.
 std::string FolderFault(const fs::path& root) {
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
          it.increment(ec)) {
         const fs::path relative = it->path().lexically_relative(root);
         const std::string top = Utf8(*relative.begin());
-        if (top != kArchiveName && top != "quick" && top != "advance")
+        if (top != kArchiveName && top != kQuickResults && top != kAdvanceResults && top != "quick" && top != "advance")
             return "written outside the destinations: " + Utf8(relative);
         if (it->is_symlink(ec)) return "link made: " + Utf8(relative);
     }
