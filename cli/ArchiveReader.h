@@ -6,7 +6,9 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "archive/ScanState.h"
 #include "archive/ZipArchive.h"
@@ -27,6 +29,11 @@ public:
     bool OpenCopyOf(ArchiveReader& scanned);
 
     CZipArchive& Archive() { return archive_; }
+
+    // What extraction calls between blocks of output: by default it stops
+    // the entry at an interrupt. A caller with limits of its own (the fuzz
+    // target's output budget) puts its hook in that place.
+    void SetExtractCheckpoint(std::function<void()> checkpoint) { state_.extractCheckpoint = std::move(checkpoint); }
 
     // The entry's header with its name as stored ("/" between folders).
     CFileHeader Entry(std::uint32_t index) const;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build needs, and only those missing.
-# Usage: scripts/install-deps.sh [build|test|bench|python|windows]...
+# Usage: scripts/install-deps.sh [build|test|bench|fuzz|python|windows]...
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config zlib1g-dev libbz2-dev liblzma-dev libzstd-dev nettle-dev libwxgtk3.2-dev
@@ -10,6 +10,8 @@ for what in "$@"; do
     build) ;;
     test) packages+=(libgtest-dev libgmock-dev libx11-dev xvfb xauth 7zip) ;;
     bench) packages+=(libbenchmark-dev libarchive-tools 7zip unzip zip bzip2 xz-utils zstd) ;;
+    # clang with its sanitizer and libFuzzer runtimes, for the fuzz targets.
+    fuzz) packages+=(clang libclang-rt-14-dev) ;;
     python) packages+=(python3) ;;
     # MinGW-w64 (posix threads) and its zlib, GoogleTest's sources, wine to
     # run the Windows test programs (on Xvfb; xdotool finds their windows),
