@@ -118,8 +118,7 @@ ExtractedEntry ExtractOne(cli::ArchiveReader& reader, std::uint32_t index, const
     entry.detail = report.detail;
     entry.bytesWritten = report.bytesWritten;
     entry.outputPath = Utf8(report.outputPath);
-    // A stopped entry's count is the archive layer's business once it
-    // bounds entries itself; until then the stop is the target's own.
+    // An entry the budget stopped is not judged: its report is the target's.
     if (limited)
         ++tally.stoppedAtLimit;
     else
@@ -175,9 +174,9 @@ void SalvageInMode(const fs::path& archive, const fs::path& folder, RepairMode m
     cli::ArchiveReader reader(mode, progress);
     reader.Archive().SetPasswordSource(&password);
     reader.Archive().SetOutputNames(&names);
-    // The block budget stands in for a limit on what one entry may expand
-    // to; where the archive layer takes such a limit, the target sets it
-    // small here and keeps the budget only for the run as a whole.
+    // The archive layer bounds each entry; the block budget bounds the run
+    // as a whole (and any entry the limit lets through in large blocks).
+    reader.Archive().SetExpansionLimits(ExpansionLimits::UpTo(limits.bytesPerEntry));
     reader.SetExtractCheckpoint([&budget] { budget.Checkpoint(); });
     if (reader.Open(archive, summary) && CreateFolderTree(folder)) {
         tally.entries += summary.entries;

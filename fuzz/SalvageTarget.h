@@ -31,6 +31,9 @@ struct SalvageLimits {
     // over. A block is at most 1 MiB (entries written in the background).
     unsigned blocksPerEntry = 4;
     unsigned blocksPerMode = 32;
+    // What one entry may expand to: the archive layer stops it there, as
+    // the tool does at its own (far larger) limits.
+    std::uint64_t bytesPerEntry = 256 * 1024;
 };
 
 struct SalvageTally {
