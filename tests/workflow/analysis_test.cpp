@@ -68,7 +68,7 @@ TEST_F(AnalysisTest, ListsEveryEntrySavingWritesWithItsColumns) {
     const auto events = analysisView_.Events();
     EXPECT_EQ(events.front(), "clear");
     EXPECT_EQ(analysisView_.Texts("count").back(), "9");  // saving asks for the locked entry's password
-    EXPECT_EQ(analysisView_.Values("bar").back(), 99);    // the bar ends just short of 100
+    EXPECT_EQ(analysisView_.Values("bar").back(), 100);   // the work is done
     EXPECT_TRUE(analysisView_.Messages().empty());
     EXPECT_EQ(LogText(), "File Number :      1\r\nFile Name   :      " + job_.GetSourcePath(0) +
                              "\r\nNumber Of Files Extracted  :      9\r\n\r\n\r\n");
@@ -76,7 +76,9 @@ TEST_F(AnalysisTest, ListsEveryEntrySavingWritesWithItsColumns) {
     EXPECT_EQ(state_.entriesFound, 0);
 }
 
-TEST_F(AnalysisTest, BarNeverMovesBackwardsBeforeItsFinalNinetyNine) {
+// The bar follows the bytes scanned, then the entries listed, never moves
+// backwards, and shows 100 once, when the analysis is done.
+TEST_F(AnalysisTest, BarNeverMovesBackwardsAndReachesOneHundredWhenTheWorkIsDone) {
     std::vector<testzip::EntryToWrite> entries;
     for (int i = 0; i < 12; ++i)
         entries.push_back(Stored("noise" + std::to_string(i) + ".bin",
@@ -85,10 +87,12 @@ TEST_F(AnalysisTest, BarNeverMovesBackwardsBeforeItsFinalNinetyNine) {
     Analyse(1);
     auto bars = analysisView_.Values("bar");
     ASSERT_GE(bars.size(), 2u);
-    EXPECT_EQ(bars.back(), 99);
-    bars.pop_back();
     EXPECT_TRUE(std::is_sorted(bars.begin(), bars.end())) << ::testing::PrintToString(bars);
     EXPECT_EQ(bars.back(), 100);
+    EXPECT_EQ(std::count(bars.begin(), bars.end(), 100), 1) << ::testing::PrintToString(bars);
+    // The scan's share ends at 90; listing the twelve entries takes the rest.
+    EXPECT_NE(std::find(bars.begin(), bars.end(), 90), bars.end()) << ::testing::PrintToString(bars);
+    EXPECT_GE(std::count_if(bars.begin(), bars.end(), [](int v) { return v > 90 && v < 100; }), 5);
     EXPECT_EQ(RowNames(analysisView_).size(), 12u);
 }
 

@@ -49,6 +49,8 @@ CEntryList::CEntryList(wxWindow* parent, wxWindowID id, const wxPoint& pos, cons
 void CEntryList::ClearRows() {
     m_rows.clear();
     m_bRowsChanged = true;
+    m_shownCount.clear();
+    m_bCountChanged = true;
 }
 
 void CEntryList::InsertRow(int position, EntryRow row) {

@@ -15,7 +15,11 @@ MessageAnswerer& Answerer() {
 
 long BoxStyle(const Message& message) {
     long style = wxCENTRE;
-    style |= message.icon == MessageIcon::Question ? wxICON_QUESTION : wxICON_INFORMATION;
+    switch (message.icon) {
+        case MessageIcon::Question: style |= wxICON_QUESTION; break;
+        case MessageIcon::Warning: style |= wxICON_WARNING; break;
+        case MessageIcon::Information: style |= wxICON_INFORMATION; break;
+    }
     style |= message.buttons == MessageButtons::YesNo ? wxYES_NO : wxOK;
     // A system-modal box stays above every window, not only its owner's.
     if (message.systemModal) style |= wxSTAY_ON_TOP;
