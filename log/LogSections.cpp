@@ -104,9 +104,9 @@ std::string SavingShortfall(int filesNotWritten, int archivesNotRead) {
 }
 
 void LogRepairIncomplete(const SavingShortfallCounts& counts) {
-    Write(
-        {kLineEnd, kLineEnd,
-         "******************* Repairing finished: " + SavingShortfall(counts) + "***********************************"});
+    // Three writes: the whole line can pass the cap on one write.
+    Write({kLineEnd, kLineEnd, "******************* Repairing finished: ", SavingShortfall(counts),
+           "***********************************"});
 }
 
 void LogRepairIncomplete(int filesNotWritten, int archivesNotRead) {

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <ostream>
+#include <system_error>
 #include <thread>
 
 #include "app/Settings.h"
@@ -94,6 +98,29 @@ TEST_F(AnalysisTest, BarNeverMovesBackwardsAndReachesOneHundredWhenTheWorkIsDone
     EXPECT_NE(std::find(bars.begin(), bars.end(), 90), bars.end()) << ::testing::PrintToString(bars);
     EXPECT_GE(std::count_if(bars.begin(), bars.end(), [](int v) { return v > 90 && v < 100; }), 5);
     EXPECT_EQ(RowNames(analysisView_).size(), 12u);
+}
+
+// An archive the user may not read is not "already open": the message
+// gives the system's reason, with the warning icon, and nothing is listed.
+TEST_F(AnalysisTest, AnArchiveThatMayNotBeReadGetsTheSystemsReason) {
+    const std::string path = WriteArchive("locked.zip", {Stored("a.txt", "a")});
+    std::filesystem::permissions(path, std::filesystem::perms::none);
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        std::fclose(file);
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+        GTEST_SKIP() << "this user reads files whatever their permissions";
+    }
+    Select({path});
+    Analyse(1);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+
+    const auto messages = analysisView_.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "The file cannot be opened: " + std::generic_category().message(EACCES));
+    EXPECT_EQ(messages[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(messages[0].buttons, MessageButtons::Ok);
+    EXPECT_EQ(messages[0].caption, AppTitle);
+    EXPECT_TRUE(analysisView_.Rows().empty());
 }
 
 struct VerdictCase {

@@ -2,11 +2,22 @@
 
 #include <wx/msgdlg.h>
 #include <wx/window.h>
+#ifndef __WXMSW__
+#include <wx/generic/msgdlgg.h>
+#endif
 
 #include <utility>
 
 namespace tessaly {
 namespace {
+
+// GTK 3 shows no icon in its own message boxes; the toolkit's generic box
+// shows the question, information or warning icon the message asks for.
+#ifdef __WXMSW__
+using MessageBox = wxMessageDialog;
+#else
+using MessageBox = wxGenericMessageDialog;
+#endif
 
 MessageAnswerer& Answerer() {
     static MessageAnswerer answerer;
@@ -35,8 +46,7 @@ MessageAnswer AnswerFor(const Message& message, int result) {
 
 MessageAnswer ShowMessageBox(wxWindow* parent, const Message& message) {
     if (Answerer()) return Answerer()(message);
-    wxMessageDialog box(parent, wxString::FromUTF8(message.text), wxString::FromUTF8(message.caption),
-                        BoxStyle(message));
+    MessageBox box(parent, wxString::FromUTF8(message.text), wxString::FromUTF8(message.caption), BoxStyle(message));
     return AnswerFor(message, box.ShowModal());
 }
 
