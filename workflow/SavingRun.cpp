@@ -234,6 +234,9 @@ std::string CSavingRun::MakeOutputFolder(const std::string& destination) {
         view_->SetOutputFolder(folder);
         LogOutputFolder(folder);
     });
+    // Nothing is written where the folder could not be made: extraction
+    // would make the whole path again, a destination that is gone included.
+    folderMade_ = !failure;
     if (failure) NoteDestinationRefused(destination, failure.message());
     return folder;
 }
@@ -341,6 +344,10 @@ void CSavingRun::ShowEntryProgress() {
 // destination refusing files.
 void CSavingRun::ExtractOne(std::uint32_t index, const std::string& folder) {
     ExtractReport report;
+    if (!folderMade_) {
+        CountOutcome(report);  // Failed: not written
+        return;
+    }
     try {
         if (!m_savingArchive.ExtractEntry(index, PathFromUtf8(folder), kExtractBufferSize, &report))
             report.outcome = ExtractOutcome::Failed;

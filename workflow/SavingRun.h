@@ -121,6 +121,7 @@ private:
     int archivesInRun_ = 1;          // worker only: how many archives the Overall bar counts
     int scanPercent_ = 0;            // worker only: how far the scan's reports have come
     CProgressPlan plan_{5, 20, 75};  // worker only: probe, scan, extraction of one archive
+    bool folderMade_ = true;         // worker only: the archive's output folder exists
     bool extracting_ = false;        // worker only: an entry is being extracted
     EntryWork entryWork_{0, 0, 0};   // worker only: that entry
     std::uint64_t extractWork_ = 0;  // worker only: the archive's extraction, in all

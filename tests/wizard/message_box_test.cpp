@@ -21,7 +21,8 @@ extern std::atomic<int> g_allowModal;
 namespace tessaly::testwizard {
 namespace {
 
-// These tests show real boxes on purpose.
+// These tests show real boxes on purpose. Windows' own box is not a
+// toolkit window a test can find and close, so they run elsewhere only.
 class RealBoxes {
 public:
     RealBoxes() {
@@ -66,6 +67,9 @@ Seen ShowAndClose(const Message& message, int button) {
 }
 
 TEST(MessageBoxes, QuestionsNoticesAndWarningsCarryTheirIcons) {
+#ifdef __WXMSW__
+    GTEST_SKIP() << "the native box cannot be driven from the test";
+#endif
     RealBoxes real;
     const Message messages[] = {Question("Do you want to exit ? ", " Tessaly for Zip"),
                                 Notice("Saving aborted by user.", " Tessaly for Zip"),
@@ -73,13 +77,14 @@ TEST(MessageBoxes, QuestionsNoticesAndWarningsCarryTheirIcons) {
     for (const Message& message : messages) {
         const Seen seen = ShowAndClose(message, message.buttons == MessageButtons::YesNo ? wxID_NO : wxID_OK);
         EXPECT_TRUE(seen.shown) << message.text;
-#ifndef __WXMSW__
         EXPECT_TRUE(seen.icon) << message.text;
-#endif
     }
 }
 
 TEST(MessageBoxes, TheButtonPressedIsTheAnswer) {
+#ifdef __WXMSW__
+    GTEST_SKIP() << "the native box cannot be driven from the test";
+#endif
     RealBoxes real;
     const Message question = Question("Do you want to exit ? ", " Tessaly for Zip");
     wxTimer timer;

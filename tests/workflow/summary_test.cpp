@@ -190,6 +190,26 @@ TEST_F(SavingSummaryTest, AnOutputFolderThatCannotBeMadeCountsEveryEntryAsNotWri
                          "the destination cannot be written***********************************"));
 }
 
+// The destination went away after it was picked: nothing makes it again
+// behind the user's back, every entry counts as not written, and the run
+// says why.
+TEST_F(SavingSummaryTest, ADestinationThatIsGoneIsNotMadeAgainAndTheRunSaysSo) {
+    const std::filesystem::path gone = Out() / "unplugged-stick";
+    Select({WriteArchive("a.zip", {Stored("one.txt", "1"), Stored("dir/two.txt", "2")})});
+    SaveAll(gone);
+
+    EXPECT_FALSE(std::filesystem::exists(gone));
+    const SavingSummary& summary = saving_.Summary();
+    EXPECT_EQ(summary.NotWritten(), 2);
+    EXPECT_FALSE(summary.destinationProblem.empty());
+#ifndef _WIN32
+    EXPECT_EQ(summary.destinationProblem, std::make_error_code(std::errc::no_such_file_or_directory).message());
+#endif
+    EXPECT_FALSE(summary.Succeeded());
+    EXPECT_NE(CompletionText(summary).find("the destination cannot be written (" + summary.destinationProblem + ")"),
+              std::string::npos);
+}
+
 // A view that fails while the run moves on to its second archive.
 class FailingSavingView : public SavingRecorder {
 public:
