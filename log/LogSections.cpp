@@ -86,18 +86,35 @@ void LogRepairCompleted() {
            "******************* Repairing Completed successfully***********************************"});
 }
 
-std::string SavingShortfall(int filesNotWritten, int archivesNotRead) {
+std::string SavingShortfall(const SavingShortfallCounts& counts) {
     std::string text;
-    if (filesNotWritten > 0) text = CountOf(filesNotWritten, "file", "files") + " could not be written";
-    if (archivesNotRead > 0)
-        text += (text.empty() ? "" : ", ") + CountOf(archivesNotRead, "archive", "archives") + " could not be read";
+    auto add = [&text](int count, const char* one, const char* many, const char* what) {
+        if (count > 0) text += (text.empty() ? "" : ", ") + CountOf(count, one, many) + what;
+    };
+    add(counts.filesNotWritten, "file", "files", " could not be written");
+    add(counts.wrongPassword, "file", "files", " left out for a wrong password");
+    add(counts.archivesNotRead, "archive", "archives", " could not be read");
+    if (counts.destinationRefused)
+        text += (text.empty() ? "" : ", ") + std::string("the destination cannot be written");
     return text;
 }
 
+std::string SavingShortfall(int filesNotWritten, int archivesNotRead) {
+    return SavingShortfall(SavingShortfallCounts{filesNotWritten, 0, archivesNotRead});
+}
+
+void LogRepairIncomplete(const SavingShortfallCounts& counts) {
+    // Three writes: the whole line can pass the cap on one write.
+    Write({kLineEnd, kLineEnd, "******************* Repairing finished: ", SavingShortfall(counts),
+           "***********************************"});
+}
+
 void LogRepairIncomplete(int filesNotWritten, int archivesNotRead) {
-    Write({kLineEnd, kLineEnd,
-           "******************* Repairing finished: " + SavingShortfall(filesNotWritten, archivesNotRead) +
-               "***********************************"});
+    LogRepairIncomplete(SavingShortfallCounts{filesNotWritten, 0, archivesNotRead});
+}
+
+void LogDestinationRefused(const std::string& folder, const std::string& reason) {
+    Write({kLineEnd, "The destination cannot be written :  ", folder, kLineEnd, "Reason :  ", reason});
 }
 
 void LogRepairAborted() {

@@ -37,12 +37,25 @@ void LogOutputFolder(const std::string& folder);
 // The completion dialog opened after a saving run that wrote every file
 // and read every archive.
 void LogRepairCompleted();
-// "3 files could not be written, 1 archive could not be read": what a
-// saving run could not do, either part left out when its count is 0.
+// What a saving run could not do, counted.
+struct SavingShortfallCounts {
+    int filesNotWritten = 0;  // the file system refused them, or their data could not be read
+    int wrongPassword = 0;    // encrypted entries the password given did not open
+    int archivesNotRead = 0;
+    bool destinationRefused = false;  // the destination took no files (read-only, full, gone)
+};
+// "3 files could not be written, 2 files left out for a wrong password,
+// 1 archive could not be read, the destination cannot be written": what a
+// saving run could not do, each part left out when its count is 0.
+std::string SavingShortfall(const SavingShortfallCounts& counts);
 std::string SavingShortfall(int filesNotWritten, int archivesNotRead);
-// The completion dialog opened after a saving run that could not write
-// every file or read every archive: one closing line that says so.
+// The completion dialog opened after a saving run that could not do all it
+// was asked: one closing line that says so.
+void LogRepairIncomplete(const SavingShortfallCounts& counts);
 void LogRepairIncomplete(int filesNotWritten, int archivesNotRead);
+// Saving met a destination that takes no files (read-only, full, gone):
+// the folder and the system's reason, on a line of their own.
+void LogDestinationRefused(const std::string& folder, const std::string& reason);
 // The user ended the program during saving.
 void LogRepairAborted();
 

@@ -1,5 +1,6 @@
 #include "platform/FileSystem.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <system_error>
@@ -52,12 +53,22 @@ fs::path SystemPath(const fs::path& path) {
 }
 
 bool CreateNewFile(const fs::path& path) {
+    std::error_code error;
+    return CreateNewFile(path, error);
+}
+
+bool CreateNewFile(const fs::path& path, std::error_code& error) {
+    error.clear();
+    errno = 0;
 #ifdef _WIN32
     std::FILE* file = _wfopen(SystemPath(path).c_str(), L"wbx");
 #else
     std::FILE* file = std::fopen(path.c_str(), "wbx");
 #endif
-    if (file == nullptr) return false;
+    if (file == nullptr) {
+        error = std::error_code(errno != 0 ? errno : EIO, std::generic_category());
+        return false;
+    }
     std::fclose(file);
     return true;
 }

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace tessaly {
 
@@ -32,6 +33,8 @@ constexpr char kFolderSeparator = '/';
 // Creates `path` as an empty file only if nothing exists there yet; false
 // otherwise. Never touches an existing file.
 bool CreateNewFile(const std::filesystem::path& path);
+// The same, with the system's reason in `error` when it fails.
+bool CreateNewFile(const std::filesystem::path& path, std::error_code& error);
 
 // The folder of the running program; empty when it cannot be told.
 std::filesystem::path ExecutableFolder();

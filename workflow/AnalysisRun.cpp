@@ -10,6 +10,7 @@
 #include "platform/File.h"
 #include "platform/FileException.h"
 #include "platform/FileSystem.h"
+#include "platform/SystemError.h"
 #include "workflow/ProgressMath.h"
 #include "workflow/RepairJob.h"
 #include "workflow/SignatureScan.h"
@@ -20,6 +21,10 @@ namespace {
 
 // Archives this small are not worth opening.
 constexpr std::uint64_t kSmallestArchive = 100;
+
+// The analysis' phases on its bar: looking for the first local header, the
+// archive layer's scan (it reads the whole file) and listing the entries.
+enum AnalysisPhase : std::size_t { kProbePhase, kScanPhase, kListPhase };
 
 // The probe is done with before the archive layer opens the file itself; a
 // failing close changes nothing about what can be listed.
@@ -54,6 +59,9 @@ void CAnalysisRun::Start(IAnalysisView& view) {
     m_bAnalysisPaused = 0;  // every analysis starts unpaused
     m_bAnalysisDone = 0;
     bar_ = 0;
+    plan_.Reset();
+    scanPercent_ = 0;
+    m_nProgressCreep = 0;
     thread_ = std::thread([this] { AnalysisWorker(); });
 }
 
@@ -149,7 +157,11 @@ void CAnalysisRun::AnalyseSource() {
 bool CAnalysisRun::OpenProbe(CFile& probe) {
     if (!probe.Open(PathFromUtf8(m_strAnalysisPath), CFile::Mode::Read)) {
         if (!gate_.Pass()) throw WorkerStopped();
-        view_->ShowMessage(FileAlreadyOpenMessage());
+        // Another program holding the file is the one case the old text
+        // names; any other refusal (permissions above all) gets its reason.
+        const int error = probe.LastError();
+        view_->ShowMessage(IsSharingViolation(error) ? FileAlreadyOpenMessage()
+                                                     : CannotOpenSourceMessage(SystemErrorText(error)));
         return false;
     }
     try {
@@ -164,7 +176,7 @@ bool CAnalysisRun::OpenProbe(CFile& probe) {
 // position for the other outcomes are settled here.
 bool CAnalysisRun::ScanForHeader(CFile& probe) {
     const SignatureScanOutcome outcome = FindFirstLocalHeader(probe, m_nSourceLength, [this](std::uint64_t offset) {
-        return gate_.Run([&] { SetBar(static_cast<int>(offset * 100 / m_nSourceLength)); });
+        return gate_.Run([&] { SetBar(plan_.Advance(kProbePhase, offset, m_nSourceLength)); });
     });
     switch (outcome.result) {
         case SignatureScanResult::Found: return true;
@@ -176,17 +188,17 @@ bool CAnalysisRun::ScanForHeader(CFile& probe) {
         case SignatureScanResult::ReadError: break;
     }
     // A file that cannot be read to its end: nothing to list, normal end.
-    ReportAnalysisProgress(10, 10, 1);  // the bar ends just short of 100
+    gate_.RunOrThrow([&] { SetBar(plan_.Finish()); });
     return false;
 }
 
 void CAnalysisRun::ListEntries() {
     OpenForListing();
-    const int base = bar_;
     const std::uint32_t count = m_analysisArchive.GetCount();
     int shown = 0;
     try {
-        for (std::uint32_t i = 0; i < count; ++i) ListEntry(i, count, base, shown);
+        gate_.RunOrThrow([&] { SetBar(plan_.Advance(kScanPhase, 1, 1)); });
+        for (std::uint32_t i = 0; i < count; ++i) ListEntry(i, count, shown);
         gate_.RunOrThrow([&] { LogEntriesListed(shown); });
     } catch (const WorkerStopped&) {
         m_analysisArchive.CloseArchive(true);
@@ -195,7 +207,7 @@ void CAnalysisRun::ListEntries() {
     }
     m_analysisArchive.CloseArchive(true);
     state_.entriesFound = 0;
-    ReportAnalysisProgress(10, 10, 1);  // the bar ends just short of 100
+    gate_.RunOrThrow([&] { SetBar(plan_.Finish()); });  // the work is done
 }
 
 // Hands the archive to the archive layer; its scan reports to this run.
@@ -215,7 +227,7 @@ void CAnalysisRun::OpenForListing() {
     state_.analysisProgressActive = 0;
 }
 
-void CAnalysisRun::ListEntry(std::uint32_t index, std::uint32_t count, int base, int& shown) {
+void CAnalysisRun::ListEntry(std::uint32_t index, std::uint32_t count, int& shown) {
     bool listable = false;
     try {
         // Listed exactly when saving would write it; saving asks for the
@@ -227,7 +239,7 @@ void CAnalysisRun::ListEntry(std::uint32_t index, std::uint32_t count, int base,
     }
     const EntryRow row = listable ? FormatEntryRow(m_analysisHeader) : EntryRow{};
     gate_.RunOrThrow([&] {
-        SetBar(EntryProgress(index + 1, count, index + 1 == count, base));
+        SetBar(plan_.Advance(kListPhase, index + 1, count));
         if (!listable) return;
         view_->InsertRow(shown, row);
         view_->SetShownCount(std::to_string(shown + 1));
@@ -248,9 +260,10 @@ void CAnalysisRun::SetBar(int percent) {
     view_->SetProgress(percent);
 }
 
+// The scan's reports move the scan's share of the bar by the bytes scanned.
 void CAnalysisRun::ReportAnalysisProgress(std::uint64_t position, std::uint64_t total, std::uint64_t steps) {
-    const int percent = ProgressFromReport(bar_, position, total, steps, m_nProgressCreep, kAnalysisCreep);
-    gate_.RunOrThrow([&] { SetBar(percent); });
+    scanPercent_ = ProgressFromReport(scanPercent_, position, total, steps, m_nProgressCreep, kAnalysisCreep);
+    gate_.RunOrThrow([&] { SetBar(plan_.Advance(kScanPhase, static_cast<std::uint64_t>(scanPercent_), 100)); });
 }
 
 CAnalysisRun& ProcessAnalysisRun() {

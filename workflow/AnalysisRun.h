@@ -19,6 +19,7 @@
 #include "archive/FileHeader.h"
 #include "archive/ZipArchive.h"
 #include "workflow/AnalysisView.h"
+#include "workflow/ProgressMath.h"
 #include "workflow/WorkerGate.h"
 
 namespace tessaly {
@@ -66,7 +67,7 @@ private:
     bool OpenProbe(CFile& probe);
     bool ScanForHeader(CFile& probe);
     void ListEntries();
-    void ListEntry(std::uint32_t index, std::uint32_t count, int base, int& shown);
+    void ListEntry(std::uint32_t index, std::uint32_t count, int& shown);
     void OpenForListing();
     void SetBar(int percent);
     void SignalEnd();
@@ -83,6 +84,8 @@ private:
     std::uint64_t m_nSourceLength = 0;  // worker only
     int m_nProgressCreep = 0;           // worker only
     int bar_ = 0;                       // the bar's position, as the worker last set it
+    int scanPercent_ = 0;               // worker only: how far the scan's reports have come
+    CProgressPlan plan_{5, 85, 10};     // worker only: probe, scan, listing
     CZipArchive m_analysisArchive;
     CFileHeader m_analysisHeader;
     std::string m_strAnalysisPath;

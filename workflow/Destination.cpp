@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "platform/FileSystem.h"
+#include "workflow/RepairJob.h"
 
 namespace tessaly {
 
@@ -21,23 +22,35 @@ std::string ProbeName(int attempt) {
            std::to_string(attempt) + ".tmp";
 }
 
-bool TakesNewFile(const std::filesystem::path& folder) {
+bool TakesNewFile(const std::filesystem::path& folder, std::error_code& failure) {
     for (int attempt = 0; attempt < 8; ++attempt) {
         const auto probe = folder / ProbeName(attempt);
         std::error_code error;
         if (std::filesystem::exists(probe, error)) continue;
-        if (!CreateNewFile(probe)) return false;
+        if (!CreateNewFile(probe, failure)) return false;
         std::filesystem::remove(probe, error);
         return true;
     }
+    failure = std::make_error_code(std::errc::file_exists);
     return false;
 }
 
 }  // namespace
 
-DestinationCheck CheckDestination(const std::string& folder) {
+DestinationCheck CheckDestination(const std::string& folder, std::string* reason) {
     if (folder.empty() || !IsExistingFolder(PathFromUtf8(folder))) return DestinationCheck::Missing;
-    return TakesNewFile(PathFromUtf8(folder)) ? DestinationCheck::Usable : DestinationCheck::NotWritable;
+    std::error_code failure;
+    if (TakesNewFile(PathFromUtf8(folder), failure)) return DestinationCheck::Usable;
+    if (reason != nullptr) *reason = failure.message();
+    return DestinationCheck::NotWritable;
+}
+
+std::string PickerStartFolder(const CRepairJob& job) {
+    const std::string& last = job.m_szLastDestination;
+    if (!last.empty() && IsExistingFolder(PathFromUtf8(last))) return last;
+    const std::string first = job.GetSourcePath(0);
+    if (first.empty()) return std::string();
+    return PathToUtf8(PathFromUtf8(first).parent_path());
 }
 
 }  // namespace tessaly

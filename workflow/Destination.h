@@ -11,9 +11,17 @@ namespace tessaly {
 enum class DestinationCheck {
     Usable,
     Missing,      // empty or not an existing folder: DestinationMissingMessage()
-    NotWritable,  // exists but takes no new file: the command ends silently
+    NotWritable,  // exists but takes no new file: DestinationNotWritableMessage()
 };
 
-DestinationCheck CheckDestination(const std::string& folder);
+// `reason`, when given, gets the system's reason a folder takes no new file.
+DestinationCheck CheckDestination(const std::string& folder, std::string* reason = nullptr);
+
+class CRepairJob;
+
+// Where the destination picker opens: the destination last chosen (while it
+// exists), else the folder of the first selected archive (empty when there
+// is none).
+std::string PickerStartFolder(const CRepairJob& job);
 
 }  // namespace tessaly

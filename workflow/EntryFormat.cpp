@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "archive/CompressionMethods.h"
 #include "archive/FileHeader.h"
 
 namespace tessaly {
@@ -48,6 +49,12 @@ std::string FormatEntryTime(std::time_t when) {
 
 std::string FormatEntryCrc(std::uint32_t crc) { return std::to_string(crc); }
 
+std::string FormatEntryEncryption(const CFileHeader& header) {
+    if (!header.IsEncrypted()) return {};
+    const std::string scheme = EncryptionSchemeName(EncryptionSchemeOf(header));
+    return PasswordOpens(header) ? "Password needed (" + scheme + ")" : "No password opens it here (" + scheme + ")";
+}
+
 EntryRow FormatEntryRow(const CFileHeader& header) {
     EntryRow row;
     row.name = header.fileName;
@@ -56,6 +63,7 @@ EntryRow FormatEntryRow(const CFileHeader& header) {
     row.ratio = FormatEntryRatio(header.compressedSize, header.uncompressedSize);
     row.modifiedTime = FormatEntryTime(header.GetModificationTime());
     row.crc = FormatEntryCrc(header.crc32);
+    row.encryption = FormatEntryEncryption(header);
     return row;
 }
 

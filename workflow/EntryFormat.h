@@ -29,7 +29,13 @@ std::string FormatEntryTime(std::time_t when);
 // The CRC-32 as an unsigned decimal number.
 std::string FormatEntryCrc(std::uint32_t crc);
 
-// The six columns of a preview row, in column order.
+// How the entry is encrypted, for a person deciding what to save: empty
+// for an entry that is not, "Password needed (WinZip AES encryption)" for
+// one a password opens, "No password opens it here (strong encryption)"
+// for one it does not.
+std::string FormatEntryEncryption(const CFileHeader& header);
+
+// The columns of a preview row, in column order.
 struct EntryRow {
     std::string name;        // as the archive layer hands it out ("\" between folders)
     std::string size;        // uncompressed
@@ -37,6 +43,7 @@ struct EntryRow {
     std::string ratio;
     std::string modifiedTime;
     std::string crc;
+    std::string encryption;  // FormatEntryEncryption
 };
 
 EntryRow FormatEntryRow(const CFileHeader& header);

@@ -12,8 +12,16 @@ Message Question(const char* text, const char* caption) {
     return {text, caption, MessageIcon::Question, MessageButtons::YesNo, true};
 }
 
+Message Warning(const std::string& text, const char* caption) {
+    return {text, caption, MessageIcon::Warning, MessageButtons::Ok, true};
+}
+
 Message FileAlreadyOpenMessage() {
     return {"File is already open ,Please close the file", AppTitle, MessageIcon::Question, MessageButtons::Ok, true};
+}
+
+Message CannotOpenSourceMessage(const std::string& reason) {
+    return Warning("The file cannot be opened: " + reason, AppTitle);
 }
 
 Message HighlyCorruptedMessage() {
@@ -30,6 +38,10 @@ Message SavingAbortedNotice() { return Notice("Saving aborted by user.", AppTitl
 
 Message DestinationMissingMessage() {
     return Notice("Saving path doesn't exist, select another path for saving ", BoxTitle);
+}
+
+Message DestinationNotWritableMessage(const std::string& reason) {
+    return Warning("Files cannot be saved in this folder: " + reason + ". Select another path for saving.", BoxTitle);
 }
 
 }  // namespace tessaly

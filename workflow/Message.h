@@ -6,7 +6,7 @@
 
 namespace tessaly {
 
-enum class MessageIcon { Information, Question };
+enum class MessageIcon { Information, Question, Warning };
 enum class MessageButtons { Ok, YesNo };
 enum class MessageAnswer { Ok, Yes, No };
 
@@ -18,13 +18,17 @@ struct Message {
     bool systemModal = true;
 };
 
-// The two usual kinds, system-modal: a notice with the information icon and
-// OK, a question with the question icon and Yes/No.
+// The usual kinds, system-modal: a notice with the information icon and
+// OK, a question with the question icon and Yes/No, a warning (something
+// the user asked for cannot be done, and why) with the warning icon and OK.
 Message Notice(const char* text, const char* caption);
 Message Question(const char* text, const char* caption);
+Message Warning(const std::string& text, const char* caption);
 
 // The analysis.
-Message FileAlreadyOpenMessage();  // the source cannot be opened
+Message FileAlreadyOpenMessage();  // another program holds the source
+// The source cannot be opened for another reason: the system's (`reason`).
+Message CannotOpenSourceMessage(const std::string& reason);
 Message HighlyCorruptedMessage();  // no local header anywhere in the file
 Message AnalysisStopQuestion();    // Stop (and the close box)
 Message AnalysisExitQuestion();    // Escape
@@ -37,5 +41,7 @@ Message SavingAbortedNotice();   // after Stop was confirmed
 
 // Choosing a destination.
 Message DestinationMissingMessage();
+// The picked folder takes no new file: the system's reason.
+Message DestinationNotWritableMessage(const std::string& reason);
 
 }  // namespace tessaly

@@ -18,8 +18,8 @@ constexpr int kMaxSuffix = 10000;
 
 enum class CreateResult { Created, Taken, Failed };
 
-CreateResult CreateOneFolder(const std::string& path) {
-    std::error_code error;
+CreateResult CreateOneFolder(const std::string& path, std::error_code& error) {
+    error.clear();
     if (std::filesystem::create_directory(PathFromUtf8(path), error)) return CreateResult::Created;
     if (!error || error == std::errc::file_exists) return CreateResult::Taken;
     return CreateResult::Failed;
@@ -35,15 +35,19 @@ std::string OutputFolderName(const std::string& destination, const std::tm& when
     return destination + (endsInSeparator ? ' ' : separator) + "TL_Recovered_Zip" + stamp;
 }
 
-std::string CreateOutputFolder(const std::string& baseName) {
+std::string CreateOutputFolder(const std::string& baseName, std::error_code* failure) {
     std::string candidate = baseName;
+    std::error_code error;
     for (int suffix = 2; suffix <= kMaxSuffix; ++suffix) {
-        switch (CreateOneFolder(candidate)) {
+        switch (CreateOneFolder(candidate, error)) {
             case CreateResult::Created: return candidate;
-            case CreateResult::Failed: return baseName;
+            case CreateResult::Failed:
+                if (failure != nullptr) *failure = error;
+                return baseName;
             case CreateResult::Taken: candidate = baseName + " (" + std::to_string(suffix) + ")"; break;
         }
     }
+    if (failure != nullptr) *failure = std::make_error_code(std::errc::file_exists);
     return baseName;
 }
 

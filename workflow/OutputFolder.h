@@ -7,6 +7,7 @@
 
 #include <ctime>
 #include <string>
+#include <system_error>
 
 #include "platform/FileSystem.h"
 
@@ -21,9 +22,10 @@ std::string OutputFolderName(const std::string& destination, const std::tm& when
 // Creates the folder (one level, like the destination itself must exist),
 // trying " (2)", " (3)", ... while the name is taken. Returns the path it
 // created; when no folder could be created (the destination is gone, not
-// writable, or the name is too long) returns `baseName` unchanged, and
-// extraction into it will fail entry by entry.
-std::string CreateOutputFolder(const std::string& baseName);
+// writable, or the name is too long) returns `baseName` unchanged, sets
+// `failure` (when given) to the system's reason, and extraction into it will
+// fail entry by entry.
+std::string CreateOutputFolder(const std::string& baseName, std::error_code* failure = nullptr);
 
 // The local time now.
 std::tm LocalNow();

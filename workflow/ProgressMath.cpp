@@ -34,4 +34,18 @@ int EntryProgress(std::uint32_t done, std::uint32_t count, bool last, int base, 
     return static_cast<int>(percent);
 }
 
+CProgressPlan::CProgressPlan(std::initializer_list<int> shares) : shares_(shares) {}
+
+int CProgressPlan::Advance(std::size_t phase, std::uint64_t done, std::uint64_t total) {
+    if (phase >= shares_.size() || total == 0) return shown_;
+    std::uint64_t before = 0;
+    for (std::size_t i = 0; i < phase; ++i) before += static_cast<std::uint64_t>(shares_[i]);
+    const auto share = static_cast<std::uint64_t>(shares_[phase]);
+    // done * share can overflow only past 2^57 bytes; the division keeps it exact below.
+    const std::uint64_t part = std::min(done, total) * share / total;
+    const int value = static_cast<int>(std::min<std::uint64_t>(99, before + part));
+    shown_ = std::max(shown_, value);
+    return shown_;
+}
+
 }  // namespace tessaly

@@ -38,6 +38,9 @@ public:
     int m_bSaveCurrentOnly = 0;
     std::string m_szCurrentFileDest;
     std::string m_szAllFilesDest;
+    // The destination the user last chose in this run of the program; the
+    // folder picker opens there next time. Empty until one was chosen.
+    std::string m_szLastDestination;
 
 private:
     std::vector<std::string> m_sourcePaths;

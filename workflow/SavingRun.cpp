@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "app/EndProcess.h"
@@ -9,6 +11,7 @@
 #include "archive/SkipRules.h"
 #include "log/LogSections.h"
 #include "platform/File.h"
+#include "platform/FileException.h"
 #include "platform/FileSystem.h"
 #include "workflow/OutputFolder.h"
 #include "workflow/ProgressMath.h"
@@ -22,6 +25,26 @@ namespace {
 constexpr std::uint64_t kSmallestArchive = 100;
 // The extraction buffer's size.
 constexpr std::size_t kExtractBufferSize = 65535;
+// What making one output file costs, in bytes of data: an archive of many
+// empty entries still moves the bar entry by entry.
+constexpr std::uint64_t kEntryOverhead = 4096;
+
+// One archive's phases on the Current bar: looking for the first local
+// header, the archive layer's scan (it reads the whole file) and extracting
+// the entries (by the bytes of their data read).
+enum SavingPhase : std::size_t { kProbePhase, kScanPhase, kExtractPhase };
+
+// The archive layer words an entry the password given did not open as
+// "wrong password (<scheme>)".
+bool IsWrongPasswordDetail(const std::string& detail) { return detail.rfind("wrong password", 0) == 0; }
+
+// Whether `path` lies inside `folder` (the output folder of an archive).
+bool IsBelow(const std::filesystem::path& path, const std::filesystem::path& folder) {
+    const std::string inner = path.lexically_normal().generic_string();
+    const std::string outer = folder.lexically_normal().generic_string();
+    return !outer.empty() && inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 &&
+           (outer.back() == '/' || inner[outer.size()] == '/');
+}
 
 // Closes the saving archive however the extraction ends.
 class CArchiveCloser {
@@ -52,9 +75,10 @@ CSavingRun::CSavingRun(CRepairJob& job, ScanState& state, std::function<void()> 
         ReportSavingProgress(position, total, steps);
     };
     // A large entry is paused and stopped between its blocks, not only
-    // between entries.
+    // between entries, and moves the bars as its data is read.
     state_.extractCheckpoint = [this] {
         if (gate_.NeedsAttention() && !gate_.Pass()) throw WorkerStopped();
+        if (extracting_) ShowEntryProgress();
     };
 }
 
@@ -162,30 +186,33 @@ void CSavingRun::SavingWorker() {
 
 void CSavingRun::SaveCurrentFile() {
     const std::string source = job_.GetSourcePath(job_.m_nCurrentFile - 1);
+    archivesInRun_ = 1;
     gate_.RunOrThrow([&] {
-        SetCurrent(0);
+        StartArchiveBar();
         view_->SetFileNumber("1");
         view_->SetFileTotal("1");
         view_->SetFileName(source);
     });
-    SaveArchive(source, job_.m_szCurrentFileDest, EntryBars::BeforeEach);
+    SaveArchive(source, job_.m_szCurrentFileDest);
+    gate_.RunOrThrow([&] { SetBars(plan_.Finish()); });
 }
 
 void CSavingRun::SaveAllFiles() {
     const int count = job_.m_nSourceCount;
+    archivesInRun_ = std::max(1, count);
     gate_.RunOrThrow([&] { view_->SetFileTotal(std::to_string(count)); });
     const auto& paths = job_.SourcePaths();
     for (std::size_t i = 0; i < paths.size() && m_nArchivesDone < count; ++i) {
         const int number = m_nArchivesDone + 1;
-        const int overall = static_cast<int>(std::int64_t{number} * 100 / count);
         gate_.RunOrThrow([&] {
-            SetCurrent(0);
+            StartArchiveBar();
             view_->SetFileName(paths[i]);
             view_->SetFileNumber(std::to_string(number));
         });
-        SaveArchive(paths[i], job_.m_szAllFilesDest, EntryBars::AfterEach);
+        SaveArchive(paths[i], job_.m_szAllFilesDest);
+        // Done with this archive, whatever came of it.
+        gate_.RunOrThrow([&] { SetBars(plan_.Finish()); });
         ++m_nArchivesDone;
-        if (count > 1) gate_.RunOrThrow([&] { SetOverall(overall); });
     }
 }
 
@@ -201,24 +228,37 @@ void CSavingRun::CountUnreached() {
 
 std::string CSavingRun::MakeOutputFolder(const std::string& destination) {
     if (!gate_.Pass()) throw WorkerStopped();
-    const std::string folder = CreateOutputFolder(OutputFolderName(destination, localNow_()));
+    std::error_code failure;
+    const std::string folder = CreateOutputFolder(OutputFolderName(destination, localNow_()), &failure);
     gate_.RunOrThrow([&] {
         view_->SetOutputFolder(folder);
         LogOutputFolder(folder);
     });
+    // Nothing is written where the folder could not be made: extraction
+    // would make the whole path again, a destination that is gone included.
+    folderMade_ = !failure;
+    if (failure) NoteDestinationRefused(destination, failure.message());
     return folder;
+}
+
+// The first time the destination refuses files the log says why; the
+// completion step says it too.
+void CSavingRun::NoteDestinationRefused(const std::string& where, const std::string& reason) {
+    if (!summary_.destinationProblem.empty()) return;
+    summary_.destinationProblem = reason;
+    gate_.RunOrThrow([&] { LogDestinationRefused(where, reason); });
 }
 
 // Makes the archive's output folder and extracts into it. An archive that
 // is missing, unreadable, tiny or holds no local header is skipped and
 // counted as not read; its folder stays empty and the run goes on.
-void CSavingRun::SaveArchive(const std::string& source, const std::string& destination, EntryBars bars) {
+void CSavingRun::SaveArchive(const std::string& source, const std::string& destination) {
     summary_.archives.push_back(ArchiveSavingSummary{source});
     ArchiveSavingSummary& archive = summary_.archives.back();
     try {
         const std::string folder = MakeOutputFolder(destination);
         if (!source.empty() && IsExistingFile(PathFromUtf8(source)) && FindHeader(source))
-            ExtractAll(source, folder, bars);
+            ExtractAll(source, folder);
         else
             archive.unreadable = true;
     } catch (const WorkerStopped&) {
@@ -235,13 +275,13 @@ bool CSavingRun::FindHeader(const std::string& source) {
     const std::uint64_t length = probe.GetLength();
     if (length <= kSmallestArchive) return false;
     const SignatureScanOutcome outcome = FindFirstLocalHeader(probe, length, [&](std::uint64_t offset) {
-        return gate_.Run([&] { SetBars(static_cast<int>(offset * 100 / length)); });
+        return gate_.Run([&] { SetBars(plan_.Advance(kProbePhase, offset, length)); });
     });
     if (outcome.result == SignatureScanResult::Stopped) throw WorkerStopped();
     return outcome.result == SignatureScanResult::Found;
 }
 
-void CSavingRun::ExtractAll(const std::string& source, const std::string& folder, EntryBars bars) {
+void CSavingRun::ExtractAll(const std::string& source, const std::string& folder) {
     CArchiveCloser closer(m_savingArchive, state_);
     source_ = source;
     state_.savingProgressActive = 1;
@@ -254,63 +294,114 @@ void CSavingRun::ExtractAll(const std::string& source, const std::string& folder
         // CZipException or CFileException: extract what the table holds.
     }
     state_.savingProgressActive = 0;
-    const int base = current_;
     const std::uint32_t count = m_savingArchive.GetCount();
     // The scan found nothing to salvage: the archive could not be read.
     if (count == 0) summary_.archives.back().unreadable = true;
+    gate_.RunOrThrow([&] { SetBars(plan_.Advance(kScanPhase, 1, 1)); });
+    extractWork_ = 0;
+    for (std::uint32_t j = 0; j < count; ++j) extractWork_ += WorkOf(j).weight;
+    extractDone_ = 0;
     for (std::uint32_t j = 0; j < count; ++j) {
-        const bool last = j + 1 == count;
-        if (bars == EntryBars::BeforeEach) gate_.RunOrThrow([&] { SetBars(EntryProgress(j, count, last, base)); });
-        ExtractOne(j, folder);
-        if (bars == EntryBars::AfterEach) gate_.RunOrThrow([&] { SetBars(EntryProgress(j + 1, count, last, base)); });
+        entryWork_ = WorkOf(j);
+        extracting_ = true;
+        try {
+            ExtractOne(j, folder);
+        } catch (...) {
+            extracting_ = false;
+            throw;
+        }
+        extracting_ = false;
+        extractDone_ += entryWork_.weight;
+        gate_.RunOrThrow([&] { SetBars(plan_.Advance(kExtractPhase, extractDone_, extractWork_)); });
     }
 }
 
+// An entry's share of the extraction: its stored data, which extraction
+// reads from `start` on, and the cost of making its file.
+CSavingRun::EntryWork CSavingRun::WorkOf(std::uint32_t index) const {
+    CFileHeader entry;
+    if (!m_savingArchive.GetEntryInfo(entry, index)) return {0, 0, kEntryOverhead};
+    return {entry.localHeaderOffset, entry.compressedSize, entry.compressedSize + kEntryOverhead};
+}
+
+// Between blocks of a large entry: how far into its data the archive has
+// been read.
+void CSavingRun::ShowEntryProgress() {
+    std::uint64_t position = 0;
+    try {
+        position = m_savingArchive.storage.Position();
+    } catch (const std::exception&) {
+        return;
+    }
+    const std::uint64_t inside = std::min(entryWork_.data, position - std::min(position, entryWork_.start));
+    const int percent = plan_.Advance(kExtractPhase, extractDone_ + inside, extractWork_);
+    if (percent != current_) gate_.RunOrThrow([&] { SetBars(percent); });
+}
+
+// The entry's verdict is the archive layer's (ExtractReport::outcome); an
+// entry that could not be extracted at all counts as not written, and a
+// file-system error on its output file (disk full, read-only, gone) is the
+// destination refusing files.
 void CSavingRun::ExtractOne(std::uint32_t index, const std::string& folder) {
     ExtractReport report;
-    bool done = false;
+    if (!folderMade_) {
+        CountOutcome(report);  // Failed: not written
+        return;
+    }
     try {
-        done = m_savingArchive.ExtractEntry(index, PathFromUtf8(folder), kExtractBufferSize, &report);
+        if (!m_savingArchive.ExtractEntry(index, PathFromUtf8(folder), kExtractBufferSize, &report))
+            report.outcome = ExtractOutcome::Failed;
     } catch (const WorkerStopped&) {
         throw;
+    } catch (const CFileException& error) {
+        report.outcome = ExtractOutcome::Failed;
+        if (IsBelow(error.path(), PathFromUtf8(folder)))
+            NoteDestinationRefused(folder, std::system_category().message(error.osError()));
     } catch (const std::exception&) {
         // A failing entry costs only itself; it is counted as not written.
-        done = false;
+        report.outcome = ExtractOutcome::Failed;
     }
-    if (done && report.outcome == ExtractOutcome::Encrypted && PasswordFailed(index)) done = false;
-    CountOutcome(done ? report.outcome : ExtractOutcome::Failed);
+    CountOutcome(report);
 }
 
-// An encrypted entry a password could open that still came out encrypted,
-// although the user gave a password for its archive: the password did not
-// open it, so it could not be written. Without a password (the user skipped
-// the archive's encrypted entries) it is left out.
-bool CSavingRun::PasswordFailed(std::uint32_t index) {
-    if (!passwords_.PasswordGiven(PathFromUtf8(source_))) return false;
-    CFileHeader entry;
-    try {
-        return m_savingArchive.GetEntryInfo(entry, index) && !ExtractSkipVerdict(entry, /*passwordsAsked=*/true);
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
-void CSavingRun::CountOutcome(ExtractOutcome outcome) {
+void CSavingRun::CountOutcome(const ExtractReport& report) {
     ArchiveSavingSummary& archive = summary_.archives.back();
-    switch (outcome) {
+    switch (report.outcome) {
         case ExtractOutcome::Ok: ++archive.whole; break;
         case ExtractOutcome::Damaged: ++archive.damaged; break;
         case ExtractOutcome::Truncated:
         case ExtractOutcome::Limited: ++archive.truncated; break;
-        case ExtractOutcome::Skipped:
-        case ExtractOutcome::Encrypted: ++archive.leftOut; break;
+        case ExtractOutcome::Skipped: ++archive.leftOut; break;
+        case ExtractOutcome::Encrypted:
+            // Left out, nothing written: for a wrong password, or because the
+            // user gave none (or none opens this encryption here).
+            if (IsWrongPasswordDetail(report.detail))
+                ++archive.wrongPassword;
+            else
+                ++archive.leftOut;
+            break;
         case ExtractOutcome::Failed: ++archive.notWritten; break;
     }
 }
 
+// A new archive: its Current bar starts again at 0.
+void CSavingRun::StartArchiveBar() {
+    plan_.Reset();
+    scanPercent_ = 0;
+    m_nSavingCreep = 0;
+    SetCurrent(0);
+}
+
+// The Overall bar counts the archives done and this one's part; with one
+// archive the two bars are the same.
 void CSavingRun::SetBars(int percent) {
     SetCurrent(percent);
-    if (mirrorOverall_) SetOverall(percent);
+    if (mirrorOverall_) {
+        SetOverall(percent);
+        return;
+    }
+    const int overall = static_cast<int>((std::int64_t{m_nArchivesDone} * 100 + percent) / std::max(1, archivesInRun_));
+    if (overall > overall_) SetOverall(std::min(100, overall));
 }
 
 void CSavingRun::SetCurrent(int percent) {
@@ -326,7 +417,9 @@ void CSavingRun::SetOverall(int percent) {
 }
 
 void CSavingRun::ReportSavingProgress(std::uint64_t position, std::uint64_t total, std::uint64_t steps) {
-    const int percent = ProgressFromReport(current_, position, total, steps, m_nSavingCreep, kSavingCreep);
+    // The scan's reports move the scan's share of the bar by the bytes scanned.
+    scanPercent_ = ProgressFromReport(scanPercent_, position, total, steps, m_nSavingCreep, kSavingCreep);
+    const int percent = plan_.Advance(kScanPhase, static_cast<std::uint64_t>(scanPercent_), 100);
     gate_.RunOrThrow([&] { SetBars(percent); });
 }
 

@@ -20,6 +20,7 @@
 
 #include "archive/ZipArchive.h"
 #include "workflow/AnalysisRun.h"
+#include "workflow/ProgressMath.h"
 #include "workflow/SavingPasswords.h"
 #include "workflow/SavingSummary.h"
 #include "workflow/SavingView.h"
@@ -75,19 +76,27 @@ public:
     std::atomic<int> m_bShowCompletion{0};
 
 private:
-    enum class EntryBars { BeforeEach, AfterEach };
+    // The entry being extracted, for the bars.
+    struct EntryWork {
+        std::uint64_t start;   // where its records begin in the archive
+        std::uint64_t data;    // its stored data's length
+        std::uint64_t weight;  // its share of the extraction
+    };
 
     void SavingWorker();
     void SaveCurrentFile();
     void SaveAllFiles();
     void CountUnreached();
     std::string MakeOutputFolder(const std::string& destination);
-    void SaveArchive(const std::string& source, const std::string& destination, EntryBars bars);
-    void ExtractAll(const std::string& source, const std::string& folder, EntryBars bars);
+    void SaveArchive(const std::string& source, const std::string& destination);
+    void ExtractAll(const std::string& source, const std::string& folder);
+    EntryWork WorkOf(std::uint32_t index) const;
+    void ShowEntryProgress();
+    void StartArchiveBar();
     bool FindHeader(const std::string& source);
     void ExtractOne(std::uint32_t index, const std::string& folder);
-    void CountOutcome(ExtractOutcome outcome);
-    bool PasswordFailed(std::uint32_t index);
+    void CountOutcome(const ExtractReport& report);
+    void NoteDestinationRefused(const std::string& where, const std::string& reason);
     void SetBars(int percent);
     void SetCurrent(int percent);
     void SetOverall(int percent);
@@ -102,13 +111,21 @@ private:
     CWorkerGate gate_;
     CSavingPasswords passwords_{gate_};
 
-    int m_bSavingPaused = 0;      // interface thread only
-    bool mirrorOverall_ = false;  // the Overall bar follows the Current bar
-    int m_nArchivesDone = 0;      // worker only
-    int m_nSavingCreep = 0;       // worker only
-    std::string source_;          // worker only: the archive being extracted
-    int current_ = 0;             // the Current bar, as the worker last set it
-    int overall_ = 0;             // the Overall bar, as the worker last set it
+    int m_bSavingPaused = 0;         // interface thread only
+    bool mirrorOverall_ = false;     // the Overall bar follows the Current bar
+    int m_nArchivesDone = 0;         // worker only
+    int m_nSavingCreep = 0;          // worker only
+    std::string source_;             // worker only: the archive being extracted
+    int current_ = 0;                // the Current bar, as the worker last set it
+    int overall_ = 0;                // the Overall bar, as the worker last set it
+    int archivesInRun_ = 1;          // worker only: how many archives the Overall bar counts
+    int scanPercent_ = 0;            // worker only: how far the scan's reports have come
+    CProgressPlan plan_{5, 20, 75};  // worker only: probe, scan, extraction of one archive
+    bool folderMade_ = true;         // worker only: the archive's output folder exists
+    bool extracting_ = false;        // worker only: an entry is being extracted
+    EntryWork entryWork_{0, 0, 0};   // worker only: that entry
+    std::uint64_t extractWork_ = 0;  // worker only: the archive's extraction, in all
+    std::uint64_t extractDone_ = 0;  // worker only: the part done before the entry
     CZipArchive m_savingArchive;
     SavingSummary summary_;
 };

@@ -33,27 +33,36 @@ void OpenLink(const wxString& url) {
 
 struct LinkPlace {
     int id;
-    const char* text;
+    std::string MakerContacts::*address;
     bool mail;
+    int row;                  // index into kRows
     int x, y, width, height;  // dialog units
 };
 
 constexpr LinkPlace kLinks[] = {
-    {IDC_WEBSITE, kMakerWebSite, false, 90, 70, 72, 12},
-    {IDC_WEBSITE2, kMakerSecondWebSite, false, 90, 83, 115, 12},
-    {IDC_SALES, kMakerSalesMail, true, 90, 101, 85, 11},
-    {IDC_SUPPORT, kMakerSupportMail, true, 90, 117, 91, 11},
+    {IDC_WEBSITE, &MakerContacts::webSite, false, 0, 90, 70, 72, 12},
+    {IDC_WEBSITE2, &MakerContacts::secondWebSite, false, 0, 90, 83, 115, 12},
+    {IDC_SALES, &MakerContacts::salesMail, true, 1, 90, 101, 85, 11},
+    {IDC_SUPPORT, &MakerContacts::supportMail, true, 2, 90, 117, 91, 11},
 };
+
+struct RowLabel {
+    const char* text;
+    int x, y, w, h;
+};
+
+constexpr RowLabel kRows[] = {
+    {"Websites :", 51, 74, 34, 8}, {"Sales       :", 51, 100, 35, 8}, {"Support   :", 51, 118, 36, 8}};
 
 }  // namespace
 
 void SetLinkOpener(LinkOpener opener) { CurrentOpener() = std::move(opener); }
 
-CAboutDlg::CAboutDlg(wxWindow* parent, const std::filesystem::path& programFolder) {
+CAboutDlg::CAboutDlg(wxWindow* parent, const std::filesystem::path& programFolder, const MakerContacts& contacts) {
     Create(parent, wxID_ANY, "About Tessaly for Zip", 267, 190, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     LoadBackground(programFolder, "about.bmp");
     SetIcons(AppIcons());
-    CreateControls();
+    CreateControls(contacts);
     Bind(wxEVT_BUTTON, &CAboutDlg::OnLink, this, IDC_WEBSITE, IDC_SUPPORT);
     Bind(wxEVT_BUTTON, &CAboutDlg::OnOk, this, IDC_ABOUT_OK);
     // Escape presses OK, which ends the dialog with the cancel result.
@@ -61,24 +70,27 @@ CAboutDlg::CAboutDlg(wxWindow* parent, const std::filesystem::path& programFolde
     CentreOnParent();
 }
 
-void CAboutDlg::CreateControls() {
+void CAboutDlg::CreateControls(const MakerContacts& contacts) {
     auto place = [this](int x, int y, int w, int h) { return DialogRect(this, x, y, w, h); };
     const wxRect group = place(11, 3, 237, 134);
     new wxStaticBox(this, wxID_ANY, wxString(), group.GetPosition(), group.GetSize());
     const wxRect version = place(114, 44, 45, 12);
     new wxStaticText(this, wxID_ANY, kVersionCaption, version.GetPosition(), version.GetSize());
-    const struct {
-        const char* text;
-        int x, y, w, h;
-    } labels[] = {{"Websites :", 51, 74, 34, 8}, {"Sales       :", 51, 100, 35, 8}, {"Support   :", 51, 118, 36, 8}};
-    for (const auto& label : labels) {
-        const wxRect r = place(label.x, label.y, label.w, label.h);
-        new wxStaticText(this, wxID_ANY, label.text, r.GetPosition(), r.GetSize());
-    }
+    bool rowShown[std::size(kRows)] = {};
     for (size_t i = 0; i < std::size(kLinks); ++i) {
         const LinkPlace& input = kLinks[i];
+        m_addresses[i] = contacts.*input.address;
+        if (m_addresses[i].empty()) continue;
         const wxRect r = place(input.x, input.y, input.width, input.height);
-        m_links[i] = new CURLLinkButton(this, input.id, input.text, r.GetPosition(), r.GetSize());
+        m_links[i] =
+            new CURLLinkButton(this, input.id, wxString::FromUTF8(m_addresses[i]), r.GetPosition(), r.GetSize());
+        rowShown[input.row] = true;
+    }
+    for (size_t row = 0; row < std::size(kRows); ++row) {
+        if (!rowShown[row]) continue;
+        const RowLabel& label = kRows[row];
+        const wxRect r = place(label.x, label.y, label.w, label.h);
+        new wxStaticText(this, wxID_ANY, label.text, r.GetPosition(), r.GetSize());
     }
     const wxRect icon = place(18, 98, 20, 20);
     new wxStaticBitmap(this, wxID_ANY, AppIconBitmap(32), icon.GetPosition(), wxSize(32, 32));
@@ -99,7 +111,8 @@ void CAboutDlg::OnLink(wxCommandEvent& event) {
         if (kLinks[i].id != event.GetId()) continue;
         // A bare host name is not a URL to the desktop's opener; the scheme
         // makes it one.
-        const wxString address = kLinks[i].text;
+        if (m_links[i] == nullptr) continue;
+        const wxString address = wxString::FromUTF8(m_addresses[i]);
         OpenLink(kLinks[i].mail ? "mailto:" + address : "https://" + address);
         m_links[i]->SetVisited();
     }

@@ -1,5 +1,6 @@
-// The About box: the program's name, version and the maker's two web sites
-// and two e-mail addresses as links, over the picture "about.bmp".
+// The About box: the program's name, version and the project's two web
+// pages and two e-mail addresses as links, over the picture "about.bmp";
+// links without an address are left out (see MakerContacts.h).
 //
 // A link opens the web site in the browser, or a new message in the mail
 // program, through the link opener (replaceable for tests), and then shows
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "app/about/MakerContacts.h"
 #include "ui/skin/SkinnedDialog.h"
 
 namespace tessaly {
@@ -35,16 +37,19 @@ void SetLinkOpener(LinkOpener opener);
 
 class CAboutDlg : public CSkinnedDialog {
 public:
-    CAboutDlg(wxWindow* parent, const std::filesystem::path& programFolder);
+    CAboutDlg(wxWindow* parent, const std::filesystem::path& programFolder,
+              const MakerContacts& contacts = ProjectContacts());
 
+    // The link of that id, or null when its address is empty.
     CURLLinkButton* Link(int id) const;
 
 private:
-    void CreateControls();
+    void CreateControls(const MakerContacts& contacts);
     void OnLink(wxCommandEvent& event);
     void OnOk(wxCommandEvent& event);
 
     CURLLinkButton* m_links[4] = {};
+    std::string m_addresses[4];
 };
 
 // Shows the About box modally over `parent`.

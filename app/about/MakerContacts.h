@@ -1,13 +1,22 @@
-// The maker's web sites and e-mail addresses, as shown on the About box's
-// links. Kept in this one place; they sit under the reserved example.org
-// domain until the product has addresses of its own.
+// Where the About box's links lead: the project's web pages and mail
+// addresses. A link whose address is empty is left out of the box, with
+// its row's label when the whole row is empty. The project has no public
+// address yet, so the box shows none: a link that leads nowhere real is
+// worse than no link.
 #pragma once
+
+#include <string>
 
 namespace tessaly {
 
-constexpr const char* kMakerWebSite = "www.example.org";
-constexpr const char* kMakerSecondWebSite = "downloads.example.org";
-constexpr const char* kMakerSalesMail = "sales@example.org";
-constexpr const char* kMakerSupportMail = "support@example.org";
+struct MakerContacts {
+    std::string webSite;        // host and path, without the scheme: "host/page"
+    std::string secondWebSite;  // the project's issue tracker, in the same form
+    std::string salesMail;
+    std::string supportMail;
+};
+
+// This project's own addresses.
+inline MakerContacts ProjectContacts() { return MakerContacts{}; }
 
 }  // namespace tessaly

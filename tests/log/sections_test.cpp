@@ -74,5 +74,32 @@ TEST(LogSections, IncompleteRunClosesWithWhatCouldNotBeDone) {
                                      stars);
 }
 
+// Entries the given password did not open are named for what happened,
+// not folded into the files that could not be written; a destination that
+// refused files is named last.
+TEST(LogSections, IncompleteRunNamesWrongPasswordsAndARefusingDestination) {
+    testlog::LogSandbox sandbox;
+    LogRepairIncomplete(SavingShortfallCounts{0, 1, 0, false});
+    LogRepairIncomplete(SavingShortfallCounts{2, 3, 1, true});
+    LogRepairIncomplete(SavingShortfallCounts{0, 0, 0, true});
+    const std::string stars = "***********************************";
+    EXPECT_EQ(sandbox.ReadLog(),
+              "\r\n\r\n******************* Repairing finished: 1 file left out for a wrong password" + stars +
+                  "\r\n\r\n******************* Repairing finished: 2 files could not be written, 3 files left out "
+                  "for a wrong password, 1 archive could not be read, the destination cannot be written" +
+                  stars + "\r\n\r\n******************* Repairing finished: the destination cannot be written" + stars);
+}
+
+// Where and why, each on a line of its own, so the reason survives the cap
+// on a write however long the path.
+TEST(LogSections, ARefusingDestinationIsLoggedWithTheSystemsReason) {
+    testlog::LogSandbox sandbox;
+    const std::string folder = "/media/stick/" + std::string(190, 'x');
+    LogDestinationRefused(folder, "Read-only file system");
+    const std::string log = sandbox.ReadLog();
+    EXPECT_EQ(log.rfind("\r\nThe destination cannot be written :  /media/stick/", 0), 0u) << log;
+    EXPECT_NE(log.find("\r\nReason :  Read-only file system"), std::string::npos) << log;
+}
+
 }  // namespace
 }  // namespace tessaly

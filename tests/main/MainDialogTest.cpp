@@ -42,7 +42,7 @@ public:
         zipChoices.pop_front();
         return choice;
     }
-    std::string PickFolder(wxWindow*) override { return {}; }
+    std::string PickFolder(wxWindow*, const std::string&) override { return {}; }
 
     std::deque<std::vector<std::string>> zipChoices;
 };

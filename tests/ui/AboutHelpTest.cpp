@@ -30,18 +30,23 @@ protected:
     std::vector<wxString> opened;
 };
 
+// Addresses for the tests of the links themselves; the program's own box
+// has none (see TheProgramsBoxShowsNoLinkToAPlaceholder).
+const MakerContacts kTestContacts{"www.example.org/tessaly", "www.example.org/tessaly/issues", "sales@example.org",
+                                  "support@example.org"};
+
 TEST_F(AboutTest, ShowsTheTemplateWithFourLinks) {
-    CAboutDlg dialog(nullptr, TESSALY_DATA_DIR);
+    CAboutDlg dialog(nullptr, TESSALY_DATA_DIR, kTestContacts);
     EXPECT_EQ(dialog.GetTitle(), "About Tessaly for Zip");
     EXPECT_TRUE(dialog.HasBackground());
     EXPECT_EQ(dialog.GetClientSize(), dialog.ConvertDialogToPixels(wxSize(267, 190)));
     const struct {
         int id;
         const char* text;
-    } links[] = {{IDC_WEBSITE, kMakerWebSite},
-                 {IDC_WEBSITE2, kMakerSecondWebSite},
-                 {IDC_SALES, kMakerSalesMail},
-                 {IDC_SUPPORT, kMakerSupportMail}};
+    } links[] = {{IDC_WEBSITE, kTestContacts.webSite.c_str()},
+                 {IDC_WEBSITE2, kTestContacts.secondWebSite.c_str()},
+                 {IDC_SALES, kTestContacts.salesMail.c_str()},
+                 {IDC_SUPPORT, kTestContacts.supportMail.c_str()}};
     for (const auto& link : links) {
         const CURLLinkButton* button = dialog.Link(link.id);
         ASSERT_NE(button, nullptr) << link.id;
@@ -54,16 +59,34 @@ TEST_F(AboutTest, ShowsTheTemplateWithFourLinks) {
 }
 
 TEST_F(AboutTest, ClickingALinkOpensItAndMarksOnlyThatLinkVisited) {
-    CAboutDlg dialog(nullptr, TESSALY_DATA_DIR);
+    CAboutDlg dialog(nullptr, TESSALY_DATA_DIR, kTestContacts);
     Click(dialog.Link(IDC_SALES));
     Click(dialog.Link(IDC_WEBSITE));
-    const std::vector<wxString> expected = {wxString("mailto:") + kMakerSalesMail,
-                                            wxString("https://") + kMakerWebSite};
+    const std::vector<wxString> expected = {"mailto:" + kTestContacts.salesMail, "https://" + kTestContacts.webSite};
     EXPECT_EQ(opened, expected);
     EXPECT_TRUE(dialog.Link(IDC_SALES)->IsVisited());
     EXPECT_TRUE(dialog.Link(IDC_WEBSITE)->IsVisited());
     EXPECT_FALSE(dialog.Link(IDC_WEBSITE2)->IsVisited());
     EXPECT_FALSE(dialog.Link(IDC_SUPPORT)->IsVisited());
+}
+
+// The project has no public address: the box the program shows leads
+// nowhere rather than to a made-up one, and shows no empty link rows.
+TEST_F(AboutTest, TheProgramsBoxShowsNoLinkToAPlaceholder) {
+    CAboutDlg dialog(nullptr, TESSALY_DATA_DIR);
+    for (int id : {IDC_WEBSITE, IDC_WEBSITE2, IDC_SALES, IDC_SUPPORT}) {
+        EXPECT_EQ(dialog.Link(id), nullptr) << id;
+        EXPECT_EQ(dialog.FindWindow(id), nullptr) << id;
+    }
+    for (const char* label : {"Websites :", "Sales       :", "Support   :"})
+        EXPECT_EQ(dialog.FindWindowByLabel(label), nullptr) << label;
+    EXPECT_NE(dialog.FindWindowByLabel("Version 2.0"), nullptr);
+    // Only the rows that have an address are shown.
+    CAboutDlg support(nullptr, TESSALY_DATA_DIR, MakerContacts{"", "", "", "help@example.org"});
+    EXPECT_NE(support.Link(IDC_SUPPORT), nullptr);
+    EXPECT_NE(support.FindWindowByLabel("Support   :"), nullptr);
+    EXPECT_EQ(support.FindWindowByLabel("Websites :"), nullptr);
+    EXPECT_EQ(support.Link(IDC_WEBSITE), nullptr);
 }
 
 TEST_F(AboutTest, OkEscapeAndCloseEndWithTheCancelResult) {
@@ -91,7 +114,7 @@ TEST_F(AboutTest, OkEscapeAndCloseEndWithTheCancelResult) {
 }
 
 TEST_F(AboutTest, LinksIgnoreTheKeyboard) {
-    CAboutDlg dialog(nullptr, TESSALY_DATA_DIR);
+    CAboutDlg dialog(nullptr, TESSALY_DATA_DIR, kTestContacts);
     CURLLinkButton* link = dialog.Link(IDC_SUPPORT);
     for (const wxEventType type : {wxEVT_KEY_DOWN, wxEVT_KEY_UP}) {
         wxKeyEvent key(type);
@@ -104,7 +127,7 @@ TEST_F(AboutTest, LinksIgnoreTheKeyboard) {
 
 TEST_F(AboutTest, EnterOnAFocusedLinkNeitherOpensItNorPressesOk) {
     test::AllowModal allow;
-    CAboutDlg dialog(nullptr, TESSALY_DATA_DIR);
+    CAboutDlg dialog(nullptr, TESSALY_DATA_DIR, kTestContacts);
     bool shownAfterEnter = false;
     dialog.Bind(wxEVT_SHOW, [&](wxShowEvent& e) {
         e.Skip();

@@ -84,12 +84,14 @@ inline void PressEscape(wxWindow* window) { PressKey(window, WXK_ESCAPE); }
 class FolderPicker : public IPickers {
 public:
     std::vector<std::string> PickZipFiles(wxWindow*) override { return zipFiles; }
-    std::string PickFolder(wxWindow*) override {
+    std::string PickFolder(wxWindow*, const std::string& startFolder) override {
         ++calls;
+        startFolders.push_back(startFolder);
         return folder;
     }
     std::vector<std::string> zipFiles;
     std::string folder;
+    std::vector<std::string> startFolders;  // where each pick opened
     int calls = 0;
 };
 

@@ -7,6 +7,7 @@
 
 #include <wx/checkbox.h>
 #include <wx/image.h>
+#include <wx/stattext.h>
 #include <wx/uiaction.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include "tests/support/ZipWriter.h"
 #include "tests/ui/ScreenPixels.h"
 #include "tests/wizard/WizardHarness.h"
+#include "workflow/SavingSummary.h"
 #include "workflow/dialogs/FileSave.h"
 #include "workflow/dialogs/Preview.h"
 #include "workflow/dialogs/ViewLog.h"
@@ -142,6 +144,56 @@ TEST_F(CompletionTest, EnterOnTheDrawnCompletionDialogEndsTheProcess) {
     });
     EXPECT_EQ(m_endCalls, 1);
     EXPECT_TRUE(Messages().empty());
+}
+
+// The outcome's text in every shape it takes: it stays inside the dialog,
+// wrapped to its frame, and keeps clear of the View Log check box and its
+// label, which stay inside the dialog with OK.
+class CompletionLayoutTest : public WizardTest {};
+
+SavingSummary Outcome(int notWritten, int wrongPassword, int unreadable, const std::string& destination) {
+    SavingSummary summary;
+    summary.archives.push_back({"a.zip"});
+    summary.archives[0].notWritten = notWritten;
+    summary.archives[0].wrongPassword = wrongPassword;
+    for (int i = 0; i < unreadable; ++i) {
+        summary.archives.push_back({"b.zip"});
+        summary.archives.back().unreadable = true;
+    }
+    summary.destinationProblem = destination;
+    return summary;
+}
+
+TEST_F(CompletionLayoutTest, TheOutcomeFitsItsBoxAndLeavesTheCheckBoxClearInEveryOutcome) {
+    const SavingSummary outcomes[] = {
+        Outcome(0, 0, 0, ""), Outcome(2, 0, 0, ""),  Outcome(0, 3, 0, ""),
+        Outcome(0, 0, 1, ""), Outcome(12, 3, 2, ""), Outcome(1234, 567, 89, "No space left on device"),
+    };
+    for (const SavingSummary& summary : outcomes) {
+        CViewLog dialog(summary);
+        const std::string text = CompletionText(summary);
+        const wxStaticText* message = dialog.MessageText();
+        ASSERT_NE(message, nullptr);
+        const wxRect client(dialog.GetClientSize());
+        const wxRect box = message->GetRect();
+        const wxRect check = dialog.ViewLogCheck()->GetRect();
+        const wxWindow* label = dialog.FindWindowByLabel("View Log File");
+        ASSERT_NE(label, nullptr);
+        const wxRect ok = dialog.FindWindow(IDC_VIEW_LOG_OK)->GetRect();
+        // What the text needs as it is wrapped in its box.
+        const wxSize needed = message->GetBestSize();
+        EXPECT_LE(needed.GetWidth(), box.width) << text;
+        EXPECT_LE(needed.GetHeight(), box.height) << text;
+        EXPECT_TRUE(client.Contains(box)) << text;
+        for (const wxRect& below : {check, label->GetRect(), ok}) {
+            EXPECT_TRUE(client.Contains(below)) << text;
+            EXPECT_GE(below.GetTop(), box.GetBottom() + 1 + dialog.FromDIP(4)) << text;
+        }
+        // Wrapping breaks lines at blanks; nothing of the text is lost.
+        wxString shown = message->GetLabel();
+        shown.Replace("\n", " ");
+        EXPECT_EQ(shown, wxString::FromUTF8(text));
+    }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <ctime>
 #include <filesystem>
@@ -27,6 +28,24 @@
 #include "tests/support/LocalTime.h"
 
 namespace tessaly::testflow {
+
+// A bar's values as a person watches them: from 0, never backwards, through
+// every one of `milestones` (what it shows when a part of the work is done),
+// and at 100 exactly when the work ends.
+inline ::testing::AssertionResult StepsThrough(const std::vector<int>& bars, const std::vector<int>& milestones) {
+    if (bars.empty() || bars.front() != 0 || bars.back() != 100)
+        return ::testing::AssertionFailure() << "does not run from 0 to 100: " << ::testing::PrintToString(bars);
+    for (std::size_t i = 1; i < bars.size(); ++i)
+        if (bars[i] < bars[i - 1])
+            return ::testing::AssertionFailure() << "moves back: " << ::testing::PrintToString(bars);
+    if (std::count(bars.begin(), bars.end(), 100) != 1)
+        return ::testing::AssertionFailure() << "shows 100 before the end: " << ::testing::PrintToString(bars);
+    for (int milestone : milestones)
+        if (std::find(bars.begin(), bars.end(), milestone) == bars.end())
+            return ::testing::AssertionFailure()
+                   << "never shows " << milestone << ": " << ::testing::PrintToString(bars);
+    return ::testing::AssertionSuccess();
+}
 
 using testzip::At;
 

@@ -221,8 +221,15 @@ TEST_F(PasswordSavingTest, AWrongPasswordWritesNothingOfTheEncryptedEntriesAndSa
     EXPECT_EQ(testzip::ListFilesBelow(OnlyOutputFolder()), (std::vector<std::string>{"docs/readme.txt", "plain.txt"}));
     ASSERT_EQ(saving_.Summary().archives.size(), 1u);
     EXPECT_EQ(saving_.Summary().archives[0].whole, 2);
-    EXPECT_EQ(saving_.Summary().archives[0].notWritten, 2);
-    EXPECT_EQ(CompletionText(saving_.Summary()), "Saving finished: 2 files could not be written");
+    // Left out for the wrong password, which is what happened: nothing
+    // refused to be written.
+    EXPECT_EQ(saving_.Summary().archives[0].wrongPassword, 2);
+    EXPECT_EQ(saving_.Summary().archives[0].notWritten, 0);
+    EXPECT_EQ(saving_.Summary().archives[0].leftOut, 0);
+    EXPECT_EQ(CompletionText(saving_.Summary()), "Saving finished: 2 files left out for a wrong password");
+    LogCompletion(saving_.Summary());
+    EXPECT_NE(LogText().find("Repairing finished: 2 files left out for a wrong password*****"), std::string::npos);
+    EXPECT_EQ(LogText().find("could not be written"), std::string::npos);
     EXPECT_EQ(FilesHolding(kPassword), std::vector<std::string>{});
 }
 

@@ -200,7 +200,7 @@ TEST_F(WholeRunTest, ArchiveAndFileErrorsFromTheScanEndNeitherWorker) {
     EXPECT_NE(LogText().find("Number Of Files Extracted  :      "), std::string::npos);
 
     SaveAll(Out());
-    EXPECT_EQ(savingView_.Values("overall"), (std::vector<int>{0, 50, 100}));
+    EXPECT_TRUE(StepsThrough(savingView_.Values("overall"), {50}));
     EXPECT_EQ(savingView_.Texts("folder").size(), 2u);
     EXPECT_EQ(saving_.AfterFinished(), AfterSaving::ShowCompletion);
     // Nothing came of either archive, and the summary says so.

@@ -7,10 +7,12 @@
 #include <sys/resource.h>
 #endif
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 #include "tests/workflow/WorkflowFixture.h"
 #include "workflow/SavingSummary.h"
@@ -146,12 +148,22 @@ TEST_F(SavingSummaryTest, AFullDiskIsCountedPerEntryAndNeitherTheDialogNorTheLog
     EXPECT_EQ(summary.archives[0].notWritten, 2);
     EXPECT_EQ(summary.NotWritten(), 2);
     EXPECT_FALSE(summary.Succeeded());
-    EXPECT_EQ(CompletionText(summary), "Saving finished: 2 files could not be written");
+    // The user is told why: the system's reason for the refused writes.
+    EXPECT_EQ(summary.destinationProblem, std::system_category().message(EFBIG));
+    EXPECT_EQ(CompletionText(summary),
+              "Saving finished: 2 files could not be written, the destination cannot be "
+              "written (" +
+                  summary.destinationProblem + ")");
     const std::string log = ClosingLog();
     EXPECT_EQ(log.find(kCompletedLine), std::string::npos);
+    // Logged once, where it happened, and in the closing line.
+    const std::string refused = "The destination cannot be written :  ";
+    EXPECT_NE(log.find(refused), std::string::npos);
+    EXPECT_EQ(log.find(refused), log.rfind(refused));
+    EXPECT_NE(log.find("Reason :  " + summary.destinationProblem), std::string::npos);
     EXPECT_TRUE(EndsWith(log,
-                         "\r\n\r\n******************* Repairing finished: 2 files could not be written"
-                         "***********************************"));
+                         "\r\n\r\n******************* Repairing finished: 2 files could not be written, "
+                         "the destination cannot be written***********************************"));
 #endif
 }
 
@@ -165,11 +177,38 @@ TEST_F(SavingSummaryTest, AnOutputFolderThatCannotBeMadeCountsEveryEntryAsNotWri
     const SavingSummary& summary = saving_.Summary();
     EXPECT_EQ(summary.NotWritten(), 2);
     EXPECT_EQ(summary.UnreadableArchives(), 1);
-    EXPECT_EQ(CompletionText(summary), "Saving finished: 2 files could not be written, 1 archive could not be read");
+    // The system's reason ("Not a directory" on POSIX systems).
+    EXPECT_FALSE(summary.destinationProblem.empty());
+    EXPECT_EQ(CompletionText(summary),
+              "Saving finished: 2 files could not be written, 1 archive could not be read, "
+              "the destination cannot be written (" +
+                  summary.destinationProblem + ")");
     EXPECT_EQ(testzip::ToString(testzip::ReadFileBytes(notAFolder)), "the user's own file");
-    EXPECT_TRUE(EndsWith(ClosingLog(),
-                         "Repairing finished: 2 files could not be written, 1 archive could not be read"
-                         "***********************************"));
+    const std::string log = ClosingLog();
+    EXPECT_NE(log.find("The destination cannot be written :  " + notAFolder.string()), std::string::npos);
+    EXPECT_TRUE(EndsWith(log,
+                         "Repairing finished: 2 files could not be written, 1 archive could not be read, "
+                         "the destination cannot be written***********************************"));
+}
+
+// The destination went away after it was picked: nothing makes it again
+// behind the user's back, every entry counts as not written, and the run
+// says why.
+TEST_F(SavingSummaryTest, ADestinationThatIsGoneIsNotMadeAgainAndTheRunSaysSo) {
+    const std::filesystem::path gone = Out() / "unplugged-stick";
+    Select({WriteArchive("a.zip", {Stored("one.txt", "1"), Stored("dir/two.txt", "2")})});
+    SaveAll(gone);
+
+    EXPECT_FALSE(std::filesystem::exists(gone));
+    const SavingSummary& summary = saving_.Summary();
+    EXPECT_EQ(summary.NotWritten(), 2);
+    EXPECT_FALSE(summary.destinationProblem.empty());
+#ifndef _WIN32
+    EXPECT_EQ(summary.destinationProblem, std::make_error_code(std::errc::no_such_file_or_directory).message());
+#endif
+    EXPECT_FALSE(summary.Succeeded());
+    EXPECT_NE(CompletionText(summary).find("the destination cannot be written (" + summary.destinationProblem + ")"),
+              std::string::npos);
 }
 
 // A view that fails while the run moves on to its second archive.

@@ -22,8 +22,8 @@ public:
         return paths;
     }
 
-    std::string PickFolder(wxWindow* parent) override {
-        wxDirDialog dialog(parent, "Select the Destination Path", wxEmptyString,
+    std::string PickFolder(wxWindow* parent, const std::string& startFolder) override {
+        wxDirDialog dialog(parent, "Select the Destination Path", wxString::FromUTF8(startFolder),
                            wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
         if (dialog.ShowModal() != wxID_OK) return std::string();
         return dialog.GetPath().utf8_string();

@@ -16,9 +16,9 @@ public:
     // Existing .zip files, several at once, in a dialog titled
     // " Open Zip files"; empty when the user cancels.
     virtual std::vector<std::string> PickZipFiles(wxWindow* parent) = 0;
-    // A folder, in a dialog titled "Select the Destination Path"; empty when
-    // the user cancels.
-    virtual std::string PickFolder(wxWindow* parent) = 0;
+    // A folder, in a dialog titled "Select the Destination Path" that opens
+    // in `startFolder` (when it is not empty); empty when the user cancels.
+    virtual std::string PickFolder(wxWindow* parent, const std::string& startFolder) = 0;
 };
 
 // The pickers in use: the replacement set last, else the toolkit's own.

@@ -1,5 +1,6 @@
 #include "ui/skin/DialogSkin.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include <wx/dcclient.h>
@@ -67,10 +68,35 @@ bool CDialogSkin::LoadBackground(const std::filesystem::path& programFolder, con
 
 const wxBitmap& CDialogSkin::Background() const {
     const wxSize client = m_window ? m_window->GetClientSize() : wxSize();
-    if (!HasBackground() || client.x <= 0 || client.y <= 0 || client == m_background.GetSize()) return m_background;
-    if (!m_fitted.IsOk() || m_fitted.GetSize() != client)
-        m_fitted = wxBitmap(m_background.ConvertToImage().Scale(client.x, client.y, wxIMAGE_QUALITY_HIGH));
+    if (!HasBackground() || client.x <= 0 || client.y <= 0) return m_background;
+    if (m_grownBelow == 0 && client == m_background.GetSize()) return m_background;
+    if (!m_fitted.IsOk() || m_fitted.GetSize() != client) m_fitted = Fitted(client);
     return m_fitted;
+}
+
+wxBitmap CDialogSkin::Fitted(const wxSize& client) const {
+    const wxImage picture = m_background.ConvertToImage();
+    const int above = client.y - m_grownBelow;
+    if (m_grownBelow <= 0 || above <= 0) return wxBitmap(picture.Scale(client.x, client.y, wxIMAGE_QUALITY_HIGH));
+    // The picture over the area it was drawn for, then its last rows drawn
+    // out over the strip added below.
+    const wxImage top = picture.Scale(client.x, above, wxIMAGE_QUALITY_HIGH);
+    const int strip = std::min(4, above);
+    const wxImage bottom = top.GetSubImage(wxRect(0, above - strip, client.x, strip))
+                               .Scale(client.x, m_grownBelow, wxIMAGE_QUALITY_NORMAL);
+    wxImage whole(client.x, client.y);
+    whole.Paste(top, 0, 0);
+    whole.Paste(bottom, 0, above);
+    return wxBitmap(whole);
+}
+
+void CDialogSkin::SetGrownBelow(int pixels) {
+    m_grownBelow = std::max(0, pixels);
+    m_fitted = wxBitmap();
+#ifdef __WXMSW__
+    ForgetBrush();
+#endif
+    if (m_window) m_window->Refresh();
 }
 
 #ifdef __WXMSW__

@@ -45,6 +45,12 @@ public:
     // The picture as it is painted: fitted to the window's client area.
     const wxBitmap& Background() const;
 
+    // The window's client area has grown by `pixels` below the layout the
+    // picture was drawn for (to make room for a longer text): the picture is
+    // fitted to the area above, and its bottom rows are drawn out over the
+    // added strip, so its header band keeps its shape.
+    void SetGrownBelow(int pixels);
+
     // Paints `area` (client coordinates) of the background into `dc`, whose
     // origin is the client origin: the picture where it reaches, the window's
     // colour elsewhere.
@@ -71,8 +77,11 @@ private:
     void OnDestroy(wxWindowDestroyEvent& event);
     void Detach();
 
+    wxBitmap Fitted(const wxSize& client) const;
+
     wxWindow* m_window = nullptr;
     wxBitmap m_background;
+    int m_grownBelow = 0;
     // m_background scaled to the client area, made when first painted at
     // that size.
     mutable wxBitmap m_fitted;

@@ -11,6 +11,12 @@ bool CSkinnedDialog::Create(wxWindow* parent, wxWindowID id, const wxString& cap
     return true;
 }
 
+void CSkinnedDialog::GrowBelowLayout(int pixels) {
+    if (pixels <= 0) return;
+    SetClientSize(GetClientSize() + wxSize(0, pixels));
+    m_skin.SetGrownBelow(pixels);
+}
+
 bool CSkinnedDialog::Show(bool show) {
     const bool changed = wxDialog::Show(show);
     if (show) ShowNow(this);

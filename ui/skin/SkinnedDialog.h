@@ -23,6 +23,9 @@ public:
     }
     bool HasBackground() const { return m_skin.HasBackground(); }
     const CDialogSkin& Skin() const { return m_skin; }
+    // Makes the client area `pixels` taller than its layout, below it (see
+    // CDialogSkin::SetGrownBelow).
+    void GrowBelowLayout(int pixels);
 
     // Shows the window at once (see ShowNow).
     bool Show(bool show = true) override;

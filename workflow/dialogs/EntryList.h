@@ -43,7 +43,19 @@ protected:
     wxString OnGetItemText(long item, long column) const override;
 
 private:
+    void KeepHeaderAligned();
+    int TextWidth(const wxString& text) const;
+    void WidenColumn(int column, const wxString& text);
+    void FitNameColumn();
+    void MeasureNewRows();
+    void WidenRatio(const std::string& ratio);
+
     std::vector<EntryRow> m_rows;
+    std::size_t m_nMeasured = 0;     // rows measured for the column widths
+    std::size_t m_nLongestName = 0;  // characters of the longest name measured
+    int m_nWidestName = 0;           // the name column's width for the widest name measured
+    std::string m_lastEncryption;    // the encryption text last measured
+    int m_nHeaderScroll = 0;         // the rows' sideways scroll position the header was last painted for
     wxWindow* m_countLabel = nullptr;
     std::string m_shownCount;
     bool m_bCountChanged = false;

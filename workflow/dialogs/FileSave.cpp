@@ -18,6 +18,7 @@
 #include "workflow/dialogs/LabelFit.h"
 #include "workflow/dialogs/MessageBoxes.h"
 #include "workflow/dialogs/PasswordDialog.h"
+#include "workflow/dialogs/PathLabel.h"
 #include "workflow/dialogs/ViewLog.h"
 
 namespace tessaly {
@@ -132,10 +133,10 @@ void CFileSave::ApplyBatch() {
     if (m_bChanged) {
         SetBar(m_ctlCurrentProgress, m_shown.current);
         SetBar(m_ctlOverallProgress, m_shown.overall);
-        SetText(m_pName, m_shown.name);
+        ShowPath(m_pName, wxString::FromUTF8(m_shown.name));
         SetText(m_pNumber, m_shown.number);
         SetText(m_pTotal, m_shown.total);
-        SetText(m_pFolder, m_shown.folder);
+        ShowPath(m_pFolder, wxString::FromUTF8(m_shown.folder));
         m_bChanged = false;
     }
     if (m_bShowCompletion) Completion();

@@ -2,11 +2,22 @@
 
 #include <wx/msgdlg.h>
 #include <wx/window.h>
+#ifndef __WXMSW__
+#include <wx/generic/msgdlgg.h>
+#endif
 
 #include <utility>
 
 namespace tessaly {
 namespace {
+
+// GTK 3 shows no icon in its own message boxes; the toolkit's generic box
+// shows the question, information or warning icon the message asks for.
+#ifdef __WXMSW__
+using MessageBox = wxMessageDialog;
+#else
+using MessageBox = wxGenericMessageDialog;
+#endif
 
 MessageAnswerer& Answerer() {
     static MessageAnswerer answerer;
@@ -15,7 +26,11 @@ MessageAnswerer& Answerer() {
 
 long BoxStyle(const Message& message) {
     long style = wxCENTRE;
-    style |= message.icon == MessageIcon::Question ? wxICON_QUESTION : wxICON_INFORMATION;
+    switch (message.icon) {
+        case MessageIcon::Question: style |= wxICON_QUESTION; break;
+        case MessageIcon::Warning: style |= wxICON_WARNING; break;
+        case MessageIcon::Information: style |= wxICON_INFORMATION; break;
+    }
     style |= message.buttons == MessageButtons::YesNo ? wxYES_NO : wxOK;
     // A system-modal box stays above every window, not only its owner's.
     if (message.systemModal) style |= wxSTAY_ON_TOP;
@@ -31,8 +46,7 @@ MessageAnswer AnswerFor(const Message& message, int result) {
 
 MessageAnswer ShowMessageBox(wxWindow* parent, const Message& message) {
     if (Answerer()) return Answerer()(message);
-    wxMessageDialog box(parent, wxString::FromUTF8(message.text), wxString::FromUTF8(message.caption),
-                        BoxStyle(message));
+    MessageBox box(parent, wxString::FromUTF8(message.text), wxString::FromUTF8(message.caption), BoxStyle(message));
     return AnswerFor(message, box.ShowModal());
 }
 

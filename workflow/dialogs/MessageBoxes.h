@@ -1,6 +1,7 @@
 // Shows the workflow's fixed messages as message boxes: caption, icon and
 // buttons come from the Message; the box is modal above every window of the
-// program. Interface thread only.
+// program. Interface thread only. Off Windows the box is the toolkit's
+// generic one, which shows its icon (GTK's own shows none).
 //
 // Tests replace the box with an answerer that records the message and
 // answers at once, so a run through the real dialogs needs no person.

@@ -26,6 +26,7 @@
 #include "workflow/dialogs/FileSave.h"
 #include "workflow/dialogs/LabelFit.h"
 #include "workflow/dialogs/MessageBoxes.h"
+#include "workflow/dialogs/PathLabel.h"
 #include "workflow/dialogs/ProgressBar.h"
 #include "workflow/dialogs/WizardServices.h"
 
@@ -95,7 +96,7 @@ void CPreview::CreateControls() {
         return new CTransparentStatic(this, id, wxString(), r.GetPosition(), r.GetSize(), style);
     };
     wxWindow* pathLabel = label(IDC_PREVIEW_PATH_LABEL, "Source File Path    :", 17, 50, 66, 8);
-    m_pPath = value(IDC_PREVIEW_PATH, 83, 50, 385, 17);
+    m_pPath = value(IDC_PREVIEW_PATH, 83, 50, 385, 17, wxST_NO_AUTORESIZE);
     KeepRightOf(m_pPath, pathLabel);
     label(wxID_ANY, " File Number :", 16, 247, 47, 8);
     m_pNumber = value(IDC_PREVIEW_NUMBER, 61, 247, 12, 8, wxALIGN_RIGHT | wxST_NO_AUTORESIZE);
@@ -147,7 +148,7 @@ void CPreview::InitialiseState() {
         m_bShowSkipNotice = true;
     } else {
         m_job.m_nCurrentFile = 1;
-        m_pPath->SetLabel(wxString::FromUTF8(m_job.GetSourcePath(0)));
+        ShowPath(m_pPath, wxString::FromUTF8(m_job.GetSourcePath(0)));
         m_pNumber->SetLabel(Decimal(1));
         m_pTotal->SetLabel(Decimal(m_job.m_nSourceCount));
         UpdateNavigation();
@@ -192,7 +193,7 @@ void CPreview::RunAnalysis() {
 
 void CPreview::ShowArchive(int number) {
     m_job.m_nCurrentFile = number;
-    m_pPath->SetLabel(wxString::FromUTF8(m_job.GetSourcePath(number - 1)));
+    ShowPath(m_pPath, wxString::FromUTF8(m_job.GetSourcePath(number - 1)));
     m_pNumber->SetLabel(Decimal(number));
     m_pShown->SetLabel(wxString());
     UpdateNavigation();
@@ -236,12 +237,16 @@ void CPreview::OnBack(wxCommandEvent&) {
 // The folder browser, then the checks; true with `destination` filled when
 // saving may start.
 bool CPreview::ChooseDestination(std::string& destination) {
-    const std::string folder = Pickers().PickFolder(this);
+    const std::string folder = Pickers().PickFolder(this, PickerStartFolder(m_job));
     if (folder.empty()) return false;
     destination = folder;
-    switch (CheckDestination(folder)) {
-        case DestinationCheck::Usable: return true;
-        case DestinationCheck::NotWritable: return false;
+    std::string reason;
+    switch (CheckDestination(folder, &reason)) {
+        case DestinationCheck::Usable: m_job.m_szLastDestination = folder; return true;
+        case DestinationCheck::NotWritable:
+            LogDestinationRefused(folder, reason);
+            ShowMessageBox(this, DestinationNotWritableMessage(reason));
+            return false;
         case DestinationCheck::Missing: ShowMessageBox(this, DestinationMissingMessage()); return false;
     }
     return false;

@@ -64,10 +64,15 @@ int CProgressBar::ShowModal() {
 }
 
 void CProgressBar::ApplyBatch() {
+    ShowChanges();
+    if (m_bAnalysisDone) Finish();
+}
+
+// The list and the bar show what the steps run so far changed.
+void CProgressBar::ShowChanges() {
     m_rows.RowsChanged();
     if (m_bBarChanged) m_pBar->SetPos(m_nBarPos);
     m_bBarChanged = false;
-    if (m_bAnalysisDone) Finish();
 }
 
 // The worker has signalled its end: wait for it and close.
@@ -168,8 +173,14 @@ void CProgressBar::AnalysisFinished() {
 void CProgressBar::SetPauseText(const std::string& text) { m_pPause->SetLabel(wxString::FromUTF8(text)); }
 
 MessageAnswer CProgressBar::ShowMessage(const Message& message) {
-    const MessageAnswer answer =
-        m_forwarder.Ask([this, message] { return ShowMessageBox(this, message); }, MessageAnswer::Ok);
+    // A message about this archive never stands over the rows of the one
+    // before: what the worker changed before asking is shown first.
+    const MessageAnswer answer = m_forwarder.Ask(
+        [this, message] {
+            ShowChanges();
+            return ShowMessageBox(this, message);
+        },
+        MessageAnswer::Ok);
     // Yes to Stop or exit: the worker is about to be stopped and joined, so
     // a notice it may be waiting on must not hold it.
     if (answer == MessageAnswer::Yes) m_forwarder.CancelQuestions();

@@ -47,6 +47,7 @@ public:
 private:
     void CreateControls();
     void ApplyBatch();
+    void ShowChanges();
     void Finish();
     void EndRun(int code);
     void OnPause(wxCommandEvent& event);

@@ -5,6 +5,8 @@
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 
+#include <algorithm>
+
 #include "app/Settings.h"
 #include "app/about/AboutDlg.h"
 #include "log/ActivityLog.h"
@@ -35,20 +37,45 @@ CViewLog::CViewLog(const SavingSummary& summary) : m_summary(summary) {
 void CViewLog::CreateControls() {
     auto place = [this](int x, int y, int w, int h) { return DialogRect(this, x, y, w, h); };
     const wxRect viewLabel = place(54, 51, 41, 8);
-    FitLabelWidth(new wxStaticText(this, wxID_ANY, "View Log File", viewLabel.GetPosition(), viewLabel.GetSize()));
+    auto* checkLabel = new wxStaticText(this, wxID_ANY, "View Log File", viewLabel.GetPosition(), viewLabel.GetSize());
+    FitLabelWidth(checkLabel);
     const wxRect ok = place(67, 71, 50, 14);
     auto* button = new wxButton(this, IDC_VIEW_LOG_OK, "OK", ok.GetPosition(), ok.GetSize());
     button->SetDefault();
     const wxRect check = place(38, 51, 8, 8);
     m_pCheck = new wxCheckBox(this, IDC_VIEW_LOG_CHECK, wxString(), check.GetPosition(), check.GetSize());
-    // The outcome may be longer than the success text: it may take the
-    // space down to the check box.
-    const wxRect message = place(38, 35, 133, 14);
-    new wxStaticText(this, wxID_ANY, wxString::FromUTF8(CompletionText(m_summary)), message.GetPosition(),
-                     message.GetSize());
+    m_pMessage = CreateMessage();
     const wxRect frame = place(11, 4, 164, 63);
-    (new wxStaticBox(this, wxID_ANY, wxString(), frame.GetPosition(), frame.GetSize()))->Hide();
+    auto* group = new wxStaticBox(this, wxID_ANY, wxString(), frame.GetPosition(), frame.GetSize());
+    group->Hide();
+    // A text longer than its box pushes the check box and OK down, with a
+    // gap, so the two never crowd each other; the dialog grows to match.
+    const int gap = DialogRect(this, 0, 0, 0, 4).height;
+    const int overflow = m_pMessage->GetRect().GetBottom() + 1 + gap - m_pCheck->GetRect().GetTop();
+    if (overflow > 0) {
+        for (wxWindow* below :
+             {static_cast<wxWindow*>(m_pCheck), static_cast<wxWindow*>(checkLabel), static_cast<wxWindow*>(button)})
+            below->Move(below->GetPosition() + wxPoint(0, overflow));
+        group->SetSize(group->GetSize() + wxSize(0, overflow));
+        GrowBelowLayout(overflow);
+    }
     button->SetFocus();
+}
+
+// The outcome, wrapped to its box. "Saving Completed Successfully" stands
+// where it always has; a longer outcome takes the frame's whole width and
+// as many lines as it needs.
+wxStaticText* CViewLog::CreateMessage() {
+    const wxString text = wxString::FromUTF8(CompletionText(m_summary));
+    const wxRect success = DialogRect(this, 38, 35, 133, 10);
+    const wxRect wide = DialogRect(this, 16, 35, 156, 10);
+    auto* message = new wxStaticText(this, wxID_ANY, text, success.GetPosition(), success.GetSize());
+    if (message->GetBestSize().GetWidth() <= success.width) return message;
+    message->SetSize(wide);
+    message->Wrap(wide.width);
+    const wxSize wrapped = message->GetBestSize();
+    message->SetSize(wide.x, wide.y, wide.width, std::max(wide.height, wrapped.GetHeight()));
+    return message;
 }
 
 int CViewLog::ShowModal() {

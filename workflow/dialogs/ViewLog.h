@@ -9,6 +9,7 @@
 #include "workflow/SavingSummary.h"
 
 class wxCheckBox;
+class wxStaticText;
 
 namespace tessaly {
 
@@ -23,9 +24,11 @@ public:
 
     int ShowModal() override;
     wxCheckBox* ViewLogCheck() const { return m_pCheck; }
+    wxStaticText* MessageText() const { return m_pMessage; }
 
 private:
     void CreateControls();
+    wxStaticText* CreateMessage();
     void OnOk(wxCommandEvent& event);
     void OnCloseBox(wxCloseEvent& event);
     void OnCharHook(wxKeyEvent& event);
@@ -33,6 +36,7 @@ private:
 
     SavingSummary m_summary;
     wxCheckBox* m_pCheck = nullptr;
+    wxStaticText* m_pMessage = nullptr;
 };
 
 }  // namespace tessaly

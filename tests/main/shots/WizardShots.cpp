@@ -106,7 +106,7 @@ class ShotPickers : public IPickers {
 public:
     explicit ShotPickers(fs::path destination) : m_destination(std::move(destination)) {}
     std::vector<std::string> PickZipFiles(wxWindow*) override { return {}; }
-    std::string PickFolder(wxWindow*) override { return m_destination.string(); }
+    std::string PickFolder(wxWindow*, const std::string&) override { return m_destination.string(); }
 
 private:
     fs::path m_destination;
