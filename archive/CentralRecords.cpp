@@ -142,6 +142,11 @@ void CentralRecords::MarkForeign(std::size_t begin, std::size_t end, std::size_t
     for (std::size_t i = begin; i < end; ++i) {
         CentralNote& note = notes_[i];
         const std::uint64_t at = note.localHeaderOffset;
+        // A ZIP64 position is in the record's extra field, which is not read.
+        if (IsSentinel(at)) {
+            note.foreign = true;
+            continue;
+        }
         if (std::binary_search(found.begin(), found.end(), static_cast<std::uint32_t>(at)) ||
             (at < window_.Length() && HeaderAt(at, note)))
             continue;
