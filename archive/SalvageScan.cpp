@@ -359,7 +359,8 @@ bool SalvageScan::PassOverCutHeader(std::uint64_t p, std::uint64_t& next) {
 
 // Only a header in the file's last 64 KiB can be cut short (a name is at
 // most that long), so that stretch is searched once, for its last record
-// the end of the file leaves whole.
+// the end of the file leaves whole: a header, a central record, the end
+// record, or the data descriptor of a streamed entry that is the last.
 bool SalvageScan::RecordFollows(std::uint64_t p) {
     if (!lastWholeRecord_) {
         const std::uint64_t length = window_.Length();
@@ -373,7 +374,8 @@ bool SalvageScan::RecordFollows(std::uint64_t p) {
         };
         const RecordKind kinds[] = {{zip::kLocalHeaderSignature, zip::kLocalHeaderLength, 26},
                                     {zip::kCentralHeaderSignature, zip::kCentralHeaderLength, 28},
-                                    {zip::kEndRecordSignature, 22, 0}};
+                                    {zip::kEndRecordSignature, 22, 0},
+                                    {zip::kDescriptorSignature, zip::kDescriptorLength, 0}};
         for (const RecordKind& kind : kinds) {
             for (std::uint64_t q = window_.Find(kind.signature, from, length); q < length;
                  q = window_.Find(kind.signature, q + 1, length)) {

@@ -67,6 +67,18 @@ TEST_P(FalseHeader, LeavesTheRealCutNamed) {
     EXPECT_EQ(run.cutRecordOffset, std::optional<std::uint64_t>(lastHeader));
 }
 
+// The carrier last, the directory gone: its data descriptor is the record
+// after the signature, and the archive does not end inside a record.
+TEST_P(FalseHeader, InTheLastEntryDoesNotEndTheArchive) {
+    const std::vector<EntryToWrite> inputs = {Stored("first.bin", NoiseContent(6, 1200)), CarrierOfAFalseHeader()};
+    BuiltZip zip = BuildZip(inputs);
+    if (!std::get<1>(GetParam())) DropCentralDirectory(zip);
+    SalvageRun run(zip.bytes, std::get<0>(GetParam()));
+    ExpectIntactExcept(run, inputs, {});
+    EXPECT_EQ(run.Count(), inputs.size());
+    EXPECT_EQ(run.cutRecordOffset, std::nullopt);
+}
+
 INSTANTIATE_TEST_SUITE_P(BothModes, FalseHeader, ::testing::Combine(kBothModes, ::testing::Bool()),
                          [](const ::testing::TestParamInfo<std::tuple<RepairMode, bool>>& info) {
                              return std::string(ModeName(std::get<0>(info.param))) +
