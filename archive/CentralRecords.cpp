@@ -218,8 +218,12 @@ bool CentralRecords::HeaderAt(std::uint64_t offset, const CentralNote& note) {
     if (window_.Read(offset, bytes, sizeof bytes) < sizeof bytes) return false;
     const zip::LocalHeaderRecord local = zip::DecodeLocalHeader(bytes);
     if (local.signature == zip::kLocalHeaderSignature) return true;
-    if (local.nameLength != note.nameLength || note.nameLength == 0) return false;
-    return local.method == note.method || SameNameBytes(offset + zip::kLocalHeaderLength, note);
+    if (local.nameLength == note.nameLength && note.nameLength != 0 &&
+        (local.method == note.method || SameNameBytes(offset + zip::kLocalHeaderLength, note)))
+        return true;
+    // A header whose name length was damaged too still agrees on the data.
+    return local.method == note.method && local.crc32 == note.crc32 && local.compressedSize == note.compressedSize &&
+           (local.crc32 != 0 || local.compressedSize != 0);
 }
 
 // The record's name bytes are read once; the local ones are compared in

@@ -60,8 +60,9 @@ public:
     // and forgets the records that name no entry of this archive.
     void PlaceDirectories(const std::vector<std::uint64_t>& headers, const std::vector<ScanExtent>& extents);
 
-    // Whether a local header of the record's entry is at `offset`: its
-    // signature, or the record's name length with its method or name.
+    // Whether a local header of the record's entry is at `offset`, damaged
+    // or not: its signature; the record's name length with its method or
+    // name; or the record's method, CRC-32 and compressed size.
     bool HeaderAt(std::uint64_t offset, const CentralNote& note);
 
     // Fills an entry whose local header is lost from its central record.
