@@ -66,6 +66,13 @@ public:
     std::string fileName;    // UTF-8
     CAutoBuffer extraField;  // left empty by the scan: opening an entry reads it again
     std::string comment;
+    // The local header is gone (zeroed or overwritten) and the central
+    // record naming its place is all the scan has of the entry: name, time,
+    // attributes and sizes come from there, its data cannot be placed.
+    bool localHeaderLost = false;
+    // What the scan took from the central record over the local header,
+    // for the entry's report (empty when nothing).
+    std::string repairNote;
 };
 
 }  // namespace tessaly

@@ -112,9 +112,10 @@ void SalvageScan::RunQuick() {
     LocalPass(true, [&](std::uint64_t p, std::uint64_t& next) {
         CFileHeader entry;
         const HeaderRead read = ReadLocalHeader(p, entry);
-        if (read == HeaderRead::CutShort) return NoteCutHeader(p);
+        if (read == HeaderRead::CutShort) return PassOverCutHeader(p, next);
         LookBehind(p, read == HeaderRead::Whole ? &entry : nullptr);
         next = NextAfterLocal(p, entry);
+        NoteExtent(p, next);
         if (read == HeaderRead::Whole)
             AddEntry(std::move(entry));
         else
@@ -125,6 +126,11 @@ void SalvageScan::RunQuick() {
     // Pass B: note what the central records after the last entry say.
     CentralRecords records(window_);
     CentralPass(records);
+    std::vector<std::uint64_t> found;
+    found.reserve(entries_.size());
+    for (const CFileHeader& entry : entries_) found.push_back(entry.localHeaderOffset);
+    records.PlaceDirectories(Merged(found, doubtful), extents_);
+    std::vector<std::uint64_t>().swap(found);
 
     // A second forward pass would meet exactly the same headers, so the
     // central records are applied to the entries the first one found.
@@ -176,26 +182,23 @@ void SalvageScan::RunAdvance() {
     LocalPass(false, [&](std::uint64_t p, std::uint64_t& next) {
         CFileHeader entry;
         const HeaderRead read = ReadLocalHeader(p, entry);
-        if (read == HeaderRead::CutShort) return NoteCutHeader(p);
+        if (read == HeaderRead::CutShort) return PassOverCutHeader(p, next);
         LookBehind(p, nullptr);
         (read == HeaderRead::Whole ? offsets : doubtful).push_back(p);
         next = NextAfterLocal(p, entry);
+        NoteExtent(p, next);
         return true;
     });
 
     // Pass B: the positions (and names) every central record after them gives.
     CentralRecords records(window_);
     CentralPass(records);
-    if (!offsets.empty() || !doubtful.empty())
-        records.AdjustForStub(
-            std::min(offsets.empty() ? UINT64_MAX : offsets.front(), doubtful.empty() ? UINT64_MAX : doubtful.front()));
+    records.PlaceDirectories(Merged(offsets, doubtful), extents_);
     // The doubtful headers a central record names keep their place in file order.
     doubtful.erase(std::remove_if(doubtful.begin(), doubtful.end(),
                                   [&](std::uint64_t offset) { return records.NoteFor(offset) == nullptr; }),
                    doubtful.end());
-    std::vector<std::uint64_t> forward;
-    forward.reserve(offsets.size() + doubtful.size());
-    std::merge(offsets.begin(), offsets.end(), doubtful.begin(), doubtful.end(), std::back_inserter(forward));
+    std::vector<std::uint64_t> forward = Merged(offsets, doubtful);
     offsets.swap(forward);
     std::vector<std::uint64_t>().swap(doubtful);
     std::vector<std::uint64_t>().swap(forward);
@@ -204,12 +207,18 @@ void SalvageScan::RunAdvance() {
     // One entry at each position a central record names, whatever lies
     // there, and at each header the forward scan found that can yield data.
     // A position the end of the file cuts short yields nothing; the others
-    // are still read.
+    // are still read. Where a record's local header is lost, the record is
+    // all there is of the entry.
     for (std::uint64_t offset : offsets) {
         CFileHeader entry;
         const CentralNote* note = records.NoteFor(offset);
-        if (ReadLocalHeader(offset, entry, note != nullptr) != HeaderRead::Whole) continue;
-        if (note != nullptr) records.CorrectName(entry, *note);
+        const HeaderRead read = ReadLocalHeader(offset, entry, note != nullptr);
+        if (note != nullptr && !records.HeaderAt(offset, *note))
+            records.TakeRecord(entry, *note);
+        else if (read != HeaderRead::Whole)
+            continue;
+        else if (note != nullptr)
+            records.CorrectName(entry, *note);
         LookBehind(offset, &entry);
         ApplyStoredStreamEnd(entry);
         AddEntry(std::move(entry));
@@ -219,11 +228,13 @@ void SalvageScan::RunAdvance() {
 
 // What the central records say about an entry whose local header they name
 // repairs what damage did to that header: an unknown method, an encryption
-// flag the directory does not share, and a stored entry's size.
+// flag the directory does not share, a stored entry's size, and a name
+// damage changed.
 void SalvageScan::RepairFromCentral(CentralRecords& records) {
     std::vector<std::uint64_t> headerOffsets;  // sorted; made when first needed
 
     for (CFileHeader& entry : entries_) {
+        if (entry.localHeaderLost) continue;
         const CentralNote* note = records.NoteFor(entry.localHeaderOffset);
         if (note != nullptr) {
             RepairHeaderFields(entry, *note);
@@ -231,6 +242,7 @@ void SalvageScan::RepairFromCentral(CentralRecords& records) {
             TakeStreamedSizes(entry, *note);
         }
         ResolveStoredLength(entry, note, headerOffsets);
+        if (note != nullptr) records.PreferRecordedName(entry, *note);
     }
 }
 
@@ -329,8 +341,67 @@ void SalvageScan::ResolveStoredLength(CFileHeader& entry, const CentralNote* not
     }
 }
 
+std::vector<std::uint64_t> SalvageScan::Merged(const std::vector<std::uint64_t>& a,
+                                               const std::vector<std::uint64_t>& b) {
+    std::vector<std::uint64_t> merged;
+    merged.reserve(a.size() + b.size());
+    std::merge(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(merged));
+    return merged;
+}
+
 // ---------------------------------------------------------------------------
 // Local headers
+
+// A local-header signature the end of the file cuts short is where the
+// archive ends only when no whole record follows it. Before one, it is bytes
+// inside some entry's data (archives, executables and images carry them
+// often), and the scan goes on after its signature.
+bool SalvageScan::PassOverCutHeader(std::uint64_t p, std::uint64_t& next) {
+    if (!RecordFollows(p)) {
+        cutHeaderAt_ = p;
+        return false;
+    }
+    next = p + 4;
+    return true;
+}
+
+// Only a header in the file's last 64 KiB can be cut short (a name is at
+// most that long), so that stretch is searched once, for its last record
+// the end of the file leaves whole: a header, a central record, the end
+// record, or the data descriptor of a streamed entry that is the last.
+bool SalvageScan::RecordFollows(std::uint64_t p) {
+    if (!lastWholeRecord_) {
+        const std::uint64_t length = window_.Length();
+        const std::uint64_t tail = zip::kLocalHeaderLength + zip::kMaxFieldLength;
+        const std::uint64_t from = length > tail ? length - tail : 0;
+        std::uint64_t last = UINT64_MAX;
+        struct RecordKind {
+            std::uint32_t signature;
+            std::uint64_t fixedLength;
+            std::uint64_t nameLengthAt;  // 0: no name
+        };
+        const RecordKind kinds[] = {{zip::kLocalHeaderSignature, zip::kLocalHeaderLength, 26},
+                                    {zip::kCentralHeaderSignature, zip::kCentralHeaderLength, 28},
+                                    {zip::kEndRecordSignature, 22, 0},
+                                    {zip::kDescriptorSignature, zip::kDescriptorLength, 0}};
+        for (const RecordKind& kind : kinds) {
+            for (std::uint64_t q = window_.Find(kind.signature, from, length); q < length;
+                 q = window_.Find(kind.signature, q + 1, length)) {
+                std::uint8_t field[2] = {0, 0};
+                if (kind.nameLengthAt != 0 && window_.Read(q + kind.nameLengthAt, field, 2) < 2) continue;
+                const std::uint64_t nameLength = field[0] | (std::uint64_t{field[1]} << 8);
+                if (q + kind.fixedLength + nameLength <= length && (last == UINT64_MAX || q > last)) last = q;
+            }
+        }
+        lastWholeRecord_ = last;
+    }
+    return *lastWholeRecord_ != UINT64_MAX && *lastWholeRecord_ > p;
+}
+
+// A jump over an entry's data that the scan trusted.
+void SalvageScan::NoteExtent(std::uint64_t p, std::uint64_t next) {
+    if (next > p + zip::kLocalHeaderLength) extents_.push_back({p, next});
+}
 
 SalvageScan::HeaderRead SalvageScan::ReadLocalHeader(std::uint64_t p, CFileHeader& entry, bool evenIfHopeless) {
     std::uint8_t bytes[zip::kLocalHeaderLength];

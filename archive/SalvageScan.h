@@ -6,9 +6,10 @@
 // also reads an entry at every local-header position a central record names,
 // so entries the forward scan stepped over are found too.
 //
-// A header (or its name) cut off by the end of the file ends that pass; the
-// entries found before it are kept. Nothing here allocates from a size the
-// archive declares.
+// A header (or its name) cut off by the end of the file ends that pass when
+// no record follows it; the entries found before it are kept. With records
+// after it, it is a signature inside some entry's data and is passed over.
+// Nothing here allocates from a size the archive declares.
 //
 // A header that cannot yield any data (an unknown method, a name that is
 // junk or leaves nothing to write, data that would start past the end of the
@@ -56,11 +57,12 @@ private:
     void CentralPass(CentralRecords& records);
 
     HeaderRead ReadLocalHeader(std::uint64_t p, CFileHeader& entry, bool evenIfHopeless = false);
-    // Records a cut header; false, which ends the pass.
-    bool NoteCutHeader(std::uint64_t p) {
-        cutHeaderAt_ = p;
-        return false;
-    }
+    // A header at `p` the end of the file cuts short: false, which ends the
+    // pass, when no record follows it; else `next` passes over it.
+    bool PassOverCutHeader(std::uint64_t p, std::uint64_t& next);
+    bool RecordFollows(std::uint64_t p);
+    void NoteExtent(std::uint64_t p, std::uint64_t next);
+    static std::vector<std::uint64_t> Merged(const std::vector<std::uint64_t>& a, const std::vector<std::uint64_t>& b);
     bool Affordable(std::size_t bytes);
     void ReadSizesFromExtra(CFileHeader& entry, std::uint64_t extraOffset);
     void LookBehind(std::uint64_t p, CFileHeader* current);
@@ -93,6 +95,11 @@ private:
     std::uint64_t headerBytesBudget_;
     std::uint64_t resumeOffset_ = 0;
     std::optional<std::uint64_t> cutHeaderAt_;
+    // The last record in the file's last 64 KiB that the end of the file
+    // does not cut short (UINT64_MAX: none), found when first needed.
+    std::optional<std::uint64_t> lastWholeRecord_;
+    // The stretches of data the forward scan jumped over, in file order.
+    std::vector<ScanExtent> extents_;
     // Finding the entry whose data starts at an offset, for the descriptor
     // look-behind: a binary search while entries come in file order (the
     // forward scan), else a map built on demand.

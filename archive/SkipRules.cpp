@@ -10,6 +10,10 @@ std::optional<SkipVerdict> ExtractSkipVerdict(const CFileHeader& entry, bool pas
     if (SafeRelativePath(entry.fileName).empty()) return SkipVerdict{ExtractOutcome::Skipped, "empty name"};
     if (IsJunkName(entry.fileName)) return SkipVerdict{ExtractOutcome::Skipped, "junk name"};
     if (IsFolderEntry(entry)) return std::nullopt;
+    // A folder or an empty file needs nothing of its local header; data
+    // cannot be placed without one.
+    if (entry.localHeaderLost && !IsEmptyFile(entry))
+        return SkipVerdict{ExtractOutcome::Skipped, "local header lost; named from the central record"};
     if (passwordsAsked && PasswordOpens(entry)) return std::nullopt;
     if (entry.IsEncrypted()) return SkipVerdict{ExtractOutcome::Encrypted, EncryptionText(entry)};
     return std::nullopt;

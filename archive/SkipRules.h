@@ -14,7 +14,7 @@ class CFileHeader;
 
 struct SkipVerdict {
     ExtractOutcome outcome;  // Skipped or Encrypted
-    std::string reason;      // "empty name", "junk name", "encrypted (<which encryption>)"
+    std::string reason;      // "empty name", "junk name", "local header lost; …", "encrypted (<which encryption>)"
 };
 
 // Why the entry would not be written, or nothing when it would be. With

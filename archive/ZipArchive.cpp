@@ -353,6 +353,12 @@ void NoteRenaming(const CFileHeader& entry, const std::filesystem::path& relativ
     report.detail = report.detail.empty() ? note : report.detail + "; " + note;
 }
 
+// What the scan took from the central record over the local header.
+void NoteRepair(const CFileHeader& entry, ExtractReport& report) {
+    if (entry.repairNote.empty()) return;
+    report.detail = report.detail.empty() ? entry.repairNote : report.detail + "; " + entry.repairNote;
+}
+
 // Entries from this size on are written on a second thread.
 constexpr std::uint64_t kBackgroundWriteThreshold = std::uint64_t{4} << 20;
 constexpr std::size_t kBackgroundBlockSize = std::size_t{1} << 20;
@@ -387,6 +393,7 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
     if (auto skip = ExtractSkipVerdict(entry, passwordSource_ != nullptr)) {
         result.outcome = skip->outcome;
         result.detail = skip->reason;
+        NoteRepair(entry, result);
         return true;
     }
     if (overlaps_.IsInsideAnother(centralDir.entries, index, [this](std::uint32_t j) { ProbeEntry(j); })) {
@@ -402,6 +409,8 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
         const std::filesystem::path relative =
             IsFolderEntry(entry) ? OutputRelativePath(entry.fileName, names.Rules()) : names.Claim(entry.fileName);
         const bool done = WriteWithoutData(entry, destinationFolder, relative, result);
+        if (done && entry.localHeaderLost) result.detail = "local header lost; written from the central record";
+        if (done) NoteRepair(entry, result);
         if (done) NoteRenaming(entry, relative, result);
         return done;
     }
@@ -452,6 +461,7 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
     if (!corrupt && modified != static_cast<std::time_t>(-1)) output.SetModificationTime(modified);
     AbandonEntry();
     output.Close();
+    NoteRepair(entry, result);
     NoteRenaming(entry, relative, result);
     return true;
 }

@@ -23,17 +23,20 @@ CentralHeaderRecord DecodeCentralHeader(const std::uint8_t* bytes) {
     ByteCursor c(bytes, kCentralHeaderLength);
     CentralHeaderRecord r{};
     r.signature = c.u32();
-    c.skip(4);  // version made by, version needed
+    r.versionMadeBy = c.u16();
+    r.versionNeeded = c.u16();
     r.flags = c.u16();
     r.method = c.u16();
-    c.skip(4);  // time, date
+    r.modTime = c.u16();
+    r.modDate = c.u16();
     r.crc32 = c.u32();
     r.compressedSize = c.u32();
     r.uncompressedSize = c.u32();
     r.nameLength = c.u16();
     r.extraLength = c.u16();
     r.commentLength = c.u16();
-    c.skip(8);  // disk start, internal and external attributes
+    c.skip(4);  // disk start, internal attributes
+    r.externalAttributes = c.u32();
     r.localHeaderOffset = c.u32();
     return r;
 }

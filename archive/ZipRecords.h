@@ -86,14 +86,19 @@ LocalHeaderRecord DecodeLocalHeader(const std::uint8_t* bytes);
 
 struct CentralHeaderRecord {
     std::uint32_t signature;
+    std::uint16_t versionMadeBy;
+    std::uint16_t versionNeeded;
     std::uint16_t flags;
     std::uint16_t method;
+    std::uint16_t modTime;
+    std::uint16_t modDate;
     std::uint32_t crc32;
     std::uint32_t compressedSize;
     std::uint32_t uncompressedSize;
     std::uint16_t nameLength;
     std::uint16_t extraLength;
     std::uint16_t commentLength;
+    std::uint32_t externalAttributes;
     std::uint32_t localHeaderOffset;
 };
 // `bytes` holds kCentralHeaderLength bytes.

@@ -45,6 +45,7 @@ SalvageRun::SalvageRun(const Bytes& archive, RepairMode mode, SalvageOptions opt
         openThrew = true;
         openError = e.what();
     }
+    cutRecordOffset = zip.CutRecordOffset();
     for (std::uint32_t i = 0; i < zip.GetCount(); ++i) {
         EntryRun run;
         EXPECT_TRUE(zip.GetEntryInfo(run.info, i)) << "entry " << i;

@@ -67,6 +67,7 @@ public:
 
     bool openThrew = false;
     std::string openError;
+    std::optional<std::uint64_t> cutRecordOffset;  // where the scan said the archive ends inside a record
     std::vector<EntryRun> entries;
     std::vector<std::string> files;  // written below Output(), relative, sorted
 

@@ -209,7 +209,8 @@ INSTANTIATE_TEST_SUITE_P(Table, WrongLengthField,
 class CentralOnlyEntry : public ::testing::TestWithParam<std::tuple<const char*, RepairMode>> {};
 
 // Entry 1's local header is out of the forward scan's reach: either its
-// signature is gone, or entry 0's compressed size jumps exactly onto entry
+// signature is gone (with its name length too: the rest of the header still
+// agrees with the central record), or entry 0's compressed size jumps exactly onto entry
 // 2's header (a jump that lands on a signature is trusted). Only the
 // central record still points at it: Advance Repair finds it, Quick does not.
 TEST_P(CentralOnlyEntry, AdvanceFindsItQuickDoesNot) {
@@ -221,6 +222,9 @@ TEST_P(CentralOnlyEntry, AdvanceFindsItQuickDoesNot) {
     BuiltZip zip = BuildZip(inputs);
     if (variant == "LostSignature") {
         ZeroRange(zip.bytes, zip.entries[1].localHeader, 4);
+    } else if (variant == "LostSignatureAndNameLength") {
+        ZeroRange(zip.bytes, zip.entries[1].localHeader, 4);
+        SetLocalField(zip.bytes, zip.entries[1], LocalField::NameLength, 7);
     } else {
         auto jump = static_cast<std::uint32_t>(zip.entries[2].localHeader - zip.entries[0].dataStart);
         SetLocalField(zip.bytes, zip.entries[0], LocalField::CompressedSize, jump);
@@ -239,11 +243,12 @@ TEST_P(CentralOnlyEntry, AdvanceFindsItQuickDoesNot) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Variants, CentralOnlyEntry,
-                         ::testing::Combine(::testing::Values("LostSignature", "SteppedOver"), kBothModes),
-                         [](const ::testing::TestParamInfo<std::tuple<const char*, RepairMode>>& info) {
-                             return std::string(std::get<0>(info.param)) + "_" + ModeName(std::get<1>(info.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Variants, CentralOnlyEntry,
+    ::testing::Combine(::testing::Values("LostSignature", "LostSignatureAndNameLength", "SteppedOver"), kBothModes),
+    [](const ::testing::TestParamInfo<std::tuple<const char*, RepairMode>>& info) {
+        return std::string(std::get<0>(info.param)) + "_" + ModeName(std::get<1>(info.param));
+    });
 
 // --- Methods the reader cannot decompress ------------------------------------
 

@@ -100,11 +100,12 @@ TEST_P(ScanProgress, ThrowingHookAbandonsTheScan) {
 
 INSTANTIATE_TEST_SUITE_P(BothModes, ScanProgress, kBothModes, ModeParamName());
 
-// Local and central names of the same length that disagree. The central
-// name repairs the local one only where the local one is unusable (junk, or
-// nothing left to write) and the central one is not; where both are usable
-// the local name stands, since its header carries the data. Both repair
-// modes read the same central records and must agree.
+// Local and central names of the same length that disagree, the rest of
+// the central record agreeing with the entry (method, CRC-32, sizes). The
+// central name is taken where it can be written, whichever copy the damage
+// hit (one bit flipped leaves no telling which), and the entry's report
+// says so; an unusable central name leaves the local one. Both repair modes
+// read the same central records and must agree.
 enum class NameSide { Local, Central };
 
 struct NameDamage {
@@ -112,7 +113,8 @@ struct NameDamage {
     NameSide side;      // which copy of entry 1's name is damaged
     std::size_t at;     // byte of the name
     std::uint8_t byte;  // written there
-    bool localStands;   // the (possibly damaged) local name is kept
+    NameSide winner;    // whose name the entry takes
+    bool noted;         // the report tells of a usable local name it set aside
 };
 
 void PrintTo(const NameDamage& c, std::ostream* os) { *os << c.label; }
@@ -124,7 +126,7 @@ std::string Damaged(std::string name, const NameDamage& damage) {
     return name;
 }
 
-TEST_P(CentralNames, RepairOnlyAnUnusableLocalName) {
+TEST_P(CentralNames, AnAgreeingRecordsUsableNameWins) {
     const NameDamage& damage = std::get<0>(GetParam());
     const bool streamed = std::get<2>(GetParam());
     std::vector<EntryToWrite> inputs = {Deflated("first.txt", TextContent("1", 700)),
@@ -139,27 +141,61 @@ TEST_P(CentralNames, RepairOnlyAnUnusableLocalName) {
     ASSERT_EQ(run.Count(), 3u);
     EXPECT_TRUE(IsIntact(run, inputs[0].name, inputs[0].data));
     EXPECT_TRUE(IsIntact(run, inputs[2].name, inputs[2].data));
-    const std::string expected =
-        damage.localStands && damage.side == NameSide::Local ? Damaged(inputs[1].name, damage) : inputs[1].name;
+    const std::string damaged = Damaged(inputs[1].name, damage);
+    const std::string expected = damage.winner == damage.side ? damaged : inputs[1].name;
     EXPECT_TRUE(IsIntact(run, expected, inputs[1].data));
     if (expected != inputs[1].name) {
         EXPECT_EQ(run.FileContent(inputs[1].name), std::nullopt);
+    }
+    const EntryRun* second = run.Find(expected);
+    ASSERT_NE(second, nullptr);
+    if (damage.noted) {
+        const std::string setAside = damage.side == NameSide::Local ? damaged : inputs[1].name;
+        EXPECT_EQ(second->report.detail, "name from the central record; the local header says \"" + setAside + "\"");
+    } else {
+        EXPECT_EQ(second->report.detail, "");
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, CentralNames,
-    ::testing::Combine(::testing::Values(NameDamage{"LocalControlChar", NameSide::Local, 5, 0x01, false},
-                                         NameDamage{"LocalLetter", NameSide::Local, 5, 'X', true},
-                                         NameDamage{"LocalZeroFirstByte", NameSide::Local, 0, 0x00, false},
-                                         NameDamage{"CentralLetter", NameSide::Central, 5, 'X', true},
-                                         NameDamage{"CentralControlChar", NameSide::Central, 5, 0x01, true},
-                                         NameDamage{"CentralZeroed", NameSide::Central, 0, 0x00, true}),
-                       kBothModes, ::testing::Bool()),
+    ::testing::Combine(
+        ::testing::Values(NameDamage{"LocalControlChar", NameSide::Local, 5, 0x01, NameSide::Central, false},
+                          NameDamage{"LocalLetter", NameSide::Local, 5, 'X', NameSide::Central, true},
+                          NameDamage{"LocalZeroFirstByte", NameSide::Local, 0, 0x00, NameSide::Central, false},
+                          NameDamage{"CentralLetter", NameSide::Central, 5, 'X', NameSide::Central, true},
+                          NameDamage{"CentralControlChar", NameSide::Central, 5, 0x01, NameSide::Local, false},
+                          NameDamage{"CentralZeroed", NameSide::Central, 0, 0x00, NameSide::Local, false}),
+        kBothModes, ::testing::Bool()),
     [](const ::testing::TestParamInfo<std::tuple<NameDamage, RepairMode, bool>>& info) {
         return std::string(std::get<0>(info.param).label) + "_" + ModeName(std::get<1>(info.param)) +
                (std::get<2>(info.param) ? "_Streamed" : "");
     });
+
+// A central record that disagrees with the entry it names on anything but
+// the name (here its CRC-32, or its method) speaks for another entry, or is
+// damaged itself: the local name stands.
+class DisagreeingRecord : public ::testing::TestWithParam<std::tuple<std::size_t, RepairMode>> {};
+
+TEST_P(DisagreeingRecord, LeavesTheLocalName) {
+    const std::size_t field = std::get<0>(GetParam());
+    std::vector<EntryToWrite> inputs = {Deflated("first.txt", TextContent("1", 700)),
+                                        Deflated("second.txt", TextContent("2", 900))};
+    BuiltZip zip = BuildZip(inputs);
+    zip.bytes[zip.entries[1].centralHeader + 46 + 2] = 'X';  // "seXond.txt"
+    zip.bytes[zip.entries[1].centralHeader + field] ^= 0x04;
+    SalvageRun run(zip.bytes, std::get<1>(GetParam()));
+    EXPECT_TRUE(IsIntact(run, "first.txt", inputs[0].data));
+    EXPECT_TRUE(IsIntact(run, "second.txt", inputs[1].data));
+    EXPECT_EQ(run.Find("seXond.txt"), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fields, DisagreeingRecord,
+                         ::testing::Combine(::testing::Values(std::size_t{16}, std::size_t{10}), kBothModes),
+                         [](const ::testing::TestParamInfo<std::tuple<std::size_t, RepairMode>>& info) {
+                             return std::string(std::get<0>(info.param) == 16 ? "Crc32" : "Method") + "_" +
+                                    ModeName(std::get<1>(info.param));
+                         });
 
 // After a data error the inflate stream is ended at once: zlib's memory is
 // not held while the entry stays open.

@@ -194,5 +194,76 @@ TEST(HonestStatusCli, EntriesWhoseDataSaysLessAreNeitherOkNorAWrongPassword) {
     }
 }
 
+// Two archives one after the other: the second's directory counts from its
+// own start. Every file of both is written, nothing is made up, and that is
+// a success in both modes.
+TEST(HonestStatusCli, AnArchiveAppendedToAnotherGivesZeroWithEveryFile) {
+    const BuiltZip first =
+        BuildZip({Deflated("a1.txt", TextContent("a1", 3000)), Stored("a2.bin", NoiseContent(2, 1700)),
+                  Deflated("a3.txt", TextContent("a3", 2000))});
+    const BuiltZip second =
+        BuildZip({Stored("b1.bin", NoiseContent(3, 2100)), Deflated("b2.txt", TextContent("b2", 2600)),
+                  Deflated("b3.txt", TextContent("b3", 800)), Stored("b4.txt", TextContent("b4", 1300))});
+    Bytes joined = first.bytes;
+    joined.insert(joined.end(), second.bytes.begin(), second.bytes.end());
+    for (const char* mode : {"quick", "advance"}) {
+        SCOPED_TRACE(mode);
+        TempFolder folder;
+        const std::string zip = WriteZip(folder, "two.zip", joined);
+        const CliRun extract = RunCli({"extract", "--mode", mode, "-d", (folder / "out").string(), zip});
+        EXPECT_EQ(extract.status, 0) << extract.out << extract.err;
+        EXPECT_EQ(LinesStartingWith(extract.out, "ok ").size(), 7u) << extract.out;
+        EXPECT_EQ(extract.out.find("skipped"), std::string::npos) << extract.out;
+        EXPECT_EQ(extract.out.find("left out"), std::string::npos) << extract.out;
+        EXPECT_EQ(ToString(ReadFileBytes(folder / "out/b3.txt")), ToString(TextContent("b3", 800)));
+    }
+}
+
+// A local-header signature inside a streamed entry's data, whose name would
+// run past the end of the file, is no end of the archive: the entries after
+// it are written and nothing is said to end inside a record.
+TEST(HonestStatusCli, ASignatureInsideDataCutShortByTheEndGivesZero) {
+    Bytes content = TextContent("lead", 1500);
+    const Bytes falseHeader = {'P', 'K', 3, 4, 20, 0, 0, 0, 8, 0, 0, 0,    0,    0, 0,
+                               0,   0,   0, 0, 0,  0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0};
+    content.insert(content.end(), falseHeader.begin(), falseHeader.end());
+    EntryToWrite carrier = Deflated("setup.exe", content);
+    carrier.level = 0;
+    carrier.streamed = true;
+    BuiltZip built = BuildZip({carrier, Stored("readme.txt", "read me"), Deflated("z.txt", TextContent("z", 900))});
+    DropCentralDirectory(built);
+    for (const char* mode : {"quick", "advance"}) {
+        SCOPED_TRACE(mode);
+        TempFolder folder;
+        const std::string zip = WriteZip(folder, "setup.zip", built.bytes);
+        const CliRun extract = RunCli({"extract", "--mode", mode, "-d", (folder / "out").string(), zip});
+        EXPECT_EQ(extract.status, 0) << extract.out << extract.err;
+        EXPECT_EQ(LinesStartingWith(extract.out, "ok ").size(), 3u) << extract.out;
+        EXPECT_EQ(extract.out.find("ends inside a record"), std::string::npos) << extract.out;
+        EXPECT_EQ(ToString(ReadFileBytes(folder / "out/readme.txt")), "read me");
+    }
+}
+
+// A zeroed local header whose central record survives: Advance Repair names
+// the entry from the record and says what was lost; an empty file is
+// written; the entry with data is counted as left out.
+TEST(HonestStatusCli, ALostLocalHeaderIsNamedFromItsCentralRecord) {
+    BuiltZip built = BuildZip({Stored("first.txt", "first"), Stored("empty.txt", ""),
+                               Stored("lost.bin", NoiseContent(4, 900)), Stored("last.txt", "last")});
+    for (std::size_t i : {1, 2}) ZeroRange(built.bytes, built.entries[i].localHeader, 30);
+    TempFolder folder;
+    const std::string zip = WriteZip(folder, "lost.zip", built.bytes);
+    const CliRun extract = RunCli({"extract", "--mode", "advance", "-d", (folder / "out").string(), zip});
+    EXPECT_EQ(extract.status, 1) << extract.out << extract.err;
+    const auto skipped = LinesStartingWith(extract.out, "skipped ");
+    ASSERT_EQ(skipped.size(), 1u) << extract.out;
+    EXPECT_NE(skipped[0].find("lost.bin"), std::string::npos) << skipped[0];
+    EXPECT_NE(skipped[0].find("local header lost; named from the central record"), std::string::npos) << skipped[0];
+    EXPECT_EQ(extract.out.find("skipped (empty name)"), std::string::npos) << extract.out;
+    EXPECT_NE(extract.out.find("1 entry with data was left out"), std::string::npos) << extract.out;
+    EXPECT_TRUE(ReadFileBytes(folder / "out/empty.txt").empty());
+    EXPECT_TRUE(std::filesystem::exists(folder / "out/empty.txt"));
+}
+
 }  // namespace
 }  // namespace tessaly::clitest
