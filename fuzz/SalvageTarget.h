@@ -32,8 +32,9 @@ struct SalvageLimits {
     unsigned blocksPerEntry = 4;
     unsigned blocksPerMode = 32;
     // What one entry may expand to: the archive layer stops it there, as
-    // the tool does at its own (far larger) limits.
-    std::uint64_t bytesPerEntry = 256 * 1024;
+    // the tool does at its own (far larger) limits; below the blocks one
+    // entry may write, so that the limit, not the budget, stops an entry.
+    std::uint64_t bytesPerEntry = 128 * 1024;
 };
 
 struct SalvageTally {
