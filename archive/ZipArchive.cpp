@@ -140,9 +140,18 @@ std::optional<CZipArchive::Verdict> CZipArchive::StartDecryption(const CFileHead
     storage.Seek(opened_.dataOffset);
     if (storage.file.Read(header.data(), header.size()) < header.size())
         return Verdict{ExtractOutcome::Truncated, "archive ends inside the encryption header (" + scheme + ")"};
-    const bool refuted = aes_ == nullptr && RefutedByOtherEntries(*password);
+    const PasswordVote vote = aes_ == nullptr ? VoteOfOtherEntries(*password) : PasswordVote::Undecided;
     std::fill(password->begin(), password->end(), '\0');
-    if (!decryption_->Start(header.data()) || refuted)
+    const bool checked = decryption_->Start(header.data());
+    // A check byte that refuses the password the archive's other entries
+    // accept says this entry's encryption header (or the CRC-32 it is
+    // checked against) is damaged, not that the password is wrong.
+    if (!checked && vote == PasswordVote::Confirmed)
+        return Verdict{ExtractOutcome::Damaged,
+                       "encryption header damaged: its check byte refuses the password the "
+                       "archive's other entries accept (" +
+                           scheme + ")"};
+    if (!checked || vote == PasswordVote::Refuted)
         return Verdict{ExtractOutcome::Encrypted, "wrong password (" + scheme + ")"};
 
     dataStart_ = opened_.dataOffset + header.size();
@@ -244,7 +253,7 @@ std::optional<std::uint64_t> CZipArchive::DescribedLength(std::uint64_t dataOffs
 // none. When no more than half pass, the password is wrong for every entry.
 // An entry cut short before its encrypted data has no check byte of its own
 // (the bytes there are the next record's) and does not vote.
-bool CZipArchive::RefutedByOtherEntries(const std::string& password) {
+CZipArchive::PasswordVote CZipArchive::VoteOfOtherEntries(const std::string& password) {
     const std::size_t key = std::hash<std::string>{}(password);
     if (traditionalVote_ && traditionalVote_->first == key) return traditionalVote_->second;
     constexpr std::size_t kVoters = 32;
@@ -264,9 +273,11 @@ bool CZipArchive::RefutedByOtherEntries(const std::string& password) {
         ++checked;
         if (TraditionalDecryption(password, TraditionalDecryption::CheckByteOf(other)).Start(header)) ++passed;
     }
-    const bool refuted = checked >= 2 && passed * 2 <= checked;
-    traditionalVote_ = std::make_pair(key, refuted);
-    return refuted;
+    const PasswordVote vote = checked < 2             ? PasswordVote::Undecided
+                              : passed * 2 <= checked ? PasswordVote::Refuted
+                                                      : PasswordVote::Confirmed;
+    traditionalVote_ = std::make_pair(key, vote);
+    return vote;
 }
 
 std::unique_ptr<EntryDecryption> CZipArchive::MakeDecryption(const CFileHeader& entry, const std::string& password) {

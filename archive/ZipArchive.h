@@ -114,7 +114,11 @@ private:
     void BeginData(std::uint64_t storedLength);
     Verdict AuthenticationVerdict(const CFileHeader& entry, Verdict verdict);
     std::uint64_t ConsumedEnd() const;
-    bool RefutedByOtherEntries(const std::string& password);
+    // What the check bytes of the archive's other traditionally encrypted
+    // entries say of a password: too few to tell, most refuse it, or most
+    // accept it.
+    enum class PasswordVote { Undecided, Refuted, Confirmed };
+    PasswordVote VoteOfOtherEntries(const std::string& password);
     std::optional<Verdict> CutBeforeEncryptedData(const CFileHeader& entry);
     std::uint64_t DataRoom(const CFileHeader& entry, std::uint64_t dataOffset);
     std::optional<std::uint64_t> DescribedLength(std::uint64_t dataOffset, std::uint64_t end);
@@ -149,8 +153,8 @@ private:
     std::uint64_t dataStart_ = 0;                  // first byte of the (encrypted) data, after any framing
     Verdict lockedOut_{ExtractOutcome::Ok, {}};    // why the last OpenEntry could not decrypt
     // What the check bytes of the archive's traditionally encrypted entries
-    // said of the password whose hash is the key: true, refuted.
-    std::optional<std::pair<std::size_t, bool>> traditionalVote_;
+    // said of the password whose hash is the key.
+    std::optional<std::pair<std::size_t, PasswordVote>> traditionalVote_;
     COutputNames* outputNames_ = nullptr;
     std::unique_ptr<COutputNames> ownNames_;  // for ownNamesFolder_, when no shared names are set
     std::filesystem::path ownNamesFolder_;

@@ -141,7 +141,8 @@ TEST_P(Encryption, WrongPasswordPassingOneCheckByteWritesNothing) {
     EXPECT_TRUE(run.files.empty());
 
     // The right password still opens every entry when one encryption
-    // header is damaged.
+    // header is damaged, and that entry is called damaged, not a wrong
+    // password: the others' check bytes accept the password.
     Bytes damaged = zip.bytes;
     FlipBits(damaged, zip.entries[1].dataStart + 11, 0xFF);
     FixedPassword right(kPassword);
@@ -149,6 +150,10 @@ TEST_P(Encryption, WrongPasswordPassingOneCheckByteWritesNothing) {
     SalvageRun kept(damaged, GetParam(), salvage);
     EXPECT_TRUE(IsIntact(kept, "first.bin", inputs[0].data));
     EXPECT_TRUE(IsIntact(kept, "third.txt", inputs[2].data));
+    const EntryRun* second = kept.Find("second.txt");
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->report.outcome, ExtractOutcome::Damaged);
+    EXPECT_EQ(second->report.detail.rfind("encryption header damaged", 0), 0u) << second->report.detail;
 }
 
 // Without a source, or when the source gives nothing, encrypted entries are
