@@ -247,18 +247,9 @@ void CentralRecords::TakeRecord(CFileHeader& entry, const CentralNote& note) {
     std::uint8_t bytes[zip::kCentralHeaderLength];
     window_.Read(note.recordOffset, bytes, sizeof bytes);  // read whole when the note was made
     const zip::CentralHeaderRecord record = zip::DecodeCentralHeader(bytes);
+    entry.TakeSharedFields(record);
     entry.versionMadeBy = record.versionMadeBy;
-    entry.versionNeeded = record.versionNeeded;
-    entry.flags = record.flags;
-    entry.method = record.method;
-    entry.modTime = record.modTime;
-    entry.modDate = record.modDate;
-    entry.crc32 = record.crc32;
-    entry.compressedSize = record.compressedSize;
-    entry.uncompressedSize = record.uncompressedSize;
     entry.sizesFound = false;
-    entry.fileNameLength = record.nameLength;
-    entry.extraFieldLength = record.extraLength;
     entry.externalAttributes = record.externalAttributes;
     entry.centralAesStrength = note.aesStrength;
     entry.centralAesMethod = note.aesMethod;

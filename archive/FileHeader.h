@@ -19,6 +19,22 @@ public:
     CFileHeader() = default;
     CFileHeader(const CFileHeader&) = default;
     CFileHeader& operator=(const CFileHeader&) = default;
+
+    // Takes the fields a local header and a central record share: version
+    // needed, flags, method, time, CRC-32, sizes, name and extra lengths.
+    template <typename Record>
+    void TakeSharedFields(const Record& record) {
+        versionNeeded = record.versionNeeded;
+        flags = record.flags;
+        method = record.method;
+        modTime = record.modTime;
+        modDate = record.modDate;
+        crc32 = record.crc32;
+        compressedSize = record.compressedSize;
+        uncompressedSize = record.uncompressedSize;
+        fileNameLength = record.nameLength;
+        extraFieldLength = record.extraLength;
+    }
     virtual ~CFileHeader() = default;
 
     // Local time from the DOS date and time; out-of-range fields are

@@ -408,16 +408,7 @@ SalvageScan::HeaderRead SalvageScan::ReadLocalHeader(std::uint64_t p, CFileHeade
     if (window_.Read(p, bytes, sizeof bytes) < sizeof bytes) return HeaderRead::CutShort;
     const zip::LocalHeaderRecord record = zip::DecodeLocalHeader(bytes);
     std::copy(bytes, bytes + 4, entry.signature);
-    entry.versionNeeded = record.versionNeeded;
-    entry.flags = record.flags;
-    entry.method = record.method;
-    entry.modTime = record.modTime;
-    entry.modDate = record.modDate;
-    entry.crc32 = record.crc32;
-    entry.compressedSize = record.compressedSize;
-    entry.uncompressedSize = record.uncompressedSize;
-    entry.fileNameLength = record.nameLength;
-    entry.extraFieldLength = record.extraLength;
+    entry.TakeSharedFields(record);
     entry.localHeaderOffset = p;
     headerZip64_ = false;
     const std::uint64_t nameOffset = p + zip::kLocalHeaderLength;
