@@ -15,8 +15,8 @@ void CCentralDir::Init() {
     cutRecordOffset.reset();
 }
 
-void CCentralDir::Read(RepairMode repairMode) {
-    SalvageScan scan(*storage, state_, entries);
+void CCentralDir::Read(RepairMode repairMode, const ScanState& state) {
+    SalvageScan scan(*storage, state, entries);
     switch (repairMode) {
         case QuickRepair: scan.RunQuick(); break;
         case AdvanceRepair: scan.RunAdvance(); break;

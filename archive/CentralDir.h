@@ -34,13 +34,14 @@ struct OpenedEntryInfo {
 
 class CCentralDir {
 public:
-    CCentralDir(CZipStorage& storage, ScanState& state) : storage(&storage), state_(state) {}
+    explicit CCentralDir(CZipStorage& storage) : storage(&storage) {}
     virtual ~CCentralDir() = default;
 
     void Init();
     // Runs the scan strategy the repair mode selects (Quick or Advance; any
-    // other value leaves the table empty).
-    void Read(RepairMode repairMode);
+    // other value leaves the table empty), reporting its progress to
+    // `state`.
+    void Read(RepairMode repairMode, const ScanState& state);
     void Clear();
 
     bool IsValidIndex(std::uint32_t index) const { return index < entries.size(); }
@@ -64,8 +65,6 @@ public:
 
 private:
     void ReadAesField(const CFileHeader& entry, OpenedEntryInfo& info);
-
-    ScanState& state_;
 };
 
 }  // namespace tessaly

@@ -23,6 +23,7 @@ struct ExtractReport {
     ExtractOutcome outcome = ExtractOutcome::Failed;
     std::string detail;                // reason, for Damaged, Skipped and Failed
     std::filesystem::path outputPath;  // empty when nothing was written
+    std::string outputNote;            // how the output's name differs from the entry's, when it does
     std::uint64_t bytesWritten = 0;
     std::uint32_t crc32 = 0;  // CRC-32 of what was written
 };

@@ -53,7 +53,7 @@ private:
     std::uint64_t next_ = 0;
 };
 
-SalvageScan::SalvageScan(CZipStorage& storage, ScanState& state, EntryTable& entries)
+SalvageScan::SalvageScan(CZipStorage& storage, const ScanState& state, EntryTable& entries)
     : storage_(storage),
       state_(state),
       entries_(entries),
@@ -171,7 +171,6 @@ void SalvageScan::AddRepairable(const std::vector<std::uint64_t>& doubtful, Cent
     // Indices moved; no more look-behind follows.
     dataOffsetsSorted_ = false;
     byDataOffset_.clear();
-    state_.entriesFound = static_cast<int>(entries_.size());
 }
 
 void SalvageScan::RunAdvance() {
@@ -462,7 +461,6 @@ void SalvageScan::LookBehind(std::uint64_t p, CFileHeader* current) {
     if (window_.Read(at16, bytes, zip::kDescriptorLength) < zip::kDescriptorLength) return;
     if (current != nullptr) std::copy(bytes, bytes + 4, current->signature);
     if (zip::LoadU32(bytes) == zip::kDescriptorSignature) {
-        state_.descriptorSeen = 1;
         const auto d = zip::DecodeDescriptorFields(bytes + 4, false);
         ApplyDescriptor(at16, d.crc32, d.compressedSize, d.uncompressedSize);
         return;
@@ -576,7 +574,6 @@ void SalvageScan::AddEntry(CFileHeader&& entry) {
     if (!entries_.empty() && entry.DataOffset() <= entries_.back().DataOffset()) dataOffsetsSorted_ = false;
     if (!byDataOffset_.empty()) byDataOffset_[entry.DataOffset()] = index;
     entries_.push_back(std::move(entry));
-    state_.entriesFound = static_cast<int>(entries_.size());
 }
 
 }  // namespace tessaly

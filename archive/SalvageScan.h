@@ -37,7 +37,7 @@ struct ScanState;
 
 class SalvageScan {
 public:
-    SalvageScan(CZipStorage& storage, ScanState& state, EntryTable& entries);
+    SalvageScan(CZipStorage& storage, const ScanState& state, EntryTable& entries);
 
     void RunQuick();
     void RunAdvance();
@@ -82,7 +82,7 @@ private:
     void ResolveStoredLength(CFileHeader& entry, const CentralNote* note, std::vector<std::uint64_t>& headerOffsets);
 
     CZipStorage& storage_;
-    ScanState& state_;
+    const ScanState& state_;
     EntryTable& entries_;
     ScanWindow window_;
     std::vector<std::uint8_t> nameScratch_;

@@ -1,11 +1,9 @@
-// The scan state the archive reader shares with the repair workflow: the
-// progress switches and hooks, and the counters a worker
-// reads after opening an archive. The application has one for the whole
-// process (ProcessScanState); tests and the command-line tool may use their
-// own. Fields touched from more than one thread are atomic.
+// What a caller hands the archive layer for one open or one extraction: the
+// scan's progress hook and the checkpoint extraction calls between blocks
+// of output. The archive layer keeps nothing of it past the call; what the
+// scan found it reports through the archive object itself.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -20,28 +18,19 @@ namespace tessaly {
 using ProgressHook = std::function<void(std::uint64_t position, std::uint64_t total, std::uint64_t steps)>;
 
 struct ScanState {
-    std::atomic<int> analysisProgressActive{0};
-    std::atomic<int> savingProgressActive{0};
-    std::atomic<int> entriesFound{0};
-    std::atomic<int> descriptorSeen{0};
-    std::atomic<int> shortRead{0};
-
-    // Installed once at start-up, before any worker runs.
-    ProgressHook reportAnalysisProgress;
-    ProgressHook reportSavingProgress;
+    // The scan's progress, when set.
+    ProgressHook progress;
     // Called by extraction between blocks of output, when set, so that a
     // long entry can be paused (the hook waits) or abandoned (it throws: the
     // output keeps what was written, the archive stays usable).
-    std::function<void()> extractCheckpoint;
+    std::function<void()> checkpoint;
 
     void Report(std::uint64_t position, std::uint64_t total, std::uint64_t steps) const {
-        if (analysisProgressActive.load(std::memory_order_relaxed) == 1 && reportAnalysisProgress)
-            reportAnalysisProgress(position, total, steps);
-        if (savingProgressActive.load(std::memory_order_relaxed) == 1 && reportSavingProgress)
-            reportSavingProgress(position, total, steps);
+        if (progress) progress(position, total, steps);
+    }
+    void Checkpoint() const {
+        if (checkpoint) checkpoint();
     }
 };
-
-ScanState& ProcessScanState();
 
 }  // namespace tessaly

@@ -29,4 +29,8 @@ bool IsEmptyFile(const CFileHeader& entry) {
            !entry.IsStreamedUnknownSize();
 }
 
+bool CarriesData(const CFileHeader& entry) {
+    return entry.compressedSize > 0 || entry.uncompressedSize > 0 || entry.IsStreamedUnknownSize();
+}
+
 }  // namespace tessaly

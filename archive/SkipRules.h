@@ -30,4 +30,7 @@ bool IsFolderEntry(const CFileHeader& entry);
 // sizes were never found). Saving writes it without reading any data.
 bool IsEmptyFile(const CFileHeader& entry);
 
+// Whether the entry holds bytes (or a stream of unknown length) to salvage.
+bool CarriesData(const CFileHeader& entry);
+
 }  // namespace tessaly

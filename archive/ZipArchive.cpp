@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <optional>
 #include <sstream>
-#include <system_error>
 #include <vector>
 
 #include "archive/AesDecryption.h"
@@ -16,30 +15,28 @@
 #include "archive/CompressionMethods.h"
 #include "archive/EntryDecoder.h"
 #include "archive/EntryName.h"
+#include "archive/EntrySink.h"
 #include "archive/PasswordSource.h"
-#include "archive/ScanState.h"
 #include "archive/SkipRules.h"
 #include "archive/TraditionalDecryption.h"
 #include "platform/FileException.h"
 #include "platform/FileSystem.h"
-#include "platform/OutputTree.h"
 
 namespace tessaly {
 
-CZipArchive::CZipArchive(ScanState& state)
-    : storage(state), centralDir(storage, state), state_(state), decoder_(std::make_unique<EntryDecoder>(storage)) {}
+CZipArchive::CZipArchive() : centralDir(storage), decoder_(std::make_unique<EntryDecoder>(storage)) {}
 
 CZipArchive::~CZipArchive() = default;
 
-void CZipArchive::OpenArchive(const std::filesystem::path& path, RepairMode repairMode, int mode, int volumeSize) {
+void CZipArchive::OpenArchive(const std::filesystem::path& path, RepairMode repairMode, const ScanState& state,
+                              int mode, int volumeSize) {
     entryState = 0;
     traditionalVote_.reset();
     overlaps_.Reset();
     headerOffsets_.clear();
-    ownNames_.reset();
     if (!storage.Open(path, mode, volumeSize)) return;
     centralDir.Init();
-    if (mode == 0 || mode == 1) centralDir.Read(repairMode);
+    if (mode == 0 || mode == 1) centralDir.Read(repairMode, state);
 }
 
 bool CZipArchive::OpenCopyOf(const CZipArchive& scanned) {
@@ -47,12 +44,9 @@ bool CZipArchive::OpenCopyOf(const CZipArchive& scanned) {
     traditionalVote_.reset();
     overlaps_.Reset();
     headerOffsets_.clear();
-    ownNames_.reset();
     if (!scanned.IsOpen() || !storage.Open(scanned.storage.Path(), 0, 1)) return false;
     centralDir.Init();
     centralDir.entries = scanned.centralDir.entries;
-    state_.descriptorSeen = scanned.state_.descriptorSeen.load();
-    state_.entriesFound = static_cast<int>(centralDir.entries.size());
     return true;
 }
 
@@ -107,7 +101,6 @@ std::size_t CZipArchive::ReadEntryData(void* buffer, std::size_t size) {
     if (entryState != -1 || buffer == nullptr || size == 0) return 0;
     const std::size_t n = decoder_->Read(static_cast<std::uint8_t*>(buffer), size);
     if (decoder_->status() == EntryDecoder::Status::DataError) dataError = 1;
-    if (decoder_->status() == EntryDecoder::Status::Truncated) state_.shortRead = 1;
     return n;
 }
 
@@ -355,19 +348,16 @@ void CZipArchive::AbandonEntry() {
 }
 
 namespace {
-// A file written under another name than the entry's own says so, with the
-// name it has on disk.
-void NoteRenaming(const CFileHeader& entry, const std::filesystem::path& relative, ExtractReport& report) {
-    if (relative == SafeRelativePath(entry.fileName)) return;
-    const auto written = relative.generic_u8string();
-    const std::string note = "written as " + std::string(written.begin(), written.end());
+void AppendNote(ExtractReport& report, const std::string& note) {
+    if (note.empty()) return;
     report.detail = report.detail.empty() ? note : report.detail + "; " + note;
 }
 
-// What the scan took from the central record over the local header.
-void NoteRepair(const CFileHeader& entry, ExtractReport& report) {
-    if (entry.repairNote.empty()) return;
-    report.detail = report.detail.empty() ? entry.repairNote : report.detail + "; " + entry.repairNote;
+// What the scan took from the central record over the local header, and
+// the name the output has when it is not the entry's own.
+void AddNotes(const CFileHeader& entry, ExtractReport& report) {
+    AppendNote(report, entry.repairNote);
+    AppendNote(report, report.outputNote);
 }
 
 // Entries from this size on are written on a second thread.
@@ -391,8 +381,8 @@ std::string Hex(std::uint32_t value) {
 }
 }  // namespace
 
-bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path& destinationFolder,
-                               std::size_t bufferSize, ExtractReport* report) {
+bool CZipArchive::ExtractEntry(std::uint32_t index, EntrySink& sink, std::size_t bufferSize, ExtractReport* report,
+                               const ScanState& state) {
     ExtractReport scratch;
     ExtractReport& result = report != nullptr ? *report : scratch;
     result = ExtractReport{};
@@ -404,7 +394,7 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
     if (auto skip = ExtractSkipVerdict(entry, passwordSource_ != nullptr)) {
         result.outcome = skip->outcome;
         result.detail = skip->reason;
-        NoteRepair(entry, result);
+        AddNotes(entry, result);
         return true;
     }
     if (overlaps_.IsInsideAnother(centralDir.entries, index, [this](std::uint32_t j) { ProbeEntry(j); })) {
@@ -412,19 +402,14 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
         result.detail = "inside another entry's data";
         return true;
     }
-    // Folder entries name a folder, which any number of them share; a file
-    // takes a name of its own in this destination, once its data can be
-    // read (an entry locked by a wrong password leaves its name to others).
-    COutputNames& names = NamesFor(destinationFolder);
     if (IsFolderEntry(entry) || IsEmptyFile(entry)) {
-        const std::filesystem::path relative =
-            IsFolderEntry(entry) ? OutputRelativePath(entry.fileName, names.Rules()) : names.Claim(entry.fileName);
-        const bool done = WriteWithoutData(entry, destinationFolder, relative, result);
+        const bool done = WriteWithoutData(entry, sink, result);
         if (done && entry.localHeaderLost) result.detail = "local header lost; written from the central record";
-        if (done) NoteRepair(entry, result);
-        if (done) NoteRenaming(entry, relative, result);
+        if (done) AddNotes(entry, result);
         return done;
     }
+    // A file takes its name from the sink once its data can be read: an
+    // entry locked by a wrong password leaves its name to others.
     if (!OpenEntry(index)) {
         if (lockedOut_.outcome != ExtractOutcome::Ok) {
             result.outcome = lockedOut_.outcome;
@@ -434,7 +419,6 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
         result.detail = "cannot open the entry";
         return false;
     }
-    const std::filesystem::path relative = names.Claim(entry.fileName);
     // Stored data whose end was never found runs to the next record the scan
     // found, or to the end of the file.
     const bool endUnknown = opened_.method == zip::kMethodStored && entry.IsStreamedUnknownSize();
@@ -442,14 +426,13 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
     if (endUnknown) BeginData(limit - std::min(limit, dataStart_));
 
     CFile output;
-    if (!CreateOutput(destinationFolder, relative, &output, result)) {
+    if (!sink.OpenFile(entry, output, result)) {
         AbandonEntry();
         return false;
     }
-    result.outputPath = output.GetFilePath();
     try {
-        result.crc32 = IsLarge(entry) ? WriteEntryDataInBackground(output, bufferSize, result)
-                                      : WriteEntryData(output, bufferSize, result);
+        result.crc32 = IsLarge(entry) ? WriteEntryDataInBackground(output, bufferSize, result, state)
+                                      : WriteEntryData(output, bufferSize, result, state);
     } catch (...) {
         // A write that failed part of the way (a full disk, a file-size
         // limit) left more on disk than the blocks counted: the report names
@@ -463,7 +446,6 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
     overlaps_.Record(index, verdict.outcome == ExtractOutcome::Ok, ConsumedEnd());
     const bool corrupt = decoder_->status() == EntryDecoder::Status::DataError && verdict.outcome != ExtractOutcome::Ok;
     dataError = 0;
-    state_.shortRead = 0;
     result.outcome = verdict.outcome;
     result.detail = verdict.detail;
     // Corrupt data keeps what was decompressed, without the entry's time.
@@ -472,8 +454,7 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, const std::filesystem::path&
     if (!corrupt && modified != static_cast<std::time_t>(-1)) output.SetModificationTime(modified);
     AbandonEntry();
     output.Close();
-    NoteRepair(entry, result);
-    NoteRenaming(entry, relative, result);
+    AddNotes(entry, result);
     return true;
 }
 
@@ -494,46 +475,17 @@ CZipArchive::Verdict CZipArchive::DecideVerdict(const CFileHeader& entry, CFile&
     return verdict;
 }
 
-COutputNames& CZipArchive::NamesFor(const std::filesystem::path& destinationFolder) {
-    if (outputNames_ != nullptr) return *outputNames_;
-    if (!ownNames_ || ownNamesFolder_ != destinationFolder) {
-        ownNames_ = std::make_unique<COutputNames>();
-        ownNamesFolder_ = destinationFolder;
-    }
-    return *ownNames_;
-}
-
-// The output file, or without one the folder, made below the destination
-// without following any link already there; the destination itself is made
-// when missing.
-bool CZipArchive::CreateOutput(const std::filesystem::path& destinationFolder, const std::filesystem::path& relative,
-                               CFile* output, ExtractReport& report) {
-    std::optional<COutputTree> tree(std::in_place, destinationFolder);
-    if (!tree->IsOpen() && CreateFolderTree(destinationFolder)) tree.emplace(destinationFolder);
-    const OutputStatus status =
-        output != nullptr ? tree->CreateOutputFile(relative, *output) : tree->CreateFolders(relative);
-    if (status == OutputStatus::Created) return true;
-    report.outcome = ExtractOutcome::Failed;
-    report.detail = status == OutputStatus::PassesThroughLink
-                        ? kPassesThroughLinkText
-                        : "cannot create " + PathToUtf8(destinationFolder / relative) + ": " +
-                              std::system_category().message(tree->LastError());
-    return false;
-}
-
 // Folder entries and empty files carry no data: the folder, or an empty file
 // with the entry's time, is all there is to write.
-bool CZipArchive::WriteWithoutData(const CFileHeader& entry, const std::filesystem::path& destinationFolder,
-                                   const std::filesystem::path& relative, ExtractReport& report) {
-    const bool folder = IsFolderEntry(entry);
-    CFile output;
-    if (!CreateOutput(destinationFolder, relative, folder ? nullptr : &output, report)) return false;
-    report.outcome = ExtractOutcome::Ok;
-    if (folder) {
-        report.outputPath = destinationFolder / relative;
+bool CZipArchive::WriteWithoutData(const CFileHeader& entry, EntrySink& sink, ExtractReport& report) {
+    if (IsFolderEntry(entry)) {
+        if (!sink.MakeFolder(entry, report)) return false;
+        report.outcome = ExtractOutcome::Ok;
         return true;
     }
-    report.outputPath = output.GetFilePath();
+    CFile output;
+    if (!sink.OpenFile(entry, output, report)) return false;
+    report.outcome = ExtractOutcome::Ok;
     const std::time_t modified = entry.GetModificationTime();
     if (modified != static_cast<std::time_t>(-1)) output.SetModificationTime(modified);
     output.Close();
@@ -558,7 +510,6 @@ void CZipArchive::ProbeEntry(std::uint32_t index) {
     }
     if (entryState != 0) AbandonEntry();
     dataError = 0;
-    state_.shortRead = 0;
 }
 
 // The next local header the scan found at or after the entry's data, or the
@@ -620,7 +571,8 @@ bool CZipArchive::TrimToDeclaredSize(const CFileHeader& entry, CFile& output, Ex
     return true;
 }
 
-std::uint32_t CZipArchive::WriteEntryData(CFile& output, std::size_t bufferSize, ExtractReport& report) {
+std::uint32_t CZipArchive::WriteEntryData(CFile& output, std::size_t bufferSize, ExtractReport& report,
+                                          const ScanState& state) {
     outputBuffer_.resize(bufferSize);
     for (;;) {
         const std::size_t n = ReadEntryData(outputBuffer_.data(), bufferSize);
@@ -628,24 +580,24 @@ std::uint32_t CZipArchive::WriteEntryData(CFile& output, std::size_t bufferSize,
             output.Write(outputBuffer_.data(), n);
             report.bytesWritten += n;
         }
-        if (state_.extractCheckpoint) state_.extractCheckpoint();
+        state.Checkpoint();
         if (n < bufferSize || decoder_->status() != EntryDecoder::Status::Reading) return decoder_->crc();
     }
 }
 
 // Large entries are decompressed on this thread while another one writes
 // the previous block and keeps the CRC-32, so the two costs overlap.
-std::uint32_t CZipArchive::WriteEntryDataInBackground(CFile& output, std::size_t bufferSize, ExtractReport& report) {
+std::uint32_t CZipArchive::WriteEntryDataInBackground(CFile& output, std::size_t bufferSize, ExtractReport& report,
+                                                      const ScanState& state) {
     BackgroundWriter writer(output, std::max(bufferSize, kBackgroundBlockSize));
     for (;;) {
         const std::size_t n = decoder_->Read(writer.Block(), writer.blockSize(), false);
         writer.Commit(n);
-        if (state_.extractCheckpoint) state_.extractCheckpoint();
+        state.Checkpoint();
         if (n < writer.blockSize() || decoder_->status() != EntryDecoder::Status::Reading) break;
     }
     writer.Finish();
     if (decoder_->status() == EntryDecoder::Status::DataError) dataError = 1;
-    if (decoder_->status() == EntryDecoder::Status::Truncated) state_.shortRead = 1;
     report.bytesWritten = writer.written();
     return writer.crc();
 }

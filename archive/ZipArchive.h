@@ -18,23 +18,23 @@
 #include "archive/ExpansionLimits.h"
 #include "archive/ExtractReport.h"
 #include "archive/FileHeader.h"
-#include "archive/OutputNames.h"
 #include "archive/OverlapGuard.h"
 #include "archive/RepairMode.h"
+#include "archive/ScanState.h"
 #include "archive/ZipRecords.h"
 #include "archive/ZipStorage.h"
 
 namespace tessaly {
 
-struct ScanState;
 class EntryDecoder;
+class EntrySink;
 class EntryDecryption;
 class AesDecryption;
 class PasswordSource;
 
 class CZipArchive {
 public:
-    explicit CZipArchive(ScanState& state);
+    CZipArchive();
     CZipArchive(const CZipArchive&) = delete;
     CZipArchive& operator=(const CZipArchive&) = delete;
     virtual ~CZipArchive();
@@ -43,8 +43,9 @@ public:
     // that cannot be opened leaves the table empty. Raises CZipException or
     // CFileException for faults the scan cannot step over (the table keeps
     // what was found before them); a truncated archive is not such a fault.
-    // The repair mode picks the scan's strategy.
-    void OpenArchive(const std::filesystem::path& path, RepairMode repairMode, int mode = 0, int volumeSize = 1);
+    // The repair mode picks the scan's strategy; `state` gets its progress.
+    void OpenArchive(const std::filesystem::path& path, RepairMode repairMode, const ScanState& state = {},
+                     int mode = 0, int volumeSize = 1);
     // Opens the file `scanned` has open and takes a copy of its entry table
     // instead of scanning again, so that one archive can be extracted by
     // several archive objects at once. False when the file cannot be opened.
@@ -59,12 +60,14 @@ public:
     // Deep copy of the entry, with every `/` in its name turned into `\`.
     bool GetEntryInfo(CFileHeader& header, std::uint32_t index) const;
 
-    // Extracts one entry below `destinationFolder`. False for a zero buffer
-    // size, a bad index or an output file that cannot be created; true when
-    // the entry was written (whole or in part) or skipped. `report`, when
-    // given, says which. Raises on archive and file-system faults.
-    bool ExtractEntry(std::uint32_t index, const std::filesystem::path& destinationFolder, std::size_t bufferSize,
-                      ExtractReport* report = nullptr);
+    // Extracts one entry into the file (or folder) `sink` gives it, in
+    // blocks of `bufferSize` bytes, calling `state`'s checkpoint between
+    // blocks. False for a zero buffer size, a bad index or an output the
+    // sink cannot make; true when the entry was written (whole or in part)
+    // or skipped. `report`, when given, says which. Raises on archive and
+    // file-system faults.
+    bool ExtractEntry(std::uint32_t index, EntrySink& sink, std::size_t bufferSize, ExtractReport* report = nullptr,
+                      const ScanState& state = {});
 
     // Where ExtractEntry gets the password for encrypted entries; without a
     // source (nullptr, the default) they are left out, nothing written. The
@@ -79,12 +82,6 @@ public:
     // set. Extracting, and reading an entry through OpenEntry, keep to them.
     void SetExpansionLimits(const ExpansionLimits& limits);
     const ExpansionLimits& GetExpansionLimits() const;
-
-    // The output names of a saving run that several archive objects share
-    // (one destination, several threads). Without one (nullptr, the
-    // default) the object keeps its own for the destination it writes to.
-    // Must outlive the archive object's extractions.
-    void SetOutputNames(COutputNames* names) { outputNames_ = names; }
 
     // The entry-reading sequence ExtractEntry is made of. An encrypted entry
     // asks the password source; when it cannot be decrypted OpenEntry gives
@@ -123,8 +120,7 @@ private:
     std::uint64_t DataRoom(const CFileHeader& entry, std::uint64_t dataOffset);
     std::optional<std::uint64_t> DescribedLength(std::uint64_t dataOffset, std::uint64_t end);
     std::uint64_t NextHeaderFrom(std::uint64_t offset);
-    bool WriteWithoutData(const CFileHeader& entry, const std::filesystem::path& destinationFolder,
-                          const std::filesystem::path& relative, ExtractReport& report);
+    bool WriteWithoutData(const CFileHeader& entry, EntrySink& sink, ExtractReport& report);
     void ProbeEntry(std::uint32_t index);
     std::uint64_t StoredStreamLimit(const CFileHeader& entry);
     Verdict DecideVerdict(const CFileHeader& entry, CFile& output, ExtractReport& report,
@@ -132,20 +128,17 @@ private:
     Verdict JudgeOutput(const CFileHeader& entry, const ExtractReport& report);
     Verdict FinishedVerdict(const CFileHeader& entry, std::uint32_t crc);
     // Both return the CRC-32 of what they wrote.
-    std::uint32_t WriteEntryData(CFile& output, std::size_t bufferSize, ExtractReport& report);
-    std::uint32_t WriteEntryDataInBackground(CFile& output, std::size_t bufferSize, ExtractReport& report);
+    std::uint32_t WriteEntryData(CFile& output, std::size_t bufferSize, ExtractReport& report, const ScanState& state);
+    std::uint32_t WriteEntryDataInBackground(CFile& output, std::size_t bufferSize, ExtractReport& report,
+                                             const ScanState& state);
     static bool IsLarge(const CFileHeader& entry);
     bool TrimToDeclaredSize(const CFileHeader& entry, CFile& output, ExtractReport& report);
-    static bool CreateOutput(const std::filesystem::path& destinationFolder, const std::filesystem::path& relative,
-                             CFile* output, ExtractReport& report);
 
-    ScanState& state_;
     std::unique_ptr<EntryDecoder> decoder_;
     OpenedEntryInfo opened_;
     OverlapGuard overlaps_;
     std::vector<std::uint64_t> headerOffsets_;  // sorted; made when first needed
     std::vector<std::uint8_t> outputBuffer_;
-    COutputNames& NamesFor(const std::filesystem::path& destinationFolder);
 
     PasswordSource* passwordSource_ = nullptr;
     std::unique_ptr<EntryDecryption> decryption_;  // the opened entry's, when it is encrypted
@@ -155,9 +148,6 @@ private:
     // What the check bytes of the archive's traditionally encrypted entries
     // said of the password whose hash is the key.
     std::optional<std::pair<std::size_t, PasswordVote>> traditionalVote_;
-    COutputNames* outputNames_ = nullptr;
-    std::unique_ptr<COutputNames> ownNames_;  // for ownNamesFolder_, when no shared names are set
-    std::filesystem::path ownNamesFolder_;
 };
 
 }  // namespace tessaly

@@ -1,6 +1,5 @@
 #include "archive/ZipStorage.h"
 
-#include "archive/ScanState.h"
 #include "archive/ZipException.h"
 
 namespace tessaly {
@@ -29,7 +28,6 @@ std::size_t CZipStorage::Read(void* buffer, std::size_t size, bool atOnce) {
     if (atOnce || IsSpanMode() == 0)
         ThrowArchiveError(badArchive, Path(), offset,
                           "record cut short (" + std::to_string(n) + " of " + std::to_string(size) + " bytes)");
-    state_.shortRead = 1;
     return n;
 }
 

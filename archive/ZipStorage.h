@@ -10,11 +10,9 @@
 
 namespace tessaly {
 
-struct ScanState;
-
 class CZipStorage {
 public:
-    explicit CZipStorage(ScanState& state) : state_(state) {}
+    CZipStorage() = default;
     virtual ~CZipStorage() = default;
 
     // Opens `path` for reading. The archive is never written, whatever the
@@ -26,7 +24,7 @@ public:
 
     // Reads up to `size` bytes. A short read of a record that must be whole
     // (`atOnce`) raises badArchive with the path and offset; a short read of
-    // data sets ScanState::shortRead and returns what arrived. A read at the
+    // data returns what arrived. A read at the
     // end of the file returns 0 with no error and no flag.
     std::size_t Read(void* buffer, std::size_t size, bool atOnce);
 
@@ -45,7 +43,6 @@ public:
     int currentVolume = -1;
 
 private:
-    ScanState& state_;
     std::uint64_t length_ = 0;
 };
 

@@ -6,7 +6,8 @@
 // entries before it.
 #include <benchmark/benchmark.h>
 
-#include "archive/ScanState.h"
+#include "archive/OutputDestination.h"
+#include "archive/SalvageDriver.h"
 #include "archive/ZipArchive.h"
 #include "bench/BenchFiles.h"
 
@@ -21,12 +22,14 @@ void BM_SalvageTextModeTransfer(benchmark::State& state) {
         state.PauseTiming();
         const auto folder = ScratchFolder("text-mode-out");
         state.ResumeTiming();
-        ScanState scan;
-        CZipArchive archive(scan);
+        CZipArchive archive;
         archive.OpenArchive(path, mode);
         entries = static_cast<std::uint32_t>(archive.GetCount());
-        ExtractReport report;
-        for (std::uint32_t i = 0; i < entries; ++i) archive.ExtractEntry(i, folder, 65535, &report);
+        OutputDestination destination(folder);
+        SalvageOptions options;
+        options.bufferSize = 65535;
+        SalvageObserver observer;
+        SalvageEntries(archive, destination, options, observer);
         archive.CloseArchive(true);
     }
     state.counters["entries"] = entries;

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "archive/CompressionMethods.h"
-#include "archive/ScanState.h"
 #include "archive/ZipArchive.h"
 #include "bench/BenchFiles.h"
 #include "tests/support/Encoders.h"
@@ -77,8 +76,7 @@ void BM_Decoder(benchmark::State& state, Codec codec) {
     if (!testzip::HaveEncoder(codec) || !IsReadableMethod(testzip::CodecMethod(codec)))
         return state.SkipWithError("method not in this build");
     const CodecFiles& files = Files(codec);
-    ScanState scan;
-    CZipArchive archive(scan);
+    CZipArchive archive;
     archive.OpenArchive(files.archive, QuickRepair);
     std::vector<std::uint8_t> buffer(std::size_t{1} << 20);
     for (auto _ : state) {

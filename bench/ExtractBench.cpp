@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "archive/ScanState.h"
+#include "archive/OutputDestination.h"
 #include "archive/ZipArchive.h"
 #include "bench/BenchFiles.h"
 #include "platform/File.h"
@@ -21,9 +21,9 @@ constexpr std::size_t kInputChunk = 64 * 1024;
 void BM_ExtractLargeEntry(benchmark::State& state) {
     const LargeEntryArchive& large = LargeDeflatedArchive();
     const auto folder = ScratchFolder("extract");
-    ScanState scan;
-    CZipArchive archive(scan);
+    CZipArchive archive;
     archive.OpenArchive(large.path, QuickRepair);
+    OutputDestination destination(folder);
     const auto bufferSize = static_cast<std::size_t>(state.range(0));
     for (auto _ : state) {
         // Saving writes into a fresh folder: the last round's file is removed
@@ -32,7 +32,7 @@ void BM_ExtractLargeEntry(benchmark::State& state) {
         std::filesystem::remove_all(folder / "large.bin");
         state.ResumeTiming();
         ExtractReport report;
-        archive.ExtractEntry(0, folder, bufferSize, &report);
+        archive.ExtractEntry(0, destination, bufferSize, &report);
         if (report.outcome != ExtractOutcome::Ok) state.SkipWithError("entry not ok");
     }
     archive.CloseArchive(true);

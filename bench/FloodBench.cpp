@@ -7,7 +7,6 @@
 
 #include <string>
 
-#include "archive/ScanState.h"
 #include "archive/ZipArchive.h"
 #include "bench/BenchFiles.h"
 #include "platform/File.h"
@@ -30,9 +29,8 @@ std::filesystem::path FloodFile(std::size_t mib) {
 void BM_OpenSignatureFlood(benchmark::State& state) {
     const auto mib = static_cast<std::size_t>(state.range(1));
     const std::filesystem::path path = FloodFile(mib);
-    ScanState scan;
     for (auto _ : state) {
-        CZipArchive archive(scan);
+        CZipArchive archive;
         archive.OpenArchive(path, static_cast<RepairMode>(state.range(0)));
         if (archive.GetCount() != 0) state.SkipWithError("a flood of signatures gave entries");
         archive.CloseArchive(true);

@@ -2,7 +2,6 @@
 // header to header, so the cost is per entry, not per byte.
 #include <benchmark/benchmark.h>
 
-#include "archive/ScanState.h"
 #include "archive/ZipArchive.h"
 #include "bench/BenchFiles.h"
 
@@ -11,9 +10,8 @@ namespace {
 
 void BM_OpenManyEntries(benchmark::State& state) {
     const auto& path = ManyEntriesArchive();
-    ScanState scan;
     for (auto _ : state) {
-        CZipArchive archive(scan);
+        CZipArchive archive;
         archive.OpenArchive(path, static_cast<RepairMode>(state.range(0)));
         if (archive.GetCount() != kManyEntries) state.SkipWithError("wrong entry count");
         archive.CloseArchive(true);

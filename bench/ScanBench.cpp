@@ -42,12 +42,11 @@ void BM_ScanSignatureFree(benchmark::State& state) {
     ScanState scan;
     std::uint64_t reports = 0;
     if (state.range(1) != 0) {
-        scan.reportAnalysisProgress = [&](std::uint64_t, std::uint64_t, std::uint64_t) { ++reports; };
-        scan.analysisProgressActive = 1;
+        scan.progress = [&](std::uint64_t, std::uint64_t, std::uint64_t) { ++reports; };
     }
     for (auto _ : state) {
-        CZipArchive archive(scan);
-        archive.OpenArchive(path, static_cast<RepairMode>(state.range(0)));
+        CZipArchive archive;
+        archive.OpenArchive(path, static_cast<RepairMode>(state.range(0)), scan);
         if (archive.GetCount() != 0) state.SkipWithError("found an entry in signature-free data");
         archive.CloseArchive(true);
     }

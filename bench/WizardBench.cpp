@@ -29,7 +29,8 @@
 #include <wx/timer.h>
 #include <wx/toplevel.h>
 
-#include "archive/ScanState.h"
+#include "archive/OutputDestination.h"
+#include "archive/SalvageDriver.h"
 #include "archive/ZipArchive.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/ZipWriter.h"
@@ -110,9 +111,8 @@ std::filesystem::path MakeLarge(const std::filesystem::path& folder, std::size_t
 
 struct Sandbox {
     CRepairJob job;
-    ScanState state;
-    CAnalysisRun analysis{job, state, [] {}};
-    CSavingRun saving{job, state, [] {}};
+    CAnalysisRun analysis{job, [] {}};
+    CSavingRun saving{job, [] {}};
     WizardServices services{&job, &analysis, &saving, [] {}};
     Sandbox() { SetWizardServices(&services); }
     ~Sandbox() { SetWizardServices(nullptr); }
@@ -202,11 +202,14 @@ double TimeSavingWorker(const std::filesystem::path& archive, const std::filesys
 
 // The archive layer alone on this thread: open, extract every entry, close.
 double TimeSingleThreadExtraction(const std::filesystem::path& archive, const std::filesystem::path& out) {
-    ScanState state;
-    CZipArchive zip(state);
+    CZipArchive zip;
     const auto start = Clock::now();
     zip.OpenArchive(archive, QuickRepair);
-    for (std::uint32_t i = 0; i < zip.GetCount(); ++i) zip.ExtractEntry(i, out, 65535);
+    OutputDestination destination(out);
+    SalvageOptions options;
+    options.bufferSize = 65535;
+    SalvageObserver observer;
+    SalvageEntries(zip, destination, options, observer);
     zip.CloseArchive(true);
     return Seconds(Clock::now() - start);
 }

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "archive/FaultText.h"
 #include "archive/ZipException.h"
-#include "cli/ErrorText.h"
 #include "cli/Interruption.h"
 #include "platform/File.h"
 #include "platform/FileException.h"
@@ -41,9 +41,8 @@ std::string OpenProblem(const std::filesystem::path& path) {
 }  // namespace
 
 ArchiveReader::ArchiveReader(RepairMode repairMode, ProgressLine& progress)
-    : archive_(state_), progress_(progress), repairMode_(repairMode) {
+    : progress_(progress), repairMode_(repairMode) {
     archive_.convertSlashes = 0;
-    state_.extractCheckpoint = StopIfInterrupted;
 }
 
 bool ArchiveReader::Open(const std::filesystem::path& path, ArchiveSummary& summary) {
@@ -61,15 +60,14 @@ bool ArchiveReader::Open(const std::filesystem::path& path, ArchiveSummary& summ
 
 bool ArchiveReader::Scan(const std::filesystem::path& path, ArchiveSummary& summary) {
     const std::string name = summary.archive;
-    state_.reportAnalysisProgress = [this, name](std::uint64_t position, std::uint64_t total, std::uint64_t) {
+    ScanState state;
+    state.progress = [this, name](std::uint64_t position, std::uint64_t total, std::uint64_t) {
         StopIfInterrupted();
         progress_.Scanning(name, position, total);
     };
-    state_.analysisProgressActive = 1;
     try {
-        archive_.OpenArchive(path, repairMode_);
+        archive_.OpenArchive(path, repairMode_, state);
     } catch (const Interruption&) {
-        state_.analysisProgressActive = 0;
         progress_.Clear();
         summary.stopped = true;
         return false;
@@ -80,7 +78,6 @@ bool ArchiveReader::Scan(const std::filesystem::path& path, ArchiveSummary& summ
     } catch (const std::exception& fault) {
         summary.problem = std::string("scan stopped: ") + fault.what();
     }
-    state_.analysisProgressActive = 0;
     progress_.Clear();
     if (!archive_.IsOpen() && summary.problem.empty()) {
         summary.problem = "cannot open: " + OsErrorText(archive_.storage.file.LastError());
@@ -104,7 +101,5 @@ CFileHeader ArchiveReader::Entry(std::uint32_t index) const {
     archive_.GetEntryInfo(header, index);
     return header;
 }
-
-bool ArchiveReader::OpenCopyOf(ArchiveReader& scanned) { return archive_.OpenCopyOf(scanned.archive_); }
 
 }  // namespace tessaly::cli

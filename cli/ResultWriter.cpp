@@ -1,6 +1,5 @@
 #include "cli/ResultWriter.h"
 
-#include "archive/ScanState.h"
 #include "cli/Interruption.h"
 #include "platform/Interrupt.h"
 

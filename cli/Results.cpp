@@ -6,10 +6,6 @@ const char* PrintedOutcome(const ExtractedEntry& entry) {
     return entry.interrupted ? "interrupted" : OutcomeName(entry.outcome);
 }
 
-bool CarriesData(const CFileHeader& entry) {
-    return entry.compressedSize > 0 || entry.uncompressedSize > 0 || entry.IsStreamedUnknownSize();
-}
-
 int ExitStatusOf(const ArchiveSummary& summary) {
     if (!summary.readable) return 2;
     const std::uint32_t bad = summary.Count(ExtractOutcome::Damaged) + summary.Count(ExtractOutcome::Truncated) +

@@ -66,9 +66,6 @@ struct ArchiveSummary {
     std::uint32_t Count(ExtractOutcome outcome) const { return outcomes[static_cast<std::size_t>(outcome)]; }
 };
 
-// Whether the entry holds bytes (or a stream of unknown length) to salvage.
-bool CarriesData(const CFileHeader& entry);
-
 // 2 the archive could not be read at all; 1 anything that carries data was
 // not (or, for list, could not be) written whole: damaged, truncated,
 // limited, encrypted, failed, interrupted, left out for its name, in a method that

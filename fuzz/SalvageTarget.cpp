@@ -9,14 +9,13 @@
 #include <utility>
 
 #include "archive/ExtractReport.h"
-#include "archive/ZipException.h"
+#include "archive/OutputDestination.h"
+#include "archive/SalvageDriver.h"
 #include "cli/ArchiveReader.h"
-#include "cli/ErrorText.h"
 #include "cli/Passwords.h"
 #include "cli/Progress.h"
 #include "cli/ResultWriter.h"
 #include "cli/Results.h"
-#include "platform/FileException.h"
 #include "platform/FileSystem.h"
 #include "tests/support/TempFolder.h"
 
@@ -35,23 +34,32 @@ struct OutputLimitReached : std::runtime_error {
     OutputLimitReached() : std::runtime_error("stopped at the fuzz run's output limit") {}
 };
 
-// Counts output blocks through the extract checkpoint and stops an entry,
+// Counts output blocks between the blocks of each entry and stops an entry,
 // or every entry left, once its share is written.
 class BlockBudget {
 public:
     explicit BlockBudget(const SalvageLimits& limits) : limits_(limits) {}
-    void StartEntry() { entryBlocks_ = 0; }
+    void StartEntry() {
+        entryBlocks_ = 0;
+        stoppedEntry_ = false;
+    }
     void Checkpoint() {
         ++entryBlocks_;
         ++modeBlocks_;
-        if (entryBlocks_ >= limits_.blocksPerEntry || Spent()) throw OutputLimitReached();
+        if (entryBlocks_ >= limits_.blocksPerEntry || Spent()) {
+            stoppedEntry_ = true;
+            throw OutputLimitReached();
+        }
     }
     bool Spent() const { return modeBlocks_ >= limits_.blocksPerMode; }
+    // Whether the budget stopped the entry in hand.
+    bool StoppedEntry() const { return stoppedEntry_; }
 
 private:
     const SalvageLimits& limits_;
     unsigned entryBlocks_ = 0;
     unsigned modeBlocks_ = 0;
+    bool stoppedEntry_ = false;
 };
 
 std::string Utf8(const fs::path& path) { return PathToUtf8(path); }
@@ -84,55 +92,59 @@ void Note(SalvageTally& tally, std::string fault) {
     if (tally.fault.empty()) tally.fault = std::move(fault);
 }
 
-// The tool's handling of one entry (cli/ExtractCommand.cpp), with the
-// budget's stop taken as a fault of that entry.
-ExtractedEntry ExtractOne(cli::ArchiveReader& reader, std::uint32_t index, const fs::path& folder,
-                          const SalvageLimits& limits, BlockBudget& budget, SalvageTally& tally) {
-    ExtractedEntry entry;
-    entry.index = index;
-    const CFileHeader header = reader.Entry(index);
-    entry.name = header.fileName;
-    entry.carriesData = cli::CarriesData(header);
-    ExtractReport report;
-    bool limited = false;
-    budget.StartEntry();
-    ++tally.extracted;
-    try {
-        const bool done = reader.Archive().ExtractEntry(index, folder, limits.bufferSize, &report);
-        if (!done) report.outcome = ExtractOutcome::Failed;
-    } catch (const OutputLimitReached& stop) {
-        report.outcome = ExtractOutcome::Failed;
-        report.detail = stop.what();
-        limited = true;
-    } catch (const CZipException& fault) {
-        report.outcome = ExtractOutcome::Failed;
-        report.detail = cli::FaultText(fault);
-    } catch (const CFileException& fault) {
-        report.outcome = ExtractOutcome::Failed;
-        report.detail = cli::FaultText(fault);
-    } catch (const std::exception& fault) {
-        report.outcome = ExtractOutcome::Failed;
-        report.detail = fault.what();
-    }
-    entry.outcome = report.outcome;
-    entry.detail = report.detail;
-    entry.bytesWritten = report.bytesWritten;
-    entry.outputPath = Utf8(report.outputPath);
-    // An entry the budget stopped is not judged: its report is the target's.
-    if (limited)
-        ++tally.stoppedAtLimit;
-    else
-        Note(tally, EntryFault(entry, report, folder));
-    tally.bytesWritten += report.bytesWritten;
-    ++tally.outcomes[static_cast<std::size_t>(entry.outcome)];
-    return entry;
-}
+// Checks each entry the salvage hands on against the disk, counts it and
+// writes its result line, as the tool's extract does; the block budget
+// stops an entry, or the entries left.
+class CheckingObserver : public SalvageObserver {
+public:
+    CheckingObserver(const fs::path& folder, const SalvageLimits& limits, SalvageTally& tally, ArchiveSummary& summary,
+                     cli::ResultWriter* writer)
+        : folder_(folder), budget_(limits), tally_(tally), summary_(summary), writer_(writer) {}
 
-void CountResult(ArchiveSummary& summary, const ExtractedEntry& entry) {
-    ++summary.outcomes[static_cast<std::size_t>(entry.outcome)];
-    if (entry.outcome == ExtractOutcome::Skipped && entry.carriesData) ++summary.skippedWithData;
-    ++summary.handled;
-}
+    bool StopBefore(std::uint32_t) override {
+        if (budget_.Spent()) return true;
+        budget_.StartEntry();
+        ++tally_.extracted;
+        return false;
+    }
+    void BetweenBlocks(std::uint32_t) override { budget_.Checkpoint(); }
+    void EntryDone(const SalvagedEntry& salvaged) override {
+        const ExtractedEntry entry = Printable(salvaged);
+        // An entry the budget stopped is not judged: its report is the target's.
+        if (budget_.StoppedEntry())
+            ++tally_.stoppedAtLimit;
+        else
+            Note(tally_, EntryFault(entry, salvaged.report, folder_));
+        tally_.bytesWritten += salvaged.report.bytesWritten;
+        ++tally_.outcomes[static_cast<std::size_t>(entry.outcome)];
+        CountResult(summary_, entry);
+        if (writer_ != nullptr) writer_->Extracted(entry);
+    }
+
+private:
+    static ExtractedEntry Printable(const SalvagedEntry& salvaged) {
+        ExtractedEntry entry;
+        entry.index = salvaged.index;
+        entry.name = salvaged.name;
+        entry.carriesData = salvaged.carriesData;
+        entry.outcome = salvaged.report.outcome;
+        entry.detail = salvaged.report.detail;
+        entry.bytesWritten = salvaged.report.bytesWritten;
+        entry.outputPath = Utf8(salvaged.report.outputPath);
+        return entry;
+    }
+    static void CountResult(ArchiveSummary& summary, const ExtractedEntry& entry) {
+        ++summary.outcomes[static_cast<std::size_t>(entry.outcome)];
+        if (entry.outcome == ExtractOutcome::Skipped && entry.carriesData) ++summary.skippedWithData;
+        ++summary.handled;
+    }
+
+    const fs::path& folder_;
+    BlockBudget budget_;
+    SalvageTally& tally_;
+    ArchiveSummary& summary_;
+    cli::ResultWriter* writer_;
+};
 
 // The result lines go to a file beside the archive: the JSON document for
 // Advance Repair, the text for Quick Repair.
@@ -151,6 +163,7 @@ public:
     }
     // Null when the file could not be made: the run goes on without it.
     cli::ResultWriter* operator->() const { return writer_.get(); }
+    cli::ResultWriter& operator*() const { return *writer_; }
     explicit operator bool() const { return writer_ != nullptr; }
 
 private:
@@ -168,23 +181,20 @@ void SalvageInMode(const fs::path& archive, const fs::path& folder, RepairMode m
     summary.destination = Utf8(folder);
     if (writer) writer->BeginArchive(summary);
     cli::FilePassword password(kFuzzPassword);
-    BlockBudget budget(limits);
-    COutputNames names;
     cli::ProgressLine progress(stderr, false);
     cli::ArchiveReader reader(mode, progress);
-    reader.Archive().SetPasswordSource(&password);
-    reader.Archive().SetOutputNames(&names);
-    // The archive layer bounds each entry; the block budget bounds the run
-    // as a whole (and any entry the limit lets through in large blocks).
-    reader.Archive().SetExpansionLimits(ExpansionLimits::UpTo(limits.bytesPerEntry));
-    reader.SetExtractCheckpoint([&budget] { budget.Checkpoint(); });
     if (reader.Open(archive, summary) && CreateFolderTree(folder)) {
         tally.entries += summary.entries;
-        for (std::uint32_t i = 0; i < summary.entries && !budget.Spent(); ++i) {
-            const ExtractedEntry entry = ExtractOne(reader, i, folder, limits, budget, tally);
-            CountResult(summary, entry);
-            if (writer) writer->Extracted(entry);
-        }
+        OutputDestination destination(folder);
+        SalvageOptions options;
+        options.bufferSize = limits.bufferSize;
+        options.passwords = &password;
+        // The archive layer bounds each entry; the block budget bounds the
+        // run as a whole (and any entry the limit lets through in large
+        // blocks).
+        options.limits = ExpansionLimits::UpTo(limits.bytesPerEntry);
+        CheckingObserver observer(folder, limits, tally, summary, writer ? &*writer : nullptr);
+        SalvageEntries(reader.Archive(), destination, options, observer);
     }
     if (writer) {
         writer->EndArchive(summary);

@@ -37,20 +37,14 @@ void CloseQuietly(CFile& file) {
 
 }  // namespace
 
-CAnalysisRun::CAnalysisRun(CRepairJob& job, ScanState& state, std::function<void()> endProcess)
-    : job_(job),
-      state_(state),
-      endProcess_(endProcess ? std::move(endProcess) : std::function<void()>([] { EndProcess(); })),
-      m_analysisArchive(state) {
-    state_.reportAnalysisProgress = [this](std::uint64_t position, std::uint64_t total, std::uint64_t steps) {
+CAnalysisRun::CAnalysisRun(CRepairJob& job, std::function<void()> endProcess)
+    : job_(job), endProcess_(endProcess ? std::move(endProcess) : std::function<void()>([] { EndProcess(); })) {
+    scan_.progress = [this](std::uint64_t position, std::uint64_t total, std::uint64_t steps) {
         ReportAnalysisProgress(position, total, steps);
     };
 }
 
-CAnalysisRun::~CAnalysisRun() {
-    StopWorker();
-    state_.reportAnalysisProgress = nullptr;
-}
+CAnalysisRun::~CAnalysisRun() { StopWorker(); }
 
 void CAnalysisRun::Start(IAnalysisView& view) {
     StopWorker();
@@ -95,12 +89,6 @@ UserChoice CAnalysisRun::OnStop() {
         return UserChoice::Continued;
     }
     StopWorker();
-    // Nothing of this analysis may report anywhere after it: no later scan
-    // reaches a closed dialog.
-    state_.analysisProgressActive = 0;
-    state_.shortRead = 0;
-    state_.descriptorSeen = 0;
-    state_.entriesFound = 0;
     m_analysisArchive.dataError = 0;
     m_nSourceLength = 0;
     m_bAnalysisPaused = 0;
@@ -116,7 +104,6 @@ UserChoice CAnalysisRun::OnEscape() {
         return UserChoice::Continued;
     }
     StopWorker();
-    state_.analysisProgressActive = 0;
     endProcess_();
     return UserChoice::ProcessEnded;
 }
@@ -130,8 +117,6 @@ void CAnalysisRun::AnalysisWorker() {
         return;  // stopped: nothing more reaches the view or the log
     } catch (const std::exception&) {
         // Anything else ends this analysis normally, with what it listed.
-        state_.analysisProgressActive = 0;
-        state_.entriesFound = 0;
         m_analysisArchive.CloseArchive(true);
     }
     try {
@@ -202,29 +187,23 @@ void CAnalysisRun::ListEntries() {
         gate_.RunOrThrow([&] { LogEntriesListed(shown); });
     } catch (const WorkerStopped&) {
         m_analysisArchive.CloseArchive(true);
-        state_.entriesFound = 0;
         throw;
     }
     m_analysisArchive.CloseArchive(true);
-    state_.entriesFound = 0;
     gate_.RunOrThrow([&] { SetBar(plan_.Finish()); });  // the work is done
 }
 
 // Hands the archive to the archive layer; its scan reports to this run.
 // Archive and file errors keep whatever the entry table holds.
 void CAnalysisRun::OpenForListing() {
-    state_.analysisProgressActive = 1;
     try {
-        m_analysisArchive.OpenArchive(PathFromUtf8(m_strAnalysisPath), job_.m_nRepairMode);
+        m_analysisArchive.OpenArchive(PathFromUtf8(m_strAnalysisPath), job_.m_nRepairMode, scan_);
     } catch (const WorkerStopped&) {
-        state_.analysisProgressActive = 0;
         m_analysisArchive.CloseArchive(true);
-        state_.entriesFound = 0;
         throw;
     } catch (const std::exception&) {
         // CZipException, CFileException or a failed allocation: list what was found.
     }
-    state_.analysisProgressActive = 0;
 }
 
 void CAnalysisRun::ListEntry(std::uint32_t index, std::uint32_t count, int& shown) {
@@ -267,7 +246,7 @@ void CAnalysisRun::ReportAnalysisProgress(std::uint64_t position, std::uint64_t 
 }
 
 CAnalysisRun& ProcessAnalysisRun() {
-    static CAnalysisRun run(ProcessRepairJob(), ProcessScanState());
+    static CAnalysisRun run(ProcessRepairJob());
     return run;
 }
 

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "archive/FileHeader.h"
+#include "archive/ScanState.h"
 #include "archive/ZipArchive.h"
 #include "workflow/AnalysisView.h"
 #include "workflow/ProgressMath.h"
@@ -25,7 +26,6 @@
 namespace tessaly {
 
 class CRepairJob;
-struct ScanState;
 
 // What a user action on a running worker came to.
 enum class UserChoice {
@@ -36,7 +36,7 @@ enum class UserChoice {
 
 class CAnalysisRun {
 public:
-    CAnalysisRun(CRepairJob& job, ScanState& state, std::function<void()> endProcess = nullptr);
+    explicit CAnalysisRun(CRepairJob& job, std::function<void()> endProcess = nullptr);
     CAnalysisRun(const CAnalysisRun&) = delete;
     CAnalysisRun& operator=(const CAnalysisRun&) = delete;
     virtual ~CAnalysisRun();
@@ -57,6 +57,9 @@ public:
 
     // The archive layer's progress report while the analysis scans.
     void ReportAnalysisProgress(std::uint64_t position, std::uint64_t total, std::uint64_t steps);
+    // What the scan calls as it goes: ReportAnalysisProgress, unless
+    // replaced (tests hold a worker in the scan by wrapping it).
+    ProgressHook& ScanProgress() { return scan_.progress; }
 
     bool IsPaused() const { return m_bAnalysisPaused != 0; }
     std::atomic<int> m_bAnalysisDone{0};  // 1 once the worker signalled its end
@@ -74,7 +77,7 @@ private:
     void StopWorker();
 
     CRepairJob& job_;
-    ScanState& state_;
+    ScanState scan_;  // handed to each open
     std::function<void()> endProcess_;
     IAnalysisView* view_ = nullptr;
     std::thread thread_;
@@ -91,9 +94,7 @@ private:
     std::string m_strAnalysisPath;
 };
 
-// The analysis of the running program, on ProcessRepairJob() and
-// ProcessScanState(). Call it once at start-up, before any worker runs, so
-// that the scan's analysis progress hook is in place.
+// The analysis of the running program, on ProcessRepairJob().
 CAnalysisRun& ProcessAnalysisRun();
 
 }  // namespace tessaly

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/EndProcess.h"
-#include "archive/ScanState.h"
+#include "archive/OutputDestination.h"
 #include "archive/SkipRules.h"
 #include "log/LogSections.h"
 #include "platform/File.h"
@@ -49,36 +49,23 @@ bool IsBelow(const std::filesystem::path& path, const std::filesystem::path& fol
 // Closes the saving archive however the extraction ends.
 class CArchiveCloser {
 public:
-    CArchiveCloser(CZipArchive& archive, ScanState& state) : archive_(archive), state_(state) {}
-    ~CArchiveCloser() {
-        state_.entriesFound = 0;
-        archive_.CloseArchive(true);
-    }
+    explicit CArchiveCloser(CZipArchive& archive) : archive_(archive) {}
+    ~CArchiveCloser() { archive_.CloseArchive(true); }
     CArchiveCloser(const CArchiveCloser&) = delete;
     CArchiveCloser& operator=(const CArchiveCloser&) = delete;
 
 private:
     CZipArchive& archive_;
-    ScanState& state_;
 };
 
 }  // namespace
 
-CSavingRun::CSavingRun(CRepairJob& job, ScanState& state, std::function<void()> endProcess, Clock localNow)
+CSavingRun::CSavingRun(CRepairJob& job, std::function<void()> endProcess, Clock localNow)
     : job_(job),
-      state_(state),
       endProcess_(endProcess ? std::move(endProcess) : std::function<void()>([] { EndProcess(); })),
-      localNow_(localNow ? std::move(localNow) : Clock(LocalNow)),
-      m_savingArchive(state) {
-    m_savingArchive.SetPasswordSource(&passwords_);
-    state_.reportSavingProgress = [this](std::uint64_t position, std::uint64_t total, std::uint64_t steps) {
+      localNow_(localNow ? std::move(localNow) : Clock(LocalNow)) {
+    scan_.progress = [this](std::uint64_t position, std::uint64_t total, std::uint64_t steps) {
         ReportSavingProgress(position, total, steps);
-    };
-    // A large entry is paused and stopped between its blocks, not only
-    // between entries, and moves the bars as its data is read.
-    state_.extractCheckpoint = [this] {
-        if (gate_.NeedsAttention() && !gate_.Pass()) throw WorkerStopped();
-        if (extracting_) ShowEntryProgress();
     };
 }
 
@@ -86,8 +73,6 @@ CSavingRun::~CSavingRun() {
     gate_.RequestStop();
     passwords_.Cancel();
     Wait();
-    state_.reportSavingProgress = nullptr;
-    state_.extractCheckpoint = nullptr;
 }
 
 void CSavingRun::Start(ISavingView& view) {
@@ -282,38 +267,36 @@ bool CSavingRun::FindHeader(const std::string& source) {
 }
 
 void CSavingRun::ExtractAll(const std::string& source, const std::string& folder) {
-    CArchiveCloser closer(m_savingArchive, state_);
+    CArchiveCloser closer(m_savingArchive);
     source_ = source;
-    state_.savingProgressActive = 1;
     try {
-        m_savingArchive.OpenArchive(PathFromUtf8(source), job_.m_nRepairMode);
+        m_savingArchive.OpenArchive(PathFromUtf8(source), job_.m_nRepairMode, scan_);
     } catch (const WorkerStopped&) {
-        state_.savingProgressActive = 0;
         throw;
     } catch (const std::exception&) {
         // CZipException or CFileException: extract what the table holds.
     }
-    state_.savingProgressActive = 0;
     const std::uint32_t count = m_savingArchive.GetCount();
     // The scan found nothing to salvage: the archive could not be read.
     if (count == 0) summary_.archives.back().unreadable = true;
     gate_.RunOrThrow([&] { SetBars(plan_.Advance(kScanPhase, 1, 1)); });
+    // Nothing is written where the output folder could not be made: every
+    // entry counts as not written.
+    if (!folderMade_) {
+        summary_.archives.back().notWritten += static_cast<int>(count);
+        return;
+    }
     extractWork_ = 0;
     for (std::uint32_t j = 0; j < count; ++j) extractWork_ += WorkOf(j).weight;
     extractDone_ = 0;
-    for (std::uint32_t j = 0; j < count; ++j) {
-        entryWork_ = WorkOf(j);
-        extracting_ = true;
-        try {
-            ExtractOne(j, folder);
-        } catch (...) {
-            extracting_ = false;
-            throw;
-        }
-        extracting_ = false;
-        extractDone_ += entryWork_.weight;
-        gate_.RunOrThrow([&] { SetBars(plan_.Advance(kExtractPhase, extractDone_, extractWork_)); });
-    }
+    folder_ = folder;
+    // One thread: the bars follow the entries in order, and Pause holds the
+    // one entry in hand.
+    OutputDestination destination(PathFromUtf8(folder), NameRules::ForThisSystem(), false);
+    SalvageOptions options;
+    options.bufferSize = kExtractBufferSize;
+    options.passwords = &passwords_;
+    if (SalvageEntries(m_savingArchive, destination, options, *this).stopped) throw WorkerStopped();
 }
 
 // An entry's share of the extraction: its stored data, which extraction
@@ -338,30 +321,30 @@ void CSavingRun::ShowEntryProgress() {
     if (percent != current_) gate_.RunOrThrow([&] { SetBars(percent); });
 }
 
+bool CSavingRun::StopBefore(std::uint32_t index) {
+    entryWork_ = WorkOf(index);
+    return false;
+}
+
+// A large entry is paused and stopped between its blocks, not only between
+// entries, and moves the bars as its data is read.
+void CSavingRun::BetweenBlocks(std::uint32_t) {
+    if (gate_.NeedsAttention() && !gate_.Pass()) throw WorkerStopped();
+    ShowEntryProgress();
+}
+
 // The entry's verdict is the archive layer's (ExtractReport::outcome); an
 // entry that could not be extracted at all counts as not written, and a
-// file-system error on its output file (disk full, read-only, gone) is the
-// destination refusing files.
-void CSavingRun::ExtractOne(std::uint32_t index, const std::string& folder) {
-    ExtractReport report;
-    if (!folderMade_) {
-        CountOutcome(report);  // Failed: not written
-        return;
-    }
-    try {
-        if (!m_savingArchive.ExtractEntry(index, PathFromUtf8(folder), kExtractBufferSize, &report))
-            report.outcome = ExtractOutcome::Failed;
-    } catch (const WorkerStopped&) {
-        throw;
-    } catch (const CFileException& error) {
-        report.outcome = ExtractOutcome::Failed;
-        if (IsBelow(error.path(), PathFromUtf8(folder)))
-            NoteDestinationRefused(folder, std::system_category().message(error.osError()));
-    } catch (const std::exception&) {
-        // A failing entry costs only itself; it is counted as not written.
-        report.outcome = ExtractOutcome::Failed;
-    }
-    CountOutcome(report);
+// file-system error on a file in the output folder (disk full, read-only,
+// gone) is the destination refusing files. A stopped entry is not counted:
+// the run ends with it.
+void CSavingRun::EntryDone(const SalvagedEntry& entry) {
+    if (entry.interrupted) return;
+    if (!entry.faultPath.empty() && IsBelow(entry.faultPath, PathFromUtf8(folder_)))
+        NoteDestinationRefused(folder_, std::system_category().message(entry.faultOsError));
+    CountOutcome(entry.report);
+    extractDone_ += entryWork_.weight;
+    gate_.RunOrThrow([&] { SetBars(plan_.Advance(kExtractPhase, extractDone_, extractWork_)); });
 }
 
 void CSavingRun::CountOutcome(const ExtractReport& report) {
@@ -424,7 +407,7 @@ void CSavingRun::ReportSavingProgress(std::uint64_t position, std::uint64_t tota
 }
 
 CSavingRun& ProcessSavingRun() {
-    static CSavingRun run(ProcessRepairJob(), ProcessScanState());
+    static CSavingRun run(ProcessRepairJob());
     return run;
 }
 

@@ -18,6 +18,8 @@
 #include <string>
 #include <thread>
 
+#include "archive/SalvageDriver.h"
+#include "archive/ScanState.h"
 #include "archive/ZipArchive.h"
 #include "workflow/AnalysisRun.h"
 #include "workflow/ProgressMath.h"
@@ -29,7 +31,6 @@
 namespace tessaly {
 
 class CRepairJob;
-struct ScanState;
 
 // Where the dialog goes once the worker has finished.
 enum class AfterSaving {
@@ -37,11 +38,11 @@ enum class AfterSaving {
     BackToPreview,   // close the saving dialog; the preview is back
 };
 
-class CSavingRun {
+class CSavingRun : private SalvageObserver {
 public:
     using Clock = std::function<std::tm()>;
 
-    CSavingRun(CRepairJob& job, ScanState& state, std::function<void()> endProcess = nullptr, Clock localNow = nullptr);
+    explicit CSavingRun(CRepairJob& job, std::function<void()> endProcess = nullptr, Clock localNow = nullptr);
     CSavingRun(const CSavingRun&) = delete;
     CSavingRun& operator=(const CSavingRun&) = delete;
     virtual ~CSavingRun();
@@ -61,6 +62,9 @@ public:
 
     // The archive layer's progress report while saving scans.
     void ReportSavingProgress(std::uint64_t position, std::uint64_t total, std::uint64_t steps);
+    // What the scan calls as it goes: ReportSavingProgress, unless replaced
+    // (tests hold a worker in the scan by wrapping it).
+    ProgressHook& ScanProgress() { return scan_.progress; }
 
     bool IsPaused() const { return m_bSavingPaused != 0; }
     bool IsStopping() const { return gate_.StopRequested(); }
@@ -94,7 +98,11 @@ private:
     void ShowEntryProgress();
     void StartArchiveBar();
     bool FindHeader(const std::string& source);
-    void ExtractOne(std::uint32_t index, const std::string& folder);
+    // The salvage's observer: the entry about to start, between its
+    // blocks, and what came of it.
+    bool StopBefore(std::uint32_t index) override;
+    void BetweenBlocks(std::uint32_t index) override;
+    void EntryDone(const SalvagedEntry& entry) override;
     void CountOutcome(const ExtractReport& report);
     void NoteDestinationRefused(const std::string& where, const std::string& reason);
     void SetBars(int percent);
@@ -103,7 +111,7 @@ private:
     UserChoice AskToEnd(const Message& question, bool notice);
 
     CRepairJob& job_;
-    ScanState& state_;
+    ScanState scan_;  // handed to each open
     std::function<void()> endProcess_;
     Clock localNow_;
     ISavingView* view_ = nullptr;
@@ -122,7 +130,7 @@ private:
     int scanPercent_ = 0;            // worker only: how far the scan's reports have come
     CProgressPlan plan_{5, 20, 75};  // worker only: probe, scan, extraction of one archive
     bool folderMade_ = true;         // worker only: the archive's output folder exists
-    bool extracting_ = false;        // worker only: an entry is being extracted
+    std::string folder_;             // worker only: the archive's output folder
     EntryWork entryWork_{0, 0, 0};   // worker only: that entry
     std::uint64_t extractWork_ = 0;  // worker only: the archive's extraction, in all
     std::uint64_t extractDone_ = 0;  // worker only: the part done before the entry
@@ -130,9 +138,7 @@ private:
     SavingSummary summary_;
 };
 
-// The saving of the running program, on ProcessRepairJob() and
-// ProcessScanState(). Call it once at start-up, before any worker runs, so
-// that the scan's saving progress hook is in place.
+// The saving of the running program, on ProcessRepairJob().
 CSavingRun& ProcessSavingRun();
 
 }  // namespace tessaly

@@ -13,11 +13,14 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "archive/SalvageDriver.h"
+
 namespace tessaly {
 
 // Thrown inside a worker (also through the archive layer's scan, by the
-// progress hooks) to abandon its work once a stop was requested.
-class WorkerStopped : public std::runtime_error {
+// progress hooks, and through a salvage, which ends at it) to abandon its
+// work once a stop was requested.
+class WorkerStopped : public std::runtime_error, public SalvageStopped {
 public:
     WorkerStopped() : std::runtime_error("worker stopped") {}
 };

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "archive/EntryName.h"
+#include "archive/OutputDestination.h"
 #include "archive/ZipArchive.h"
 #include "archive/ZipException.h"
 #include "platform/FileException.h"
@@ -13,7 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void ExtractOne(CZipArchive& archive, std::uint32_t index, const fs::path& output, std::size_t bufferSize,
+void ExtractOne(CZipArchive& archive, std::uint32_t index, OutputDestination& output, std::size_t bufferSize,
                 EntryRun& run) {
     try {
         run.returned = archive.ExtractEntry(index, output, bufferSize, &run.report);
@@ -35,8 +36,7 @@ SalvageRun::SalvageRun(const Bytes& archive, RepairMode mode, SalvageOptions opt
     fs::create_directory(output_);
     testzip::WriteFileBytes(archive_, archive);
 
-    ScanState state;
-    CZipArchive zip(state);
+    CZipArchive zip;
     zip.SetPasswordSource(options.passwords);
     zip.SetExpansionLimits(options.limits);
     try {
@@ -52,7 +52,9 @@ SalvageRun::SalvageRun(const Bytes& archive, RepairMode mode, SalvageOptions opt
         entries.push_back(std::move(run));
     }
     if (options.extract) {
-        for (std::uint32_t i = 0; i < entries.size(); ++i) ExtractOne(zip, i, output_, options.bufferSize, entries[i]);
+        OutputDestination destination(output_);
+        for (std::uint32_t i = 0; i < entries.size(); ++i)
+            ExtractOne(zip, i, destination, options.bufferSize, entries[i]);
     }
     zip.CloseArchive(true);
     files = testzip::ListFilesBelow(output_);

@@ -1,6 +1,6 @@
-// Test harness: writes an archive to a temporary folder, opens it in one
-// repair mode with a scan state of its own, lists every entry and extracts
-// every entry below an output folder, recording what each step gave.
+// Test harness of the archive object: writes an archive to a temporary
+// folder, opens it in one repair mode, lists every entry and extracts every
+// entry below an output folder one by one, recording what each step gave.
 #pragma once
 
 #include <cstddef>
@@ -18,7 +18,6 @@
 #include "archive/FileHeader.h"
 #include "archive/PasswordSource.h"
 #include "archive/RepairMode.h"
-#include "archive/ScanState.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/ZipWriter.h"
 

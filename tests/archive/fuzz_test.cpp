@@ -18,8 +18,8 @@
 #include <gtest/gtest.h>
 
 #include "archive/CompressionMethods.h"
+#include "archive/OutputDestination.h"
 #include "archive/PasswordSource.h"
-#include "archive/ScanState.h"
 #include "archive/ZipArchive.h"
 #include "archive/ZipException.h"
 #include "platform/FileException.h"
@@ -189,11 +189,11 @@ std::size_t CaseCount() {
 // Opens, lists and extracts everything; returns a description of anything
 // that went wrong, empty when all was well.
 std::string SalvageEverything(const fs::path& archivePath, const fs::path& output, RepairMode mode, bool withPassword) {
-    ScanState state;
-    CZipArchive zip(state);
+    CZipArchive zip;
     FuzzPassword password;
     if (withPassword) zip.SetPasswordSource(&password);
     std::string problems;
+    OutputDestination destination(output);
     try {
         zip.OpenArchive(archivePath, static_cast<RepairMode>(mode));
     } catch (const CZipException&) {
@@ -205,7 +205,7 @@ std::string SalvageEverything(const fs::path& archivePath, const fs::path& outpu
         info.GetModificationTime();
         ExtractReport report;
         try {
-            zip.ExtractEntry(i, output, 4096 + 7 * i, &report);
+            zip.ExtractEntry(i, destination, 4096 + 7 * i, &report);
         } catch (const CZipException&) {
         } catch (const CFileException&) {
         }

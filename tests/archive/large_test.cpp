@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "archive/OutputDestination.h"
 #include "archive/ScanState.h"
 #include "archive/ZipArchive.h"
 #include "tests/archive/SalvageRun.h"
@@ -139,21 +140,21 @@ INSTANTIATE_TEST_SUITE_P(Table, LargeEntry, ::testing::Combine(::testing::Values
 TEST(ExtractCheckpoint, ThrowingAbandonsTheEntryAndTheArchiveGoesOn) {
     TempFolder folder;
     WriteFileBytes(folder / "large.zip", LargeArchive().bytes);
-    ScanState state;
-    CZipArchive archive(state);
+    CZipArchive archive;
     archive.OpenArchive(folder / "large.zip", QuickRepair);
+    OutputDestination out(folder / "out");
+    ScanState state;
     ASSERT_EQ(archive.GetCount(), 3u);
     int blocks = 0;
-    state.extractCheckpoint = [&blocks] {
+    state.checkpoint = [&blocks] {
         if (++blocks == 2) throw std::runtime_error("stop");
     };
-    EXPECT_THROW(archive.ExtractEntry(1, folder / "out", 65535), std::runtime_error);
+    EXPECT_THROW(archive.ExtractEntry(1, out, 65535, nullptr, state), std::runtime_error);
     const auto partial = std::filesystem::file_size(folder / "out" / "big.txt");
     EXPECT_GT(partial, 0u);
     EXPECT_LT(partial, Content(1).size());
-    state.extractCheckpoint = nullptr;
     ExtractReport report;
-    EXPECT_TRUE(archive.ExtractEntry(2, folder / "out", 65535, &report));
+    EXPECT_TRUE(archive.ExtractEntry(2, out, 65535, &report));
     EXPECT_EQ(report.outcome, ExtractOutcome::Ok) << report.detail;
 }
 

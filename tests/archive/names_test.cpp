@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "archive/OutputDestination.h"
 #include "archive/SkipRules.h"
 #include "archive/ZipArchive.h"
 #include "tests/archive/SalvageRun.h"
@@ -301,11 +302,11 @@ TEST(OutputLinks, ExistingLinkIsNotFollowed) {
     fs::create_directory(folder / "out");
     if (!CanMakeSymlinks(folder.Path())) GTEST_SKIP() << "symbolic links need a privilege this process lacks";
     fs::create_symlink(folder / "outside.txt", folder / "out" / "link.txt");
-    ScanState state;
-    CZipArchive zip(state);
+    CZipArchive zip;
     zip.OpenArchive(folder / "a.zip", QuickRepair);
+    OutputDestination out(folder / "out");
     try {
-        zip.ExtractEntry(0, folder / "out", 65535);
+        zip.ExtractEntry(0, out, 65535);
     } catch (const std::exception&) {
         // Refusing is fine; writing through the link is not.
     }

@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "archive/OutputDestination.h"
 #include "archive/OutputNames.h"
-#include "archive/ScanState.h"
+#include "archive/SalvageDriver.h"
 #include "archive/ZipArchive.h"
 #include "tests/archive/SalvageRun.h"
 #include "tests/support/Portable.h"
@@ -170,18 +171,20 @@ TEST(OutputNamesClaim, DistinctNamesForOnePathAreNumberedAndTheSameNameIsOneFile
     }
 }
 
-// Extracts every entry with the given rules; returns the reports.
-std::vector<ExtractReport> ExtractAll(const Bytes& archive, const TempFolder& folder, COutputNames& names,
+// Salvages every entry with the given rules, one thread; returns the reports.
+std::vector<ExtractReport> ExtractAll(const Bytes& archive, const TempFolder& folder, const NameRules& rules,
                                       PasswordSource* passwords = nullptr) {
     WriteFileBytes(folder / "names.zip", archive);
-    ScanState state;
-    CZipArchive zip(state);
-    zip.SetOutputNames(&names);
-    if (passwords != nullptr) zip.SetPasswordSource(passwords);
+    CZipArchive zip;
     zip.OpenArchive(folder / "names.zip", QuickRepair);
-    std::vector<ExtractReport> reports(zip.GetCount());
-    for (std::uint32_t i = 0; i < zip.GetCount(); ++i)
-        EXPECT_TRUE(zip.ExtractEntry(i, folder / "out", 65536, &reports[i])) << i;
+    OutputDestination destination(folder / "out", rules);
+    tessaly::SalvageOptions options;
+    options.passwords = passwords;
+    SalvageObserver observer;
+    std::vector<ExtractReport> reports;
+    for (const SalvagedEntry& entry : SalvageEntries(zip, destination, options, observer).entries)
+        reports.push_back(entry.report);
+    EXPECT_EQ(reports.size(), zip.GetCount());
     zip.CloseArchive(false);
     return reports;
 }
@@ -199,8 +202,8 @@ TEST(OutputNamesOnDisk, HostileWindowsNamesAreAllWrittenAndReportedAsTheyAreOnDi
         entries.push_back(Stored(entryNames[i], "entry " + std::to_string(i)));
     TempFolder folder;
     // Windows itself runs with its own rules; elsewhere they are asked for.
-    COutputNames names(NameRules::ForThisSystem().windowsNames ? NameRules::ForThisSystem() : kWindows);
-    const std::vector<ExtractReport> reports = ExtractAll(BuildZip(entries).bytes, folder, names);
+    const NameRules rules = NameRules::ForThisSystem().windowsNames ? NameRules::ForThisSystem() : kWindows;
+    const std::vector<ExtractReport> reports = ExtractAll(BuildZip(entries).bytes, folder, rules);
     ASSERT_EQ(reports.size(), entryNames.size());
     std::set<fs::path> paths;
     for (std::size_t i = 0; i < reports.size(); ++i) {
@@ -231,8 +234,7 @@ TEST(OutputNamesOnDisk, NumberedLongNamesAreAllWritten) {
         for (const char* prefix : {"", "../", "/", "./", "C:/", "z:\\"})
             entries.push_back(Stored(prefix + base, "entry " + std::to_string(entries.size())));
     TempFolder folder;
-    COutputNames names;
-    const std::vector<ExtractReport> reports = ExtractAll(BuildZip(entries).bytes, folder, names);
+    const std::vector<ExtractReport> reports = ExtractAll(BuildZip(entries).bytes, folder, NameRules::ForThisSystem());
     ASSERT_EQ(reports.size(), entries.size());
     std::set<fs::path> paths;
     for (std::size_t i = 0; i < reports.size(); ++i) {
@@ -249,11 +251,10 @@ TEST(OutputNamesOnDisk, NumberedLongNamesAreAllWritten) {
 // the next entry whose name clashes with it is written under its own.
 TEST(OutputNamesOnDisk, AnEntryThatCannotBeReadLeavesItsNameFree) {
     TempFolder folder;
-    COutputNames names(kWindows);
     FixedPassword wrong(std::string("wrong"));
     const auto reports =
         ExtractAll(BuildZip({WithPassword(Stored("Case.txt", "locked"), "right"), Stored("case.txt", "open")}).bytes,
-                   folder, names, &wrong);
+                   folder, kWindows, &wrong);
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[0].outcome, ExtractOutcome::Encrypted) << reports[0].detail;
     EXPECT_EQ(reports[1].outcome, ExtractOutcome::Ok);
@@ -265,9 +266,8 @@ TEST(OutputNamesOnDisk, AnEntryThatCannotBeReadLeavesItsNameFree) {
 // The same entry name twice is one file, the later entry's, on every system.
 TEST(OutputNamesOnDisk, TheSameNameAgainReplacesTheEarlierFile) {
     TempFolder folder;
-    COutputNames names;
-    const auto reports =
-        ExtractAll(BuildZip({Stored("same.txt", "first"), Stored("same.txt", "second")}).bytes, folder, names);
+    const auto reports = ExtractAll(BuildZip({Stored("same.txt", "first"), Stored("same.txt", "second")}).bytes, folder,
+                                    NameRules::ForThisSystem());
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[0].outputPath, reports[1].outputPath);
     EXPECT_EQ(ToString(ReadFileBytes(folder / "out" / "same.txt")), "second");

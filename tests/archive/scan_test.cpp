@@ -20,6 +20,7 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #define TESSALY_HEAP_BYTES() static_cast<std::size_t>(mallinfo2().uordblks)
 #endif
 
+#include "archive/OutputDestination.h"
 #include "archive/ZipArchive.h"
 #include "tests/archive/SalvageRun.h"
 #include "tests/support/Damage.h"
@@ -54,15 +55,9 @@ TEST_P(ScanProgress, ReportsAtMostOncePerHundredPositionsWithTheLength) {
 
     std::vector<Report> reports;
     ScanState state;
-    state.analysisProgressActive = 1;
-    state.reportAnalysisProgress = [&](std::uint64_t p, std::uint64_t t, std::uint64_t s) {
-        reports.push_back({p, t, s});
-    };
-    state.reportSavingProgress = [&](std::uint64_t, std::uint64_t, std::uint64_t) {
-        ADD_FAILURE() << "saving progress reported while inactive";
-    };
-    CZipArchive archive(state);
-    archive.OpenArchive(folder / "a.zip", static_cast<RepairMode>(GetParam()));
+    state.progress = [&](std::uint64_t p, std::uint64_t t, std::uint64_t s) { reports.push_back({p, t, s}); };
+    CZipArchive archive;
+    archive.OpenArchive(folder / "a.zip", static_cast<RepairMode>(GetParam()), state);
     EXPECT_EQ(archive.GetCount(), inputs.size());
     ASSERT_FALSE(reports.empty());
     EXPECT_LE(reports.size(), zip.bytes.size() / 100 + 2);
@@ -82,19 +77,16 @@ TEST_P(ScanProgress, ThrowingHookAbandonsTheScan) {
     TempFolder folder;
     WriteFileBytes(folder / "a.zip", BuildZip(inputs).bytes);
     ScanState state;
-    state.savingProgressActive = 1;
-    state.reportSavingProgress = [](std::uint64_t, std::uint64_t, std::uint64_t) {
-        throw std::runtime_error("stopped");
-    };
-    CZipArchive archive(state);
-    EXPECT_THROW(archive.OpenArchive(folder / "a.zip", static_cast<RepairMode>(GetParam())), std::runtime_error);
+    state.progress = [](std::uint64_t, std::uint64_t, std::uint64_t) { throw std::runtime_error("stopped"); };
+    CZipArchive archive;
+    EXPECT_THROW(archive.OpenArchive(folder / "a.zip", static_cast<RepairMode>(GetParam()), state), std::runtime_error);
     EXPECT_LE(archive.GetCount(), inputs.size());
     archive.CloseArchive(true);
-    state.savingProgressActive = 0;
     archive.OpenArchive(folder / "a.zip", static_cast<RepairMode>(GetParam()));
     EXPECT_EQ(archive.GetCount(), inputs.size());
     ExtractReport report;
-    EXPECT_TRUE(archive.ExtractEntry(1, folder / "out", 65535, &report));
+    OutputDestination out(folder / "out");
+    EXPECT_TRUE(archive.ExtractEntry(1, out, 65535, &report));
     EXPECT_EQ(report.outcome, ExtractOutcome::Ok);
 }
 
@@ -209,8 +201,7 @@ TEST(ZlibMemory, IsReleasedRightAfterADataError) {
     FillRange(zip.bytes, e.dataStart + (e.dataEnd - e.dataStart) / 2, 64, 0xFF);
     TempFolder folder;
     WriteFileBytes(folder / "a.zip", zip.bytes);
-    ScanState state;
-    CZipArchive archive(state);
+    CZipArchive archive;
     archive.OpenArchive(folder / "a.zip", QuickRepair);
     ASSERT_EQ(archive.GetCount(), 1u);
     std::vector<std::uint8_t> buffer(4096);
@@ -260,8 +251,7 @@ TEST_P(DeclaredSizes, AreNeverAllocated) {
 INSTANTIATE_TEST_SUITE_P(BothModes, DeclaredSizes, kBothModes, ModeParamName());
 
 TEST(ClosedArchive, AnswersEveryRequestWithoutEntries) {
-    ScanState state;
-    CZipArchive archive(state);
+    CZipArchive archive;
     CFileHeader header;
     std::uint8_t buffer[16];
     EXPECT_FALSE(archive.GetEntryInfo(header, 0));
@@ -269,7 +259,8 @@ TEST(ClosedArchive, AnswersEveryRequestWithoutEntries) {
     EXPECT_EQ(archive.ReadEntryData(buffer, sizeof buffer), 0u);
     EXPECT_FALSE(archive.CloseEntry());
     TempFolder folder;
-    EXPECT_FALSE(archive.ExtractEntry(0, folder.Path(), 100));
+    OutputDestination out(folder.Path());
+    EXPECT_FALSE(archive.ExtractEntry(0, out, 100));
     EXPECT_NO_THROW(archive.CloseArchive(true));
 }
 

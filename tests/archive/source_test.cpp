@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "archive/OutputDestination.h"
 #include "archive/ZipArchive.h"
 #include "tests/archive/SalvageRun.h"
 
@@ -85,19 +86,19 @@ TEST_P(ReadOnlySource, IsSalvagedAndLeftUntouched) {
     FileState before = Snapshot(archive);
     WriteWatch watch(archive);
 
-    ScanState state;
-    CZipArchive zip(state);
-    zip.OpenArchive(archive, static_cast<RepairMode>(GetParam()), 0, 1);
+    CZipArchive zip;
+    OutputDestination out(folder / "out");
+    zip.OpenArchive(archive, static_cast<RepairMode>(GetParam()), {}, 0, 1);
     ASSERT_EQ(zip.GetCount(), inputs.size());
     for (std::uint32_t i = 0; i < zip.GetCount(); ++i) {
         ExtractReport report;
-        EXPECT_TRUE(zip.ExtractEntry(i, folder / "out", 65535, &report));
+        EXPECT_TRUE(zip.ExtractEntry(i, out, 65535, &report));
         EXPECT_EQ(report.outcome, ExtractOutcome::Ok);
     }
     zip.CloseArchive(true);
     EXPECT_EQ(ReadFileBytes(folder / "out" / "b" / "c.txt"), inputs[1].data);
     // Open modes 0 (open) and 1 (open read-only) read alike.
-    zip.OpenArchive(archive, static_cast<RepairMode>(GetParam()), 1, 0);
+    zip.OpenArchive(archive, static_cast<RepairMode>(GetParam()), {}, 1, 0);
     EXPECT_EQ(zip.GetCount(), inputs.size());
     zip.CloseArchive(true);
 

@@ -126,9 +126,9 @@ ScanHold::ScanHold(ProgressHook& hook) {
 // ---- WizardTest ------------------------------------------------------------
 
 WizardTest::WizardTest()
-    : m_analysis(m_job, m_state, [this] { ++m_endCalls; }),
+    : m_analysis(m_job, [this] { ++m_endCalls; }),
       m_saving(
-          m_job, m_state, [this] { ++m_endCalls; }, [this] { return NextTime(); }) {
+          m_job, [this] { ++m_endCalls; }, [this] { return NextTime(); }) {
     std::filesystem::create_directories(In());
     std::filesystem::create_directories(Out());
     m_services = {&m_job, &m_analysis, &m_saving, [this] { ++m_endCalls; }};

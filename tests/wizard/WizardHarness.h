@@ -135,7 +135,6 @@ protected:
     static std::string ReplaceAll(std::string text, const std::string& what, const std::string& with);
 
     testlog::LogSandbox m_sandbox;
-    ScanState m_state;
     CRepairJob m_job;
     int m_endCalls = 0;
     CAnalysisRun m_analysis;

@@ -49,7 +49,7 @@ protected:
 
 TEST_F(LeavingTest, StopInTheAnalysisWithYesKeepsNothingOfIt) {
     Select({Archive()});
-    ScanHold hold(m_state.reportAnalysisProgress);
+    ScanHold hold(m_analysis.ScanProgress());
     OnMessage(kAnalysisStop, [&] { hold.LetGo(); });
     int rows = -1;
     bool saveCurrent = true;
@@ -64,13 +64,12 @@ TEST_F(LeavingTest, StopInTheAnalysisWithYesKeepsNothingOfIt) {
     EXPECT_EQ(rows, 0);
     EXPECT_FALSE(saveCurrent);
     EXPECT_EQ(CountInLog("Number Of Files Extracted"), 0);
-    EXPECT_EQ(m_state.analysisProgressActive, 0);
     EXPECT_EQ(m_endCalls, 0);
 }
 
 TEST_F(LeavingTest, StopInTheAnalysisWithNoLetsItFinish) {
     Select({Archive()});
-    ScanHold hold(m_state.reportAnalysisProgress);
+    ScanHold hold(m_analysis.ScanProgress());
     Answer(kAnalysisStop, MessageAnswer::No);
     OnMessage(kAnalysisStop, [&] { hold.LetGo(); });
     int rows = -1;
@@ -87,7 +86,7 @@ TEST_F(LeavingTest, StopInTheAnalysisWithNoLetsItFinish) {
 
 TEST_F(LeavingTest, PauseThenStopWithNoLeavesTheAnalysisHeldAndResumable) {
     Select({Archive()});
-    ScanHold hold(m_state.reportAnalysisProgress);
+    ScanHold hold(m_analysis.ScanProgress());
     Answer(kAnalysisStop, MessageAnswer::No);
     wxString afterNo;
     m_script
@@ -110,7 +109,7 @@ TEST_F(LeavingTest, PauseThenStopWithNoLeavesTheAnalysisHeldAndResumable) {
 
 TEST_F(LeavingTest, TheAnalysisCloseBoxActsAsStop) {
     Select({Archive()});
-    ScanHold hold(m_state.reportAnalysisProgress);
+    ScanHold hold(m_analysis.ScanProgress());
     OnMessage(kAnalysisStop, [&] { hold.LetGo(); });
     m_script.When("worker held", Held<CProgressBar>(hold), [] { Shown<CProgressBar>()->Close(); })
         .When("analysis closed", Analysed(1), [] { Press(Shown<CPreview>(), IDC_PREVIEW_BACK); });
@@ -123,7 +122,7 @@ TEST_F(LeavingTest, TheAnalysisCloseBoxActsAsStop) {
 
 TEST_F(LeavingTest, EscapeInTheAnalysisEndsTheProcessOnYesOnly) {
     Select({Archive()});
-    ScanHold hold(m_state.reportAnalysisProgress);
+    ScanHold hold(m_analysis.ScanProgress());
     Answer(kAnalysisExit, MessageAnswer::No);
     OnMessage(kAnalysisExit, [&] { hold.LetGo(); });
     int endsAfterNo = -1;
@@ -144,7 +143,7 @@ TEST_F(LeavingTest, EscapeInTheAnalysisEndsTheProcessOnYesOnly) {
 
 TEST_F(LeavingTest, EnterNeitherClosesTheAnalysisNorThePreview) {
     Select({Archive()});
-    ScanHold hold(m_state.reportAnalysisProgress);
+    ScanHold hold(m_analysis.ScanProgress());
     bool analysisStayed = false;
     bool previewStayed = false;
     m_script
@@ -169,7 +168,7 @@ TEST_F(LeavingTest, EnterNeitherClosesTheAnalysisNorThePreview) {
 
 TEST_F(LeavingTest, StopWhileSavingWithYesLogsTheAbortAndEndsTheProcess) {
     Select({Archive()});
-    ScanHold hold(m_state.reportSavingProgress);
+    ScanHold hold(m_saving.ScanProgress());
     OnMessage(kSavingStop, [&] { hold.LetGo(); });
     m_script.When("analysed", Analysed(1), [] { Press(Shown<CPreview>(), IDC_PREVIEW_SAVE_ALL); })
         .When("worker held", Held<CFileSave>(hold), [] { Press(Shown<CFileSave>(), IDC_SAVING_STOP); })
@@ -185,7 +184,7 @@ TEST_F(LeavingTest, StopWhileSavingWithYesLogsTheAbortAndEndsTheProcess) {
 
 TEST_F(LeavingTest, StopWhileSavingWithNoSavesEverything) {
     Select({Archive()});
-    ScanHold hold(m_state.reportSavingProgress);
+    ScanHold hold(m_saving.ScanProgress());
     Answer(kSavingStop, MessageAnswer::No);
     OnMessage(kSavingStop, [&] { hold.LetGo(); });
     m_script.When("analysed", Analysed(1), [] { Press(Shown<CPreview>(), IDC_PREVIEW_SAVE_ALL); })
@@ -203,7 +202,7 @@ TEST_F(LeavingTest, StopWhileSavingWithNoSavesEverything) {
 
 TEST_F(LeavingTest, EscapeWhileSavingLogsTheAbortAndEndsTheProcess) {
     Select({Archive()});
-    ScanHold hold(m_state.reportSavingProgress);
+    ScanHold hold(m_saving.ScanProgress());
     OnMessage(kSavingEscape, [&] { hold.LetGo(); });
     m_script.When("analysed", Analysed(1), [] { Press(Shown<CPreview>(), IDC_PREVIEW_SAVE_ALL); })
         .When("worker held", Held<CFileSave>(hold), [] { PressEscape(Shown<CFileSave>()); })

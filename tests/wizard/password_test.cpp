@@ -69,8 +69,7 @@ protected:
     }
     // The entries saving writes, by the one rule, passwords asked.
     static std::vector<std::string> WrittenEntries(const std::string& archive) {
-        ScanState scan;
-        CZipArchive reader(scan);
+        CZipArchive reader;
         reader.OpenArchive(archive, QuickRepair);
         std::vector<std::string> names;
         for (std::uint32_t i = 0; i < reader.GetCount(); ++i) {
@@ -199,7 +198,7 @@ TEST_F(PasswordTest, TypingAndClickingOkOnTheScreenGivesWhatWasTyped) {
 TEST_F(PasswordTest, TheSavingDialogAsksOncePerArchiveThroughThePasswordDialog) {
     const std::string archive = MixedArchive();
     Select({archive});
-    ScanHold hold(m_state.reportSavingProgress);
+    ScanHold hold(m_saving.ScanProgress());
     std::vector<std::future<Reply>> answers;
     std::set<CPasswordDialog*> dialogs;
     auto allAnswered = [&answers] {
@@ -254,7 +253,7 @@ TEST_F(PasswordTest, APasswordAskedDuringStopsQuestionWaitsForItsAnswer) {
         SCOPED_TRACE(stop == MessageAnswer::Yes ? "Yes" : "No");
         const std::string archive = MixedArchive();
         Select({archive});
-        ScanHold hold(m_state.reportSavingProgress);
+        ScanHold hold(m_saving.ScanProgress());
         std::future<Reply> answer;
         bool dialogOverQuestion = false;
         bool waitedForQuestion = false;

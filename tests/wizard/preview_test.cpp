@@ -153,7 +153,7 @@ TEST_F(PreviewTest, LongPathsAreShortenedInTheMiddleWithTheFullPathInTheTooltip)
     };
     PathShown preview, saving;
     // Saving is held at its scan, with the archive's name up.
-    ScanHold hold(m_state.reportSavingProgress);
+    ScanHold hold(m_saving.ScanProgress());
     m_script
         .When("archive analysed", Analysed(1),
               [&] {

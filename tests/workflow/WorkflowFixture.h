@@ -74,9 +74,9 @@ private:
 class WorkflowTest : public ::testing::Test {
 protected:
     WorkflowTest()
-        : analysis_(job_, state_, [this] { ++endCalls_; }),
+        : analysis_(job_, [this] { ++endCalls_; }),
           saving_(
-              job_, state_, [this] { ++endCalls_; }, [this] { return NextTime(); }) {
+              job_, [this] { ++endCalls_; }, [this] { return NextTime(); }) {
         std::filesystem::create_directories(In());
         std::filesystem::create_directories(Out());
     }
@@ -123,7 +123,6 @@ protected:
     std::string LogText() const { return sandbox_.ReadLog(); }
 
     testlog::LogSandbox sandbox_;
-    ScanState state_;
     CRepairJob job_;
     AnalysisRecorder analysisView_;
     SavingRecorder savingView_;

@@ -76,8 +76,6 @@ TEST_F(AnalysisTest, ListsEveryEntrySavingWritesWithItsColumns) {
     EXPECT_TRUE(analysisView_.Messages().empty());
     EXPECT_EQ(LogText(), "File Number :      1\r\nFile Name   :      " + job_.GetSourcePath(0) +
                              "\r\nNumber Of Files Extracted  :      9\r\n\r\n\r\n");
-    EXPECT_EQ(state_.analysisProgressActive, 0);
-    EXPECT_EQ(state_.entriesFound, 0);
 }
 
 // The bar follows the bytes scanned, then the entries listed, never moves
@@ -199,7 +197,7 @@ TEST_F(AnalysisTest, MissingOrTinySourceEndsAtOnceWithItsLogLinesOnly) {
 
 TEST_F(AnalysisTest, PauseThenStopThenNoKeepsItPausedAndYesStopsItInsideTheScan) {
     Select({WriteArchive("a.zip", {Stored("a.txt", "alpha"), Stored("b.txt", "beta")})});
-    ScanCheckpoint checkpoint(state_.reportAnalysisProgress);
+    ScanCheckpoint checkpoint(analysis_.ScanProgress());
     job_.m_nCurrentFile = 1;
     analysis_.Start(analysisView_);
     checkpoint.WaitUntilReached();  // the worker is inside the archive layer's scan
@@ -226,7 +224,6 @@ TEST_F(AnalysisTest, PauseThenStopThenNoKeepsItPausedAndYesStopsItInsideTheScan)
     EXPECT_FALSE(analysisView_.Has("finished"));
     EXPECT_TRUE(analysisView_.Rows().empty());
     EXPECT_EQ(LogText().find("Number Of Files Extracted"), std::string::npos);
-    EXPECT_EQ(state_.analysisProgressActive, 0);
     EXPECT_EQ(endCalls_, 0);
 
     // The next analysis starts afresh, unpaused, and lists the archive.
@@ -240,7 +237,7 @@ TEST_F(AnalysisTest, PauseThenStopThenNoKeepsItPausedAndYesStopsItInsideTheScan)
 
 TEST_F(AnalysisTest, EscapeAsksAndYesStopsTheWorkerAndEndsTheProcess) {
     Select({WriteArchive("a.zip", {Stored("a.txt", "alpha")})});
-    ScanCheckpoint checkpoint(state_.reportAnalysisProgress);
+    ScanCheckpoint checkpoint(analysis_.ScanProgress());
     job_.m_nCurrentFile = 1;
     analysis_.Start(analysisView_);
     checkpoint.WaitUntilReached();
@@ -260,7 +257,7 @@ TEST_F(AnalysisTest, EscapeAsksAndYesStopsTheWorkerAndEndsTheProcess) {
 
 TEST_F(AnalysisTest, CloseBoxActsAsStop) {
     Select({WriteArchive("a.zip", {Stored("a.txt", "alpha")})});
-    ScanCheckpoint checkpoint(state_.reportAnalysisProgress);
+    ScanCheckpoint checkpoint(analysis_.ScanProgress());
     job_.m_nCurrentFile = 1;
     analysis_.Start(analysisView_);
     checkpoint.WaitUntilReached();

@@ -131,7 +131,7 @@ TEST_F(PasswordSavingTest, StopReleasesAWorkerWaitingForAPassword) {
     for (int i = 0; i < 12; ++i) entries.push_back(Stored("part" + std::to_string(i), testzip::TextContent("p", 900)));
     const std::string archive = WriteArchive("big.zip", entries);
     Select({archive});
-    ScanCheckpoint hold(state_.reportSavingProgress);
+    ScanCheckpoint hold(saving_.ScanProgress());
     savingView_.holdPasswords = true;
     job_.m_szAllFilesDest = Out().string();
     saving_.Start(savingView_);
@@ -174,8 +174,7 @@ TEST_F(PasswordSavingTest, ThePreviewListsEncryptedEntriesAsSavingTreatsThem) {
     Select({archive});
     Analyse(1);
 
-    ScanState scan;
-    CZipArchive reader(scan);
+    CZipArchive reader;
     reader.OpenArchive(archive, QuickRepair);
     std::vector<std::string> expected;
     for (std::uint32_t i = 0; i < reader.GetCount(); ++i) {

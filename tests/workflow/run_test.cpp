@@ -192,8 +192,8 @@ TEST_F(WholeRunTest, ArchiveAndFileErrorsFromTheScanEndNeitherWorker) {
     const std::string a = WriteArchive("a.zip", {Stored("x.txt", "x")});
     const std::string b = WriteArchive("b.zip", {Stored("y.txt", "y")});
     Select({a, b});
-    FailScansWith(state_.reportAnalysisProgress, CZipException(badArchive, a, 0, "test fault"));
-    FailScansWith(state_.reportSavingProgress, CFileException(5, b, "read"));
+    FailScansWith(analysis_.ScanProgress(), CZipException(badArchive, a, 0, "test fault"));
+    FailScansWith(saving_.ScanProgress(), CFileException(5, b, "read"));
 
     Analyse(1);
     EXPECT_TRUE(analysisView_.Messages().empty());
@@ -205,8 +205,6 @@ TEST_F(WholeRunTest, ArchiveAndFileErrorsFromTheScanEndNeitherWorker) {
     EXPECT_EQ(saving_.AfterFinished(), AfterSaving::ShowCompletion);
     // Nothing came of either archive, and the summary says so.
     EXPECT_EQ(saving_.Summary().UnreadableArchives(), 2);
-    EXPECT_EQ(state_.analysisProgressActive, 0);
-    EXPECT_EQ(state_.savingProgressActive, 0);
 }
 
 }  // namespace

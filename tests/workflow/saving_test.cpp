@@ -51,7 +51,6 @@ TEST_F(SavingTest, SaveAllOverThreeArchivesGivesEachItsOwnFolderAndStepsTheOvera
               "\r\n" +
                   folders[0] + "\r\n" + folders[1] + "\r\n" + folders[2]);
     EXPECT_EQ(saving_.AfterFinished(), AfterSaving::ShowCompletion);
-    EXPECT_EQ(state_.savingProgressActive, 0);
 }
 
 TEST_F(SavingTest, WithOneArchiveTheOverallBarMirrorsTheCurrentBar) {
@@ -143,7 +142,7 @@ TEST_F(SavingTest, SaveCurrentFileWithOneArchiveEndsInTheCompletionDialog) {
 
 TEST_F(SavingTest, PauseThenStopThenNoLeavesItPausedUntilResume) {
     Select({ThreeEntryArchive("a")});
-    ScanCheckpoint checkpoint(state_.reportSavingProgress);
+    ScanCheckpoint checkpoint(saving_.ScanProgress());
     job_.m_szAllFilesDest = Out().string();
     saving_.Start(savingView_);
     checkpoint.WaitUntilReached();
@@ -180,7 +179,7 @@ class SavingEnding : public SavingTest, public ::testing::WithParamInterface<End
 TEST_P(SavingEnding, YesLogsTheAbortAndEndsTheProgram) {
     const EndingCase& c = GetParam();
     Select({ThreeEntryArchive("a")});
-    ScanCheckpoint checkpoint(state_.reportSavingProgress);
+    ScanCheckpoint checkpoint(saving_.ScanProgress());
     job_.m_szAllFilesDest = Out().string();
     saving_.Start(savingView_);
     checkpoint.WaitUntilReached();

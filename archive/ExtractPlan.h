@@ -1,4 +1,4 @@
-// How extract shares an archive's entries among threads. Entries that write
+// How a salvage shares an archive's entries among threads. Entries that write
 // the same file form one group, taken in entry order by one thread, so a
 // later entry overwrites an earlier one exactly as it does one thread at a
 // time. When one entry's file is a folder of another's path, the order
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace tessaly::cli {
+namespace tessaly {
 
 struct ExtractPlan {
     std::vector<std::vector<std::uint32_t>> groups;  // entry indices; groups ordered by first index
@@ -25,4 +25,4 @@ ExtractPlan PlanExtraction(const std::vector<std::string>& names, unsigned threa
 // per entry.
 unsigned ExtractThreads(std::uint32_t entries);
 
-}  // namespace tessaly::cli
+}  // namespace tessaly

@@ -2,9 +2,9 @@
 // entry order, and a file/folder clash keeps the archive on one thread.
 #include <gtest/gtest.h>
 
-#include "cli/ExtractPlan.h"
+#include "archive/ExtractPlan.h"
 
-namespace tessaly::cli {
+namespace tessaly {
 namespace {
 
 using Groups = std::vector<std::vector<std::uint32_t>>;
@@ -39,4 +39,4 @@ TEST(ExtractPlan, ThreadsAreAtLeastOneAndNoMoreThanEntries) {
 }
 
 }  // namespace
-}  // namespace tessaly::cli
+}  // namespace tessaly

@@ -6,15 +6,13 @@
 #include <string>
 
 namespace tessaly {
+
 class CZipException;
 class CFileException;
-}  // namespace tessaly
-
-namespace tessaly::cli {
 
 std::string FaultText(const CZipException& fault);
 std::string FaultText(const CFileException& fault);
 // The operating system's text for an error number.
 std::string OsErrorText(int osError);
 
-}  // namespace tessaly::cli
+}  // namespace tessaly

@@ -1,4 +1,4 @@
-#include "cli/ErrorText.h"
+#include "archive/FaultText.h"
 
 #include <system_error>
 
@@ -6,7 +6,7 @@
 #include "platform/FileException.h"
 #include "platform/FileSystem.h"
 
-namespace tessaly::cli {
+namespace tessaly {
 
 namespace {
 
@@ -41,4 +41,4 @@ std::string FaultText(const CFileException& fault) {
 
 std::string OsErrorText(int osError) { return std::system_category().message(osError); }
 
-}  // namespace tessaly::cli
+}  // namespace tessaly

@@ -1,4 +1,4 @@
-#include "cli/ExtractPlan.h"
+#include "archive/ExtractPlan.h"
 
 #include <algorithm>
 #include <thread>
@@ -8,7 +8,7 @@
 #include "archive/OutputNames.h"
 #include "platform/FileSystem.h"
 
-namespace tessaly::cli {
+namespace tessaly {
 namespace {
 
 // The file an entry is written to, relative to the destination, in one
@@ -59,4 +59,4 @@ unsigned ExtractThreads(std::uint32_t entries) {
     return std::max(1u, std::min({processors, 4u, entries}));
 }
 
-}  // namespace tessaly::cli
+}  // namespace tessaly
