@@ -23,10 +23,13 @@
 
 #include "archive/BufferSizes.h"
 #include "archive/CompressionMethods.h"
+#include "archive/ScanWindow.h"
+#include "platform/File.h"
 #include "tests/archive/SalvageRun.h"
 #include "tests/support/Damage.h"
 #include "tests/support/Deflate64Writer.h"
 #include "tests/support/Encoders.h"
+#include "tests/support/TempFolder.h"
 
 namespace tessaly::archivetest {
 namespace {
@@ -349,6 +352,43 @@ const OddSize kOddSizes[] = {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, OddSizedReads, ::testing::ValuesIn(kOddSizes),
                          [](const ::testing::TestParamInfo<OddSize>& info) { return std::string(info.param.label); });
+
+// The window finds, reads and checksums the same at every capacity,
+// capacities below the four bytes a signature takes included: signatures
+// straddle every window boundary, and the last ones are cut by the end of
+// the file.
+TEST(ScanWindowCapacity, ChangesNothingItGives) {
+    Bytes data = NoiseContent(21, 9000);
+    const Bytes local = {0x50, 0x4B, 0x03, 0x04};
+    for (std::size_t at = 1; at + 4 < data.size(); at += 4093 / 3) Overwrite(data, at, local);
+    for (std::size_t at : {std::size_t{4091}, std::size_t{4092}, std::size_t{8186}}) Overwrite(data, at, local);
+    Overwrite(data, data.size() - 3, {0x50, 0x4B, 0x03});
+    TempFolder folder;
+    WriteFileBytes(folder / "window.bin", data);
+    CBigFile file;
+    ASSERT_TRUE(file.Open(folder / "window.bin", CFile::Mode::Read));
+    std::vector<std::uint64_t> expected;
+    for (std::size_t q = 0; q + 4 <= data.size(); ++q)
+        if (std::equal(local.begin(), local.end(), data.begin() + static_cast<std::ptrdiff_t>(q))) expected.push_back(q);
+    for (std::size_t capacity : {std::size_t{1}, std::size_t{3}, std::size_t{7}, std::size_t{4093},
+                                 ScanWindow::kDefaultCapacity}) {
+        SCOPED_TRACE(capacity);
+        ScanWindow window(file, data.size(), capacity);
+        std::vector<std::uint64_t> found;
+        for (std::uint64_t q = window.Find(0x04034B50, 0, data.size()); q < data.size();
+             q = window.Find(0x04034B50, q + 1, data.size()))
+            found.push_back(q);
+        EXPECT_EQ(found, expected);
+        std::uint32_t value = 0;
+        EXPECT_TRUE(window.ReadU32(4092, value) && value == 0x04034B50);
+        EXPECT_FALSE(window.ReadU32(data.size() - 3, value));
+        Bytes read(4500);
+        ASSERT_EQ(window.Read(4090, read.data(), read.size()), read.size());
+        EXPECT_TRUE(std::equal(read.begin(), read.end(), data.begin() + 4090));
+        EXPECT_EQ(window.Read(data.size() - 2, read.data(), 7), 2u);
+        EXPECT_EQ(window.ExtendCrc(0, 0, data.size()), Crc32(data));
+    }
+}
 
 // The knob's guard puts the sizes back, nested guards included, and a zero
 // size is read as a single byte rather than an empty buffer.
