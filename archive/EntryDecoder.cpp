@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "archive/BufferSizes.h"
 #include "archive/CompressionMethods.h"
 #include "archive/EntryDecryption.h"
 #include "archive/ZipException.h"
@@ -47,7 +48,7 @@ void EntryDecoder::Begin(const StreamParameters& stream, std::uint64_t dataOffse
         problem_ = UnsupportedMethodText(method_);
         ThrowArchiveError(badArchive, storage_.Path(), dataOffset, UnsupportedMethodText(method_));
     }
-    input_.Allocate(kInputBufferSize);
+    input_.Allocate(static_cast<std::uint32_t>(CurrentBufferSizes().decoderInput));
 }
 
 void EntryDecoder::End() {
@@ -92,6 +93,21 @@ void EntryDecoder::RefillInput() {
     const std::size_t got = room == 0 ? 0 : ReadInput(block + kept, room);
     inputEnd_ += got;
     if (got < room) inputEnded_ = true;
+}
+
+// A buffer made smaller than the default (BufferSizes.h) can be too small
+// for what a decompressor must see at once before it takes any of it (the
+// 9 bytes of an LZMA header, the magic of a stream that may follow): it
+// grows towards the default size, keeping its bytes, and reads more. At the
+// default size the buffer never grows.
+void EntryDecoder::GrowInput() {
+    const std::size_t kept = inputEnd_ - inputStart_;
+    CAutoBuffer larger(static_cast<std::uint32_t>(std::min<std::size_t>(2 * input_.GetSize(), kInputBufferSize)));
+    std::memcpy(larger.GetBuffer(), input_.GetBuffer() + inputStart_, kept);
+    input_ = std::move(larger);
+    inputStart_ = 0;
+    inputEnd_ = kept;
+    RefillInput();
 }
 
 // Output goes up to the entry's allowance (OutputAllowance). There one byte
@@ -162,10 +178,12 @@ std::size_t EntryDecoder::ReadCompressed(std::uint8_t* buffer, std::size_t size)
                 done += DrainAtEnd(buffer + done, size - done);
                 break;
             }
-            if (inputEnd_ - inputStart_ == input_.GetSize())
-                status_ = Status::DataError;  // a whole block of input gave nothing
-            else
+            if (inputEnd_ - inputStart_ < input_.GetSize())
                 RefillInput();
+            else if (input_.GetSize() < kInputBufferSize)
+                GrowInput();
+            else
+                status_ = Status::DataError;  // a whole block of input gave nothing
         }
     }
     // Free the decompressor's memory as soon as the stream can give nothing more.

@@ -72,7 +72,8 @@ public:
     std::optional<zip::DataDescriptorRecord> ReadTrailingDescriptor(bool sizes64);
 
     // Compressed input is read this much at a time: large enough that reads
-    // cost next to nothing beside decompressing.
+    // cost next to nothing beside decompressing. Tests may make it smaller
+    // (BufferSizes.h); Begin reads the size in force.
     static constexpr std::size_t kInputBufferSize = 65536;
     // How far a stream may run on past its declared uncompressed size (at
     // least): a damaged size field is no reason to stop, but a small entry
@@ -86,6 +87,7 @@ private:
     std::uint64_t OutputAllowance() const;
     void StopAtLimit(std::uint64_t allowance);
     void RefillInput();
+    void GrowInput();
     std::size_t ReadInput(std::uint8_t* buffer, std::size_t size);
     std::size_t DrainAtEnd(std::uint8_t* buffer, std::size_t size);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "archive/BufferSizes.h"
 #include "archive/CompressionMethods.h"
 #include "archive/EntryDecryption.h"
 #include "archive/EntryName.h"
@@ -57,7 +58,7 @@ SalvageScan::SalvageScan(CZipStorage& storage, const ScanState& state, EntryTabl
     : storage_(storage),
       state_(state),
       entries_(entries),
-      window_(storage.file, storage.Length()),
+      window_(storage.file, storage.Length(), CurrentBufferSizes().scanWindow),
       nameScratch_(zip::kMaxFieldLength),
       extraScratch_(zip::kMaxFieldLength),
       headerBytesBudget_(4 * storage.Length() + (std::uint64_t{64} << 20)),

@@ -14,7 +14,11 @@ constexpr std::ptrdiff_t kDenseRun = 32;
 }  // namespace
 
 ScanWindow::ScanWindow(CBigFile& file, std::uint64_t length, std::size_t capacity)
-    : file_(file), length_(length), buffer_(new std::uint8_t[capacity]), capacity_(capacity) {}
+    : file_(file),
+      length_(length),
+      capacity_(std::max(capacity, kMinimumCapacity)) {
+    buffer_.reset(new std::uint8_t[capacity_]);
+}
 
 std::size_t ScanWindow::Fetch(std::uint64_t offset, std::size_t size) {
     if (offset >= length_) return 0;

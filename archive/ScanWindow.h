@@ -15,6 +15,9 @@ namespace tessaly {
 class ScanWindow {
 public:
     static constexpr std::size_t kDefaultCapacity = std::size_t{1} << 20;
+    // Find and ReadU32 look at four bytes in place, so a smaller capacity
+    // is raised to this.
+    static constexpr std::size_t kMinimumCapacity = 4;
 
     ScanWindow(CBigFile& file, std::uint64_t length, std::size_t capacity = kDefaultCapacity);
 
