@@ -14,9 +14,7 @@ constexpr std::ptrdiff_t kDenseRun = 32;
 }  // namespace
 
 ScanWindow::ScanWindow(CBigFile& file, std::uint64_t length, std::size_t capacity)
-    : file_(file),
-      length_(length),
-      capacity_(std::max(capacity, kMinimumCapacity)) {
+    : file_(file), length_(length), capacity_(std::max(capacity, kMinimumCapacity)) {
     buffer_.reset(new std::uint8_t[capacity_]);
 }
 

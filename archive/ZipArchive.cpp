@@ -3,11 +3,8 @@
 // was written.
 #include "archive/ZipArchive.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <optional>
-#include <sstream>
 #include <vector>
 
 #include "archive/AesDecryption.h"
@@ -19,6 +16,7 @@
 #include "archive/PasswordSource.h"
 #include "archive/SkipRules.h"
 #include "archive/TraditionalDecryption.h"
+#include "archive/crypto/AesAuthentication.h"
 #include "platform/FileException.h"
 #include "platform/FileSystem.h"
 
@@ -31,9 +29,9 @@ CZipArchive::~CZipArchive() = default;
 void CZipArchive::OpenArchive(const std::filesystem::path& path, RepairMode repairMode, const ScanState& state,
                               int mode, int volumeSize) {
     entryState = 0;
-    traditionalVote_.reset();
+    vote_.Reset();
     overlaps_.Reset();
-    headerOffsets_.clear();
+    layout_.Reset();
     if (!storage.Open(path, mode, volumeSize)) return;
     centralDir.Init();
     if (mode == 0 || mode == 1) centralDir.Read(repairMode, state);
@@ -41,9 +39,9 @@ void CZipArchive::OpenArchive(const std::filesystem::path& path, RepairMode repa
 
 bool CZipArchive::OpenCopyOf(const CZipArchive& scanned) {
     entryState = 0;
-    traditionalVote_.reset();
+    vote_.Reset();
     overlaps_.Reset();
-    headerOffsets_.clear();
+    layout_.Reset();
     if (!scanned.IsOpen() || !storage.Open(scanned.storage.Path(), 0, 1)) return false;
     centralDir.Init();
     centralDir.entries = scanned.centralDir.entries;
@@ -53,7 +51,7 @@ bool CZipArchive::OpenCopyOf(const CZipArchive& scanned) {
 void CZipArchive::CloseArchive(bool afterError) {
     if (entryState != 0) AbandonEntry();
     overlaps_.Reset();
-    headerOffsets_.clear();
+    layout_.Reset();
     centralDir.Clear();
     storage.Close(afterError);
 }
@@ -72,7 +70,7 @@ bool CZipArchive::GetEntryInfo(CFileHeader& header, std::uint32_t index) const {
 bool CZipArchive::OpenEntry(std::uint32_t index) {
     if (!centralDir.IsValidIndex(index) || storage.IsSpanMode() == 1 || !storage.IsOpen()) return false;
     if (entryState != 0) AbandonEntry();
-    lockedOut_ = Verdict{ExtractOutcome::Ok, {}};
+    lockedOut_ = EntryVerdict{ExtractOutcome::Ok, {}};
     try {
         opened_ = centralDir.OpenEntry(index);
         const CFileHeader& entry = centralDir.Entry(index);
@@ -81,7 +79,7 @@ bool CZipArchive::OpenEntry(std::uint32_t index) {
         aes_ = nullptr;
         decoder_->Begin(OpenedStream(entry), opened_.dataOffset, entry.compressedSize);
         if (entry.IsEncrypted() || opened_.aes) {
-            if (std::optional<Verdict> problem = StartDecryption(entry)) {
+            if (std::optional<EntryVerdict> problem = StartDecryption(entry)) {
                 lockedOut_ = std::move(*problem);
                 decoder_->End();
                 centralDir.CloseEntry();
@@ -119,33 +117,33 @@ bool CZipArchive::CloseEntry(const std::filesystem::path& outputPath) {
 // password against the scheme's framing and has the decoder decrypt the data
 // after it. Nothing when the data can be read; else why not, and nothing of
 // the entry is then written.
-std::optional<CZipArchive::Verdict> CZipArchive::StartDecryption(const CFileHeader& entry) {
+std::optional<EntryVerdict> CZipArchive::StartDecryption(const CFileHeader& entry) {
     if (!opened_.aes && EncryptionSchemeOf(entry) == EncryptionScheme::Strong)
-        return Verdict{ExtractOutcome::Encrypted, EncryptionText(entry)};
-    if (std::optional<Verdict> cut = CutBeforeEncryptedData(entry)) return cut;
+        return EntryVerdict{ExtractOutcome::Encrypted, EncryptionText(entry)};
+    if (std::optional<EntryVerdict> cut = CutBeforeEncryptedData(entry)) return cut;
     std::optional<std::string> password;
     if (passwordSource_ != nullptr) password = passwordSource_->PasswordFor(storage.Path(), entry.fileName);
-    if (!password) return Verdict{ExtractOutcome::Encrypted, EncryptionText(entry)};
+    if (!password) return EntryVerdict{ExtractOutcome::Encrypted, EncryptionText(entry)};
     decryption_ = MakeDecryption(entry, *password);
     const std::string scheme = decryption_->SchemeName();
 
     std::vector<std::uint8_t> header(decryption_->HeaderSize());
     storage.Seek(opened_.dataOffset);
     if (storage.file.Read(header.data(), header.size()) < header.size())
-        return Verdict{ExtractOutcome::Truncated, "archive ends inside the encryption header (" + scheme + ")"};
-    const PasswordVote vote = aes_ == nullptr ? VoteOfOtherEntries(*password) : PasswordVote::Undecided;
+        return EntryVerdict{ExtractOutcome::Truncated, "archive ends inside the encryption header (" + scheme + ")"};
+    const PasswordVote::Verdict vote = aes_ == nullptr ? vote_.Of(*password) : PasswordVote::Verdict::Undecided;
     std::fill(password->begin(), password->end(), '\0');
     const bool checked = decryption_->Start(header.data());
     // A check byte that refuses the password the archive's other entries
     // accept says this entry's encryption header (or the CRC-32 it is
     // checked against) is damaged, not that the password is wrong.
-    if (!checked && vote == PasswordVote::Confirmed)
-        return Verdict{ExtractOutcome::Damaged,
-                       "encryption header damaged: its check byte refuses the password the "
-                       "archive's other entries accept (" +
-                           scheme + ")"};
-    if (!checked || vote == PasswordVote::Refuted)
-        return Verdict{ExtractOutcome::Encrypted, "wrong password (" + scheme + ")"};
+    if (!checked && vote == PasswordVote::Verdict::Confirmed)
+        return EntryVerdict{ExtractOutcome::Damaged,
+                            "encryption header damaged: its check byte refuses the password the "
+                            "archive's other entries accept (" +
+                                scheme + ")"};
+    if (!checked || vote == PasswordVote::Verdict::Refuted)
+        return EntryVerdict{ExtractOutcome::Encrypted, "wrong password (" + scheme + ")"};
 
     dataStart_ = opened_.dataOffset + header.size();
     const std::uint64_t framing = header.size() + decryption_->TrailerSize();
@@ -165,10 +163,6 @@ std::size_t FramingSize(const OpenedEntryInfo& opened) {
     return AesDecryption::SaltSize(opened.aes->strength) + AesDecryption::kVerifierSize + AesDecryption::kCodeSize;
 }
 
-bool IsRecordSignature(std::uint32_t value) {
-    return value == zip::kLocalHeaderSignature || value == zip::kCentralHeaderSignature ||
-           value == zip::kDescriptorSignature || value == zip::kEndRecordSignature;
-}
 }  // namespace
 
 // An entry whose data ends before its encryption framing does (more of the
@@ -176,101 +170,15 @@ bool IsRecordSignature(std::uint32_t value) {
 // at all: its framing bytes are those of the next record, and checking a
 // password against them would call a right password wrong. Nothing is
 // read; no password is asked for.
-std::optional<CZipArchive::Verdict> CZipArchive::CutBeforeEncryptedData(const CFileHeader& entry) {
+std::optional<EntryVerdict> CZipArchive::CutBeforeEncryptedData(const CFileHeader& entry) {
     const std::size_t framing = FramingSize(opened_);
-    const std::uint64_t room = DataRoom(entry, opened_.dataOffset);
+    const std::uint64_t room = layout_.DataRoom(entry, opened_.dataOffset);
     if (room >= framing || opened_.dataOffset + room >= storage.Length()) return std::nullopt;
     const char* scheme =
         EncryptionSchemeName(opened_.aes ? EncryptionScheme::WinZipAes : EncryptionScheme::Traditional);
-    return Verdict{ExtractOutcome::Damaged, "entry cut short before its encrypted data begins (" +
-                                                std::to_string(room) + " bytes of data, the " + scheme + " needs " +
-                                                std::to_string(framing) + ")"};
-}
-
-// How many bytes from `dataOffset` the entry's data can take up: up to the
-// next local header the scan found (or the end of the file), or less where
-// the entry's records say it ends sooner. A declared compressed size counts
-// when a record follows right after it (for a streamed entry, a data
-// descriptor with or without its signature and a record after it); a
-// streamed entry of unknown size ends where a descriptor in front of the
-// next header says. A declared size with no record after it may be
-// damaged, and limits nothing.
-std::uint64_t CZipArchive::DataRoom(const CFileHeader& entry, std::uint64_t dataOffset) {
-    const std::uint64_t next = NextHeaderFrom(dataOffset);
-    const std::uint64_t room = next - std::min(next, dataOffset);
-    if (entry.IsStreamedUnknownSize()) return std::min(room, DescribedLength(dataOffset, next).value_or(room));
-    if (entry.compressedSize >= room) return room;
-    std::uint8_t bytes[4 + zip::kZip64DescriptorLength];
-    storage.Seek(dataOffset + entry.compressedSize);
-    const std::size_t got = storage.file.Read(bytes, sizeof bytes);
-    // Right after the data: a record, or a descriptor without its signature
-    // (32- or 64-bit sizes) and a record.
-    for (std::size_t skipped : {std::size_t{0}, zip::kDescriptorLength - 4, zip::kZip64DescriptorLength - 4}) {
-        if (skipped > 0 && !entry.HasDescriptorFlag()) break;
-        if (got >= skipped + 4 && IsRecordSignature(zip::LoadU32(bytes + skipped))) return entry.compressedSize;
-    }
-    return room;
-}
-
-// The data length a data descriptor ending at `end` gives, when it is the
-// distance from `dataOffset` to the descriptor (32- or 64-bit sizes, with or
-// without its signature).
-std::optional<std::uint64_t> CZipArchive::DescribedLength(std::uint64_t dataOffset, std::uint64_t end) {
-    struct Form {
-        std::size_t length;
-        bool sizes64;
-        bool signature;
-    };
-    constexpr Form kForms[] = {{zip::kDescriptorLength, false, true},
-                               {zip::kDescriptorLength - 4, false, false},
-                               {zip::kZip64DescriptorLength, true, true},
-                               {zip::kZip64DescriptorLength - 4, true, false}};
-    std::uint8_t bytes[zip::kZip64DescriptorLength];
-    for (const Form& form : kForms) {
-        if (end < dataOffset || end - dataOffset < form.length) continue;
-        storage.Seek(end - form.length);
-        if (storage.file.Read(bytes, form.length) < form.length) continue;
-        if (form.signature && zip::LoadU32(bytes) != zip::kDescriptorSignature) continue;
-        const zip::DataDescriptorRecord record =
-            zip::DecodeDescriptorFields(bytes + (form.signature ? 4 : 0), form.sizes64);
-        if (record.compressedSize == end - form.length - dataOffset) return record.compressedSize;
-    }
-    return std::nullopt;
-}
-
-// A wrong password passes one entry's traditional check byte once in 256
-// times, and would then be written as garbage. The password is the same for
-// the whole archive, so the check bytes of up to kVoters of its
-// traditionally encrypted entries are read once: a right password passes all
-// of them but those whose encryption header is damaged, a wrong one nearly
-// none. When no more than half pass, the password is wrong for every entry.
-// An entry cut short before its encrypted data has no check byte of its own
-// (the bytes there are the next record's) and does not vote.
-CZipArchive::PasswordVote CZipArchive::VoteOfOtherEntries(const std::string& password) {
-    const std::size_t key = std::hash<std::string>{}(password);
-    if (traditionalVote_ && traditionalVote_->first == key) return traditionalVote_->second;
-    constexpr std::size_t kVoters = 32;
-    std::size_t checked = 0;
-    std::size_t passed = 0;
-    for (const CFileHeader& other : centralDir.entries) {
-        if (checked == kVoters) break;
-        if (!PasswordOpens(other) || EncryptionSchemeOf(other) != EncryptionScheme::Traditional ||
-            other.method == kMethodAes)
-            continue;
-        const std::uint64_t at = other.localHeaderOffset + zip::kLocalHeaderLength + other.fileNameLength +
-                                 zip::TolerantExtraLength(other.extraFieldLength);
-        if (DataRoom(other, at) < TraditionalDecryption::kHeaderSize) continue;
-        std::uint8_t header[TraditionalDecryption::kHeaderSize];
-        storage.Seek(at);
-        if (storage.file.Read(header, sizeof header) < sizeof header) continue;
-        ++checked;
-        if (TraditionalDecryption(password, TraditionalDecryption::CheckByteOf(other)).Start(header)) ++passed;
-    }
-    const PasswordVote vote = checked < 2             ? PasswordVote::Undecided
-                              : passed * 2 <= checked ? PasswordVote::Refuted
-                                                      : PasswordVote::Confirmed;
-    traditionalVote_ = std::make_pair(key, vote);
-    return vote;
+    return EntryVerdict{ExtractOutcome::Damaged, "entry cut short before its encrypted data begins (" +
+                                                     std::to_string(room) + " bytes of data, the " + scheme +
+                                                     " needs " + std::to_string(framing) + ")"};
 }
 
 std::unique_ptr<EntryDecryption> CZipArchive::MakeDecryption(const CFileHeader& entry, const std::string& password) {
@@ -300,45 +208,22 @@ void CZipArchive::BeginData(std::uint64_t storedLength) {
     decoder_->SetDecryption(decryption_.get());
 }
 
-// The end of what the entry's data took up in the archive, framing included.
-std::uint64_t CZipArchive::ConsumedEnd() const {
-    return dataStart_ + decoder_->consumed() + (decryption_ != nullptr ? decryption_->TrailerSize() : 0);
+// The judge of the opened entry's output.
+EntryJudge CZipArchive::Judge(const CFileHeader& entry) const {
+    return EntryJudge(entry, opened_, *decoder_, dataStart_, decryption_ != nullptr ? decryption_->TrailerSize() : 0,
+                      aes_ == nullptr || aes_->ChecksCrc());
 }
 
-// The authentication code of an AES entry covers the encrypted data as
-// written: a mismatch means the data is not what was encrypted (the CRC-32
-// of AE-2 entries is 0, so for them this is the only check). The part of
-// the data the decoder did not read is read here.
-CZipArchive::Verdict CZipArchive::AuthenticationVerdict(const CFileHeader& entry, Verdict verdict) {
+// An AES entry's verdict after its authentication code is checked.
+EntryVerdict CZipArchive::AuthenticationVerdict(const CFileHeader& entry, EntryVerdict verdict) {
     if (aes_ == nullptr || decoder_->status() == EntryDecoder::Status::Truncated ||
         verdict.outcome == ExtractOutcome::Truncated)
         return verdict;
-    const bool sizesKnown = !entry.IsStreamedUnknownSize();
     const std::uint64_t framing = (dataStart_ - opened_.dataOffset) + AesDecryption::kCodeSize;
-    const std::uint64_t length =
-        sizesKnown ? entry.compressedSize - std::min(entry.compressedSize, framing) : decoder_->consumed();
-    // Data already judged damaged is not read a second time for the code:
-    // a crafted archive of many entries claiming the same data would make
-    // that a read of the archive per entry.
-    if (verdict.outcome != ExtractOutcome::Ok && aes_->Authenticated() < length) return verdict;
-    std::vector<std::uint8_t> chunk(std::size_t{64} << 10);
-    storage.Seek(dataStart_ + aes_->Authenticated());
-    while (aes_->Authenticated() < length) {
-        const auto want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), length - aes_->Authenticated()));
-        const std::size_t got = storage.file.Read(chunk.data(), want);
-        aes_->Authenticate(chunk.data(), got);
-        if (got < want) break;
-    }
-    std::uint8_t code[AesDecryption::kCodeSize];
-    if (aes_->Authenticated() < length || storage.file.Read(code, sizeof code) < sizeof code)
-        return verdict.outcome == ExtractOutcome::Ok
-                   ? Verdict{ExtractOutcome::Truncated, "archive ends before the authentication code"}
-                   : verdict;
-    if (aes_->CodeMatches(code)) return verdict;
-    if (verdict.outcome == ExtractOutcome::Ok) return {ExtractOutcome::Damaged, "authentication code mismatch"};
-    verdict.detail += "; authentication code mismatch";
-    return verdict;
+    const std::uint64_t length = entry.IsStreamedUnknownSize()
+                                     ? decoder_->consumed()
+                                     : entry.compressedSize - std::min(entry.compressedSize, framing);
+    return AuthenticatedVerdict(*aes_, storage, dataStart_, length, std::move(verdict));
 }
 
 void CZipArchive::AbandonEntry() {
@@ -373,12 +258,6 @@ std::uint64_t LengthOnDisk(const CFile& output, std::uint64_t counted) {
         return counted;
     }
 }
-
-std::string Hex(std::uint32_t value) {
-    std::ostringstream text;
-    text << std::hex << value;
-    return text.str();
-}
 }  // namespace
 
 bool CZipArchive::ExtractEntry(std::uint32_t index, EntrySink& sink, std::size_t bufferSize, ExtractReport* report,
@@ -408,6 +287,13 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, EntrySink& sink, std::size_t
         if (done) AddNotes(entry, result);
         return done;
     }
+    return ExtractData(index, entry, sink, bufferSize, result, state);
+}
+
+// An entry with data: decoded into the file the sink gives it, judged, and
+// given its time unless its data is corrupt.
+bool CZipArchive::ExtractData(std::uint32_t index, const CFileHeader& entry, EntrySink& sink, std::size_t bufferSize,
+                              ExtractReport& result, const ScanState& state) {
     // A file takes its name from the sink once its data can be read: an
     // entry locked by a wrong password leaves its name to others.
     if (!OpenEntry(index)) {
@@ -442,8 +328,8 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, EntrySink& sink, std::size_t
         throw;
     }
 
-    const Verdict verdict = DecideVerdict(entry, output, result, endUnknown ? std::optional(limit) : std::nullopt);
-    overlaps_.Record(index, verdict.outcome == ExtractOutcome::Ok, ConsumedEnd());
+    const EntryVerdict verdict = DecideVerdict(entry, output, result, endUnknown ? std::optional(limit) : std::nullopt);
+    overlaps_.Record(index, verdict.outcome == ExtractOutcome::Ok, Judge(entry).ConsumedEnd());
     const bool corrupt = decoder_->status() == EntryDecoder::Status::DataError && verdict.outcome != ExtractOutcome::Ok;
     dataError = 0;
     result.outcome = verdict.outcome;
@@ -462,15 +348,16 @@ bool CZipArchive::ExtractEntry(std::uint32_t index, EntrySink& sink, std::size_t
 // and CRC-32 in `report`, the file itself for a cut), the decoder's end and
 // the errors it met, and the authentication code. Stored data whose end was
 // never found (`storedLimit`: where it was written up to) is never whole.
-CZipArchive::Verdict CZipArchive::DecideVerdict(const CFileHeader& entry, CFile& output, ExtractReport& report,
-                                                std::optional<std::uint64_t> storedLimit) {
+EntryVerdict CZipArchive::DecideVerdict(const CFileHeader& entry, CFile& output, ExtractReport& report,
+                                        std::optional<std::uint64_t> storedLimit) {
     if (storedLimit && decoder_->status() != EntryDecoder::Status::Limited)
         return {ExtractOutcome::Truncated,
                 *storedLimit < storage.Length()
                     ? "end of the stored data not found; written up to the next record"
                     : "end of the stored data not found; written up to the end of the archive"};
-    const Verdict verdict = AuthenticationVerdict(entry, JudgeOutput(entry, report));
-    if (verdict.outcome != ExtractOutcome::Ok && aes_ == nullptr && TrimToDeclaredSize(entry, output, report))
+    EntryJudge judge = Judge(entry);
+    const EntryVerdict verdict = AuthenticationVerdict(entry, judge.Judge(report));
+    if (verdict.outcome != ExtractOutcome::Ok && aes_ == nullptr && judge.TrimToDeclaredSize(output, report))
         return {ExtractOutcome::Ok, "data ran on past the declared size; cut there, where the CRC-32 matches"};
     return verdict;
 }
@@ -503,8 +390,9 @@ void CZipArchive::ProbeEntry(std::uint32_t index) {
         while (decoder_->status() == EntryDecoder::Status::Reading)
             report.bytesWritten += decoder_->Read(outputBuffer_.data(), outputBuffer_.size());
         report.crc32 = decoder_->crc();
-        const bool whole = AuthenticationVerdict(entry, JudgeOutput(entry, report)).outcome == ExtractOutcome::Ok;
-        overlaps_.Record(index, whole, ConsumedEnd());
+        EntryJudge judge = Judge(entry);
+        const bool whole = AuthenticationVerdict(entry, judge.Judge(report)).outcome == ExtractOutcome::Ok;
+        overlaps_.Record(index, whole, judge.ConsumedEnd());
     } catch (...) {
         overlaps_.Record(index, false, 0);
     }
@@ -514,61 +402,8 @@ void CZipArchive::ProbeEntry(std::uint32_t index) {
 
 // The next local header the scan found at or after the entry's data, or the
 // end of the file.
-std::uint64_t CZipArchive::StoredStreamLimit(const CFileHeader& entry) { return NextHeaderFrom(entry.DataOffset()); }
-
-// The first local header the scan found at or after `offset`, or the end of
-// the file.
-std::uint64_t CZipArchive::NextHeaderFrom(std::uint64_t offset) {
-    if (headerOffsets_.empty()) {
-        headerOffsets_.reserve(centralDir.entries.size());
-        for (const CFileHeader& other : centralDir.entries) headerOffsets_.push_back(other.localHeaderOffset);
-        std::sort(headerOffsets_.begin(), headerOffsets_.end());
-    }
-    auto next = std::lower_bound(headerOffsets_.begin(), headerOffsets_.end(), offset);
-    return next != headerOffsets_.end() ? std::min(*next, storage.Length()) : storage.Length();
-}
-
-CZipArchive::Verdict CZipArchive::JudgeOutput(const CFileHeader& entry, const ExtractReport& report) {
-    switch (decoder_->status()) {
-        case EntryDecoder::Status::DataError:
-            if (!decoder_->problem().empty()) return {ExtractOutcome::Damaged, decoder_->problem()};
-            return {ExtractOutcome::Damaged,
-                    "corrupt compressed data after " + std::to_string(report.bytesWritten) + " bytes"};
-        case EntryDecoder::Status::Truncated: return {ExtractOutcome::Truncated, "archive ends inside the data"};
-        case EntryDecoder::Status::Limited: return {ExtractOutcome::Limited, decoder_->problem()};
-        default: return FinishedVerdict(entry, report.crc32);
-    }
-}
-
-// A damaged end-of-stream mark lets a compressed stream run on into whatever
-// follows it. When the output is at least the declared size and exactly the
-// declared size's bytes carry the declared CRC-32, those bytes are the
-// entry: the rest is cut. (A declared size that is merely too small never
-// matches the CRC-32 of the whole content, so it never cuts real data.)
-// A declared size of 0 proves nothing (the CRC-32 of no bytes is 0, whatever
-// the stream held): a stream the decompressor refused at its start, or one
-// that ran into corrupt data at once, is never cut to an "ok" empty file.
-bool CZipArchive::TrimToDeclaredSize(const CFileHeader& entry, CFile& output, ExtractReport& report) {
-    if (entry.IsStreamedUnknownSize() || entry.uncompressedSize == 0 || report.bytesWritten < entry.uncompressedSize)
-        return false;
-    // A stream that ended cleanly at the declared size was judged already.
-    if (report.bytesWritten == entry.uncompressedSize)
-        return decoder_->status() != EntryDecoder::Status::Finished && report.crc32 == entry.crc32;
-    output.Seek(0, CFile::Origin::Begin);
-    std::vector<std::uint8_t> chunk(std::size_t{64} << 10);
-    std::uint32_t crc = 0;
-    for (std::uint64_t left = entry.uncompressedSize; left > 0;) {
-        const std::size_t got =
-            output.Read(chunk.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size())));
-        if (got == 0) return false;
-        crc = static_cast<std::uint32_t>(::crc32(crc, chunk.data(), static_cast<uInt>(got)));
-        left -= got;
-    }
-    if (crc != entry.crc32) return false;
-    output.SetLength(entry.uncompressedSize);
-    report.bytesWritten = entry.uncompressedSize;
-    report.crc32 = crc;
-    return true;
+std::uint64_t CZipArchive::StoredStreamLimit(const CFileHeader& entry) {
+    return layout_.NextHeaderFrom(entry.DataOffset());
 }
 
 std::uint32_t CZipArchive::WriteEntryData(CFile& output, std::size_t bufferSize, ExtractReport& report,
@@ -605,35 +440,6 @@ std::uint32_t CZipArchive::WriteEntryDataInBackground(CFile& output, std::size_t
 bool CZipArchive::IsLarge(const CFileHeader& entry) {
     return entry.uncompressedSize >= kBackgroundWriteThreshold || entry.compressedSize >= kBackgroundWriteThreshold ||
            entry.IsStreamedUnknownSize();
-}
-
-// A whole entry is good when its CRC-32 matches, and, where the sizes were
-// declared, the data is as long as they say.
-CZipArchive::Verdict CZipArchive::FinishedVerdict(const CFileHeader& entry, std::uint32_t crc) {
-    std::optional<zip::DataDescriptorRecord> descriptor;
-    const bool compressed = opened_.method != zip::kMethodStored;
-    if (compressed && entry.HasDescriptorFlag()) descriptor = decoder_->ReadTrailingDescriptor(opened_.zip64);
-
-    const bool sizesKnown = !entry.IsStreamedUnknownSize();
-    const std::uint64_t packed = ConsumedEnd() - opened_.dataOffset;  // with any encryption framing
-    if (sizesKnown && compressed && entry.compressedSize != packed)
-        return {ExtractOutcome::Damaged, "compressed size " + std::to_string(entry.compressedSize) +
-                                             " declared, stream holds " + std::to_string(packed)};
-    if (sizesKnown && entry.uncompressedSize != decoder_->produced())
-        return {ExtractOutcome::Damaged, "size " + std::to_string(entry.uncompressedSize) + " declared, data holds " +
-                                             std::to_string(decoder_->produced())};
-    // Without sizes or a descriptor, a CRC-32 of 0 is the one a streaming
-    // writer leaves before it knows the value: nobody wrote it, and nothing
-    // is checked against it. Another one (a header or central record that
-    // has it) is checked.
-    if (!sizesKnown && !descriptor && entry.crc32 == 0)
-        return {ExtractOutcome::Damaged, "no data descriptor: CRC-32 cannot be checked"};
-
-    const std::uint32_t expected = (!sizesKnown && descriptor) ? descriptor->crc32 : entry.crc32;
-    if (aes_ != nullptr && !aes_->ChecksCrc()) return {ExtractOutcome::Ok, {}};
-    if (crc != expected)
-        return {ExtractOutcome::Damaged, "CRC-32 mismatch (expected " + Hex(expected) + ", got " + Hex(crc) + ")"};
-    return {ExtractOutcome::Ok, {}};
 }
 
 }  // namespace tessaly

@@ -15,6 +15,8 @@
 
 #include "archive/CentralDir.h"
 #include "archive/Decompressor.h"
+#include "archive/EntryPositions.h"
+#include "archive/EntryVerdict.h"
 #include "archive/ExpansionLimits.h"
 #include "archive/ExtractReport.h"
 #include "archive/FileHeader.h"
@@ -23,6 +25,7 @@
 #include "archive/ScanState.h"
 #include "archive/ZipRecords.h"
 #include "archive/ZipStorage.h"
+#include "archive/crypto/PasswordVote.h"
 
 namespace tessaly {
 
@@ -98,56 +101,42 @@ public:
     signed char entryState = 0;
 
 private:
-    struct Verdict {
-        ExtractOutcome outcome;
-        std::string detail;
-    };
     void AbandonEntry();
     // Encryption: the decryption set up for the opened entry, or why it
-    // cannot be (nothing is then read); and the authentication code's say.
-    std::optional<Verdict> StartDecryption(const CFileHeader& entry);
+    // cannot be (nothing is then read).
+    std::optional<EntryVerdict> StartDecryption(const CFileHeader& entry);
+    std::optional<EntryVerdict> CutBeforeEncryptedData(const CFileHeader& entry);
     std::unique_ptr<EntryDecryption> MakeDecryption(const CFileHeader& entry, const std::string& password);
     StreamParameters OpenedStream(const CFileHeader& entry) const;
     void BeginData(std::uint64_t storedLength);
-    Verdict AuthenticationVerdict(const CFileHeader& entry, Verdict verdict);
-    std::uint64_t ConsumedEnd() const;
-    // What the check bytes of the archive's other traditionally encrypted
-    // entries say of a password: too few to tell, most refuse it, or most
-    // accept it.
-    enum class PasswordVote { Undecided, Refuted, Confirmed };
-    PasswordVote VoteOfOtherEntries(const std::string& password);
-    std::optional<Verdict> CutBeforeEncryptedData(const CFileHeader& entry);
-    std::uint64_t DataRoom(const CFileHeader& entry, std::uint64_t dataOffset);
-    std::optional<std::uint64_t> DescribedLength(std::uint64_t dataOffset, std::uint64_t end);
-    std::uint64_t NextHeaderFrom(std::uint64_t offset);
+    // The verdict on the opened entry's output.
+    EntryJudge Judge(const CFileHeader& entry) const;
+    EntryVerdict AuthenticationVerdict(const CFileHeader& entry, EntryVerdict verdict);
+    EntryVerdict DecideVerdict(const CFileHeader& entry, CFile& output, ExtractReport& report,
+                               std::optional<std::uint64_t> storedLimit);
+    bool ExtractData(std::uint32_t index, const CFileHeader& entry, EntrySink& sink, std::size_t bufferSize,
+                     ExtractReport& result, const ScanState& state);
     bool WriteWithoutData(const CFileHeader& entry, EntrySink& sink, ExtractReport& report);
     void ProbeEntry(std::uint32_t index);
     std::uint64_t StoredStreamLimit(const CFileHeader& entry);
-    Verdict DecideVerdict(const CFileHeader& entry, CFile& output, ExtractReport& report,
-                          std::optional<std::uint64_t> storedLimit);
-    Verdict JudgeOutput(const CFileHeader& entry, const ExtractReport& report);
-    Verdict FinishedVerdict(const CFileHeader& entry, std::uint32_t crc);
     // Both return the CRC-32 of what they wrote.
     std::uint32_t WriteEntryData(CFile& output, std::size_t bufferSize, ExtractReport& report, const ScanState& state);
     std::uint32_t WriteEntryDataInBackground(CFile& output, std::size_t bufferSize, ExtractReport& report,
                                              const ScanState& state);
     static bool IsLarge(const CFileHeader& entry);
-    bool TrimToDeclaredSize(const CFileHeader& entry, CFile& output, ExtractReport& report);
 
     std::unique_ptr<EntryDecoder> decoder_;
     OpenedEntryInfo opened_;
     OverlapGuard overlaps_;
-    std::vector<std::uint64_t> headerOffsets_;  // sorted; made when first needed
+    EntryPositions layout_{storage, centralDir.entries};
+    PasswordVote vote_{storage, centralDir.entries, layout_};
     std::vector<std::uint8_t> outputBuffer_;
 
     PasswordSource* passwordSource_ = nullptr;
-    std::unique_ptr<EntryDecryption> decryption_;  // the opened entry's, when it is encrypted
-    AesDecryption* aes_ = nullptr;                 // decryption_, when it is AES
-    std::uint64_t dataStart_ = 0;                  // first byte of the (encrypted) data, after any framing
-    Verdict lockedOut_{ExtractOutcome::Ok, {}};    // why the last OpenEntry could not decrypt
-    // What the check bytes of the archive's traditionally encrypted entries
-    // said of the password whose hash is the key.
-    std::optional<std::pair<std::size_t, PasswordVote>> traditionalVote_;
+    std::unique_ptr<EntryDecryption> decryption_;     // the opened entry's, when it is encrypted
+    AesDecryption* aes_ = nullptr;                    // decryption_, when it is AES
+    std::uint64_t dataStart_ = 0;                     // first byte of the (encrypted) data, after any framing
+    EntryVerdict lockedOut_{ExtractOutcome::Ok, {}};  // why the last OpenEntry could not decrypt
 };
 
 }  // namespace tessaly

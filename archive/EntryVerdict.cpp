@@ -1,0 +1,95 @@
+#include "archive/EntryVerdict.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include "archive/EntryDecoder.h"
+#include "platform/File.h"
+
+namespace tessaly {
+namespace {
+
+std::string Hex(std::uint32_t value) {
+    std::ostringstream text;
+    text << std::hex << value;
+    return text.str();
+}
+
+}  // namespace
+
+std::uint64_t EntryJudge::ConsumedEnd() const { return dataStart_ + decoder_.consumed() + trailerSize_; }
+
+EntryVerdict EntryJudge::Judge(const ExtractReport& report) {
+    switch (decoder_.status()) {
+        case EntryDecoder::Status::DataError:
+            if (!decoder_.problem().empty()) return {ExtractOutcome::Damaged, decoder_.problem()};
+            return {ExtractOutcome::Damaged,
+                    "corrupt compressed data after " + std::to_string(report.bytesWritten) + " bytes"};
+        case EntryDecoder::Status::Truncated: return {ExtractOutcome::Truncated, "archive ends inside the data"};
+        case EntryDecoder::Status::Limited: return {ExtractOutcome::Limited, decoder_.problem()};
+        default: return Finished(report.crc32);
+    }
+}
+
+// A whole entry is good when its CRC-32 matches, and, where the sizes were
+// declared, the data is as long as they say.
+EntryVerdict EntryJudge::Finished(std::uint32_t crc) {
+    std::optional<zip::DataDescriptorRecord> descriptor;
+    const bool compressed = opened_.method != zip::kMethodStored;
+    if (compressed && entry_.HasDescriptorFlag()) descriptor = decoder_.ReadTrailingDescriptor(opened_.zip64);
+
+    const bool sizesKnown = !entry_.IsStreamedUnknownSize();
+    const std::uint64_t packed = ConsumedEnd() - opened_.dataOffset;  // with any encryption framing
+    if (sizesKnown && compressed && entry_.compressedSize != packed)
+        return {ExtractOutcome::Damaged, "compressed size " + std::to_string(entry_.compressedSize) +
+                                             " declared, stream holds " + std::to_string(packed)};
+    if (sizesKnown && entry_.uncompressedSize != decoder_.produced())
+        return {ExtractOutcome::Damaged, "size " + std::to_string(entry_.uncompressedSize) + " declared, data holds " +
+                                             std::to_string(decoder_.produced())};
+    // Without sizes or a descriptor, a CRC-32 of 0 is the one a streaming
+    // writer leaves before it knows the value: nobody wrote it, and nothing
+    // is checked against it. Another one (a header or central record that
+    // has it) is checked.
+    if (!sizesKnown && !descriptor && entry_.crc32 == 0)
+        return {ExtractOutcome::Damaged, "no data descriptor: CRC-32 cannot be checked"};
+
+    const std::uint32_t expected = (!sizesKnown && descriptor) ? descriptor->crc32 : entry_.crc32;
+    if (!crcChecked_) return {ExtractOutcome::Ok, {}};
+    if (crc != expected)
+        return {ExtractOutcome::Damaged, "CRC-32 mismatch (expected " + Hex(expected) + ", got " + Hex(crc) + ")"};
+    return {ExtractOutcome::Ok, {}};
+}
+
+// (A declared size that is merely too small never matches the CRC-32 of the
+// whole content, so it never cuts real data.) A declared size of 0 proves
+// nothing (the CRC-32 of no bytes is 0, whatever the stream held): a stream
+// the decompressor refused at its start, or one that ran into corrupt data
+// at once, is never cut to an "ok" empty file.
+bool EntryJudge::TrimToDeclaredSize(CFile& output, ExtractReport& report) const {
+    if (entry_.IsStreamedUnknownSize() || entry_.uncompressedSize == 0 || report.bytesWritten < entry_.uncompressedSize)
+        return false;
+    // A stream that ended cleanly at the declared size was judged already.
+    if (report.bytesWritten == entry_.uncompressedSize)
+        return decoder_.status() != EntryDecoder::Status::Finished && report.crc32 == entry_.crc32;
+    output.Seek(0, CFile::Origin::Begin);
+    std::vector<std::uint8_t> chunk(std::size_t{64} << 10);
+    std::uint32_t crc = 0;
+    for (std::uint64_t left = entry_.uncompressedSize; left > 0;) {
+        const std::size_t got =
+            output.Read(chunk.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size())));
+        if (got == 0) return false;
+        crc = static_cast<std::uint32_t>(::crc32(crc, chunk.data(), static_cast<uInt>(got)));
+        left -= got;
+    }
+    if (crc != entry_.crc32) return false;
+    output.SetLength(entry_.uncompressedSize);
+    report.bytesWritten = entry_.uncompressedSize;
+    report.crc32 = crc;
+    return true;
+}
+
+}  // namespace tessaly
