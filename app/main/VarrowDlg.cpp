@@ -15,25 +15,24 @@
 #include <wx/time.h>
 #include <wx/utils.h>
 
-#include "app/Settings.h"
-#include "app/about/AboutDlg.h"
-#include "app/about/HelpContents.h"
-#include "app/main/ArchiveSelection.h"
 #include "app/main/PreviewStep.h"
+#include "core/Settings.h"
 #include "log/ActivityLog.h"
 #include "log/LogSections.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "res/MainMenu.h"
+#include "ui/about/AboutDlg.h"
+#include "ui/about/HelpContents.h"
 #include "ui/controls/SplashScreenEx.h"
 #include "ui/shell/Pickers.h"
 #include "ui/skin/AppIcon.h"
 #include "ui/skin/DialogUnits.h"
 #include "ui/skin/SystemMenuAbout.h"
+#include "workflow/ArchiveSelection.h"
 #include "workflow/MenuMessages.h"
 #include "workflow/RepairJob.h"
 #include "workflow/dialogs/MessageBoxes.h"
-#include "workflow/dialogs/WizardServices.h"
 
 namespace tessaly {
 
@@ -67,10 +66,8 @@ bool Confirmed(wxWindow* parent, const Message& question) {
 
 }  // namespace
 
-CVarrowDlg::CVarrowDlg(Options options)
-    : m_options(std::move(options)), m_job(m_options.job ? *m_options.job : *Wizard().job) {
-    if (!m_options.runPreview) m_options.runPreview = RunPreviewStep;
-    if (!m_options.endProcess) m_options.endProcess = [] { Wizard().endProcess(); };
+CVarrowDlg::CVarrowDlg(Options options) : m_options(std::move(options)), m_job(*m_options.wizard.job) {
+    if (!m_options.runPreview) m_options.runPreview = [wizard = m_options.wizard] { RunPreviewStep(wizard); };
     ShowSplash(m_options.splashMs);
     Create(nullptr, wxID_ANY, AppTitle, kWidth, kHeight);
     LoadBackground(m_options.programFolder, "Browse.bmp");
@@ -307,7 +304,7 @@ void CVarrowDlg::OnClearLog() {
 }
 
 void CVarrowDlg::OnEscape() {
-    if (Confirmed(nullptr, MainEscapeQuestion())) m_options.endProcess();
+    if (Confirmed(nullptr, MainEscapeQuestion())) m_options.wizard.endProcess();
 }
 
 void CVarrowDlg::OnHelpKey() { ShowHelpContents(); }

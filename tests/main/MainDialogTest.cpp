@@ -17,9 +17,9 @@
 #include <wx/radiobut.h>
 #include <wx/uiaction.h>
 
-#include "app/Settings.h"
 #include "app/main/InstanceCheck.h"
 #include "app/main/VarrowDlg.h"
+#include "core/Settings.h"
 #include "res/MainMenu.h"
 #include "tests/log/LogSandbox.h"
 #include "tests/ui/UiTestSupport.h"
@@ -67,13 +67,13 @@ protected:
         CVarrowDlg::Options options;
         options.programFolder = sandbox.Program();
         options.splashMs = 0;
-        options.job = &job;
+        options.wizard.job = &job;
         options.runPreview = [this] {
             ++previewRuns;
             shownDuringPreview = dialog->IsShown();
             pathsInPreview = job.SourcePaths();
         };
-        options.endProcess = [this] { ++processEnds; };
+        options.wizard.endProcess = [this] { ++processEnds; };
         dialog = new CVarrowDlg(options);
         dialog->Show();
     }
@@ -410,10 +410,12 @@ TEST(MainDialogStart, SplashComesAndGoesBeforeTheWindow) {
     testlog::LogSandbox sandbox;
     test::ScratchFolder program;
     test::SaveBmp(wxImage(60, 40), program.Path() / "Flash.bmp");
+    CRepairJob job;
     for (const bool withPicture : {true, false}) {
         if (!withPicture) fs::remove(program.Path() / "Flash.bmp");
         CVarrowDlg::Options options;
         options.programFolder = program.Path();
+        options.wizard.job = &job;
         options.splashMs = 300;
         const wxLongLong start = wxGetLocalTimeMillis();
         auto* dialog = new CVarrowDlg(options);

@@ -3,9 +3,9 @@
 #include <wx/uiaction.h>
 
 #include "UiTestSupport.h"
-#include "app/about/AboutDlg.h"
-#include "app/about/HelpContents.h"
-#include "app/about/MakerContacts.h"
+#include "ui/about/AboutDlg.h"
+#include "ui/about/HelpContents.h"
+#include "ui/about/MakerContacts.h"
 #include "ui/controls/URLLinkButton.h"
 
 namespace tessaly {

@@ -132,7 +132,6 @@ WizardTest::WizardTest()
     std::filesystem::create_directories(In());
     std::filesystem::create_directories(Out());
     m_services = {&m_job, &m_analysis, &m_saving, [this] { ++m_endCalls; }};
-    SetWizardServices(&m_services);
     SetPickers(&m_picker);
     m_picker.folder = Out().string();
     SetMessageAnswerer([this](const Message& message) {
@@ -151,7 +150,6 @@ WizardTest::WizardTest()
 WizardTest::~WizardTest() {
     SetMessageAnswerer(nullptr);
     SetPickers(nullptr);
-    SetWizardServices(nullptr);
 }
 
 std::string WizardTest::WriteArchive(const std::string& name, const testzip::Bytes& bytes) const {
@@ -176,8 +174,8 @@ void WizardTest::Select(const std::vector<std::string>& paths, RepairMode mode, 
 
 void WizardTest::RunPreview(int timeoutMs) {
     m_script.Run(
-        [] {
-            CPreview preview;
+        [this] {
+            CPreview preview(m_services);
             preview.ShowModal();
         },
         timeoutMs);

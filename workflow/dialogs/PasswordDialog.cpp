@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "ui/skin/AppIcon.h"
 #include "ui/skin/DialogUnits.h"
 

@@ -7,12 +7,12 @@
 
 #include <vector>
 
-#include "app/Settings.h"
-#include "app/about/AboutDlg.h"
-#include "app/about/HelpContents.h"
+#include "core/Settings.h"
 #include "log/ActivityLog.h"
 #include "log/LogSections.h"
 #include "res/MainMenu.h"
+#include "ui/about/AboutDlg.h"
+#include "ui/about/HelpContents.h"
 #include "ui/controls/TransparentStatic.h"
 #include "ui/shell/Pickers.h"
 #include "ui/skin/AppIcon.h"
@@ -28,7 +28,6 @@
 #include "workflow/dialogs/MessageBoxes.h"
 #include "workflow/dialogs/PathLabel.h"
 #include "workflow/dialogs/ProgressBar.h"
-#include "workflow/dialogs/WizardServices.h"
 
 namespace tessaly {
 namespace {
@@ -51,7 +50,7 @@ constexpr ButtonPlace kButtons[] = {
 
 }  // namespace
 
-CPreview::CPreview() : m_job(*Wizard().job) {
+CPreview::CPreview(const WizardServices& services) : m_services(services), m_job(*m_services.job) {
     Create(nullptr, wxID_ANY, wxString::FromUTF8(AppTitle), 484, 292);
     LoadBackground(ProgramFolder(), "preview.bmp");
     SetIcons(AppIcons());
@@ -184,7 +183,7 @@ void CPreview::RunDueStep() {
 void CPreview::RunAnalysis() {
     m_bBusy = true;
     {
-        CProgressBar analysis(*Wizard().analysis, *m_pList);
+        CProgressBar analysis(*m_services.analysis, *m_pList);
         analysis.ShowModal();
     }
     UpdateSaveButtons();
@@ -272,7 +271,7 @@ void CPreview::RunSaving(bool hide) {
     m_bBusy = true;
     if (hide) Hide();
     {
-        CFileSave saving(*Wizard().saving);
+        CFileSave saving(*m_services.saving, m_services.endProcess);
         saving.ShowModal();
     }
     if (hide && IsModal()) Show();
@@ -281,7 +280,7 @@ void CPreview::RunSaving(bool hide) {
 
 void CPreview::EndProcessOnYes(const Message& question) {
     if (ShowMessageBox(this, question) != MessageAnswer::Yes) return;
-    Wizard().endProcess();
+    m_services.endProcess();
     // Only reached where ending the process was replaced (tests).
     EndModal(wxID_CANCEL);
 }

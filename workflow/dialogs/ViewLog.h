@@ -5,6 +5,8 @@
 // Escape after its question.
 #pragma once
 
+#include <functional>
+
 #include "ui/skin/SkinnedDialog.h"
 #include "workflow/SavingSummary.h"
 
@@ -20,7 +22,8 @@ enum ViewLogId {
 
 class CViewLog : public CSkinnedDialog {
 public:
-    explicit CViewLog(const SavingSummary& summary);
+    // Every way out ends the process with `endProcess`.
+    CViewLog(const SavingSummary& summary, std::function<void()> endProcess);
 
     int ShowModal() override;
     wxCheckBox* ViewLogCheck() const { return m_pCheck; }
@@ -35,6 +38,7 @@ private:
     void Leave(int code);
 
     SavingSummary m_summary;
+    std::function<void()> m_endProcess;
     wxCheckBox* m_pCheck = nullptr;
     wxStaticText* m_pMessage = nullptr;
 };

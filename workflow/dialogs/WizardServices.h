@@ -1,7 +1,9 @@
 // What the wizard's dialogs work with: the repair job, the analysis and
-// saving runs, and the way the process ends. The running program uses the
-// process-wide ones; a test installs its own set, so that "the process
-// ends" becomes an observable call and the runs start clean.
+// saving runs, and the way the process ends. The program's root
+// (app/main/WizardRoot.h) owns the parts and hands this set down to the
+// dialogs it opens, which pass it on; a test builds a wizard on its own set,
+// so that "the process ends" becomes an observable call and the runs start
+// clean. Not owned: the parts must outlive every dialog given the set.
 #pragma once
 
 #include <functional>
@@ -18,11 +20,5 @@ struct WizardServices {
     CSavingRun* saving = nullptr;
     std::function<void()> endProcess;  // ends the process (in tests: records it)
 };
-
-// The services in use: the installed set, else the process-wide one.
-const WizardServices& Wizard();
-// Installs `services` (not copied: it must outlive its use); nullptr
-// restores the process-wide set.
-void SetWizardServices(const WizardServices* services);
 
 }  // namespace tessaly

@@ -32,6 +32,9 @@
 #include <wx/utils.h>
 
 #include "app/main/VarrowDlg.h"
+#include "app/main/WizardRoot.h"
+#include "archive/ScanState.h"
+#include "core/EndProcess.h"
 #include "tests/support/Portable.h"
 #include "tests/support/Sample.h"
 #include "tests/support/TempFolder.h"
@@ -269,9 +272,12 @@ private:
         SetMessageAnswerer([](const Message& message) {
             return message.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
         });
+        ScanState state;
+        const CWizardRoot wizard(state, [] { EndProcess(); });
         CVarrowDlg::Options options;
         options.programFolder = m_programFolder;
         options.splashMs = 0;
+        options.wizard = wizard.Services();
         auto* main = new CVarrowDlg(options);
         main->Move(40, 40);
         main->AddArchives({large.string(), damaged.string()});

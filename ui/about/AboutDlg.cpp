@@ -1,4 +1,4 @@
-#include "app/about/AboutDlg.h"
+#include "ui/about/AboutDlg.h"
 
 #include <wx/button.h>
 #include <wx/log.h>
@@ -7,8 +7,8 @@
 #include <wx/stattext.h>
 #include <wx/utils.h>
 
-#include "app/Version.h"
-#include "app/about/MakerContacts.h"
+#include "core/Version.h"
+#include "ui/about/MakerContacts.h"
 #include "ui/controls/URLLinkButton.h"
 #include "ui/skin/AppIcon.h"
 #include "ui/skin/DialogUnits.h"

@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/about/MakerContacts.h"
+#include "ui/about/MakerContacts.h"
 #include "ui/skin/SkinnedDialog.h"
 
 namespace tessaly {

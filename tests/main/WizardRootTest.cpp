@@ -1,0 +1,49 @@
+// The wizard's root: each root owns its own job and runs, hands them out
+// through its services, and its runs report on the scan state it was given
+// for as long as it lives.
+#include <gtest/gtest.h>
+
+#include "app/main/WizardRoot.h"
+#include "archive/ScanState.h"
+
+namespace tessaly {
+namespace {
+
+TEST(WizardRoot, ServicesReachTheRootsOwnPartsAndTwoRootsShareNone) {
+    ScanState firstState;
+    ScanState secondState;
+    int firstEnds = 0;
+    int secondEnds = 0;
+    const CWizardRoot first(firstState, [&] { ++firstEnds; });
+    const CWizardRoot second(secondState, [&] { ++secondEnds; });
+    const WizardServices& a = first.Services();
+    const WizardServices& b = second.Services();
+    ASSERT_NE(a.job, nullptr);
+    ASSERT_NE(a.analysis, nullptr);
+    ASSERT_NE(a.saving, nullptr);
+    EXPECT_NE(a.job, b.job);
+    EXPECT_NE(a.analysis, b.analysis);
+    EXPECT_NE(a.saving, b.saving);
+
+    a.job->AppendSourcePath("a.zip");
+    EXPECT_TRUE(b.job->SourcePaths().empty());
+    a.endProcess();
+    EXPECT_EQ(firstEnds, 1);
+    EXPECT_EQ(secondEnds, 0);
+}
+
+TEST(WizardRoot, ItsRunsReportOnItsScanStateWhileItLives) {
+    ScanState state;
+    {
+        const CWizardRoot root(state, [] {});
+        EXPECT_TRUE(state.reportAnalysisProgress);
+        EXPECT_TRUE(state.reportSavingProgress);
+        EXPECT_TRUE(state.extractCheckpoint);
+    }
+    EXPECT_FALSE(state.reportAnalysisProgress);
+    EXPECT_FALSE(state.reportSavingProgress);
+    EXPECT_FALSE(state.extractCheckpoint);
+}
+
+}  // namespace
+}  // namespace tessaly
