@@ -113,7 +113,14 @@ struct Sandbox {
     ScanState state;
     CAnalysisRun analysis{job, state, [] {}};
     CSavingRun saving{job, state, [] {}};
-    WizardServices services{&job, &analysis, &saving, [] {}};
+    WizardServices services;
+
+    Sandbox() {
+        services.job = &job;
+        services.analysis = &analysis;
+        services.saving = &saving;
+        services.endProcess = [] {};
+    }
 };
 
 struct AnalysisFigures {
@@ -158,7 +165,7 @@ double TimeSavingDialog(const std::filesystem::path& archive, const std::filesys
     sandbox.job.m_szAllFilesDest = out.string();
     const auto start = Clock::now();
     Clock::time_point done{};
-    CFileSave saving(sandbox.saving, [] {});
+    CFileSave saving(sandbox.services);
     Poller poll([&] {
         if (CViewLog* completion = Shown<CViewLog>()) {
             if (done == Clock::time_point{}) done = Clock::now();

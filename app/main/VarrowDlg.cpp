@@ -32,7 +32,6 @@
 #include "workflow/ArchiveSelection.h"
 #include "workflow/MenuMessages.h"
 #include "workflow/RepairJob.h"
-#include "workflow/dialogs/MessageBoxes.h"
 
 namespace tessaly {
 
@@ -60,8 +59,8 @@ private:
     CVarrowDlg& m_dialog;
 };
 
-bool Confirmed(wxWindow* parent, const Message& question) {
-    return ShowMessageBox(parent, question) == MessageAnswer::Yes;
+bool Confirmed(const WizardServices& wizard, wxWindow* parent, const Message& question) {
+    return wizard.ShowMessage(parent, question) == MessageAnswer::Yes;
 }
 
 }  // namespace
@@ -230,17 +229,17 @@ void CVarrowDlg::UpdateClearButtons() {
 }
 
 void CVarrowDlg::Browse() {
-    const std::vector<std::string> chosen = Pickers().PickZipFiles(this);
+    const std::vector<std::string> chosen = m_options.wizard.Pickers().PickZipFiles(this);
     if (!chosen.empty()) AddArchives(chosen);
 }
 
 void CVarrowDlg::ClearSelected() {
     const long row = m_fileList->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
     if (row < 0) {
-        ShowMessageBox(this, SelectFileToRemoveMessage());
+        m_options.wizard.ShowMessage(this, SelectFileToRemoveMessage());
         return;
     }
-    if (!Confirmed(this, ClearSelectedQuestion())) return;
+    if (!Confirmed(m_options.wizard, this, ClearSelectedQuestion())) return;
     m_fileList->DeleteItem(row);
     Renumber();
     UpdateClearButtons();
@@ -255,7 +254,7 @@ void CVarrowDlg::Renumber() {
 
 void CVarrowDlg::ClearAll() {
     if (m_fileList->GetItemCount() == 0) return;
-    if (!Confirmed(this, ClearAllQuestion())) return;
+    if (!Confirmed(m_options.wizard, this, ClearAllQuestion())) return;
     m_fileList->DeleteAllItems();
     UpdateClearButtons();
 }
@@ -281,7 +280,7 @@ void CVarrowDlg::Repair() {
     LogSourceSelection(paths, m_job.m_nRepairMode, m_job.m_bSkipPreview != 0);
     if (!SelectionIsRepairable(paths)) {
         m_job.ClearSourcePaths();
-        ShowMessageBox(this, NoFilesSelectedMessage());
+        m_options.wizard.ShowMessage(this, NoFilesSelectedMessage());
         return;
     }
     Hide();
@@ -296,22 +295,22 @@ void CVarrowDlg::ShowAboutBox() { tessaly::ShowAboutBox(this, m_options.programF
 void CVarrowDlg::ShowHelpContents() { tessaly::ShowHelpContents(m_options.programFolder); }
 
 void CVarrowDlg::OnMenuExit() {
-    if (Confirmed(this, MainExitQuestion())) EndModal(wxID_CANCEL);
+    if (Confirmed(m_options.wizard, this, MainExitQuestion())) EndModal(wxID_CANCEL);
 }
 
 void CVarrowDlg::OnClearLog() {
-    if (Confirmed(this, ClearLogQuestion())) ClearActivityLog();
+    if (Confirmed(m_options.wizard, this, ClearLogQuestion())) ClearActivityLog();
 }
 
 void CVarrowDlg::OnEscape() {
-    if (Confirmed(nullptr, MainEscapeQuestion())) m_options.wizard.endProcess();
+    if (Confirmed(m_options.wizard, nullptr, MainEscapeQuestion())) m_options.wizard.endProcess();
 }
 
 void CVarrowDlg::OnHelpKey() { ShowHelpContents(); }
 
 void CVarrowDlg::OnCloseBox() {
     m_repair->Disable();
-    if (Confirmed(this, MainExitQuestion())) {
+    if (Confirmed(m_options.wizard, this, MainExitQuestion())) {
         m_repair->Enable();
         EndModal(wxID_OK);
         return;

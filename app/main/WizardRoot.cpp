@@ -4,9 +4,14 @@
 
 namespace tessaly {
 
+// The user is asked through the toolkit's own message boxes, pickers and
+// password dialog (the services' defaults).
 CWizardRoot::CWizardRoot(ScanState& state, std::function<void()> endProcess)
-    : analysis_(job_, state, endProcess),
-      saving_(job_, state, endProcess),
-      services_{&job_, &analysis_, &saving_, std::move(endProcess)} {}
+    : analysis_(job_, state, endProcess), saving_(job_, state, endProcess) {
+    services_.job = &job_;
+    services_.analysis = &analysis_;
+    services_.saving = &saving_;
+    services_.endProcess = std::move(endProcess);
+}
 
 }  // namespace tessaly

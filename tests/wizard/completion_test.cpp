@@ -169,7 +169,7 @@ TEST_F(CompletionLayoutTest, TheOutcomeFitsItsBoxAndLeavesTheCheckBoxClearInEver
         Outcome(0, 0, 1, ""), Outcome(12, 3, 2, ""), Outcome(1234, 567, 89, "No space left on device"),
     };
     for (const SavingSummary& summary : outcomes) {
-        CViewLog dialog(summary, [this] { ++m_endCalls; });
+        CViewLog dialog(summary, m_services);
         const std::string text = CompletionText(summary);
         const wxStaticText* message = dialog.MessageText();
         ASSERT_NE(message, nullptr);

@@ -16,8 +16,6 @@
 #include "ui/skin/SystemMenuAbout.h"
 #include "workflow/SavingRun.h"
 #include "workflow/dialogs/LabelFit.h"
-#include "workflow/dialogs/MessageBoxes.h"
-#include "workflow/dialogs/PasswordDialog.h"
 #include "workflow/dialogs/PathLabel.h"
 #include "workflow/dialogs/ViewLog.h"
 
@@ -35,8 +33,8 @@ void SetBar(CTextProgressCtrl* bar, int percent) {
 
 }  // namespace
 
-CFileSave::CFileSave(CSavingRun& run, std::function<void()> endProcess)
-    : m_run(run), m_endProcess(std::move(endProcess)), m_worker(*this, run, [this] { ApplyBatch(); }) {
+CFileSave::CFileSave(const WizardServices& wizard)
+    : m_services(wizard), m_run(*wizard.saving), m_worker(*this, *wizard.saving, [this] { ApplyBatch(); }) {
     Create(nullptr, wxID_ANY, wxString::FromUTF8(AppTitle), 349, 209, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     SetIcons(AppIcons());
     AddSystemMenuAbout(*this, [this] { ShowAboutBox(this, ProgramFolder()); });
@@ -114,7 +112,7 @@ int CFileSave::ShowModal() {
 // it: see Completion().
 void CFileSave::ShowCompletion() {
     m_bCompleted = false;
-    CViewLog completion(m_run.Summary(), m_endProcess);
+    CViewLog completion(m_run.Summary(), m_services);
     completion.ShowModal();
 }
 
@@ -208,7 +206,7 @@ void CFileSave::SetPauseText(const std::string& text) { m_worker.SetPauseText(te
 void CFileSave::AskPassword(const std::string& archiveName, PasswordAnswer answer) {
     m_worker.Forwarder().Post([this, archiveName, answer = std::move(answer)]() mutable {
         auto ask = [this, archiveName, answer = std::move(answer)] {
-            answer(m_run.IsStopping() ? std::nullopt : AskPasswordFor(this, archiveName));
+            answer(m_run.IsStopping() ? std::nullopt : m_services.AskPassword(this, archiveName));
         };
         if (m_nQuestionsUp > 0)
             m_deferredPasswords.push_back(std::move(ask));
@@ -220,7 +218,7 @@ void CFileSave::AskPassword(const std::string& archiveName, PasswordAnswer answe
 MessageAnswer CFileSave::ShowMessage(const Message& message) {
     ++m_nQuestionsUp;
     const MessageAnswer answer =
-        m_worker.Forwarder().Ask([this, message] { return ShowMessageBox(this, message); }, MessageAnswer::Ok);
+        m_worker.Forwarder().Ask([this, message] { return m_services.ShowMessage(this, message); }, MessageAnswer::Ok);
     if (--m_nQuestionsUp == 0) {
         std::vector<std::function<void()>> deferred;
         deferred.swap(m_deferredPasswords);

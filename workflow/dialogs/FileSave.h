@@ -18,6 +18,7 @@
 
 #include "ui/skin/SkinnedDialog.h"
 #include "workflow/SavingView.h"
+#include "workflow/dialogs/WizardServices.h"
 #include "workflow/dialogs/WorkerDialog.h"
 
 class wxButton;
@@ -41,8 +42,8 @@ enum FileSaveId {
 
 class CFileSave : public CSkinnedDialog, private ISavingView {
 public:
-    // The completion dialog it shows ends the process with `endProcess`.
-    CFileSave(CSavingRun& run, std::function<void()> endProcess);
+    // Runs the saving of `wizard`, whose parts must outlive the dialog.
+    explicit CFileSave(const WizardServices& wizard);
 
     // Shows the dialog and saves what the job asks for.
     int ShowModal() override;
@@ -75,8 +76,8 @@ private:
     void SetPauseText(const std::string& text) override;
     MessageAnswer ShowMessage(const Message& message) override;
 
+    WizardServices m_services;
     CSavingRun& m_run;
-    std::function<void()> m_endProcess;
     CTextProgressCtrl* m_ctlCurrentProgress = nullptr;
     CTextProgressCtrl* m_ctlOverallProgress = nullptr;
     CTransparentStatic2* m_pName = nullptr;

@@ -10,12 +10,14 @@
 #include "workflow/AnalysisRun.h"
 #include "workflow/dialogs/EntryList.h"
 #include "workflow/dialogs/LabelFit.h"
-#include "workflow/dialogs/MessageBoxes.h"
 
 namespace tessaly {
 
-CProgressBar::CProgressBar(CAnalysisRun& run, IEntryRows& rows)
-    : m_run(run), m_rows(rows), m_worker(*this, run, [this] { ApplyBatch(); }) {
+CProgressBar::CProgressBar(const WizardServices& wizard, IEntryRows& rows)
+    : m_services(wizard),
+      m_run(*wizard.analysis),
+      m_rows(rows),
+      m_worker(*this, *wizard.analysis, [this] { ApplyBatch(); }) {
     Create(nullptr, wxID_ANY, wxString::FromUTF8(AppTitle), 214, 97, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     SetIcons(AppIcons());
     CreateControls();
@@ -126,7 +128,7 @@ MessageAnswer CProgressBar::ShowMessage(const Message& message) {
     const MessageAnswer answer = m_worker.Forwarder().Ask(
         [this, message] {
             ShowChanges();
-            return ShowMessageBox(this, message);
+            return m_services.ShowMessage(this, message);
         },
         MessageAnswer::Ok);
     // Yes to Stop or exit: the worker is about to be stopped and joined, so

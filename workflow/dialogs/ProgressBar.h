@@ -16,6 +16,7 @@
 
 #include "ui/skin/SkinnedDialog.h"
 #include "workflow/AnalysisView.h"
+#include "workflow/dialogs/WizardServices.h"
 #include "workflow/dialogs/WorkerDialog.h"
 
 class wxButton;
@@ -34,8 +35,9 @@ enum ProgressBarId {
 
 class CProgressBar : public CSkinnedDialog, private IAnalysisView {
 public:
-    // `rows` receives the entries listed; both must outlive the dialog.
-    CProgressBar(CAnalysisRun& run, IEntryRows& rows);
+    // Runs the analysis of `wizard`; `rows` receives the entries listed.
+    // The parts and `rows` must outlive the dialog.
+    CProgressBar(const WizardServices& wizard, IEntryRows& rows);
 
     // Shows the dialog and analyses archive job.m_nCurrentFile until the
     // worker ends or is stopped.
@@ -60,6 +62,7 @@ private:
     void SetPauseText(const std::string& text) override;
     MessageAnswer ShowMessage(const Message& message) override;
 
+    WizardServices m_services;
     CAnalysisRun& m_run;
     IEntryRows& m_rows;
     // Rows and the count the worker listed since the last batch.

@@ -15,12 +15,11 @@
 #include "ui/skin/SystemMenuAbout.h"
 #include "workflow/StepMessages.h"
 #include "workflow/dialogs/LabelFit.h"
-#include "workflow/dialogs/MessageBoxes.h"
 
 namespace tessaly {
 
-CViewLog::CViewLog(const SavingSummary& summary, std::function<void()> endProcess)
-    : m_summary(summary), m_endProcess(std::move(endProcess)) {
+CViewLog::CViewLog(const SavingSummary& summary, const WizardServices& wizard)
+    : m_summary(summary), m_services(wizard) {
     Create(nullptr, wxID_ANY, wxString::FromUTF8(AppTitle), 186, 90, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     SetIcons(AppIcons());
     AddSystemMenuAbout(*this, [this] { ShowAboutBox(this, ProgramFolder()); });
@@ -99,13 +98,13 @@ void CViewLog::OnCharHook(wxKeyEvent& event) {
         event.Skip();
         return;
     }
-    if (ShowMessageBox(this, CompletionEscapeQuestion()) == MessageAnswer::Yes) Leave(wxID_CANCEL);
+    if (m_services.ShowMessage(this, CompletionEscapeQuestion()) == MessageAnswer::Yes) Leave(wxID_CANCEL);
 }
 
 // The process ends here; the modal run only ends where ending the process
 // was replaced (tests).
 void CViewLog::Leave(int code) {
-    m_endProcess();
+    m_services.endProcess();
     if (IsModal()) EndModal(code);
 }
 

@@ -5,10 +5,9 @@
 // Escape after its question.
 #pragma once
 
-#include <functional>
-
 #include "ui/skin/SkinnedDialog.h"
 #include "workflow/SavingSummary.h"
+#include "workflow/dialogs/WizardServices.h"
 
 class wxCheckBox;
 class wxStaticText;
@@ -22,8 +21,8 @@ enum ViewLogId {
 
 class CViewLog : public CSkinnedDialog {
 public:
-    // Every way out ends the process with `endProcess`.
-    CViewLog(const SavingSummary& summary, std::function<void()> endProcess);
+    // Every way out ends the process the way `wizard` says.
+    CViewLog(const SavingSummary& summary, const WizardServices& wizard);
 
     int ShowModal() override;
     wxCheckBox* ViewLogCheck() const { return m_pCheck; }
@@ -38,7 +37,7 @@ private:
     void Leave(int code);
 
     SavingSummary m_summary;
-    std::function<void()> m_endProcess;
+    WizardServices m_services;
     wxCheckBox* m_pCheck = nullptr;
     wxStaticText* m_pMessage = nullptr;
 };

@@ -42,7 +42,6 @@
 #include "tests/ui/ScreenPixels.h"
 #include "ui/shell/Pickers.h"
 #include "workflow/dialogs/FileSave.h"
-#include "workflow/dialogs/MessageBoxes.h"
 #include "workflow/dialogs/PasswordDialog.h"
 #include "workflow/dialogs/Preview.h"
 #include "workflow/dialogs/ProgressBar.h"
@@ -268,16 +267,16 @@ private:
         testzip::WriteFileBytes(damaged, testzip::SampleArchive());
         fs::create_directories(scratch / "Recovered");
         ShotPickers pickers(scratch / "Recovered");
-        SetPickers(&pickers);
-        SetMessageAnswerer([](const Message& message) {
-            return message.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
-        });
         ScanState state;
         const CWizardRoot wizard(state, [] { EndProcess(); });
         CVarrowDlg::Options options;
         options.programFolder = m_programFolder;
         options.splashMs = 0;
         options.wizard = wizard.Services();
+        options.wizard.pickers = &pickers;
+        options.wizard.showMessage = [](wxWindow*, const Message& message) {
+            return message.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+        };
         auto* main = new CVarrowDlg(options);
         main->Move(40, 40);
         main->AddArchives({large.string(), damaged.string()});
