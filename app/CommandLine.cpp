@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/Version.h"
+#include "core/Version.h"
 
 namespace tessaly {
 

@@ -113,9 +113,14 @@ struct Sandbox {
     CRepairJob job;
     CAnalysisRun analysis{job, [] {}};
     CSavingRun saving{job, [] {}};
-    WizardServices services{&job, &analysis, &saving, [] {}};
-    Sandbox() { SetWizardServices(&services); }
-    ~Sandbox() { SetWizardServices(nullptr); }
+    WizardServices services;
+
+    Sandbox() {
+        services.job = &job;
+        services.analysis = &analysis;
+        services.saving = &saving;
+        services.endProcess = [] {};
+    }
 };
 
 struct AnalysisFigures {
@@ -136,7 +141,7 @@ AnalysisFigures TimeAnalysis(const std::filesystem::path& archive, std::size_t e
     double longestBusy = 0;
     bool analysing = false;
     {
-        CPreview preview;
+        CPreview preview(sandbox.services);
         Poller poll([&] {
             const auto now = Clock::now();
             if (analysing && Shown<CProgressBar>()) longestBusy = std::max(longestBusy, Seconds(now - lastTick));
@@ -160,7 +165,7 @@ double TimeSavingDialog(const std::filesystem::path& archive, const std::filesys
     sandbox.job.m_szAllFilesDest = out.string();
     const auto start = Clock::now();
     Clock::time_point done{};
-    CFileSave saving(sandbox.saving);
+    CFileSave saving(sandbox.services);
     Poller poll([&] {
         if (CViewLog* completion = Shown<CViewLog>()) {
             if (done == Clock::time_point{}) done = Clock::now();

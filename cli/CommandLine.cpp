@@ -3,11 +3,8 @@
 #include <cctype>
 
 #include "archive/ScanState.h"
+#include "core/Version.h"
 #include "platform/FileSystem.h"
-
-#ifndef TESSALY_VERSION
-#define TESSALY_VERSION "0.0.0"
-#endif
 
 namespace tessaly::cli {
 namespace {
@@ -246,6 +243,6 @@ std::string UsageText() {
            "cannot be read at all.\n";
 }
 
-std::string VersionText() { return std::string("tessaly-zip-cli ") + TESSALY_VERSION + "\n"; }
+std::string VersionText() { return std::string("tessaly-zip-cli ") + kProductVersion + "\n"; }
 
 }  // namespace tessaly::cli

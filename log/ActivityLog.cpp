@@ -5,7 +5,7 @@
 #include <system_error>
 #include <thread>
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "log/LogEncoding.h"
 #include "platform/FileSystem.h"
 #include "platform/LogFile.h"

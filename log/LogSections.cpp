@@ -2,7 +2,7 @@
 
 #include <initializer_list>
 
-#include "app/Version.h"
+#include "core/Version.h"
 #include "log/ActivityLog.h"
 
 namespace tessaly {

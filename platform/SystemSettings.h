@@ -1,6 +1,6 @@
 // Settings the operating system keeps for the product, where it has such a
 // store: on Windows the string values of a key under HKEY_CLASSES_ROOT.
-// Elsewhere there is none, and settings come from files (app/Settings).
+// Elsewhere there is none, and settings come from files (core/Settings).
 #pragma once
 
 #include <optional>

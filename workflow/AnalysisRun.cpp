@@ -2,10 +2,10 @@
 
 #include <exception>
 
-#include "app/EndProcess.h"
 #include "archive/ScanState.h"
 #include "archive/SkipRules.h"
 #include "archive/ZipException.h"
+#include "core/EndProcess.h"
 #include "log/LogSections.h"
 #include "platform/File.h"
 #include "platform/FileException.h"
@@ -44,51 +44,28 @@ CAnalysisRun::CAnalysisRun(CRepairJob& job, std::function<void()> endProcess)
     };
 }
 
-CAnalysisRun::~CAnalysisRun() { StopWorker(); }
+CAnalysisRun::~CAnalysisRun() { worker_.Stop(); }
 
 void CAnalysisRun::Start(IAnalysisView& view) {
-    StopWorker();
+    worker_.Stop();
     view_ = &view;
-    gate_.Reset();
-    m_bAnalysisPaused = 0;  // every analysis starts unpaused
     m_bAnalysisDone = 0;
     bar_ = 0;
     plan_.Reset();
     scanPercent_ = 0;
     m_nProgressCreep = 0;
-    thread_ = std::thread([this] { AnalysisWorker(); });
+    worker_.Start(view, [this] { AnalysisWorker(); });
 }
 
-void CAnalysisRun::Wait() {
-    if (thread_.joinable()) thread_.join();
-}
-
-void CAnalysisRun::StopWorker() {
-    gate_.RequestStop();
-    Wait();
-}
+void CAnalysisRun::Wait() { worker_.Wait(); }
 
 // ---- Interface thread ----------------------------------------------------
 
-void CAnalysisRun::OnPause() {
-    if (m_bAnalysisPaused) {
-        gate_.Release();
-        view_->SetPauseText("Pause");
-        m_bAnalysisPaused = 0;
-    } else {
-        gate_.Hold();
-        view_->SetPauseText("Resume");
-        m_bAnalysisPaused = 1;
-    }
-}
+void CAnalysisRun::OnPause() { worker_.TogglePause(); }
 
 UserChoice CAnalysisRun::OnStop() {
-    if (!m_bAnalysisPaused) gate_.Hold();
-    if (view_->ShowMessage(AnalysisStopQuestion()) != MessageAnswer::Yes) {
-        if (!m_bAnalysisPaused) gate_.Release();
-        return UserChoice::Continued;
-    }
-    StopWorker();
+    if (!worker_.Confirm(AnalysisStopQuestion())) return UserChoice::Continued;
+    worker_.Stop();
     m_analysisArchive.dataError = 0;
     m_nSourceLength = 0;
     m_bAnalysisPaused = 0;
@@ -98,12 +75,8 @@ UserChoice CAnalysisRun::OnStop() {
 UserChoice CAnalysisRun::OnClose() { return OnStop(); }
 
 UserChoice CAnalysisRun::OnEscape() {
-    if (!m_bAnalysisPaused) gate_.Hold();
-    if (view_->ShowMessage(AnalysisExitQuestion()) != MessageAnswer::Yes) {
-        if (!m_bAnalysisPaused) gate_.Release();
-        return UserChoice::Continued;
-    }
-    StopWorker();
+    if (!worker_.Confirm(AnalysisExitQuestion())) return UserChoice::Continued;
+    worker_.Stop();
     endProcess_();
     return UserChoice::ProcessEnded;
 }
@@ -243,11 +216,6 @@ void CAnalysisRun::SetBar(int percent) {
 void CAnalysisRun::ReportAnalysisProgress(std::uint64_t position, std::uint64_t total, std::uint64_t steps) {
     scanPercent_ = ProgressFromReport(scanPercent_, position, total, steps, m_nProgressCreep, kAnalysisCreep);
     gate_.RunOrThrow([&] { SetBar(plan_.Advance(kScanPhase, static_cast<std::uint64_t>(scanPercent_), 100)); });
-}
-
-CAnalysisRun& ProcessAnalysisRun() {
-    static CAnalysisRun run(ProcessRepairJob());
-    return run;
 }
 
 }  // namespace tessaly

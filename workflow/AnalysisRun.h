@@ -5,41 +5,36 @@
 // path and the count listed. Pause, Stop, the close box and Escape act on
 // the worker cooperatively, at its next step.
 //
-// One CAnalysisRun serves the whole program (it owns the analysis' archive
-// object and installs the scan's analysis progress hook); each analysis
-// dialog calls Start with itself as the view. Not for saving (SavingRun.h).
+// One CAnalysisRun serves a whole wizard (it owns the analysis' archive
+// object and installs the scan's analysis progress hook); the program's
+// root makes it, and each analysis dialog calls Start with itself as the
+// view. Not for saving (SavingRun.h).
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <thread>
 
 #include "archive/FileHeader.h"
 #include "archive/ScanState.h"
 #include "archive/ZipArchive.h"
 #include "workflow/AnalysisView.h"
 #include "workflow/ProgressMath.h"
+#include "workflow/WorkerControls.h"
 #include "workflow/WorkerGate.h"
+#include "workflow/WorkerRun.h"
 
 namespace tessaly {
 
 class CRepairJob;
 
-// What a user action on a running worker came to.
-enum class UserChoice {
-    Continued,     // answered No: the worker goes on as before
-    Stopped,       // the worker has stopped; the dialog closes
-    ProcessEnded,  // the process-ending action ran
-};
-
-class CAnalysisRun {
+class CAnalysisRun : public IWorkerControls {
 public:
     explicit CAnalysisRun(CRepairJob& job, std::function<void()> endProcess = nullptr);
     CAnalysisRun(const CAnalysisRun&) = delete;
     CAnalysisRun& operator=(const CAnalysisRun&) = delete;
-    virtual ~CAnalysisRun();
+    ~CAnalysisRun() override;
 
     // Starts the worker on archive number job.m_nCurrentFile. A previous
     // worker must have ended (Wait) or been stopped.
@@ -47,13 +42,13 @@ public:
     // Waits until the worker has ended. The dialog calls it when
     // AnalysisFinished reaches the interface thread, then closes itself;
     // the worker does nothing after that signal, so the wait is short.
-    void Wait();
+    void Wait() override;
 
     // Interface-thread handlers.
-    void OnPause();         // Pause / Resume toggles
-    UserChoice OnStop();    // asks; Yes stops and returns after the worker stopped
-    UserChoice OnClose();   // the close box acts as Stop
-    UserChoice OnEscape();  // asks; Yes stops the worker and ends the process
+    void OnPause() override;         // Pause / Resume toggles
+    UserChoice OnStop() override;    // asks; Yes stops and returns after the worker stopped
+    UserChoice OnClose() override;   // the close box acts as Stop
+    UserChoice OnEscape() override;  // asks; Yes stops the worker and ends the process
 
     // The archive layer's progress report while the analysis scans.
     void ReportAnalysisProgress(std::uint64_t position, std::uint64_t total, std::uint64_t steps);
@@ -74,16 +69,15 @@ private:
     void OpenForListing();
     void SetBar(int percent);
     void SignalEnd();
-    void StopWorker();
 
     CRepairJob& job_;
     ScanState scan_;  // handed to each open
     std::function<void()> endProcess_;
     IAnalysisView* view_ = nullptr;
-    std::thread thread_;
     CWorkerGate gate_;
+    int m_bAnalysisPaused = 0;  // interface thread only
+    CWorkerRun worker_{gate_, m_bAnalysisPaused};
 
-    int m_bAnalysisPaused = 0;          // interface thread only
     std::uint64_t m_nSourceLength = 0;  // worker only
     int m_nProgressCreep = 0;           // worker only
     int bar_ = 0;                       // the bar's position, as the worker last set it
@@ -93,8 +87,5 @@ private:
     CFileHeader m_analysisHeader;
     std::string m_strAnalysisPath;
 };
-
-// The analysis of the running program, on ProcessRepairJob().
-CAnalysisRun& ProcessAnalysisRun();
 
 }  // namespace tessaly

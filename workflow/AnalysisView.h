@@ -12,14 +12,12 @@
 #include <string>
 
 #include "workflow/EntryFormat.h"
-#include "workflow/Message.h"
+#include "workflow/WorkerView.h"
 
 namespace tessaly {
 
-class IAnalysisView {
+class IAnalysisView : public IWorkerView {
 public:
-    virtual ~IAnalysisView() = default;
-
     // Worker thread.
     virtual void SetProgress(int percent) = 0;  // the percentage bar, 0..100
     virtual void ClearRows() = 0;               // the preview's entry list
@@ -27,11 +25,8 @@ public:
     virtual void SetShownCount(const std::string& text) = 0;  // "Number Of Files Extracted"
     virtual void AnalysisFinished() = 0;                      // the dialog closes itself
 
-    // Interface thread.
-    virtual void SetPauseText(const std::string& text) = 0;  // "Pause" or "Resume"
-
-    // Either thread; returns the user's answer.
-    virtual MessageAnswer ShowMessage(const Message& message) = 0;
+    // SetPauseText (IWorkerView): interface thread. ShowMessage: either
+    // thread.
 };
 
 }  // namespace tessaly

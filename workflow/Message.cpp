@@ -1,6 +1,6 @@
 #include "workflow/Message.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 
 namespace tessaly {
 

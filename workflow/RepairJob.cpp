@@ -11,9 +11,4 @@ std::string CRepairJob::GetSourcePath(int index) const {
     return m_sourcePaths[static_cast<std::size_t>(index)];
 }
 
-CRepairJob& ProcessRepairJob() {
-    static CRepairJob job;
-    return job;
-}
-
 }  // namespace tessaly

@@ -4,7 +4,8 @@
 // (AnalysisRun.h, SavingRun.h).
 //
 // Written on the interface thread only, and only while no worker runs (a
-// worker reads it after it was started).
+// worker reads it after it was started). The program's root owns the one
+// job of a wizard and hands it to the dialogs and runs that work on it.
 #pragma once
 
 #include <string>
@@ -45,8 +46,5 @@ public:
 private:
     std::vector<std::string> m_sourcePaths;
 };
-
-// The one job of the running program.
-CRepairJob& ProcessRepairJob();
 
 }  // namespace tessaly

@@ -6,9 +6,9 @@
 #include <system_error>
 #include <vector>
 
-#include "app/EndProcess.h"
 #include "archive/OutputDestination.h"
 #include "archive/SkipRules.h"
+#include "core/EndProcess.h"
 #include "log/LogSections.h"
 #include "platform/File.h"
 #include "platform/FileException.h"
@@ -70,27 +70,22 @@ CSavingRun::CSavingRun(CRepairJob& job, std::function<void()> endProcess, Clock 
 }
 
 CSavingRun::~CSavingRun() {
-    gate_.RequestStop();
+    worker_.RequestStop();
     passwords_.Cancel();
-    Wait();
+    worker_.Wait();
 }
 
 void CSavingRun::Start(ISavingView& view) {
-    gate_.RequestStop();
-    Wait();
+    worker_.Stop();
     view_ = &view;
-    gate_.Reset();
-    m_bSavingPaused = 0;
     m_bShowCompletion = 0;
     mirrorOverall_ = job_.m_bSaveCurrentOnly == 1 || job_.m_nSourceCount == 1;
     summary_ = SavingSummary{};
     passwords_.Begin(view);
-    thread_ = std::thread([this] { SavingWorker(); });
+    worker_.Start(view, [this] { SavingWorker(); });
 }
 
-void CSavingRun::Wait() {
-    if (thread_.joinable()) thread_.join();
-}
+void CSavingRun::Wait() { worker_.Wait(); }
 
 AfterSaving CSavingRun::AfterFinished() {
     Wait();
@@ -102,17 +97,7 @@ AfterSaving CSavingRun::AfterFinished() {
 
 // ---- Interface thread ----------------------------------------------------
 
-void CSavingRun::OnPause() {
-    if (m_bSavingPaused) {
-        gate_.Release();
-        view_->SetPauseText("Pause");
-        m_bSavingPaused = 0;
-    } else {
-        gate_.Hold();
-        view_->SetPauseText("Resume");
-        m_bSavingPaused = 1;
-    }
-}
+void CSavingRun::OnPause() { worker_.TogglePause(); }
 
 UserChoice CSavingRun::OnStop() { return AskToEnd(SavingStopQuestion(), true); }
 UserChoice CSavingRun::OnClose() { return AskToEnd(SavingCloseQuestion(), false); }
@@ -122,13 +107,9 @@ UserChoice CSavingRun::OnEscape() { return AskToEnd(SavingEscapeQuestion(), fals
 // up; No leaves it exactly as it was. Yes logs the abort, stops the worker
 // for good at its next step and ends the program.
 UserChoice CSavingRun::AskToEnd(const Message& question, bool notice) {
-    if (!m_bSavingPaused) gate_.Hold();
-    if (view_->ShowMessage(question) != MessageAnswer::Yes) {
-        if (!m_bSavingPaused) gate_.Release();
-        return UserChoice::Continued;
-    }
+    if (!worker_.Confirm(question)) return UserChoice::Continued;
     LogRepairAborted();
-    gate_.RequestStop();
+    worker_.RequestStop();
     passwords_.Cancel();
     if (notice) view_->ShowMessage(SavingAbortedNotice());
     endProcess_();
@@ -404,11 +385,6 @@ void CSavingRun::ReportSavingProgress(std::uint64_t position, std::uint64_t tota
     scanPercent_ = ProgressFromReport(scanPercent_, position, total, steps, m_nSavingCreep, kSavingCreep);
     const int percent = plan_.Advance(kScanPhase, static_cast<std::uint64_t>(scanPercent_), 100);
     gate_.RunOrThrow([&] { SetBars(percent); });
-}
-
-CSavingRun& ProcessSavingRun() {
-    static CSavingRun run(ProcessRepairJob());
-    return run;
 }
 
 }  // namespace tessaly

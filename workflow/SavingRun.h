@@ -6,9 +6,10 @@
 // worker at its next step; Stop, the close box and Escape end the program
 // after a question.
 //
-// One CSavingRun serves the whole program (it owns the saving's archive
-// object and installs the scan's saving progress hook); the saving dialog
-// calls Start with itself as the view for each save.
+// One CSavingRun serves a whole wizard (it owns the saving's archive object
+// and installs the scan's saving progress hook); the program's root makes
+// it, and the saving dialog calls Start with itself as the view for each
+// save.
 #pragma once
 
 #include <atomic>
@@ -16,17 +17,17 @@
 #include <ctime>
 #include <functional>
 #include <string>
-#include <thread>
 
 #include "archive/SalvageDriver.h"
 #include "archive/ScanState.h"
 #include "archive/ZipArchive.h"
-#include "workflow/AnalysisRun.h"
 #include "workflow/ProgressMath.h"
 #include "workflow/SavingPasswords.h"
 #include "workflow/SavingSummary.h"
 #include "workflow/SavingView.h"
+#include "workflow/WorkerControls.h"
 #include "workflow/WorkerGate.h"
+#include "workflow/WorkerRun.h"
 
 namespace tessaly {
 
@@ -38,27 +39,27 @@ enum class AfterSaving {
     BackToPreview,   // close the saving dialog; the preview is back
 };
 
-class CSavingRun : private SalvageObserver {
+class CSavingRun : public IWorkerControls, private SalvageObserver {
 public:
     using Clock = std::function<std::tm()>;
 
     explicit CSavingRun(CRepairJob& job, std::function<void()> endProcess = nullptr, Clock localNow = nullptr);
     CSavingRun(const CSavingRun&) = delete;
     CSavingRun& operator=(const CSavingRun&) = delete;
-    virtual ~CSavingRun();
+    ~CSavingRun() override;
 
     void Start(ISavingView& view);
     // Waits until the worker has ended.
-    void Wait();
+    void Wait() override;
     // After SavingFinished, on the interface thread: waits for the worker,
     // clears the Save Current File request and says where to go.
     AfterSaving AfterFinished();
 
     // Interface-thread handlers.
-    void OnPause();
-    UserChoice OnStop();
-    UserChoice OnClose();
-    UserChoice OnEscape();
+    void OnPause() override;
+    UserChoice OnStop() override;
+    UserChoice OnClose() override;
+    UserChoice OnEscape() override;
 
     // The archive layer's progress report while saving scans.
     void ReportSavingProgress(std::uint64_t position, std::uint64_t total, std::uint64_t steps);
@@ -70,7 +71,7 @@ public:
     bool IsStopping() const { return gate_.StopRequested(); }
     // Any thread: a worker waiting for a password gets none, and nothing
     // more is asked in this run (the view that would answer is going away).
-    void CancelQuestions() { passwords_.Cancel(); }
+    void CancelQuestions() override { passwords_.Cancel(); }
     // Where the saving's archive objects get passwords (for every archive
     // object that extracts for this run).
     PasswordSource& Passwords() { return passwords_; }
@@ -115,11 +116,11 @@ private:
     std::function<void()> endProcess_;
     Clock localNow_;
     ISavingView* view_ = nullptr;
-    std::thread thread_;
     CWorkerGate gate_;
+    int m_bSavingPaused = 0;  // interface thread only
+    CWorkerRun worker_{gate_, m_bSavingPaused};
     CSavingPasswords passwords_{gate_};
 
-    int m_bSavingPaused = 0;         // interface thread only
     bool mirrorOverall_ = false;     // the Overall bar follows the Current bar
     int m_nArchivesDone = 0;         // worker only
     int m_nSavingCreep = 0;          // worker only
@@ -137,8 +138,5 @@ private:
     CZipArchive m_savingArchive;
     SavingSummary summary_;
 };
-
-// The saving of the running program, on ProcessRepairJob().
-CSavingRun& ProcessSavingRun();
 
 }  // namespace tessaly

@@ -14,14 +14,12 @@
 #include <optional>
 #include <string>
 
-#include "workflow/Message.h"
+#include "workflow/WorkerView.h"
 
 namespace tessaly {
 
-class ISavingView {
+class ISavingView : public IWorkerView {
 public:
-    virtual ~ISavingView() = default;
-
     // Worker thread.
     virtual void SetCurrentProgress(int percent) = 0;           // "Current Progress", 0..100
     virtual void SetOverallProgress(int percent) = 0;           // "Overall Progress", 0..100
@@ -41,9 +39,7 @@ public:
         answer(std::nullopt);
     }
 
-    // Interface thread.
-    virtual void SetPauseText(const std::string& text) = 0;  // "Pause" or "Resume"
-    virtual MessageAnswer ShowMessage(const Message& message) = 0;
+    // SetPauseText and ShowMessage (IWorkerView): interface thread.
 };
 
 }  // namespace tessaly

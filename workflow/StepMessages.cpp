@@ -1,6 +1,6 @@
 #include "workflow/StepMessages.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 
 namespace tessaly {
 

@@ -6,7 +6,7 @@
 #include <wx/snglinst.h>
 #include <wx/utils.h>
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "platform/FileSystem.h"
 
 #ifdef __WXMSW__

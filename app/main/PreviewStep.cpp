@@ -4,8 +4,8 @@
 
 namespace tessaly {
 
-void RunPreviewStep() {
-    CPreview preview;
+void RunPreviewStep(const WizardServices& wizard) {
+    CPreview preview(wizard);
     preview.ShowModal();
 }
 

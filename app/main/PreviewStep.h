@@ -1,9 +1,11 @@
-// The step after the main dialog: runs the preview modally until it comes
-// back (its other ends end the program).
+// The step after the main dialog: runs the preview on the wizard's parts
+// modally until it comes back (its other ends end the program).
 #pragma once
 
 namespace tessaly {
 
-void RunPreviewStep();
+struct WizardServices;
+
+void RunPreviewStep(const WizardServices& wizard);
 
 }  // namespace tessaly

@@ -1,5 +1,6 @@
-// The desktop program tessaly-zip: command line, single instance, the main
-// dialog's modal run, and the end of the process when it returns.
+// The desktop program tessaly-zip: command line, single instance, the
+// wizard's parts (owned by the application object), the main dialog's modal
+// run on them, and the end of the process when it returns.
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -11,9 +12,11 @@
 #include <wx/utils.h>
 
 #include "app/CommandLine.h"
-#include "app/Settings.h"
 #include "app/main/InstanceCheck.h"
 #include "app/main/VarrowDlg.h"
+#include "app/main/WizardRoot.h"
+#include "core/EndProcess.h"
+#include "core/Settings.h"
 #include "platform/FileSizeSignal.h"
 #include "platform/FileSystem.h"
 #include "platform/Terminal.h"
@@ -35,6 +38,7 @@ public:
 
 private:
     std::unique_ptr<CInstanceCheck> m_instance;
+    std::unique_ptr<CWizardRoot> m_wizard;
 };
 
 bool CVarrowApp::OnInit() {
@@ -43,6 +47,8 @@ bool CVarrowApp::OnInit() {
     SetAppDisplayName("Tessaly for Zip");
     wxInitAllImageHandlers();
     m_instance = std::make_unique<CInstanceCheck>();
+    // Before any worker runs: the runs install their progress hooks.
+    m_wizard = std::make_unique<CWizardRoot>([] { EndProcess(); });
     return true;
 }
 
@@ -55,6 +61,7 @@ int CVarrowApp::OnRun() {
     }
     CVarrowDlg::Options options;
     options.programFolder = ProgramFolder();
+    options.wizard = m_wizard->Services();
     auto* dialog = new CVarrowDlg(options);
     SetTopWindow(dialog);
     dialog->AddArchives(g_commandLine.archives);

@@ -15,25 +15,23 @@
 #include <wx/time.h>
 #include <wx/utils.h>
 
-#include "app/Settings.h"
-#include "app/about/AboutDlg.h"
-#include "app/about/HelpContents.h"
-#include "app/main/ArchiveSelection.h"
 #include "app/main/PreviewStep.h"
+#include "core/Settings.h"
 #include "log/ActivityLog.h"
 #include "log/LogSections.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "res/MainMenu.h"
+#include "ui/about/AboutDlg.h"
+#include "ui/about/HelpContents.h"
 #include "ui/controls/SplashScreenEx.h"
 #include "ui/shell/Pickers.h"
 #include "ui/skin/AppIcon.h"
 #include "ui/skin/DialogUnits.h"
 #include "ui/skin/SystemMenuAbout.h"
+#include "workflow/ArchiveSelection.h"
 #include "workflow/MenuMessages.h"
 #include "workflow/RepairJob.h"
-#include "workflow/dialogs/MessageBoxes.h"
-#include "workflow/dialogs/WizardServices.h"
 
 namespace tessaly {
 
@@ -61,16 +59,14 @@ private:
     CVarrowDlg& m_dialog;
 };
 
-bool Confirmed(wxWindow* parent, const Message& question) {
-    return ShowMessageBox(parent, question) == MessageAnswer::Yes;
+bool Confirmed(const WizardServices& wizard, wxWindow* parent, const Message& question) {
+    return wizard.ShowMessage(parent, question) == MessageAnswer::Yes;
 }
 
 }  // namespace
 
-CVarrowDlg::CVarrowDlg(Options options)
-    : m_options(std::move(options)), m_job(m_options.job ? *m_options.job : *Wizard().job) {
-    if (!m_options.runPreview) m_options.runPreview = RunPreviewStep;
-    if (!m_options.endProcess) m_options.endProcess = [] { Wizard().endProcess(); };
+CVarrowDlg::CVarrowDlg(Options options) : m_options(std::move(options)), m_job(*m_options.wizard.job) {
+    if (!m_options.runPreview) m_options.runPreview = [wizard = m_options.wizard] { RunPreviewStep(wizard); };
     ShowSplash(m_options.splashMs);
     Create(nullptr, wxID_ANY, AppTitle, kWidth, kHeight);
     LoadBackground(m_options.programFolder, "Browse.bmp");
@@ -233,17 +229,17 @@ void CVarrowDlg::UpdateClearButtons() {
 }
 
 void CVarrowDlg::Browse() {
-    const std::vector<std::string> chosen = Pickers().PickZipFiles(this);
+    const std::vector<std::string> chosen = m_options.wizard.Pickers().PickZipFiles(this);
     if (!chosen.empty()) AddArchives(chosen);
 }
 
 void CVarrowDlg::ClearSelected() {
     const long row = m_fileList->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
     if (row < 0) {
-        ShowMessageBox(this, SelectFileToRemoveMessage());
+        m_options.wizard.ShowMessage(this, SelectFileToRemoveMessage());
         return;
     }
-    if (!Confirmed(this, ClearSelectedQuestion())) return;
+    if (!Confirmed(m_options.wizard, this, ClearSelectedQuestion())) return;
     m_fileList->DeleteItem(row);
     Renumber();
     UpdateClearButtons();
@@ -258,7 +254,7 @@ void CVarrowDlg::Renumber() {
 
 void CVarrowDlg::ClearAll() {
     if (m_fileList->GetItemCount() == 0) return;
-    if (!Confirmed(this, ClearAllQuestion())) return;
+    if (!Confirmed(m_options.wizard, this, ClearAllQuestion())) return;
     m_fileList->DeleteAllItems();
     UpdateClearButtons();
 }
@@ -284,7 +280,7 @@ void CVarrowDlg::Repair() {
     LogSourceSelection(paths, m_job.m_nRepairMode, m_job.m_bSkipPreview != 0);
     if (!SelectionIsRepairable(paths)) {
         m_job.ClearSourcePaths();
-        ShowMessageBox(this, NoFilesSelectedMessage());
+        m_options.wizard.ShowMessage(this, NoFilesSelectedMessage());
         return;
     }
     Hide();
@@ -299,22 +295,22 @@ void CVarrowDlg::ShowAboutBox() { tessaly::ShowAboutBox(this, m_options.programF
 void CVarrowDlg::ShowHelpContents() { tessaly::ShowHelpContents(m_options.programFolder); }
 
 void CVarrowDlg::OnMenuExit() {
-    if (Confirmed(this, MainExitQuestion())) EndModal(wxID_CANCEL);
+    if (Confirmed(m_options.wizard, this, MainExitQuestion())) EndModal(wxID_CANCEL);
 }
 
 void CVarrowDlg::OnClearLog() {
-    if (Confirmed(this, ClearLogQuestion())) ClearActivityLog();
+    if (Confirmed(m_options.wizard, this, ClearLogQuestion())) ClearActivityLog();
 }
 
 void CVarrowDlg::OnEscape() {
-    if (Confirmed(nullptr, MainEscapeQuestion())) m_options.endProcess();
+    if (Confirmed(m_options.wizard, nullptr, MainEscapeQuestion())) m_options.wizard.endProcess();
 }
 
 void CVarrowDlg::OnHelpKey() { ShowHelpContents(); }
 
 void CVarrowDlg::OnCloseBox() {
     m_repair->Disable();
-    if (Confirmed(this, MainExitQuestion())) {
+    if (Confirmed(m_options.wizard, this, MainExitQuestion())) {
         m_repair->Enable();
         EndModal(wxID_OK);
         return;

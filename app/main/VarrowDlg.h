@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ui/skin/SkinnedMenuDialog.h"
+#include "workflow/dialogs/WizardServices.h"
 
 class wxButton;
 class wxCheckBox;
@@ -24,8 +25,6 @@ class wxListEvent;
 class wxRadioButton;
 
 namespace tessaly {
-
-class CRepairJob;
 
 enum VarrowControlId {
     IDC_FILE_LIST = 1000,
@@ -46,13 +45,12 @@ public:
     struct Options {
         std::filesystem::path programFolder;
         int splashMs = kSplashMs;  // 0: no splash
-        // The job Repair fills; the wizard's (WizardServices.h) when null.
-        CRepairJob* job = nullptr;
-        // Runs the next step while this window is hidden; the preview by
-        // default.
+        // The wizard's parts: the job Repair fills (required), the way the
+        // program ends at once (required), and the runs the preview uses.
+        WizardServices wizard;
+        // Runs the next step while this window is hidden; the preview on
+        // `wizard` by default.
         std::function<void()> runPreview;
-        // Ends the program at once; the wizard's way by default.
-        std::function<void()> endProcess;
     };
 
     explicit CVarrowDlg(Options options);

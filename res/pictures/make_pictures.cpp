@@ -14,7 +14,7 @@
 #include <string>
 
 #include "Canvas.h"
-#include "app/Version.h"
+#include "core/Version.h"
 #include "res/icon/IconFile.h"
 
 using namespace picturemaker;

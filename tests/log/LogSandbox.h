@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "tests/support/Portable.h"
 #include "tests/support/TempFolder.h"
 

@@ -17,9 +17,9 @@
 #include <wx/radiobut.h>
 #include <wx/uiaction.h>
 
-#include "app/Settings.h"
 #include "app/main/InstanceCheck.h"
 #include "app/main/VarrowDlg.h"
+#include "core/Settings.h"
 #include "res/MainMenu.h"
 #include "tests/log/LogSandbox.h"
 #include "tests/ui/UiTestSupport.h"
@@ -27,7 +27,6 @@
 #include "ui/shell/Pickers.h"
 #include "workflow/MenuMessages.h"
 #include "workflow/RepairJob.h"
-#include "workflow/dialogs/MessageBoxes.h"
 
 namespace tessaly {
 namespace {
@@ -56,32 +55,24 @@ std::size_t Occurrences(const std::string& text, const std::string& part) {
 class MainDialog : public ::testing::Test {
 protected:
     MainDialog() {
-        SetPickers(&pickers);
-        SetMessageAnswerer([this](const Message& message) {
-            shown.push_back(message.text);
-            if (answers.empty()) return message.buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Yes;
-            const MessageAnswer answer = answers.front();
-            answers.pop_front();
-            return answer;
-        });
         CVarrowDlg::Options options;
+        options.wizard.pickers = &pickers;
+        options.wizard.showMessage = [this](wxWindow*, const Message& message) { return answerer(message); };
         options.programFolder = sandbox.Program();
         options.splashMs = 0;
-        options.job = &job;
+        options.wizard.job = &job;
         options.runPreview = [this] {
             ++previewRuns;
             shownDuringPreview = dialog->IsShown();
             pathsInPreview = job.SourcePaths();
         };
-        options.endProcess = [this] { ++processEnds; };
+        options.wizard.endProcess = [this] { ++processEnds; };
         dialog = new CVarrowDlg(options);
         dialog->Show();
     }
     ~MainDialog() override {
         dialog->Destroy();
         test::PumpFor(10);
-        SetMessageAnswerer(nullptr);
-        SetPickers(nullptr);
     }
 
     // An archive file in the scratch folder (its content does not matter
@@ -161,6 +152,15 @@ protected:
     CRepairJob job;
     std::deque<MessageAnswer> answers;
     std::vector<std::string> shown;
+    // Answers the dialog's message boxes: from `answers`, else questions Yes
+    // and notices OK; every text shown is kept in `shown`.
+    std::function<MessageAnswer(const Message&)> answerer = [this](const Message& message) {
+        shown.push_back(message.text);
+        if (answers.empty()) return message.buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Yes;
+        const MessageAnswer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    };
     int previewRuns = 0;
     bool shownDuringPreview = true;
     std::vector<std::string> pathsInPreview;
@@ -375,11 +375,11 @@ TEST_F(MainDialog, ExitAsksAndEndsTheModalRunOnYes) {
 
 TEST_F(MainDialog, CloseBoxGreysRepairWhileItAsks) {
     bool repairEnabledWhileAsking = true;
-    SetMessageAnswerer([&](const Message& message) {
+    answerer = [&](const Message& message) {
         shown.push_back(message.text);
         repairEnabledWhileAsking = Find<wxButton>(IDC_REPAIR)->IsEnabled();
         return answers.empty() ? MessageAnswer::Yes : MessageAnswer::No;
-    });
+    };
     answers = {MessageAnswer::No};
     EXPECT_EQ(RunModal([&] { dialog->Close(); }), -1);
     EXPECT_FALSE(repairEnabledWhileAsking);
@@ -410,10 +410,12 @@ TEST(MainDialogStart, SplashComesAndGoesBeforeTheWindow) {
     testlog::LogSandbox sandbox;
     test::ScratchFolder program;
     test::SaveBmp(wxImage(60, 40), program.Path() / "Flash.bmp");
+    CRepairJob job;
     for (const bool withPicture : {true, false}) {
         if (!withPicture) fs::remove(program.Path() / "Flash.bmp");
         CVarrowDlg::Options options;
         options.programFolder = program.Path();
+        options.wizard.job = &job;
         options.splashMs = 300;
         const wxLongLong start = wxGetLocalTimeMillis();
         auto* dialog = new CVarrowDlg(options);

@@ -3,9 +3,9 @@
 #include <wx/uiaction.h>
 
 #include "UiTestSupport.h"
-#include "app/about/AboutDlg.h"
-#include "app/about/HelpContents.h"
-#include "app/about/MakerContacts.h"
+#include "ui/about/AboutDlg.h"
+#include "ui/about/HelpContents.h"
+#include "ui/about/MakerContacts.h"
 #include "ui/controls/URLLinkButton.h"
 
 namespace tessaly {
@@ -13,10 +13,10 @@ namespace {
 
 class AboutTest : public ::testing::Test {
 protected:
-    AboutTest() {
-        SetLinkOpener([this](const wxString& url) { opened.push_back(url); });
+    // The links of `dialog` are recorded in `opened` rather than opened.
+    void Watch(CAboutDlg& dialog) {
+        dialog.SetLinkOpener([this](const wxString& url) { opened.push_back(url); });
     }
-    ~AboutTest() override { SetLinkOpener(nullptr); }
 
     static void Click(wxWindow* window) {
         for (const wxEventType type : {wxEVT_LEFT_DOWN, wxEVT_LEFT_UP}) {
@@ -37,6 +37,7 @@ const MakerContacts kTestContacts{"www.example.org/tessaly", "www.example.org/te
 
 TEST_F(AboutTest, ShowsTheTemplateWithFourLinks) {
     CAboutDlg dialog(nullptr, TESSALY_DATA_DIR, kTestContacts);
+    Watch(dialog);
     EXPECT_EQ(dialog.GetTitle(), "About Tessaly for Zip");
     EXPECT_TRUE(dialog.HasBackground());
     EXPECT_EQ(dialog.GetClientSize(), dialog.ConvertDialogToPixels(wxSize(267, 190)));
@@ -60,6 +61,7 @@ TEST_F(AboutTest, ShowsTheTemplateWithFourLinks) {
 
 TEST_F(AboutTest, ClickingALinkOpensItAndMarksOnlyThatLinkVisited) {
     CAboutDlg dialog(nullptr, TESSALY_DATA_DIR, kTestContacts);
+    Watch(dialog);
     Click(dialog.Link(IDC_SALES));
     Click(dialog.Link(IDC_WEBSITE));
     const std::vector<wxString> expected = {"mailto:" + kTestContacts.salesMail, "https://" + kTestContacts.webSite};
@@ -74,6 +76,7 @@ TEST_F(AboutTest, ClickingALinkOpensItAndMarksOnlyThatLinkVisited) {
 // nowhere rather than to a made-up one, and shows no empty link rows.
 TEST_F(AboutTest, TheProgramsBoxShowsNoLinkToAPlaceholder) {
     CAboutDlg dialog(nullptr, TESSALY_DATA_DIR);
+    Watch(dialog);
     for (int id : {IDC_WEBSITE, IDC_WEBSITE2, IDC_SALES, IDC_SUPPORT}) {
         EXPECT_EQ(dialog.Link(id), nullptr) << id;
         EXPECT_EQ(dialog.FindWindow(id), nullptr) << id;
@@ -83,6 +86,7 @@ TEST_F(AboutTest, TheProgramsBoxShowsNoLinkToAPlaceholder) {
     EXPECT_NE(dialog.FindWindowByLabel("Version 2.0"), nullptr);
     // Only the rows that have an address are shown.
     CAboutDlg support(nullptr, TESSALY_DATA_DIR, MakerContacts{"", "", "", "help@example.org"});
+    Watch(support);
     EXPECT_NE(support.Link(IDC_SUPPORT), nullptr);
     EXPECT_NE(support.FindWindowByLabel("Support   :"), nullptr);
     EXPECT_EQ(support.FindWindowByLabel("Websites :"), nullptr);
@@ -105,6 +109,7 @@ TEST_F(AboutTest, OkEscapeAndCloseEndWithTheCancelResult) {
     };
     for (const auto& way : ways) {
         CAboutDlg dialog(nullptr, TESSALY_DATA_DIR);
+        Watch(dialog);
         dialog.Bind(wxEVT_SHOW, [&](wxShowEvent& e) {
             e.Skip();
             if (e.IsShown()) dialog.CallAfter([&] { way.leave(dialog); });
@@ -115,6 +120,7 @@ TEST_F(AboutTest, OkEscapeAndCloseEndWithTheCancelResult) {
 
 TEST_F(AboutTest, LinksIgnoreTheKeyboard) {
     CAboutDlg dialog(nullptr, TESSALY_DATA_DIR, kTestContacts);
+    Watch(dialog);
     CURLLinkButton* link = dialog.Link(IDC_SUPPORT);
     for (const wxEventType type : {wxEVT_KEY_DOWN, wxEVT_KEY_UP}) {
         wxKeyEvent key(type);
@@ -128,6 +134,7 @@ TEST_F(AboutTest, LinksIgnoreTheKeyboard) {
 TEST_F(AboutTest, EnterOnAFocusedLinkNeitherOpensItNorPressesOk) {
     test::AllowModal allow;
     CAboutDlg dialog(nullptr, TESSALY_DATA_DIR, kTestContacts);
+    Watch(dialog);
     bool shownAfterEnter = false;
     dialog.Bind(wxEVT_SHOW, [&](wxShowEvent& e) {
         e.Skip();

@@ -14,7 +14,7 @@
 #include "tests/support/TempFolder.h"
 #include "ui/skin/SkinnedMenuDialog.h"
 #include "workflow/dialogs/FileSave.h"
-#include "workflow/dialogs/MessageBoxes.h"
+#include "workflow/dialogs/PasswordDialog.h"
 #include "workflow/dialogs/Preview.h"
 #include "workflow/dialogs/ProgressBar.h"
 
@@ -131,11 +131,16 @@ WizardTest::WizardTest()
           m_job, [this] { ++m_endCalls; }, [this] { return NextTime(); }) {
     std::filesystem::create_directories(In());
     std::filesystem::create_directories(Out());
-    m_services = {&m_job, &m_analysis, &m_saving, [this] { ++m_endCalls; }};
-    SetWizardServices(&m_services);
-    SetPickers(&m_picker);
     m_picker.folder = Out().string();
-    SetMessageAnswerer([this](const Message& message) {
+    m_services.job = &m_job;
+    m_services.analysis = &m_analysis;
+    m_services.saving = &m_saving;
+    m_services.endProcess = [this] { ++m_endCalls; };
+    m_services.pickers = &m_picker;
+    m_services.askPassword = [this](wxWindow* parent, const std::string& archiveName) {
+        return m_passwordAnswerer ? m_passwordAnswerer(archiveName) : AskPasswordFor(parent, archiveName);
+    };
+    m_services.showMessage = [this](wxWindow*, const Message& message) {
         m_messages.push_back(message.text);
         MessageAnswer answer = message.buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Yes;
         auto queued = m_answers.find(message.text);
@@ -145,14 +150,10 @@ WizardTest::WizardTest()
         }
         if (auto hook = m_hooks.find(message.text); hook != m_hooks.end()) hook->second();
         return answer;
-    });
+    };
 }
 
-WizardTest::~WizardTest() {
-    SetMessageAnswerer(nullptr);
-    SetPickers(nullptr);
-    SetWizardServices(nullptr);
-}
+WizardTest::~WizardTest() = default;
 
 std::string WizardTest::WriteArchive(const std::string& name, const testzip::Bytes& bytes) const {
     const auto path = In() / name;
@@ -176,8 +177,8 @@ void WizardTest::Select(const std::vector<std::string>& paths, RepairMode mode, 
 
 void WizardTest::RunPreview(int timeoutMs) {
     m_script.Run(
-        [] {
-            CPreview preview;
+        [this] {
+            CPreview preview(m_services);
             preview.ShowModal();
         },
         timeoutMs);

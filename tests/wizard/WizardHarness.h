@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,10 @@ protected:
     void Answer(const std::string& text, MessageAnswer answer);
     // Runs `hook` when a box with `text` is answered (before it returns).
     void OnMessage(const std::string& text, std::function<void()> hook);
+    // Answers the password questions of saving with `answerer` (given the
+    // archive's file name) instead of the password dialog; null: the dialog.
+    using PasswordAnswerer = std::function<std::optional<std::string>(const std::string& archiveName)>;
+    void AnswerPasswords(PasswordAnswerer answerer) { m_passwordAnswerer = std::move(answerer); }
 
     std::string LogText() const { return m_sandbox.ReadLog(); }
     static std::string Crlf(std::string text);
@@ -149,6 +154,7 @@ private:
     std::vector<std::string> m_messages;
     std::map<std::string, std::deque<MessageAnswer>> m_answers;
     std::map<std::string, std::function<void()>> m_hooks;
+    PasswordAnswerer m_passwordAnswerer;
     int m_nextSecond = 40;
 };
 

@@ -108,8 +108,7 @@ protected:
                 CVarrowDlg::Options options;
                 options.programFolder = m_sandbox.Program();
                 options.splashMs = 0;
-                options.job = &m_job;
-                options.endProcess = [this] { ++m_endCalls; };
+                options.wizard = m_services;
                 CVarrowDlg main(options);
                 main.ShowModal();
             },
@@ -170,7 +169,7 @@ TEST_F(CompletionLayoutTest, TheOutcomeFitsItsBoxAndLeavesTheCheckBoxClearInEver
         Outcome(0, 0, 1, ""), Outcome(12, 3, 2, ""), Outcome(1234, 567, 89, "No space left on device"),
     };
     for (const SavingSummary& summary : outcomes) {
-        CViewLog dialog(summary);
+        CViewLog dialog(summary, m_services);
         const std::string text = CompletionText(summary);
         const wxStaticText* message = dialog.MessageText();
         ASSERT_NE(message, nullptr);

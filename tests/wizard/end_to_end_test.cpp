@@ -155,8 +155,7 @@ TEST_F(EndToEndTest, TwoArchivesPreviewedAndSavedLeaveTheirFilesAndTheLog) {
         CVarrowDlg::Options options;
         options.programFolder = m_sandbox.Program();
         options.splashMs = 0;
-        options.job = &m_job;
-        options.endProcess = [this] { ++m_endCalls; };
+        options.wizard = m_services;
         CVarrowDlg main(options);
         main.ShowModal();
     });

@@ -1,4 +1,4 @@
-// The message boxes a person sees: the real box (no answerer installed)
+// The message boxes a person sees: the real box (no answerer in between)
 // carries the icon its message asks for, and its buttons answer.
 #include <gtest/gtest.h>
 
@@ -25,10 +25,7 @@ namespace {
 // toolkit window a test can find and close, so they run elsewhere only.
 class RealBoxes {
 public:
-    RealBoxes() {
-        SetMessageAnswerer(nullptr);
-        ++test::g_allowModal;
-    }
+    RealBoxes() { ++test::g_allowModal; }
     ~RealBoxes() { --test::g_allowModal; }
     RealBoxes(const RealBoxes&) = delete;
     RealBoxes& operator=(const RealBoxes&) = delete;

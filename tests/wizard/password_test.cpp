@@ -41,7 +41,6 @@ protected:
         fs::copy_file(fs::path(TESSALY_DATA_DIR) / "password.bmp", m_sandbox.Program() / "password.bmp",
                       fs::copy_options::overwrite_existing);
     }
-    ~PasswordTest() override { SetPasswordAnswerer(nullptr); }
 
     // Asks through the real dialog while `act` works the dialog once it is up.
     static Reply AskWith(const std::function<void(CPasswordDialog*)>& act) {
@@ -270,7 +269,7 @@ TEST_F(PasswordTest, APasswordAskedDuringStopsQuestionWaitsForItsAnswer) {
             waitedForQuestion = answer.wait_for(std::chrono::seconds(0)) == std::future_status::timeout;
             hold.LetGo();  // Yes joins the worker before the script goes on
         });
-        SetPasswordAnswerer([&](const std::string&) {
+        AnswerPasswords([&](const std::string&) {
             ++asked;
             return Reply(kPassword);
         });
@@ -296,14 +295,14 @@ TEST_F(PasswordTest, APasswordAskedDuringStopsQuestionWaitsForItsAnswer) {
         EXPECT_EQ(answer.get(), stop == MessageAnswer::Yes ? std::nullopt : Reply(kPassword));
         EXPECT_EQ(asked, stop == MessageAnswer::Yes ? 0 : 1);
         EXPECT_EQ(m_endCalls, endsBefore + 1);
-        SetPasswordAnswerer(nullptr);
+        AnswerPasswords(nullptr);
     }
 }
 
 TEST_F(PasswordTest, SkippingEncryptedFilesSavesTheRestAndListsWhatSavingWrites) {
     const std::string archive = MixedArchive();
     std::vector<std::string> asked;
-    SetPasswordAnswerer([&](const std::string& name) {
+    AnswerPasswords([&](const std::string& name) {
         asked.push_back(name);
         return std::nullopt;
     });
@@ -325,7 +324,7 @@ TEST_F(PasswordTest, SkippingEncryptedFilesSavesTheRestAndListsWhatSavingWrites)
 TEST_F(PasswordTest, APasswordGivenOnceOpensTheEncryptedEntriesAndReachesNoFile) {
     const std::string archive = MixedArchive();
     std::vector<std::string> asked;
-    SetPasswordAnswerer([&](const std::string& name) {
+    AnswerPasswords([&](const std::string& name) {
         asked.push_back(name);
         return Reply(kPassword);
     });

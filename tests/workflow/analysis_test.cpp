@@ -11,7 +11,7 @@
 #include <system_error>
 #include <thread>
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "tests/workflow/WorkflowFixture.h"
 #include "workflow/Message.h"
 

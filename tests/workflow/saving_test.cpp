@@ -8,7 +8,7 @@
 #include <ostream>
 #include <thread>
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "tests/workflow/WorkflowFixture.h"
 
 namespace tessaly::testflow {

@@ -30,15 +30,11 @@ public:
     }
 };
 
-IPickers* g_replacement = nullptr;
-
 }  // namespace
 
-IPickers& Pickers() {
+IPickers& ToolkitPickers() {
     static CNativePickers native;
-    return g_replacement ? *g_replacement : native;
+    return native;
 }
-
-void SetPickers(IPickers* replacement) { g_replacement = replacement; }
 
 }  // namespace tessaly

@@ -1,5 +1,5 @@
 // The two file pickers of the wizard, behind an interface that tests
-// replace: several .zip archives to repair, and the destination folder for
+// replace (through the wizard's services): several .zip archives to repair, and the destination folder for
 // saving. Paths are UTF-8 strings, as everywhere in the workflow.
 #pragma once
 
@@ -21,9 +21,7 @@ public:
     virtual std::string PickFolder(wxWindow* parent, const std::string& startFolder) = 0;
 };
 
-// The pickers in use: the replacement set last, else the toolkit's own.
-IPickers& Pickers();
-// Replaces the pickers (not owned); nullptr brings back the toolkit's own.
-void SetPickers(IPickers* replacement);
+// The toolkit's own pickers.
+IPickers& ToolkitPickers();
 
 }  // namespace tessaly

@@ -7,8 +7,8 @@
 #include <wx/stattext.h>
 #include <algorithm>
 
-#include "app/Settings.h"
-#include "app/about/AboutDlg.h"
+#include "core/Settings.h"
+#include "ui/about/AboutDlg.h"
 #include "ui/controls/TextProgressCtrl.h"
 #include "ui/controls/TransparentStatic2.h"
 #include "ui/skin/AppIcon.h"
@@ -16,8 +16,6 @@
 #include "ui/skin/SystemMenuAbout.h"
 #include "workflow/SavingRun.h"
 #include "workflow/dialogs/LabelFit.h"
-#include "workflow/dialogs/MessageBoxes.h"
-#include "workflow/dialogs/PasswordDialog.h"
 #include "workflow/dialogs/PathLabel.h"
 #include "workflow/dialogs/ViewLog.h"
 
@@ -35,25 +33,17 @@ void SetBar(CTextProgressCtrl* bar, int percent) {
 
 }  // namespace
 
-CFileSave::CFileSave(CSavingRun& run) : m_run(run), m_forwarder(*this, [this] { ApplyBatch(); }) {
+CFileSave::CFileSave(const WizardServices& wizard)
+    : m_services(wizard), m_run(*wizard.saving), m_worker(*this, *wizard.saving, [this] { ApplyBatch(); }) {
     Create(nullptr, wxID_ANY, wxString::FromUTF8(AppTitle), 349, 209, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     SetIcons(AppIcons());
     AddSystemMenuAbout(*this, [this] { ShowAboutBox(this, ProgramFolder()); });
     CreateControls();
-    Bind(wxEVT_BUTTON, &CFileSave::OnPause, this, IDC_SAVING_PAUSE);
-    Bind(wxEVT_BUTTON, &CFileSave::OnStop, this, IDC_SAVING_STOP);
-    Bind(wxEVT_CLOSE_WINDOW, &CFileSave::OnCloseBox, this);
-    Bind(wxEVT_CHAR_HOOK, &CFileSave::OnCharHook, this);
+    m_worker.BindControls(m_pPause, IDC_SAVING_STOP);
     Bind(wxEVT_HELP, [](wxHelpEvent&) {});  // F1 is swallowed
     SetAffirmativeId(wxID_NONE);
     SetEscapeId(wxID_NONE);
     Centre();
-}
-
-CFileSave::~CFileSave() {
-    m_forwarder.Close();
-    m_run.CancelQuestions();
-    if (m_bRunning) m_run.Wait();
 }
 
 // In the template's tab order.
@@ -110,12 +100,9 @@ void CFileSave::CreateControls() {
 
 int CFileSave::ShowModal() {
     LoadBackground(ProgramFolder(), "file-saving.bmp");
-    m_pPause->SetLabel("Pause");
     m_bShowCompletion = false;
-    m_forwarder.Open();
-    m_bRunning = true;
     m_bCompleted = false;
-    m_run.Start(*this);
+    m_worker.Begin([this] { m_run.Start(*this); });
     const int code = CSkinnedDialog::ShowModal();
     if (m_bCompleted) ShowCompletion();
     return code;
@@ -125,7 +112,7 @@ int CFileSave::ShowModal() {
 // it: see Completion().
 void CFileSave::ShowCompletion() {
     m_bCompleted = false;
-    CViewLog completion(m_run.Summary());
+    CViewLog completion(m_run.Summary(), m_services);
     completion.ShowModal();
 }
 
@@ -152,9 +139,9 @@ void CFileSave::ApplyBatch() {
 // that opened this one.
 void CFileSave::Completion() {
     m_bShowCompletion = false;
-    m_forwarder.Close();
+    m_worker.Forwarder().Close();
     const AfterSaving next = m_run.AfterFinished();
-    m_bRunning = false;
+    m_worker.Joined();
     if (next == AfterSaving::BackToPreview) {
         EndModal(wxID_CANCEL);
         return;
@@ -163,93 +150,63 @@ void CFileSave::Completion() {
     if (IsModal()) EndModal(wxID_OK);
 }
 
-void CFileSave::EndRun(int code) {
-    m_forwarder.Close();
-    m_run.CancelQuestions();
-    if (m_bRunning) m_run.Wait();
-    m_bRunning = false;
-    if (IsModal()) EndModal(code);
-}
-
-void CFileSave::OnPause(wxCommandEvent&) { m_run.OnPause(); }
-
-void CFileSave::OnStop(wxCommandEvent&) { AfterChoice(static_cast<int>(m_run.OnStop())); }
-
-void CFileSave::OnCloseBox(wxCloseEvent& event) {
-    event.Veto();
-    AfterChoice(static_cast<int>(m_run.OnClose()));
-}
-
-void CFileSave::OnCharHook(wxKeyEvent& event) {
-    if (event.GetKeyCode() != WXK_ESCAPE) {
-        event.Skip();
-        return;
-    }
-    AfterChoice(static_cast<int>(m_run.OnEscape()));
-}
-
-// Yes ended the process; the dialog closes only where that was replaced.
-void CFileSave::AfterChoice(int choice) {
-    if (static_cast<UserChoice>(choice) == UserChoice::ProcessEnded) EndRun(wxID_CANCEL);
-}
-
 // ---- ISavingView -----------------------------------------------------------
 
 void CFileSave::SetCurrentProgress(int percent) {
-    m_forwarder.Post([this, percent] {
+    m_worker.Forwarder().Post([this, percent] {
         m_shown.current = percent;
         m_bChanged = true;
     });
 }
 
 void CFileSave::SetOverallProgress(int percent) {
-    m_forwarder.Post([this, percent] {
+    m_worker.Forwarder().Post([this, percent] {
         m_shown.overall = percent;
         m_bChanged = true;
     });
 }
 
 void CFileSave::SetFileName(const std::string& text) {
-    m_forwarder.Post([this, text] {
+    m_worker.Forwarder().Post([this, text] {
         m_shown.name = text;
         m_bChanged = true;
     });
 }
 
 void CFileSave::SetFileNumber(const std::string& text) {
-    m_forwarder.Post([this, text] {
+    m_worker.Forwarder().Post([this, text] {
         m_shown.number = text;
         m_bChanged = true;
     });
 }
 
 void CFileSave::SetFileTotal(const std::string& text) {
-    m_forwarder.Post([this, text] {
+    m_worker.Forwarder().Post([this, text] {
         m_shown.total = text;
         m_bChanged = true;
     });
 }
 
 void CFileSave::SetOutputFolder(const std::string& text) {
-    m_forwarder.Post([this, text] {
+    m_worker.Forwarder().Post([this, text] {
         m_shown.folder = text;
         m_bChanged = true;
     });
 }
 
 void CFileSave::SavingFinished() {
-    m_forwarder.Post([this] { m_bShowCompletion = true; });
+    m_worker.Forwarder().Post([this] { m_bShowCompletion = true; });
 }
 
-void CFileSave::SetPauseText(const std::string& text) { m_pPause->SetLabel(wxString::FromUTF8(text)); }
+void CFileSave::SetPauseText(const std::string& text) { m_worker.SetPauseText(text); }
 
 // The password dialog does not come up over Stop's (or Escape's, or the
 // close box's) question: a password asked meanwhile waits for it to be
 // answered, and a run that is stopping asks nothing more.
 void CFileSave::AskPassword(const std::string& archiveName, PasswordAnswer answer) {
-    m_forwarder.Post([this, archiveName, answer = std::move(answer)]() mutable {
+    m_worker.Forwarder().Post([this, archiveName, answer = std::move(answer)]() mutable {
         auto ask = [this, archiveName, answer = std::move(answer)] {
-            answer(m_run.IsStopping() ? std::nullopt : AskPasswordFor(this, archiveName));
+            answer(m_run.IsStopping() ? std::nullopt : m_services.AskPassword(this, archiveName));
         };
         if (m_nQuestionsUp > 0)
             m_deferredPasswords.push_back(std::move(ask));
@@ -261,11 +218,11 @@ void CFileSave::AskPassword(const std::string& archiveName, PasswordAnswer answe
 MessageAnswer CFileSave::ShowMessage(const Message& message) {
     ++m_nQuestionsUp;
     const MessageAnswer answer =
-        m_forwarder.Ask([this, message] { return ShowMessageBox(this, message); }, MessageAnswer::Ok);
+        m_worker.Forwarder().Ask([this, message] { return m_services.ShowMessage(this, message); }, MessageAnswer::Ok);
     if (--m_nQuestionsUp == 0) {
         std::vector<std::function<void()>> deferred;
         deferred.swap(m_deferredPasswords);
-        for (auto& ask : deferred) m_forwarder.Post(std::move(ask));
+        for (auto& ask : deferred) m_worker.Forwarder().Post(std::move(ask));
     }
     return answer;
 }

@@ -1,7 +1,8 @@
 // The saving dialog: two bars and four labels over the picture
 // "file-saving.bmp" while the saving worker writes the salvaged entries.
-// It implements the worker's view on the interface thread through one
-// CViewForwarder (bars and labels are brought up to date once per batch),
+// It implements the worker's view on the interface thread through the
+// forwarder of its CWorkerDialog (bars and labels are brought up to date
+// once per batch),
 // and when the worker is done it shows the completion dialog or, after
 // Save Current File with several archives, closes so the preview is back.
 // Stop, the close box and Escape end the process after their question.
@@ -17,7 +18,8 @@
 
 #include "ui/skin/SkinnedDialog.h"
 #include "workflow/SavingView.h"
-#include "workflow/dialogs/ViewForwarder.h"
+#include "workflow/dialogs/WizardServices.h"
+#include "workflow/dialogs/WorkerDialog.h"
 
 class wxButton;
 
@@ -40,8 +42,8 @@ enum FileSaveId {
 
 class CFileSave : public CSkinnedDialog, private ISavingView {
 public:
-    explicit CFileSave(CSavingRun& run);
-    ~CFileSave() override;
+    // Runs the saving of `wizard`, whose parts must outlive the dialog.
+    explicit CFileSave(const WizardServices& wizard);
 
     // Shows the dialog and saves what the job asks for.
     int ShowModal() override;
@@ -60,12 +62,6 @@ private:
     void ApplyBatch();
     void Completion();
     void ShowCompletion();
-    void EndRun(int code);
-    void OnPause(wxCommandEvent& event);
-    void OnStop(wxCommandEvent& event);
-    void OnCloseBox(wxCloseEvent& event);
-    void OnCharHook(wxKeyEvent& event);
-    void AfterChoice(int choice);
 
     // ISavingView: worker thread, forwarded.
     void SetCurrentProgress(int percent) override;
@@ -80,8 +76,8 @@ private:
     void SetPauseText(const std::string& text) override;
     MessageAnswer ShowMessage(const Message& message) override;
 
+    WizardServices m_services;
     CSavingRun& m_run;
-    CViewForwarder m_forwarder;
     CTextProgressCtrl* m_ctlCurrentProgress = nullptr;
     CTextProgressCtrl* m_ctlOverallProgress = nullptr;
     CTransparentStatic2* m_pName = nullptr;
@@ -92,10 +88,12 @@ private:
     Shown m_shown;
     bool m_bChanged = false;
     bool m_bShowCompletion = false;
-    bool m_bRunning = false;
     bool m_bCompleted = false;                               // the worker is done and the completion dialog is due
     int m_nQuestionsUp = 0;                                  // Stop's, Escape's or the close box's question is up
     std::vector<std::function<void()>> m_deferredPasswords;  // asked while a question was up
+    // Last, so that it is destroyed first: the worker is released and joined
+    // while everything it may still touch is there.
+    CWorkerDialog m_worker;
 };
 
 }  // namespace tessaly

@@ -6,8 +6,6 @@
 #include <wx/generic/msgdlgg.h>
 #endif
 
-#include <utility>
-
 namespace tessaly {
 namespace {
 
@@ -18,11 +16,6 @@ using MessageBox = wxMessageDialog;
 #else
 using MessageBox = wxGenericMessageDialog;
 #endif
-
-MessageAnswerer& Answerer() {
-    static MessageAnswerer answerer;
-    return answerer;
-}
 
 long BoxStyle(const Message& message) {
     long style = wxCENTRE;
@@ -45,11 +38,8 @@ MessageAnswer AnswerFor(const Message& message, int result) {
 }  // namespace
 
 MessageAnswer ShowMessageBox(wxWindow* parent, const Message& message) {
-    if (Answerer()) return Answerer()(message);
     MessageBox box(parent, wxString::FromUTF8(message.text), wxString::FromUTF8(message.caption), BoxStyle(message));
     return AnswerFor(message, box.ShowModal());
 }
-
-void SetMessageAnswerer(MessageAnswerer answerer) { Answerer() = std::move(answerer); }
 
 }  // namespace tessaly

@@ -3,11 +3,10 @@
 // program. Interface thread only. Off Windows the box is the toolkit's
 // generic one, which shows its icon (GTK's own shows none).
 //
-// Tests replace the box with an answerer that records the message and
-// answers at once, so a run through the real dialogs needs no person.
+// The wizard's dialogs show messages through their services
+// (WizardServices.h), which tests give an answerer that records the message
+// and answers at once, so a run through the real dialogs needs no person.
 #pragma once
-
-#include <functional>
 
 #include "workflow/Message.h"
 
@@ -15,13 +14,8 @@ class wxWindow;
 
 namespace tessaly {
 
-using MessageAnswerer = std::function<MessageAnswer(const Message&)>;
-
-// Shows `message` (or hands it to the installed answerer) and returns the
-// button pressed. `parent` may be null: the box then belongs to the program.
+// Shows `message` and returns the button pressed. `parent` may be null: the
+// box then belongs to the program.
 MessageAnswer ShowMessageBox(wxWindow* parent, const Message& message);
-
-// Installs the answerer used instead of a real box; nullptr restores the box.
-void SetMessageAnswerer(MessageAnswerer answerer);
 
 }  // namespace tessaly

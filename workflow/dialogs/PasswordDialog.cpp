@@ -5,19 +5,13 @@
 #include <wx/textctrl.h>
 
 #include <algorithm>
-#include <utility>
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "ui/skin/AppIcon.h"
 #include "ui/skin/DialogUnits.h"
 
 namespace tessaly {
 namespace {
-
-PasswordAnswerer& Answerer() {
-    static PasswordAnswerer answerer;
-    return answerer;
-}
 
 // Empties the field once it has answered, so the password stays in the
 // control no longer than needed.
@@ -102,12 +96,9 @@ void CPasswordDialog::Skip() {
 }
 
 std::optional<std::string> AskPasswordFor(wxWindow* parent, const std::string& archiveName) {
-    if (Answerer()) return Answerer()(archiveName);
     CPasswordDialog dialog(parent, archiveName);
     dialog.ShowModal();
     return dialog.Answer();
 }
-
-void SetPasswordAnswerer(PasswordAnswerer answerer) { Answerer() = std::move(answerer); }
 
 }  // namespace tessaly

@@ -4,10 +4,10 @@
 // the close box give nothing, and saving leaves that archive's encrypted
 // entries out.
 //
-// Tests replace the dialog with an answerer, as they replace message boxes.
+// The saving dialog asks through its services (WizardServices.h), which
+// tests give an answerer, as they do for message boxes.
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -48,13 +48,8 @@ private:
     std::optional<std::string> m_answer;
 };
 
-using PasswordAnswerer = std::function<std::optional<std::string>(const std::string& archiveName)>;
-
-// Interface thread. Shows the password dialog for `archiveName` (or hands
-// the question to the installed answerer) and returns the answer.
+// Interface thread. Shows the password dialog for `archiveName` and returns
+// the answer.
 std::optional<std::string> AskPasswordFor(wxWindow* parent, const std::string& archiveName);
-
-// Installs the answerer used instead of the dialog; nullptr restores it.
-void SetPasswordAnswerer(PasswordAnswerer answerer);
 
 }  // namespace tessaly

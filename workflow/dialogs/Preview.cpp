@@ -7,12 +7,12 @@
 
 #include <vector>
 
-#include "app/Settings.h"
-#include "app/about/AboutDlg.h"
-#include "app/about/HelpContents.h"
+#include "core/Settings.h"
 #include "log/ActivityLog.h"
 #include "log/LogSections.h"
 #include "res/MainMenu.h"
+#include "ui/about/AboutDlg.h"
+#include "ui/about/HelpContents.h"
 #include "ui/controls/TransparentStatic.h"
 #include "ui/shell/Pickers.h"
 #include "ui/skin/AppIcon.h"
@@ -25,10 +25,8 @@
 #include "workflow/dialogs/EntryList.h"
 #include "workflow/dialogs/FileSave.h"
 #include "workflow/dialogs/LabelFit.h"
-#include "workflow/dialogs/MessageBoxes.h"
 #include "workflow/dialogs/PathLabel.h"
 #include "workflow/dialogs/ProgressBar.h"
-#include "workflow/dialogs/WizardServices.h"
 
 namespace tessaly {
 namespace {
@@ -51,7 +49,7 @@ constexpr ButtonPlace kButtons[] = {
 
 }  // namespace
 
-CPreview::CPreview() : m_job(*Wizard().job) {
+CPreview::CPreview(const WizardServices& services) : m_services(services), m_job(*m_services.job) {
     Create(nullptr, wxID_ANY, wxString::FromUTF8(AppTitle), 484, 292);
     LoadBackground(ProgramFolder(), "preview.bmp");
     SetIcons(AppIcons());
@@ -177,14 +175,14 @@ void CPreview::RunDueStep() {
     m_bRunAnalysisOnPaint = false;
     if (m_job.m_bSkipPreview == 1 && m_bShowSkipNotice) {
         m_bShowSkipNotice = false;
-        ShowMessageBox(this, SkipPreviewNotice());
+        m_services.ShowMessage(this, SkipPreviewNotice());
     }
 }
 
 void CPreview::RunAnalysis() {
     m_bBusy = true;
     {
-        CProgressBar analysis(*Wizard().analysis, *m_pList);
+        CProgressBar analysis(m_services, *m_pList);
         analysis.ShowModal();
     }
     UpdateSaveButtons();
@@ -228,7 +226,7 @@ void CPreview::OnBackFile(wxCommandEvent&) {
 }
 
 void CPreview::OnBack(wxCommandEvent&) {
-    if (ShowMessageBox(this, PreviewBackQuestion()) != MessageAnswer::Yes) return;
+    if (m_services.ShowMessage(this, PreviewBackQuestion()) != MessageAnswer::Yes) return;
     m_job.ClearSourcePaths();
     LogReturnBack();
     EndModal(wxID_CANCEL);
@@ -237,7 +235,7 @@ void CPreview::OnBack(wxCommandEvent&) {
 // The folder browser, then the checks; true with `destination` filled when
 // saving may start.
 bool CPreview::ChooseDestination(std::string& destination) {
-    const std::string folder = Pickers().PickFolder(this, PickerStartFolder(m_job));
+    const std::string folder = m_services.Pickers().PickFolder(this, PickerStartFolder(m_job));
     if (folder.empty()) return false;
     destination = folder;
     std::string reason;
@@ -245,9 +243,9 @@ bool CPreview::ChooseDestination(std::string& destination) {
         case DestinationCheck::Usable: m_job.m_szLastDestination = folder; return true;
         case DestinationCheck::NotWritable:
             LogDestinationRefused(folder, reason);
-            ShowMessageBox(this, DestinationNotWritableMessage(reason));
+            m_services.ShowMessage(this, DestinationNotWritableMessage(reason));
             return false;
-        case DestinationCheck::Missing: ShowMessageBox(this, DestinationMissingMessage()); return false;
+        case DestinationCheck::Missing: m_services.ShowMessage(this, DestinationMissingMessage()); return false;
     }
     return false;
 }
@@ -272,7 +270,7 @@ void CPreview::RunSaving(bool hide) {
     m_bBusy = true;
     if (hide) Hide();
     {
-        CFileSave saving(*Wizard().saving);
+        CFileSave saving(m_services);
         saving.ShowModal();
     }
     if (hide && IsModal()) Show();
@@ -280,8 +278,8 @@ void CPreview::RunSaving(bool hide) {
 }
 
 void CPreview::EndProcessOnYes(const Message& question) {
-    if (ShowMessageBox(this, question) != MessageAnswer::Yes) return;
-    Wizard().endProcess();
+    if (m_services.ShowMessage(this, question) != MessageAnswer::Yes) return;
+    m_services.endProcess();
     // Only reached where ending the process was replaced (tests).
     EndModal(wxID_CANCEL);
 }
@@ -292,7 +290,7 @@ void CPreview::OnCloseBox() { EndProcessOnYes(PreviewCloseQuestion()); }
 void CPreview::OnHelpKey() { ShowHelpContents(ProgramFolder()); }
 
 void CPreview::OnClearLog(wxCommandEvent&) {
-    if (ShowMessageBox(this, ClearLogQuestion()) == MessageAnswer::Yes) ClearActivityLog();
+    if (m_services.ShowMessage(this, ClearLogQuestion()) == MessageAnswer::Yes) ClearActivityLog();
 }
 
 }  // namespace tessaly

@@ -7,13 +7,15 @@
 // process after their question. Enter and right clicks do nothing.
 //
 // Constructed without a parent and run with ShowModal(); it works on the
-// job and runs of Wizard().
+// job and runs of the services it is given, and hands them on to the
+// analysis, saving and completion dialogs it opens.
 #pragma once
 
 #include <string>
 
 #include "ui/skin/SkinnedMenuDialog.h"
 #include "workflow/Message.h"
+#include "workflow/dialogs/WizardServices.h"
 
 class wxButton;
 class wxStaticText;
@@ -42,7 +44,8 @@ enum PreviewId {
 
 class CPreview : public CSkinnedMenuDialog {
 public:
-    CPreview();
+    // `services` (copied; its parts are not owned) must have every part.
+    explicit CPreview(const WizardServices& services);
 
     CEntryList* EntryList() const { return m_pList; }
     // True while nothing is due on the next paint (analysis or notice).
@@ -76,6 +79,7 @@ private:
     void EndProcessOnYes(const Message& question);
     void EnableButton(int id, bool enable);
 
+    WizardServices m_services;
     CRepairJob& m_job;
     CEntryList* m_pList = nullptr;
     CTransparentStatic* m_pPath = nullptr;

@@ -3,37 +3,30 @@
 #include <wx/button.h>
 #include <wx/stattext.h>
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "ui/controls/TextProgressCtrl.h"
 #include "ui/skin/AppIcon.h"
 #include "ui/skin/DialogUnits.h"
 #include "workflow/AnalysisRun.h"
 #include "workflow/dialogs/EntryList.h"
 #include "workflow/dialogs/LabelFit.h"
-#include "workflow/dialogs/MessageBoxes.h"
 
 namespace tessaly {
 
-CProgressBar::CProgressBar(CAnalysisRun& run, IEntryRows& rows)
-    : m_run(run), m_rows(rows), m_forwarder(*this, [this] { ApplyBatch(); }) {
+CProgressBar::CProgressBar(const WizardServices& wizard, IEntryRows& rows)
+    : m_services(wizard),
+      m_run(*wizard.analysis),
+      m_rows(rows),
+      m_worker(*this, *wizard.analysis, [this] { ApplyBatch(); }) {
     Create(nullptr, wxID_ANY, wxString::FromUTF8(AppTitle), 214, 97, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     SetIcons(AppIcons());
     CreateControls();
-    Bind(wxEVT_BUTTON, &CProgressBar::OnPause, this, IDC_ANALYSIS_PAUSE);
-    Bind(wxEVT_BUTTON, &CProgressBar::OnStop, this, IDC_ANALYSIS_STOP);
-    Bind(wxEVT_CLOSE_WINDOW, &CProgressBar::OnCloseBox, this);
-    Bind(wxEVT_CHAR_HOOK, &CProgressBar::OnCharHook, this);
+    m_worker.BindControls(m_pPause, IDC_ANALYSIS_STOP);
     Bind(wxEVT_HELP, [](wxHelpEvent&) {});  // F1: handled, nothing opens
     // Enter presses the focused button only; no button is the default.
     SetAffirmativeId(wxID_NONE);
     SetEscapeId(wxID_NONE);
     Centre();
-}
-
-CProgressBar::~CProgressBar() {
-    // Joined before the dialog goes: the worker never outlives its view.
-    m_forwarder.Close();
-    if (m_bRunning) m_run.Wait();
 }
 
 void CProgressBar::CreateControls() {
@@ -53,13 +46,10 @@ int CProgressBar::ShowModal() {
     // The picture is loaded at each initialisation; each analysis starts
     // with "Pause" and the worker running.
     LoadBackground(ProgramFolder(), "analysis.bmp");
-    m_pPause->SetLabel("Pause");
     m_pBar->SetPos(0);
     m_nBarPos = 0;
     m_bAnalysisDone = false;
-    m_forwarder.Open();
-    m_bRunning = true;
-    m_run.Start(*this);
+    m_worker.Begin([this] { m_run.Start(*this); });
     return CSkinnedDialog::ShowModal();
 }
 
@@ -78,60 +68,20 @@ void CProgressBar::ShowChanges() {
 // The worker has signalled its end: wait for it and close.
 void CProgressBar::Finish() {
     m_bAnalysisDone = false;
-    EndRun(wxID_CANCEL);
-}
-
-void CProgressBar::EndRun(int code) {
-    m_forwarder.Close();
-    if (m_bRunning) m_run.Wait();
-    m_bRunning = false;
-    if (IsModal()) EndModal(code);
-}
-
-void CProgressBar::OnPause(wxCommandEvent&) { m_run.OnPause(); }
-
-void CProgressBar::OnStop(wxCommandEvent&) { AfterChoice(static_cast<int>(m_run.OnStop())); }
-
-void CProgressBar::OnCloseBox(wxCloseEvent& event) {
-    if (!m_bRunning) {
-        event.Skip();
-        return;
-    }
-    event.Veto();
-    AfterChoice(static_cast<int>(m_run.OnClose()));
-}
-
-void CProgressBar::OnCharHook(wxKeyEvent& event) {
-    if (event.GetKeyCode() != WXK_ESCAPE) {
-        event.Skip();
-        return;
-    }
-    if (m_bRunning) AfterChoice(static_cast<int>(m_run.OnEscape()));
-}
-
-void CProgressBar::AfterChoice(int choice) {
-    switch (static_cast<UserChoice>(choice)) {
-        case UserChoice::Continued: return;
-        case UserChoice::Stopped:
-            // What the worker listed before it stopped stays; nothing after.
-            m_forwarder.Flush();
-            EndRun(wxID_OK);
-            return;
-        case UserChoice::ProcessEnded: EndRun(wxID_CANCEL); return;
-    }
+    m_worker.End(wxID_CANCEL);
 }
 
 // ---- IAnalysisView ---------------------------------------------------------
 
 void CProgressBar::SetProgress(int percent) {
-    m_forwarder.Post([this, percent] {
+    m_worker.Forwarder().Post([this, percent] {
         m_nBarPos = percent;
         m_bBarChanged = true;
     });
 }
 
 void CProgressBar::ClearRows() {
-    m_forwarder.Post([this] { m_rows.ClearRows(); });
+    m_worker.Forwarder().Post([this] { m_rows.ClearRows(); });
 }
 
 // Rows travel in their own batch, moved rather than wrapped one by one, and
@@ -145,7 +95,7 @@ void CProgressBar::InsertRow(int position, const EntryRow& row) {
         post = !m_bRowsPosted;
         m_bRowsPosted = true;
     }
-    if (post) m_forwarder.Post([this] { TakePendingRows(); });
+    if (post) m_worker.Forwarder().Post([this] { TakePendingRows(); });
 }
 
 void CProgressBar::SetShownCount(const std::string& text) {
@@ -167,23 +117,23 @@ void CProgressBar::TakePendingRows() {
 }
 
 void CProgressBar::AnalysisFinished() {
-    m_forwarder.Post([this] { m_bAnalysisDone = true; });
+    m_worker.Forwarder().Post([this] { m_bAnalysisDone = true; });
 }
 
-void CProgressBar::SetPauseText(const std::string& text) { m_pPause->SetLabel(wxString::FromUTF8(text)); }
+void CProgressBar::SetPauseText(const std::string& text) { m_worker.SetPauseText(text); }
 
 MessageAnswer CProgressBar::ShowMessage(const Message& message) {
     // A message about this archive never stands over the rows of the one
     // before: what the worker changed before asking is shown first.
-    const MessageAnswer answer = m_forwarder.Ask(
+    const MessageAnswer answer = m_worker.Forwarder().Ask(
         [this, message] {
             ShowChanges();
-            return ShowMessageBox(this, message);
+            return m_services.ShowMessage(this, message);
         },
         MessageAnswer::Ok);
     // Yes to Stop or exit: the worker is about to be stopped and joined, so
     // a notice it may be waiting on must not hold it.
-    if (answer == MessageAnswer::Yes) m_forwarder.CancelQuestions();
+    if (answer == MessageAnswer::Yes) m_worker.Forwarder().CancelQuestions();
     return answer;
 }
 

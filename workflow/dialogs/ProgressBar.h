@@ -1,9 +1,9 @@
 // The analysis dialog: a percentage bar, Pause/Resume and Stop over the
 // picture "analysis.bmp", while the analysis worker lists one archive's
 // entries into the preview's list. It implements the worker's view on the
-// interface thread through one CViewForwarder and closes itself once the
-// worker has signalled its end; the worker is always joined before the
-// dialog goes away.
+// interface thread through the forwarder of its CWorkerDialog and closes
+// itself once the worker has signalled its end; the worker is always joined
+// before the dialog goes away.
 //
 // Stop, the close box and Alt+F4 ask the Stop question; Escape asks the exit
 // question and, on Yes, ends the process. Enter presses only the focused
@@ -16,7 +16,8 @@
 
 #include "ui/skin/SkinnedDialog.h"
 #include "workflow/AnalysisView.h"
-#include "workflow/dialogs/ViewForwarder.h"
+#include "workflow/dialogs/WizardServices.h"
+#include "workflow/dialogs/WorkerDialog.h"
 
 class wxButton;
 
@@ -34,9 +35,9 @@ enum ProgressBarId {
 
 class CProgressBar : public CSkinnedDialog, private IAnalysisView {
 public:
-    // `rows` receives the entries listed; both must outlive the dialog.
-    CProgressBar(CAnalysisRun& run, IEntryRows& rows);
-    ~CProgressBar() override;
+    // Runs the analysis of `wizard`; `rows` receives the entries listed.
+    // The parts and `rows` must outlive the dialog.
+    CProgressBar(const WizardServices& wizard, IEntryRows& rows);
 
     // Shows the dialog and analyses archive job.m_nCurrentFile until the
     // worker ends or is stopped.
@@ -49,12 +50,6 @@ private:
     void ApplyBatch();
     void ShowChanges();
     void Finish();
-    void EndRun(int code);
-    void OnPause(wxCommandEvent& event);
-    void OnStop(wxCommandEvent& event);
-    void OnCloseBox(wxCloseEvent& event);
-    void OnCharHook(wxKeyEvent& event);
-    void AfterChoice(int choice);
     void TakePendingRows();
 
     // IAnalysisView: worker thread, forwarded.
@@ -67,9 +62,9 @@ private:
     void SetPauseText(const std::string& text) override;
     MessageAnswer ShowMessage(const Message& message) override;
 
+    WizardServices m_services;
     CAnalysisRun& m_run;
     IEntryRows& m_rows;
-    CViewForwarder m_forwarder;
     // Rows and the count the worker listed since the last batch.
     struct PendingRow {
         int position;
@@ -84,7 +79,9 @@ private:
     int m_nBarPos = 0;
     bool m_bBarChanged = false;
     bool m_bAnalysisDone = false;
-    bool m_bRunning = false;
+    // Last, so that it is destroyed first: the worker is joined while
+    // everything it may still touch is there.
+    CWorkerDialog m_worker;
 };
 
 }  // namespace tessaly

@@ -7,20 +7,19 @@
 
 #include <algorithm>
 
-#include "app/Settings.h"
-#include "app/about/AboutDlg.h"
+#include "core/Settings.h"
 #include "log/ActivityLog.h"
+#include "ui/about/AboutDlg.h"
 #include "ui/skin/AppIcon.h"
 #include "ui/skin/DialogUnits.h"
 #include "ui/skin/SystemMenuAbout.h"
 #include "workflow/StepMessages.h"
 #include "workflow/dialogs/LabelFit.h"
-#include "workflow/dialogs/MessageBoxes.h"
-#include "workflow/dialogs/WizardServices.h"
 
 namespace tessaly {
 
-CViewLog::CViewLog(const SavingSummary& summary) : m_summary(summary) {
+CViewLog::CViewLog(const SavingSummary& summary, const WizardServices& wizard)
+    : m_summary(summary), m_services(wizard) {
     Create(nullptr, wxID_ANY, wxString::FromUTF8(AppTitle), 186, 90, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     SetIcons(AppIcons());
     AddSystemMenuAbout(*this, [this] { ShowAboutBox(this, ProgramFolder()); });
@@ -99,13 +98,13 @@ void CViewLog::OnCharHook(wxKeyEvent& event) {
         event.Skip();
         return;
     }
-    if (ShowMessageBox(this, CompletionEscapeQuestion()) == MessageAnswer::Yes) Leave(wxID_CANCEL);
+    if (m_services.ShowMessage(this, CompletionEscapeQuestion()) == MessageAnswer::Yes) Leave(wxID_CANCEL);
 }
 
 // The process ends here; the modal run only ends where ending the process
 // was replaced (tests).
 void CViewLog::Leave(int code) {
-    Wizard().endProcess();
+    m_services.endProcess();
     if (IsModal()) EndModal(code);
 }
 

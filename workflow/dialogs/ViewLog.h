@@ -7,6 +7,7 @@
 
 #include "ui/skin/SkinnedDialog.h"
 #include "workflow/SavingSummary.h"
+#include "workflow/dialogs/WizardServices.h"
 
 class wxCheckBox;
 class wxStaticText;
@@ -20,7 +21,8 @@ enum ViewLogId {
 
 class CViewLog : public CSkinnedDialog {
 public:
-    explicit CViewLog(const SavingSummary& summary);
+    // Every way out ends the process the way `wizard` says.
+    CViewLog(const SavingSummary& summary, const WizardServices& wizard);
 
     int ShowModal() override;
     wxCheckBox* ViewLogCheck() const { return m_pCheck; }
@@ -35,6 +37,7 @@ private:
     void Leave(int code);
 
     SavingSummary m_summary;
+    WizardServices m_services;
     wxCheckBox* m_pCheck = nullptr;
     wxStaticText* m_pMessage = nullptr;
 };

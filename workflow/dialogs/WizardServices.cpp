@@ -1,28 +1,19 @@
 #include "workflow/dialogs/WizardServices.h"
 
-#include "app/EndProcess.h"
-#include "workflow/AnalysisRun.h"
-#include "workflow/RepairJob.h"
-#include "workflow/SavingRun.h"
+#include "ui/shell/Pickers.h"
+#include "workflow/dialogs/MessageBoxes.h"
+#include "workflow/dialogs/PasswordDialog.h"
 
 namespace tessaly {
-namespace {
 
-const WizardServices*& Installed() {
-    static const WizardServices* installed = nullptr;
-    return installed;
+MessageAnswer WizardServices::ShowMessage(wxWindow* parent, const Message& message) const {
+    return showMessage ? showMessage(parent, message) : ShowMessageBox(parent, message);
 }
 
-const WizardServices& ProcessServices() {
-    static const WizardServices services{&ProcessRepairJob(), &ProcessAnalysisRun(), &ProcessSavingRun(),
-                                         [] { EndProcess(); }};
-    return services;
+IPickers& WizardServices::Pickers() const { return pickers ? *pickers : ToolkitPickers(); }
+
+std::optional<std::string> WizardServices::AskPassword(wxWindow* parent, const std::string& archiveName) const {
+    return askPassword ? askPassword(parent, archiveName) : AskPasswordFor(parent, archiveName);
 }
-
-}  // namespace
-
-const WizardServices& Wizard() { return Installed() ? *Installed() : ProcessServices(); }
-
-void SetWizardServices(const WizardServices* services) { Installed() = services; }
 
 }  // namespace tessaly

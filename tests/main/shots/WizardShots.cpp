@@ -32,6 +32,9 @@
 #include <wx/utils.h>
 
 #include "app/main/VarrowDlg.h"
+#include "app/main/WizardRoot.h"
+#include "archive/ScanState.h"
+#include "core/EndProcess.h"
 #include "tests/support/Portable.h"
 #include "tests/support/Sample.h"
 #include "tests/support/TempFolder.h"
@@ -39,7 +42,6 @@
 #include "tests/ui/ScreenPixels.h"
 #include "ui/shell/Pickers.h"
 #include "workflow/dialogs/FileSave.h"
-#include "workflow/dialogs/MessageBoxes.h"
 #include "workflow/dialogs/PasswordDialog.h"
 #include "workflow/dialogs/Preview.h"
 #include "workflow/dialogs/ProgressBar.h"
@@ -265,13 +267,15 @@ private:
         testzip::WriteFileBytes(damaged, testzip::SampleArchive());
         fs::create_directories(scratch / "Recovered");
         ShotPickers pickers(scratch / "Recovered");
-        SetPickers(&pickers);
-        SetMessageAnswerer([](const Message& message) {
-            return message.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
-        });
+        const CWizardRoot wizard([] { EndProcess(); });
         CVarrowDlg::Options options;
         options.programFolder = m_programFolder;
         options.splashMs = 0;
+        options.wizard = wizard.Services();
+        options.wizard.pickers = &pickers;
+        options.wizard.showMessage = [](wxWindow*, const Message& message) {
+            return message.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+        };
         auto* main = new CVarrowDlg(options);
         main->Move(40, 40);
         main->AddArchives({large.string(), damaged.string()});

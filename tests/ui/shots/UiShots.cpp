@@ -20,8 +20,8 @@
 #include <wx/stattext.h>
 #include <wx/utils.h>
 
-#include "app/about/AboutDlg.h"
-#include "app/about/HelpContents.h"
+#include "ui/about/AboutDlg.h"
+#include "ui/about/HelpContents.h"
 #include "ui/controls/SplashScreenEx.h"
 #include "ui/controls/TextProgressCtrl.h"
 #include "ui/skin/AppIcon.h"

@@ -1,4 +1,4 @@
-#include "app/EndProcess.h"
+#include "core/EndProcess.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "app/about/AboutDlg.h"
+#include "ui/about/AboutDlg.h"
 
 #include <wx/button.h>
 #include <wx/log.h>
@@ -7,8 +7,8 @@
 #include <wx/stattext.h>
 #include <wx/utils.h>
 
-#include "app/Version.h"
-#include "app/about/MakerContacts.h"
+#include "core/Version.h"
+#include "ui/about/MakerContacts.h"
 #include "ui/controls/URLLinkButton.h"
 #include "ui/skin/AppIcon.h"
 #include "ui/skin/DialogUnits.h"
@@ -16,17 +16,8 @@
 namespace tessaly {
 namespace {
 
-LinkOpener& CurrentOpener() {
-    static LinkOpener opener;
-    return opener;
-}
-
 // The result is not examined and a failure shows no message.
-void OpenLink(const wxString& url) {
-    if (CurrentOpener()) {
-        CurrentOpener()(url);
-        return;
-    }
+void OpenWithDesktop(const wxString& url) {
     wxLogNull quiet;
     wxLaunchDefaultBrowser(url);
 }
@@ -55,8 +46,6 @@ constexpr RowLabel kRows[] = {
     {"Websites :", 51, 74, 34, 8}, {"Sales       :", 51, 100, 35, 8}, {"Support   :", 51, 118, 36, 8}};
 
 }  // namespace
-
-void SetLinkOpener(LinkOpener opener) { CurrentOpener() = std::move(opener); }
 
 CAboutDlg::CAboutDlg(wxWindow* parent, const std::filesystem::path& programFolder, const MakerContacts& contacts) {
     Create(parent, wxID_ANY, "About Tessaly for Zip", 267, 190, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
@@ -113,7 +102,11 @@ void CAboutDlg::OnLink(wxCommandEvent& event) {
         // makes it one.
         if (m_links[i] == nullptr) continue;
         const wxString address = wxString::FromUTF8(m_addresses[i]);
-        OpenLink(kLinks[i].mail ? "mailto:" + address : "https://" + address);
+        const wxString url = kLinks[i].mail ? "mailto:" + address : "https://" + address;
+        if (m_opener)
+            m_opener(url);
+        else
+            OpenWithDesktop(url);
         m_links[i]->SetVisited();
     }
 }

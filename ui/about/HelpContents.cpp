@@ -1,4 +1,4 @@
-#include "app/about/HelpContents.h"
+#include "ui/about/HelpContents.h"
 
 #include <wx/app.h>
 #include <wx/filename.h>

@@ -8,9 +8,9 @@
 #include <system_error>
 #include <vector>
 
-#include "app/main/ArchiveSelection.h"
 #include "tests/support/Portable.h"
 #include "tests/support/TempFolder.h"
+#include "workflow/ArchiveSelection.h"
 
 namespace tessaly {
 namespace {

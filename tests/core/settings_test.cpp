@@ -1,4 +1,4 @@
-// Where settings come from, and the start-up switches.
+// Where settings come from, and the immediate end of the process.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -6,9 +6,8 @@
 #include <fstream>
 #include <string>
 
-#include "app/CommandLine.h"
-#include "app/EndProcess.h"
-#include "app/Settings.h"
+#include "core/EndProcess.h"
+#include "core/Settings.h"
 #include "platform/FileSystem.h"
 #include "tests/support/Portable.h"
 #include "tests/support/TempFolder.h"
@@ -113,51 +112,6 @@ TEST(SettingFromText, ReadsNameValueLines) {
     };
     for (const auto& c : cases) EXPECT_EQ(SettingFromText(c.text, c.name), c.expected) << c.text;
 }
-
-TEST(CommandLineSwitches, AutomationSwitchesInAnyCaseWithSlashOrDash) {
-    const struct {
-        std::vector<std::string> args;
-        StartRequest request;
-        bool endsAtOnce;
-    } cases[] = {
-        {{}, StartRequest::Run, false},
-        {{"/Automation"}, StartRequest::Automation, false},
-        {{"-EMBEDDING"}, StartRequest::Embedding, false},
-        {{"/RegServer"}, StartRequest::Register, true},
-        {{"-register"}, StartRequest::Register, true},
-        {{"/UNREGSERVER"}, StartRequest::Unregister, true},
-        {{"-Unregister"}, StartRequest::Unregister, true},
-        {{"--help"}, StartRequest::Help, true},
-        {{"--version"}, StartRequest::Version, true},
-        {{"some-file.zip", "/regserver"}, StartRequest::Register, true},
-        {{"--bogus"}, StartRequest::Unknown, true},
-    };
-    for (const auto& c : cases) {
-        const CommandLine line = ParseCommandLine(c.args);
-        EXPECT_EQ(line.request, c.request) << (c.args.empty() ? "" : c.args.back());
-        EXPECT_EQ(EndsAtOnce(line.request), c.endsAtOnce);
-    }
-    EXPECT_EQ(ParseCommandLine({"--bogus"}).offending, "--bogus");
-    EXPECT_EQ(ExitCodeFor(StartRequest::Unknown), 2);
-    EXPECT_EQ(ExitCodeFor(StartRequest::Register), 0);
-}
-
-#ifndef _WIN32  // "/" starts a path here, a switch only on Windows
-TEST(CommandLineArchives, PathsAreArchivesAndOnlyAutomationWordsAfterASlashAreSwitches) {
-    const CommandLine line = ParseCommandLine({"/home/me/a.zip", "b.zip", "/Automation", "/tmp/regserver.zip"});
-    EXPECT_EQ(line.request, StartRequest::Automation);
-    const std::vector<std::string> archives = {"/home/me/a.zip", "b.zip", "/tmp/regserver.zip"};
-    EXPECT_EQ(line.archives, archives);
-
-    const CommandLine unknown = ParseCommandLine({"-x", "a.zip"});
-    EXPECT_EQ(unknown.request, StartRequest::Unknown);
-    EXPECT_EQ(unknown.offending, "-x");
-
-    const CommandLine ended = ParseCommandLine({"--", "--help", "-x.zip"});
-    EXPECT_EQ(ended.request, StartRequest::Run);
-    EXPECT_EQ(ended.archives, (std::vector<std::string>{"--help", "-x.zip"}));
-}
-#endif
 
 struct Unwinding {
     ~Unwinding() { std::fputs("unwound", stderr); }

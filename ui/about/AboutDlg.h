@@ -11,8 +11,9 @@
 
 #include <filesystem>
 #include <functional>
+#include <utility>
 
-#include "app/about/MakerContacts.h"
+#include "ui/about/MakerContacts.h"
 #include "ui/skin/SkinnedDialog.h"
 
 namespace tessaly {
@@ -31,10 +32,6 @@ enum AboutId {
 // Opens a URL ("https://..." or "mailto:..."); the result is not examined.
 using LinkOpener = std::function<void(const wxString& url)>;
 
-// Replaces the process-wide link opener; an empty one restores the default
-// (the desktop's browser and mail program).
-void SetLinkOpener(LinkOpener opener);
-
 class CAboutDlg : public CSkinnedDialog {
 public:
     CAboutDlg(wxWindow* parent, const std::filesystem::path& programFolder,
@@ -42,11 +39,16 @@ public:
 
     // The link of that id, or null when its address is empty.
     CURLLinkButton* Link(int id) const;
+    // How this box opens its links; empty (the default): the desktop's
+    // browser and mail program.
+    void SetLinkOpener(LinkOpener opener) { m_opener = std::move(opener); }
 
 private:
     void CreateControls(const MakerContacts& contacts);
     void OnLink(wxCommandEvent& event);
     void OnOk(wxCommandEvent& event);
+
+    LinkOpener m_opener;
 
     CURLLinkButton* m_links[4] = {};
     std::string m_addresses[4];

@@ -1,4 +1,4 @@
-#include "app/main/ArchiveSelection.h"
+#include "workflow/ArchiveSelection.h"
 
 #include <algorithm>
 #include <cctype>
