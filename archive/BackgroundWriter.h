@@ -23,17 +23,17 @@ public:
     BackgroundWriter& operator=(const BackgroundWriter&) = delete;
     ~BackgroundWriter();
 
-    // The block to fill next: blockSize() bytes.
+    // The block to fill next: BlockSize() bytes.
     std::uint8_t* Block() { return blocks_[current_].get(); }
-    std::size_t blockSize() const { return blockSize_; }
+    std::size_t BlockSize() const { return blockSize_; }
     // Hands the first `size` bytes of Block() to the writer and switches to
     // the other block (waiting until its earlier write is done).
     void Commit(std::size_t size);
     // Waits until everything is written; rethrows a write error.
     void Finish();
 
-    std::uint32_t crc() const { return crc_; }
-    std::uint64_t written() const { return written_; }
+    std::uint32_t Crc() const { return crc_; }
+    std::uint64_t Written() const { return written_; }
 
 private:
     void Run();

@@ -4,7 +4,7 @@
 #include <atomic>
 
 #include "archive/EntryDecoder.h"
-#include "archive/ScanWindow.h"
+#include "archive/scan/ScanWindow.h"
 
 namespace tessaly {
 

@@ -1,11 +1,11 @@
 #include "archive/CentralDir.h"
 
 #include "archive/CompressionMethods.h"
-#include "archive/SalvageScan.h"
 #include "archive/ScanState.h"
 #include "archive/ZipException.h"
 #include "archive/ZipRecords.h"
 #include "archive/ZipStorage.h"
+#include "archive/scan/SalvageScan.h"
 
 namespace tessaly {
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "archive/AutoBuffer.h"
-#include "archive/EntryDecryption.h"
 #include "archive/FileHeader.h"
 #include "archive/RepairMode.h"
+#include "archive/crypto/EntryDecryption.h"
 
 namespace tessaly {
 

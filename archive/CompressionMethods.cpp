@@ -1,9 +1,9 @@
 #include "archive/CompressionMethods.h"
 
-#include "archive/Decompressors.h"
-#include "archive/EntryDecryption.h"
 #include "archive/FileHeader.h"
 #include "archive/ZipRecords.h"
+#include "archive/crypto/EntryDecryption.h"
+#include "archive/methods/Decompressors.h"
 
 namespace tessaly {
 

@@ -7,9 +7,9 @@
 
 #include "archive/BufferSizes.h"
 #include "archive/CompressionMethods.h"
-#include "archive/EntryDecryption.h"
 #include "archive/ZipException.h"
 #include "archive/ZipStorage.h"
+#include "archive/crypto/EntryDecryption.h"
 
 namespace tessaly {
 

@@ -13,9 +13,9 @@
 #include <string>
 
 #include "archive/AutoBuffer.h"
-#include "archive/Decompressor.h"
 #include "archive/ExpansionLimits.h"
 #include "archive/ZipRecords.h"
+#include "archive/methods/Decompressor.h"
 
 namespace tessaly {
 
@@ -49,7 +49,7 @@ public:
     void SetDecryption(EntryDecryption* decryption) { decryption_ = decryption; }
     // The limits every entry from here on is read under; Begin keeps them.
     void SetLimits(const ExpansionLimits& limits) { limits_ = limits; }
-    const ExpansionLimits& limits() const { return limits_; }
+    const ExpansionLimits& Limits() const { return limits_; }
     // Fills `buffer` as far as the entry goes; a count below `size` means the
     // status is no longer Reading. With `keepCrc` false the caller keeps the
     // CRC-32 of the output itself.
@@ -58,14 +58,14 @@ public:
     // than once.
     void End();
 
-    Status status() const { return status_; }
-    std::uint64_t consumed() const { return consumed_; }  // compressed bytes used
-    std::uint64_t produced() const { return produced_; }
-    std::uint32_t crc() const { return crc_; }
+    Status State() const { return status_; }
+    std::uint64_t Consumed() const { return consumed_; }  // compressed bytes used
+    std::uint64_t Produced() const { return produced_; }
+    std::uint32_t Crc() const { return crc_; }
     // After DataError: why, when it is not plain corruption (see
     // Decompressor::ProblemText); after Limited: which limit, and where.
     // Empty otherwise.
-    const std::string& problem() const { return problem_; }
+    const std::string& Problem() const { return problem_; }
 
     // The data descriptor right after the consumed data, with or without its
     // signature; without one it must name the consumed size to count.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/Utf8.h"
 
 namespace tessaly {
 
@@ -36,43 +37,6 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-// Strict UTF-8 validation: no overlong forms, no surrogates, nothing above
-// U+10FFFF.
-bool IsValidUtf8(const std::uint8_t* s, std::size_t n) {
-    std::size_t i = 0;
-    while (i < n) {
-        std::uint8_t b = s[i];
-        std::size_t extra;
-        char32_t min, c;
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        if ((b & 0xE0) == 0xC0) {
-            extra = 1;
-            min = 0x80;
-            c = b & 0x1F;
-        } else if ((b & 0xF0) == 0xE0) {
-            extra = 2;
-            min = 0x800;
-            c = b & 0x0F;
-        } else if ((b & 0xF8) == 0xF0) {
-            extra = 3;
-            min = 0x10000;
-            c = b & 0x07;
-        } else
-            return false;
-        if (i + extra >= n) return false;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) return false;
-            c = (c << 6) | (s[i + k] & 0x3F);
-        }
-        if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
 std::string DecodeCp437(const std::uint8_t* s, std::size_t n) {
     std::string out;
     out.reserve(n * 2);
@@ -92,7 +56,8 @@ bool HasDrivePart(const std::string& name) {
 std::string DecodeEntryName(const std::uint8_t* bytes, std::size_t length, bool utf8Flag) {
     const void* nul = std::memchr(bytes, 0, length);
     if (nul != nullptr) length = static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - bytes);
-    if (IsValidUtf8(bytes, length)) return std::string(reinterpret_cast<const char*>(bytes), length);
+    const std::string_view text(reinterpret_cast<const char*>(bytes), length);
+    if (IsValidUtf8(text)) return std::string(text);
     // A name flagged UTF-8 that is not valid UTF-8 is still kept, byte by byte.
     (void)utf8Flag;
     return DecodeCp437(bytes, length);

@@ -21,16 +21,16 @@ std::string Hex(std::uint32_t value) {
 
 }  // namespace
 
-std::uint64_t EntryJudge::ConsumedEnd() const { return dataStart_ + decoder_.consumed() + trailerSize_; }
+std::uint64_t EntryJudge::ConsumedEnd() const { return dataStart_ + decoder_.Consumed() + trailerSize_; }
 
 EntryVerdict EntryJudge::Judge(const ExtractReport& report) {
-    switch (decoder_.status()) {
+    switch (decoder_.State()) {
         case EntryDecoder::Status::DataError:
-            if (!decoder_.problem().empty()) return {ExtractOutcome::Damaged, decoder_.problem()};
+            if (!decoder_.Problem().empty()) return {ExtractOutcome::Damaged, decoder_.Problem()};
             return {ExtractOutcome::Damaged,
                     "corrupt compressed data after " + std::to_string(report.bytesWritten) + " bytes"};
         case EntryDecoder::Status::Truncated: return {ExtractOutcome::Truncated, "archive ends inside the data"};
-        case EntryDecoder::Status::Limited: return {ExtractOutcome::Limited, decoder_.problem()};
+        case EntryDecoder::Status::Limited: return {ExtractOutcome::Limited, decoder_.Problem()};
         default: return Finished(report.crc32);
     }
 }
@@ -47,9 +47,9 @@ EntryVerdict EntryJudge::Finished(std::uint32_t crc) {
     if (sizesKnown && compressed && entry_.compressedSize != packed)
         return {ExtractOutcome::Damaged, "compressed size " + std::to_string(entry_.compressedSize) +
                                              " declared, stream holds " + std::to_string(packed)};
-    if (sizesKnown && entry_.uncompressedSize != decoder_.produced())
+    if (sizesKnown && entry_.uncompressedSize != decoder_.Produced())
         return {ExtractOutcome::Damaged, "size " + std::to_string(entry_.uncompressedSize) + " declared, data holds " +
-                                             std::to_string(decoder_.produced())};
+                                             std::to_string(decoder_.Produced())};
     // Without sizes or a descriptor, a CRC-32 of 0 is the one a streaming
     // writer leaves before it knows the value: nobody wrote it, and nothing
     // is checked against it. Another one (a header or central record that
@@ -74,7 +74,7 @@ bool EntryJudge::TrimToDeclaredSize(CFile& output, ExtractReport& report) const 
         return false;
     // A stream that ended cleanly at the declared size was judged already.
     if (report.bytesWritten == entry_.uncompressedSize)
-        return decoder_.status() != EntryDecoder::Status::Finished && report.crc32 == entry_.crc32;
+        return decoder_.State() != EntryDecoder::Status::Finished && report.crc32 == entry_.crc32;
     output.Seek(0, CFile::Origin::Begin);
     std::vector<std::uint8_t> chunk(std::size_t{64} << 10);
     std::uint32_t crc = 0;

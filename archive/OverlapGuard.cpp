@@ -4,9 +4,9 @@
 #include <numeric>
 
 #include "archive/CompressionMethods.h"
-#include "archive/EntryDecryption.h"
 #include "archive/SkipRules.h"
 #include "archive/ZipRecords.h"
+#include "archive/crypto/EntryDecryption.h"
 
 namespace tessaly {
 

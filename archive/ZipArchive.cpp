@@ -7,16 +7,16 @@
 #include <optional>
 #include <vector>
 
-#include "archive/AesDecryption.h"
 #include "archive/BackgroundWriter.h"
 #include "archive/CompressionMethods.h"
 #include "archive/EntryDecoder.h"
 #include "archive/EntryName.h"
-#include "archive/EntrySink.h"
-#include "archive/PasswordSource.h"
 #include "archive/SkipRules.h"
-#include "archive/TraditionalDecryption.h"
 #include "archive/crypto/AesAuthentication.h"
+#include "archive/crypto/AesDecryption.h"
+#include "archive/crypto/PasswordSource.h"
+#include "archive/crypto/TraditionalDecryption.h"
+#include "archive/output/EntrySink.h"
 #include "platform/FileException.h"
 #include "platform/FileSystem.h"
 
@@ -58,7 +58,7 @@ void CZipArchive::CloseArchive(bool afterError) {
 
 void CZipArchive::SetExpansionLimits(const ExpansionLimits& limits) { decoder_->SetLimits(limits); }
 
-const ExpansionLimits& CZipArchive::GetExpansionLimits() const { return decoder_->limits(); }
+const ExpansionLimits& CZipArchive::GetExpansionLimits() const { return decoder_->Limits(); }
 
 bool CZipArchive::GetEntryInfo(CFileHeader& header, std::uint32_t index) const {
     if (!centralDir.IsValidIndex(index)) return false;
@@ -98,7 +98,7 @@ bool CZipArchive::OpenEntry(std::uint32_t index) {
 std::size_t CZipArchive::ReadEntryData(void* buffer, std::size_t size) {
     if (entryState != -1 || buffer == nullptr || size == 0) return 0;
     const std::size_t n = decoder_->Read(static_cast<std::uint8_t*>(buffer), size);
-    if (decoder_->status() == EntryDecoder::Status::DataError) dataError = 1;
+    if (decoder_->State() == EntryDecoder::Status::DataError) dataError = 1;
     return n;
 }
 
@@ -216,12 +216,12 @@ EntryJudge CZipArchive::Judge(const CFileHeader& entry) const {
 
 // An AES entry's verdict after its authentication code is checked.
 EntryVerdict CZipArchive::AuthenticationVerdict(const CFileHeader& entry, EntryVerdict verdict) {
-    if (aes_ == nullptr || decoder_->status() == EntryDecoder::Status::Truncated ||
+    if (aes_ == nullptr || decoder_->State() == EntryDecoder::Status::Truncated ||
         verdict.outcome == ExtractOutcome::Truncated)
         return verdict;
     const std::uint64_t framing = (dataStart_ - opened_.dataOffset) + AesDecryption::kCodeSize;
     const std::uint64_t length = entry.IsStreamedUnknownSize()
-                                     ? decoder_->consumed()
+                                     ? decoder_->Consumed()
                                      : entry.compressedSize - std::min(entry.compressedSize, framing);
     return AuthenticatedVerdict(*aes_, storage, dataStart_, length, std::move(verdict));
 }
@@ -330,7 +330,7 @@ bool CZipArchive::ExtractData(std::uint32_t index, const CFileHeader& entry, Ent
 
     const EntryVerdict verdict = DecideVerdict(entry, output, result, endUnknown ? std::optional(limit) : std::nullopt);
     overlaps_.Record(index, verdict.outcome == ExtractOutcome::Ok, Judge(entry).ConsumedEnd());
-    const bool corrupt = decoder_->status() == EntryDecoder::Status::DataError && verdict.outcome != ExtractOutcome::Ok;
+    const bool corrupt = decoder_->State() == EntryDecoder::Status::DataError && verdict.outcome != ExtractOutcome::Ok;
     dataError = 0;
     result.outcome = verdict.outcome;
     result.detail = verdict.detail;
@@ -350,7 +350,7 @@ bool CZipArchive::ExtractData(std::uint32_t index, const CFileHeader& entry, Ent
 // never found (`storedLimit`: where it was written up to) is never whole.
 EntryVerdict CZipArchive::DecideVerdict(const CFileHeader& entry, CFile& output, ExtractReport& report,
                                         std::optional<std::uint64_t> storedLimit) {
-    if (storedLimit && decoder_->status() != EntryDecoder::Status::Limited)
+    if (storedLimit && decoder_->State() != EntryDecoder::Status::Limited)
         return {ExtractOutcome::Truncated,
                 *storedLimit < storage.Length()
                     ? "end of the stored data not found; written up to the next record"
@@ -387,9 +387,9 @@ void CZipArchive::ProbeEntry(std::uint32_t index) {
         if (!OpenEntry(index)) return overlaps_.Record(index, false, 0);
         ExtractReport report;
         outputBuffer_.resize(std::size_t{1} << 16);
-        while (decoder_->status() == EntryDecoder::Status::Reading)
+        while (decoder_->State() == EntryDecoder::Status::Reading)
             report.bytesWritten += decoder_->Read(outputBuffer_.data(), outputBuffer_.size());
-        report.crc32 = decoder_->crc();
+        report.crc32 = decoder_->Crc();
         EntryJudge judge = Judge(entry);
         const bool whole = AuthenticationVerdict(entry, judge.Judge(report)).outcome == ExtractOutcome::Ok;
         overlaps_.Record(index, whole, judge.ConsumedEnd());
@@ -416,7 +416,7 @@ std::uint32_t CZipArchive::WriteEntryData(CFile& output, std::size_t bufferSize,
             report.bytesWritten += n;
         }
         state.Checkpoint();
-        if (n < bufferSize || decoder_->status() != EntryDecoder::Status::Reading) return decoder_->crc();
+        if (n < bufferSize || decoder_->State() != EntryDecoder::Status::Reading) return decoder_->Crc();
     }
 }
 
@@ -426,15 +426,15 @@ std::uint32_t CZipArchive::WriteEntryDataInBackground(CFile& output, std::size_t
                                                       const ScanState& state) {
     BackgroundWriter writer(output, std::max(bufferSize, kBackgroundBlockSize));
     for (;;) {
-        const std::size_t n = decoder_->Read(writer.Block(), writer.blockSize(), false);
+        const std::size_t n = decoder_->Read(writer.Block(), writer.BlockSize(), false);
         writer.Commit(n);
         state.Checkpoint();
-        if (n < writer.blockSize() || decoder_->status() != EntryDecoder::Status::Reading) break;
+        if (n < writer.BlockSize() || decoder_->State() != EntryDecoder::Status::Reading) break;
     }
     writer.Finish();
-    if (decoder_->status() == EntryDecoder::Status::DataError) dataError = 1;
-    report.bytesWritten = writer.written();
-    return writer.crc();
+    if (decoder_->State() == EntryDecoder::Status::DataError) dataError = 1;
+    report.bytesWritten = writer.Written();
+    return writer.Crc();
 }
 
 bool CZipArchive::IsLarge(const CFileHeader& entry) {

@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "archive/CentralDir.h"
-#include "archive/Decompressor.h"
 #include "archive/EntryPositions.h"
 #include "archive/EntryVerdict.h"
 #include "archive/ExpansionLimits.h"
@@ -26,6 +25,7 @@
 #include "archive/ZipRecords.h"
 #include "archive/ZipStorage.h"
 #include "archive/crypto/PasswordVote.h"
+#include "archive/methods/Decompressor.h"
 
 namespace tessaly {
 

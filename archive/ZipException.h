@@ -24,9 +24,9 @@ public:
 
     static constexpr std::uint64_t kNoOffset = ~std::uint64_t{0};
 
-    int cause() const noexcept { return cause_; }
-    const std::filesystem::path& fileName() const noexcept { return fileName_; }
-    std::uint64_t offset() const noexcept { return offset_; }
+    int Cause() const noexcept { return cause_; }
+    const std::filesystem::path& FileName() const noexcept { return fileName_; }
+    std::uint64_t Offset() const noexcept { return offset_; }
 
     // Code-to-cause mapping; any code not in the table maps to 1.
     static int CauseFromCode(int code) noexcept;

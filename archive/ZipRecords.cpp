@@ -86,8 +86,8 @@ bool ReadZip64Sizes(const std::uint8_t* extra, std::size_t length, std::uint32_t
     ByteCursor c(data, size);
     sizes.uncompressedSize = uncompressed32;
     sizes.compressedSize = compressed32;
-    if (uncompressed32 == kZip64Sentinel && c.remaining() >= 8) sizes.uncompressedSize = c.u64();
-    if (compressed32 == kZip64Sentinel && c.remaining() >= 8) sizes.compressedSize = c.u64();
+    if (uncompressed32 == kZip64Sentinel && c.Remaining() >= 8) sizes.uncompressedSize = c.u64();
+    if (compressed32 == kZip64Sentinel && c.Remaining() >= 8) sizes.compressedSize = c.u64();
     return true;
 }
 

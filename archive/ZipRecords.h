@@ -43,7 +43,7 @@ public:
     std::uint32_t u32() { return static_cast<std::uint32_t>(take(4)); }
     std::uint64_t u64() { return take(8); }
     void skip(std::size_t n) { pos_ = (n > size_ - pos_) ? size_ : pos_ + n; }
-    std::size_t remaining() const { return size_ - pos_; }
+    std::size_t Remaining() const { return size_ - pos_; }
 
 private:
     std::uint64_t take(std::size_t n) {

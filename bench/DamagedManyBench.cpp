@@ -6,9 +6,9 @@
 // entries before it.
 #include <benchmark/benchmark.h>
 
-#include "archive/OutputDestination.h"
-#include "archive/SalvageDriver.h"
 #include "archive/ZipArchive.h"
+#include "archive/output/OutputDestination.h"
+#include "archive/salvage/SalvageDriver.h"
 #include "bench/BenchFiles.h"
 
 namespace tessaly::bench {

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "archive/AesDecryption.h"
-#include "archive/TraditionalDecryption.h"
+#include "archive/crypto/AesDecryption.h"
+#include "archive/crypto/TraditionalDecryption.h"
 #include "tests/support/ZipCrypt.h"
 
 namespace tessaly::bench {

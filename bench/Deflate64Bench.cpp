@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/Deflate64Decompressor.h"
+#include "archive/methods/Deflate64Decompressor.h"
 #include "bench/BenchFiles.h"
 #include "tests/support/Deflate64Writer.h"
 #include "tests/support/TempFolder.h"

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <vector>
 
-#include "archive/OutputDestination.h"
 #include "archive/ZipArchive.h"
+#include "archive/output/OutputDestination.h"
 #include "bench/BenchFiles.h"
 #include "platform/File.h"
 

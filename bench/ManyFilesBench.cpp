@@ -5,9 +5,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include "archive/OutputDestination.h"
-#include "archive/SalvageDriver.h"
 #include "archive/ZipArchive.h"
+#include "archive/output/OutputDestination.h"
+#include "archive/salvage/SalvageDriver.h"
 #include "bench/BenchFiles.h"
 #include "platform/File.h"
 #include "platform/OutputTree.h"

@@ -29,9 +29,9 @@
 #include <wx/timer.h>
 #include <wx/toplevel.h>
 
-#include "archive/OutputDestination.h"
-#include "archive/SalvageDriver.h"
 #include "archive/ZipArchive.h"
+#include "archive/output/OutputDestination.h"
+#include "archive/salvage/SalvageDriver.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/ZipWriter.h"
 #include "workflow/AnalysisRun.h"

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "archive/FaultText.h"
 #include "archive/ZipException.h"
+#include "archive/salvage/FaultText.h"
 #include "cli/Interruption.h"
 #include "platform/File.h"
 #include "platform/FileException.h"

@@ -4,7 +4,7 @@
 // could not be read or extracted into at all).
 #pragma once
 
-#include "archive/PasswordSource.h"
+#include "archive/crypto/PasswordSource.h"
 #include "cli/CommandLine.h"
 #include "cli/Progress.h"
 #include "cli/ResultWriter.h"

@@ -1,12 +1,12 @@
 // `extract`: every entry salvaged through the archive layer's salvage
 // driver, one result line per entry, in entry order. Large archives are
-// extracted by several threads (see archive/ExtractPlan.h for what keeps
+// extracted by several threads (see archive/salvage/ExtractPlan.h for what keeps
 // that safe); an interrupt stops every thread before its next entry.
 #include <algorithm>
 
-#include "archive/ExtractPlan.h"
-#include "archive/OutputDestination.h"
-#include "archive/SalvageDriver.h"
+#include "archive/output/OutputDestination.h"
+#include "archive/salvage/ExtractPlan.h"
+#include "archive/salvage/SalvageDriver.h"
 #include "cli/ArchiveReader.h"
 #include "cli/Commands.h"
 #include "cli/Interruption.h"

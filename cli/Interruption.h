@@ -5,7 +5,7 @@
 // a SalvageStopped, so a salvage ends at it with what was written kept.
 #pragma once
 
-#include "archive/SalvageDriver.h"
+#include "archive/salvage/SalvageDriver.h"
 
 namespace tessaly::cli {
 

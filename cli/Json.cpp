@@ -2,43 +2,10 @@
 
 #include <cstdio>
 
+#include "platform/Utf8.h"
+
 namespace tessaly::cli {
 namespace {
-
-// Length of the valid UTF-8 sequence starting at `s[i]`, or 0 when the bytes
-// there are not one (overlong forms, surrogates and values past U+10FFFF
-// included).
-std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char lead = byte(i);
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF)
-        length = 2;
-    else if (lead == 0xE0) {
-        length = 3;
-        low = 0xA0;
-    } else if (lead == 0xED) {
-        length = 3;
-        high = 0x9F;
-    } else if (lead >= 0xE1 && lead <= 0xEF)
-        length = 3;
-    else if (lead == 0xF0) {
-        length = 4;
-        low = 0x90;
-    } else if (lead == 0xF4) {
-        length = 4;
-        high = 0x8F;
-    } else if (lead >= 0xF1 && lead <= 0xF3)
-        length = 4;
-    else
-        return 0;
-    if (i + length > s.size()) return 0;
-    if (byte(i + 1) < low || byte(i + 1) > high) return 0;
-    for (std::size_t k = 2; k < length; ++k)
-        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-    return length;
-}
 
 void AppendEscapedAscii(std::string& out, unsigned char c) {
     switch (c) {

@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "archive/PasswordSource.h"
+#include "archive/crypto/PasswordSource.h"
 
 namespace tessaly::cli {
 

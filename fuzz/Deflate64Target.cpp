@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "archive/Deflate64Decompressor.h"
+#include "archive/methods/Deflate64Decompressor.h"
 
 namespace tessaly::fuzz {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/Decompressor.h"
+#include "archive/methods/Decompressor.h"
 
 namespace tessaly::fuzz {
 

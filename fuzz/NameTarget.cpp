@@ -6,42 +6,12 @@
 
 #include "archive/EntryName.h"
 #include "platform/FileSystem.h"
+#include "platform/Utf8.h"
 
 namespace tessaly::fuzz {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool IsValidUtf8(const std::string& text) {
-    static const char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t extra = 0;
-        char32_t code = lead;
-        if ((lead & 0xE0) == 0xC0) {
-            extra = 1;
-            code = lead & 0x1Fu;
-        } else if ((lead & 0xF0) == 0xE0) {
-            extra = 2;
-            code = lead & 0x0Fu;
-        } else if ((lead & 0xF8) == 0xF0) {
-            extra = 3;
-            code = lead & 0x07u;
-        } else if (lead >= 0x80) {
-            return false;
-        }
-        if (text.size() - i <= extra) return false;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            code = (code << 6) | (next & 0x3Fu);
-        }
-        if (code < kLeast[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-        i += extra + 1;
-    }
-    return true;
-}
 
 bool IsDevice(std::string stem) {
     while (!stem.empty() && (stem.back() == ' ' || stem.back() == '.')) stem.pop_back();

@@ -13,7 +13,7 @@
 #include <filesystem>
 #include <string>
 
-#include "archive/OutputNames.h"
+#include "archive/output/OutputNames.h"
 
 namespace tessaly::fuzz {
 

@@ -9,8 +9,8 @@
 #include <utility>
 
 #include "archive/ExtractReport.h"
-#include "archive/OutputDestination.h"
-#include "archive/SalvageDriver.h"
+#include "archive/output/OutputDestination.h"
+#include "archive/salvage/SalvageDriver.h"
 #include "cli/ArchiveReader.h"
 #include "cli/Passwords.h"
 #include "cli/Progress.h"

@@ -14,8 +14,8 @@ public:
     // `osError` is errno on POSIX, GetLastError() on Windows.
     CFileException(int osError, std::filesystem::path path, const std::string& operation);
 
-    int osError() const noexcept { return osError_; }
-    const std::filesystem::path& path() const noexcept { return path_; }
+    int OsError() const noexcept { return osError_; }
+    const std::filesystem::path& Path() const noexcept { return path_; }
 
 private:
     int osError_;

@@ -21,7 +21,7 @@
 #include <optional>
 #include <string>
 
-#include "archive/PasswordSource.h"
+#include "archive/crypto/PasswordSource.h"
 
 namespace tessaly {
 

@@ -6,8 +6,8 @@
 #include <system_error>
 #include <vector>
 
-#include "archive/OutputDestination.h"
 #include "archive/SkipRules.h"
+#include "archive/output/OutputDestination.h"
 #include "core/EndProcess.h"
 #include "log/LogSections.h"
 #include "platform/File.h"

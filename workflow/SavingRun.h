@@ -18,9 +18,9 @@
 #include <functional>
 #include <string>
 
-#include "archive/SalvageDriver.h"
 #include "archive/ScanState.h"
 #include "archive/ZipArchive.h"
+#include "archive/salvage/SalvageDriver.h"
 #include "workflow/ProgressMath.h"
 #include "workflow/SavingPasswords.h"
 #include "workflow/SavingSummary.h"

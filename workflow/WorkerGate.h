@@ -13,7 +13,7 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "archive/SalvageDriver.h"
+#include "archive/salvage/SalvageDriver.h"
 
 namespace tessaly {
 

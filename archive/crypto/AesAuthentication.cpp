@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "archive/AesDecryption.h"
 #include "archive/ZipStorage.h"
+#include "archive/crypto/AesDecryption.h"
 
 namespace tessaly {
 

@@ -4,9 +4,9 @@
 
 #include "archive/CompressionMethods.h"
 #include "archive/EntryPositions.h"
-#include "archive/TraditionalDecryption.h"
 #include "archive/ZipRecords.h"
 #include "archive/ZipStorage.h"
+#include "archive/crypto/TraditionalDecryption.h"
 
 namespace tessaly {
 

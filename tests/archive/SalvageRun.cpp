@@ -4,9 +4,9 @@
 #include <exception>
 
 #include "archive/EntryName.h"
-#include "archive/OutputDestination.h"
 #include "archive/ZipArchive.h"
 #include "archive/ZipException.h"
+#include "archive/output/OutputDestination.h"
 #include "platform/FileException.h"
 
 namespace tessaly::archivetest {

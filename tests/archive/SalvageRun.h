@@ -16,8 +16,8 @@
 #include "archive/ExpansionLimits.h"
 #include "archive/ExtractReport.h"
 #include "archive/FileHeader.h"
-#include "archive/PasswordSource.h"
 #include "archive/RepairMode.h"
+#include "archive/crypto/PasswordSource.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/ZipWriter.h"
 

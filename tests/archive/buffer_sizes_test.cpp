@@ -23,7 +23,7 @@
 
 #include "archive/BufferSizes.h"
 #include "archive/CompressionMethods.h"
-#include "archive/ScanWindow.h"
+#include "archive/scan/ScanWindow.h"
 #include "platform/File.h"
 #include "tests/archive/SalvageRun.h"
 #include "tests/support/Damage.h"
@@ -109,7 +109,8 @@ private:
             {"ZeroedStoredData",
              [&](BuiltZip& z) { ZeroRange(z.bytes, middle(z.entries[2]), quarter(z.entries[2])); },
              {2}},
-            {"ZeroedAcrossTwoEntries", [](BuiltZip& z) { ZeroRange(z.bytes, z.entries[1].dataEnd - 100, 200); },
+            {"ZeroedAcrossTwoEntries",
+             [](BuiltZip& z) { ZeroRange(z.bytes, z.entries[1].dataEnd - 100, 200); },
              {1, 2}},
             {"ZeroedCentralDirectory",
              [](BuiltZip& z) { ZeroRange(z.bytes, z.centralDirectory, z.bytes.size() - z.centralDirectory); },
@@ -193,8 +194,7 @@ private:
             Add(style.label, zip.bytes, inputs);
             // The middle entry's descriptor zeroed, the central directory lost:
             // stored data is then written up to the next header.
-            ZeroRange(zip.bytes, zip.entries[1].descriptor,
-                      zip.entries[1].descriptorEnd - zip.entries[1].descriptor);
+            ZeroRange(zip.bytes, zip.entries[1].descriptor, zip.entries[1].descriptorEnd - zip.entries[1].descriptor);
             DropCentralDirectory(zip);
             Add(std::string(style.label) + "LostEnd", zip.bytes, Except(inputs, {1}));
             TruncateAt(zip.bytes, zip.entries[0].dataStart + Units(5) + 3);
@@ -231,10 +231,9 @@ private:
     }
 
     void AddEncrypted() {
-        std::vector<EntryToWrite> inputs = {Stored("zc.bin", NoiseContent(6, Units(0.7))),
-                                            Deflated("zc.txt", TextContent("zc", Units(2))),
-                                            Deflated("aes.txt", TextContent("aes", Units(1.5))),
-                                            Stored("aes.bin", NoiseContent(8, Units(0.5)))};
+        std::vector<EntryToWrite> inputs = {
+            Stored("zc.bin", NoiseContent(6, Units(0.7))), Deflated("zc.txt", TextContent("zc", Units(2))),
+            Deflated("aes.txt", TextContent("aes", Units(1.5))), Stored("aes.bin", NoiseContent(8, Units(0.5)))};
         inputs[1].streamed = true;
         for (EntryToWrite& input : inputs) input.password = kPassword;
         inputs[2].aes = EntryToWrite::Aes{1, 1};
@@ -248,10 +247,9 @@ private:
     // Seeded random damage to a mixed archive: flips, zeroed runs and
     // signature bytes at places no hand-made case picks.
     void AddRandomDamage() {
-        std::vector<EntryToWrite> inputs = {Stored("a.txt", TextContent("a", Units(0.7))),
-                                            Deflated("dir/b.txt", TextContent("b", Units(3))),
-                                            Deflated("c.bin", NoiseContent(3, Units(0.9))),
-                                            Stored("d.bin", NoiseContent(4, Units(0.3)))};
+        std::vector<EntryToWrite> inputs = {
+            Stored("a.txt", TextContent("a", Units(0.7))), Deflated("dir/b.txt", TextContent("b", Units(3))),
+            Deflated("c.bin", NoiseContent(3, Units(0.9))), Stored("d.bin", NoiseContent(4, Units(0.3)))};
         inputs[2].streamed = true;
         const BuiltZip whole = BuildZip(inputs);
         std::uint64_t state = 0x0DD5EED;
@@ -287,8 +285,10 @@ std::string Describe(const SalvageRun& run) {
         const CFileHeader& info = entry.info;
         out << info.fileName << " @" << info.localHeaderOffset << " method " << info.method << " crc " << info.crc32
             << " sizes " << info.compressedSize << "/" << info.uncompressedSize << ": "
-            << (entry.threw ? "threw " + entry.error : entry.returned ? "returned" : "refused") << ", "
-            << OutcomeName(entry.report.outcome) << " (" << entry.report.detail << "), "
+            << (entry.threw      ? "threw " + entry.error
+                : entry.returned ? "returned"
+                                 : "refused")
+            << ", " << OutcomeName(entry.report.outcome) << " (" << entry.report.detail << "), "
             << entry.report.bytesWritten << " bytes, crc " << entry.report.crc32 << "\n";
     }
     for (const std::string& file : run.files) {
@@ -369,9 +369,10 @@ TEST(ScanWindowCapacity, ChangesNothingItGives) {
     ASSERT_TRUE(file.Open(folder / "window.bin", CFile::Mode::Read));
     std::vector<std::uint64_t> expected;
     for (std::size_t q = 0; q + 4 <= data.size(); ++q)
-        if (std::equal(local.begin(), local.end(), data.begin() + static_cast<std::ptrdiff_t>(q))) expected.push_back(q);
-    for (std::size_t capacity : {std::size_t{1}, std::size_t{3}, std::size_t{7}, std::size_t{4093},
-                                 ScanWindow::kDefaultCapacity}) {
+        if (std::equal(local.begin(), local.end(), data.begin() + static_cast<std::ptrdiff_t>(q)))
+            expected.push_back(q);
+    for (std::size_t capacity :
+         {std::size_t{1}, std::size_t{3}, std::size_t{7}, std::size_t{4093}, ScanWindow::kDefaultCapacity}) {
         SCOPED_TRACE(capacity);
         ScanWindow window(file, data.size(), capacity);
         std::vector<std::uint64_t> found;

@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "archive/Deflate64Decompressor.h"
+#include "archive/methods/Deflate64Decompressor.h"
 #include "tests/support/Deflate64Writer.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/ZipWriter.h"

@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/PasswordSource.h"
-#include "archive/TraditionalDecryption.h"
+#include "archive/crypto/PasswordSource.h"
+#include "archive/crypto/TraditionalDecryption.h"
 #include "tests/archive/SalvageRun.h"
 #include "tests/support/Damage.h"
 #include "tests/support/Portable.h"

@@ -2,7 +2,7 @@
 // entry order, and a file/folder clash keeps the archive on one thread.
 #include <gtest/gtest.h>
 
-#include "archive/ExtractPlan.h"
+#include "archive/salvage/ExtractPlan.h"
 
 namespace tessaly {
 namespace {

@@ -18,10 +18,10 @@
 #include <gtest/gtest.h>
 
 #include "archive/CompressionMethods.h"
-#include "archive/OutputDestination.h"
-#include "archive/PasswordSource.h"
 #include "archive/ZipArchive.h"
 #include "archive/ZipException.h"
+#include "archive/crypto/PasswordSource.h"
+#include "archive/output/OutputDestination.h"
 #include "platform/FileException.h"
 #include "tests/archive/SalvageRun.h"
 #include "tests/support/Damage.h"

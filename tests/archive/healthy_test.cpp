@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/OutputDestination.h"
 #include "archive/ZipArchive.h"
+#include "archive/output/OutputDestination.h"
 #include "tests/archive/SalvageRun.h"
 #include "tests/support/Damage.h"
 

@@ -11,9 +11,9 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/OutputDestination.h"
 #include "archive/ScanState.h"
 #include "archive/ZipArchive.h"
+#include "archive/output/OutputDestination.h"
 #include "tests/archive/SalvageRun.h"
 #include "tests/support/Damage.h"
 #include "tests/support/TempFolder.h"

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "archive/OutputDestination.h"
-#include "archive/OutputNames.h"
-#include "archive/SalvageDriver.h"
 #include "archive/ZipArchive.h"
+#include "archive/output/OutputDestination.h"
+#include "archive/output/OutputNames.h"
+#include "archive/salvage/SalvageDriver.h"
 #include "tests/archive/SalvageRun.h"
 #include "tests/support/Portable.h"
 #include "tests/support/TempFolder.h"

@@ -9,6 +9,7 @@
 #include "archive/EntryName.h"
 #include "archive/FileHeader.h"
 #include "archive/ZipException.h"
+#include "platform/Utf8.h"
 #include "tests/support/LocalTime.h"
 
 namespace tessaly {
@@ -40,9 +41,9 @@ TEST(ArchiveError, ThrowCarriesCauseFileAndOffset) {
         ThrowArchiveError(badArchive, "/data/a.zip", 1234, "local header cut short");
         FAIL() << "did not throw";
     } catch (const CZipException& e) {
-        EXPECT_EQ(e.cause(), 10);
-        EXPECT_EQ(e.fileName(), std::filesystem::path("/data/a.zip"));
-        EXPECT_EQ(e.offset(), 1234u);
+        EXPECT_EQ(e.Cause(), 10);
+        EXPECT_EQ(e.FileName(), std::filesystem::path("/data/a.zip"));
+        EXPECT_EQ(e.Offset(), 1234u);
     }
 }
 
@@ -54,7 +55,7 @@ TEST(ArchiveError, CheckZlibResultPassesOkAndNeedDictOnly) {
             CheckZlibResult(code);
             ADD_FAILURE() << "code " << code << " did not raise";
         } catch (const CZipException& e) {
-            EXPECT_EQ(e.cause(), CZipException::CauseFromCode(code)) << "code " << code;
+            EXPECT_EQ(e.Cause(), CZipException::CauseFromCode(code)) << "code " << code;
         }
     }
 }
@@ -97,19 +98,6 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"Cp437Box", "\xB0\xC9\xCD.txt", false, "\xE2\x96\x91\xE2\x95\x94\xE2\x95\x90.txt"},
                       NameCase{"CutAtNul", std::string("abc\0def", 7), false, "abc"}, NameCase{"Empty", "", false, ""}),
     [](const ::testing::TestParamInfo<NameCase>& info) { return std::string(info.param.label); });
-
-bool IsValidUtf8(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        auto c = static_cast<unsigned char>(text[i]);
-        std::size_t extra = c < 0x80 ? 0 : (c >> 5) == 0x6 ? 1 : (c >> 4) == 0xE ? 2 : (c >> 3) == 0x1E ? 3 : 9;
-        if (extra == 9 || i + extra >= text.size()) return false;
-        for (std::size_t k = 1; k <= extra; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 0x2) return false;
-        i += extra + 1;
-    }
-    return true;
-}
 
 TEST(NameDecodingFlagged, InvalidUtf8UnderTheFlagStillGivesAUsableName) {
     std::string bytes = "bad\xFF\xFEname.txt";

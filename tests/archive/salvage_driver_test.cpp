@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/OutputDestination.h"
-#include "archive/SalvageDriver.h"
 #include "archive/ZipArchive.h"
+#include "archive/output/OutputDestination.h"
+#include "archive/salvage/SalvageDriver.h"
 #include "tests/archive/SalvageRun.h"
 #include "tests/support/Damage.h"
 #include "tests/support/TempFolder.h"

@@ -20,8 +20,8 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #define TESSALY_HEAP_BYTES() static_cast<std::size_t>(mallinfo2().uordblks)
 #endif
 
-#include "archive/OutputDestination.h"
 #include "archive/ZipArchive.h"
+#include "archive/output/OutputDestination.h"
 #include "tests/archive/SalvageRun.h"
 #include "tests/support/Damage.h"
 

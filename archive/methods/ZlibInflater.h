@@ -1,0 +1,39 @@
+// Raw Deflate (ZIP method 8) through zlib. The stream's end-of-block mark
+// ends the entry. When the archive ends inside the stream, DrainAtEnd gives
+// the bytes a code cut in the middle still decides (see FindTail).
+#pragma once
+
+#include <zlib.h>
+
+#include <list>
+#include <vector>
+
+#include "archive/methods/Decompressor.h"
+
+namespace tessaly {
+
+class ZlibInflater : public Decompressor {
+public:
+    ZlibInflater();
+    ~ZlibInflater() override;
+
+    Step Decode(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
+                std::size_t outputSize) override;
+    std::size_t DrainAtEnd(std::uint8_t* output, std::size_t outputSize) override;
+
+private:
+    void FindTail();
+
+    static voidpf Allocate(voidpf opaque, uInt items, uInt size);
+    static void Free(voidpf opaque, voidpf block);
+
+    z_stream stream_{};
+    bool inflating_ = false;
+    std::list<void*> zlibBlocks_;  // every block zlib currently holds
+    // What the inflater can still produce when the input ends inside a code.
+    std::vector<std::uint8_t> tail_;
+    std::size_t tailDelivered_ = 0;
+    bool tailFound_ = false;
+};
+
+}  // namespace tessaly
