@@ -21,19 +21,6 @@ namespace {
 // write calls low on big entries.
 constexpr std::size_t kExtractBufferSize = 256 * 1024;
 
-ExtractedEntry Printable(const SalvagedEntry& salvaged) {
-    ExtractedEntry entry;
-    entry.index = salvaged.index;
-    entry.name = salvaged.name;
-    entry.carriesData = salvaged.carriesData;
-    entry.outcome = salvaged.report.outcome;
-    entry.detail = salvaged.report.detail;
-    entry.bytesWritten = salvaged.report.bytesWritten;
-    entry.outputPath = PathToUtf8(salvaged.report.outputPath);
-    entry.interrupted = salvaged.interrupted;
-    return entry;
-}
-
 // Counts and prints each entry as the driver hands it on, and stops at an
 // interrupt: between entries, and between the blocks of a long one.
 class PrintingObserver : public SalvageObserver {

@@ -1,6 +1,21 @@
 #include "cli/Results.h"
 
+#include "platform/FileSystem.h"
+
 namespace tessaly::cli {
+
+ExtractedEntry Printable(const SalvagedEntry& salvaged) {
+    ExtractedEntry entry;
+    entry.index = salvaged.index;
+    entry.name = salvaged.name;
+    entry.carriesData = salvaged.carriesData;
+    entry.outcome = salvaged.report.outcome;
+    entry.detail = salvaged.report.detail;
+    entry.bytesWritten = salvaged.report.bytesWritten;
+    entry.outputPath = PathToUtf8(salvaged.report.outputPath);
+    entry.interrupted = salvaged.interrupted;
+    return entry;
+}
 
 const char* PrintedOutcome(const ExtractedEntry& entry) {
     return entry.interrupted ? "interrupted" : OutcomeName(entry.outcome);

@@ -10,6 +10,7 @@
 
 #include "archive/ExtractReport.h"
 #include "archive/FileHeader.h"
+#include "archive/salvage/SalvageDriver.h"
 
 namespace tessaly::cli {
 
@@ -42,6 +43,9 @@ struct ExtractedEntry {
     bool carriesData = false;  // it holds bytes (or a stream) to salvage
     bool interrupted = false;  // an interrupt stopped it; `outcome` is then Failed
 };
+
+// The salvage driver's result for one entry, as the writers print it.
+ExtractedEntry Printable(const SalvagedEntry& salvaged);
 
 // The outcome as printed: "interrupted" for an entry an interrupt stopped.
 const char* PrintedOutcome(const ExtractedEntry& entry);

@@ -109,7 +109,7 @@ public:
     }
     void BetweenBlocks(std::uint32_t) override { budget_.Checkpoint(); }
     void EntryDone(const SalvagedEntry& salvaged) override {
-        const ExtractedEntry entry = Printable(salvaged);
+        const ExtractedEntry entry = cli::Printable(salvaged);
         // An entry the budget stopped is not judged: its report is the target's.
         if (budget_.StoppedEntry())
             ++tally_.stoppedAtLimit;
@@ -122,17 +122,6 @@ public:
     }
 
 private:
-    static ExtractedEntry Printable(const SalvagedEntry& salvaged) {
-        ExtractedEntry entry;
-        entry.index = salvaged.index;
-        entry.name = salvaged.name;
-        entry.carriesData = salvaged.carriesData;
-        entry.outcome = salvaged.report.outcome;
-        entry.detail = salvaged.report.detail;
-        entry.bytesWritten = salvaged.report.bytesWritten;
-        entry.outputPath = Utf8(salvaged.report.outputPath);
-        return entry;
-    }
     static void CountResult(ArchiveSummary& summary, const ExtractedEntry& entry) {
         ++summary.outcomes[static_cast<std::size_t>(entry.outcome)];
         if (entry.outcome == ExtractOutcome::Skipped && entry.carriesData) ++summary.skippedWithData;

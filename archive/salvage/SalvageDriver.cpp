@@ -25,6 +25,7 @@ namespace {
 void TakeFault(SalvagedEntry& entry, const std::string& reason) {
     entry.report.outcome = ExtractOutcome::Failed;
     entry.report.detail = reason;
+    entry.raised = true;
 }
 
 // A file-system fault says what became of the output file, so that the
@@ -54,6 +55,7 @@ SalvagedEntry SalvageOne(CZipArchive& archive, std::uint32_t index, OutputDestin
         }
     } catch (const SalvageStopped&) {
         TakeFault(entry, "stopped by an interrupt; what was written is kept");
+        entry.raised = false;
         entry.interrupted = true;
     } catch (const CZipException& fault) {
         TakeFault(entry, FaultText(fault));

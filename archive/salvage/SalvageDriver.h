@@ -41,6 +41,7 @@ struct SalvagedEntry {
     bool carriesData = false;  // it holds bytes (or a stream) to salvage
     ExtractReport report;      // verdict, reason, bytes on disk, the path written
     bool interrupted = false;  // a stop ended it; the outcome is then Failed
+    bool raised = false;       // a fault was raised on the way (the detail names it); the outcome is then Failed
     // For a file-system fault: the path it names and the system's error.
     std::filesystem::path faultPath;
     int faultOsError = 0;

@@ -5,29 +5,11 @@
 
 #include "archive/EntryName.h"
 #include "archive/ZipArchive.h"
-#include "archive/ZipException.h"
 #include "archive/output/OutputDestination.h"
-#include "platform/FileException.h"
+#include "archive/salvage/SalvageDriver.h"
 
 namespace tessaly::archivetest {
 namespace fs = std::filesystem;
-
-namespace {
-
-void ExtractOne(CZipArchive& archive, std::uint32_t index, OutputDestination& output, std::size_t bufferSize,
-                EntryRun& run) {
-    try {
-        run.returned = archive.ExtractEntry(index, output, bufferSize, &run.report);
-    } catch (const CZipException& e) {
-        run.threw = true;
-        run.error = std::string("CZipException: ") + e.what();
-    } catch (const CFileException& e) {
-        run.threw = true;
-        run.error = std::string("CFileException: ") + e.what();
-    }
-}
-
-}  // namespace
 
 SalvageRun::SalvageRun(const Bytes& archive, RepairMode mode, SalvageOptions options)
     : folder_("tessaly-archive-test") {
@@ -52,9 +34,21 @@ SalvageRun::SalvageRun(const Bytes& archive, RepairMode mode, SalvageOptions opt
         entries.push_back(std::move(run));
     }
     if (options.extract) {
+        // The road the tools take, on one thread so that clashing names are
+        // numbered in entry order.
         OutputDestination destination(output_);
-        for (std::uint32_t i = 0; i < entries.size(); ++i)
-            ExtractOne(zip, i, destination, options.bufferSize, entries[i]);
+        tessaly::SalvageOptions salvage;
+        salvage.bufferSize = options.bufferSize;
+        salvage.passwords = options.passwords;
+        salvage.limits = options.limits;
+        SalvageObserver quiet;
+        for (SalvagedEntry& salvaged : SalvageEntries(zip, destination, salvage, quiet).entries) {
+            EntryRun& run = entries[salvaged.index];
+            run.threw = salvaged.raised;
+            run.returned = salvaged.report.outcome != ExtractOutcome::Failed;
+            if (run.threw) run.error = salvaged.report.detail;
+            run.report = std::move(salvaged.report);
+        }
     }
     zip.CloseArchive(true);
     files = testzip::ListFilesBelow(output_);

@@ -1,6 +1,7 @@
-// Test harness of the archive object: writes an archive to a temporary
-// folder, opens it in one repair mode, lists every entry and extracts every
-// entry below an output folder one by one, recording what each step gave.
+// Test harness: writes an archive to a temporary folder, opens it in one
+// repair mode, lists every entry and salvages every entry below an output
+// folder through the salvage driver (one thread), recording what each step
+// gave.
 #pragma once
 
 #include <cstddef>
@@ -27,8 +28,8 @@ using testzip::Bytes;
 
 struct EntryRun {
     CFileHeader info;
-    bool returned = false;  // ExtractEntry's result
-    bool threw = false;     // ExtractEntry raised CZipException or CFileException
+    bool returned = false;  // extracted or left out, not failed
+    bool threw = false;     // a fault was raised (archive, file system or other)
     std::string error;
     ExtractReport report;
 };

@@ -22,6 +22,7 @@
 #include "archive/ZipException.h"
 #include "archive/crypto/PasswordSource.h"
 #include "archive/output/OutputDestination.h"
+#include "archive/salvage/SalvageDriver.h"
 #include "platform/FileException.h"
 #include "tests/archive/SalvageRun.h"
 #include "tests/support/Damage.h"
@@ -191,7 +192,6 @@ std::size_t CaseCount() {
 std::string SalvageEverything(const fs::path& archivePath, const fs::path& output, RepairMode mode, bool withPassword) {
     CZipArchive zip;
     FuzzPassword password;
-    if (withPassword) zip.SetPasswordSource(&password);
     std::string problems;
     OutputDestination destination(output);
     try {
@@ -203,23 +203,25 @@ std::string SalvageEverything(const fs::path& archivePath, const fs::path& outpu
         CFileHeader info;
         if (!zip.GetEntryInfo(info, i)) problems += "GetEntryInfo(" + std::to_string(i) + ") failed; ";
         info.GetModificationTime();
-        ExtractReport report;
-        try {
-            zip.ExtractEntry(i, destination, 4096 + 7 * i, &report);
-        } catch (const CZipException&) {
-        } catch (const CFileException&) {
-        }
+    }
+    tessaly::SalvageOptions options;
+    options.bufferSize = 4093;
+    options.passwords = withPassword ? &password : nullptr;
+    SalvageObserver quiet;
+    for (const SalvagedEntry& entry : SalvageEntries(zip, destination, options, quiet).entries) {
+        const ExtractReport& report = entry.report;
+        const std::string i = std::to_string(entry.index);
         std::error_code ec;
         const bool folder = fs::is_directory(report.outputPath, ec);
         if (report.outcome == ExtractOutcome::Ok && folder && report.bytesWritten != 0)
-            problems += "entry " + std::to_string(i) + " reported a folder with data; ";
+            problems += "entry " + i + " reported a folder with data; ";
         if (report.outcome == ExtractOutcome::Ok && !folder &&
             fs::file_size(report.outputPath, ec) != report.bytesWritten)
-            problems += "entry " + std::to_string(i) + " reported ok with a file of another size; ";
+            problems += "entry " + i + " reported ok with a file of another size; ";
         if (!report.outputPath.empty()) {
             fs::path relative = report.outputPath.lexically_relative(output);
             if (relative.empty() || *relative.begin() == "..")
-                problems += "entry " + std::to_string(i) + " reported output " + report.outputPath.string() + "; ";
+                problems += "entry " + i + " reported output " + report.outputPath.string() + "; ";
         }
     }
     zip.CloseArchive(true);
