@@ -1,8 +1,8 @@
 // The archive fuzz target's work: a byte string written to a file in a
 // temporary folder of its own, opened in Quick and in Advance Repair and
-// salvaged entry by entry the way `tessaly-zip-cli extract` does (its
-// ArchiveReader, the archive layer's ExtractEntry, one shared set of output
-// names, a result writer), then the folder removed. On the way it checks
+// salvaged the way `tessaly-zip-cli extract` does (its ArchiveReader, the
+// archive layer's salvage driver into one output destination, a result
+// writer), then the folder removed. On the way it checks
 // that nothing is written outside the destination, no link is made, and
 // every byte count reported equals the file on disk.
 //
@@ -39,7 +39,7 @@ struct SalvageLimits {
 
 struct SalvageTally {
     std::uint32_t entries = 0;                                 // found, both modes together
-    std::uint32_t extracted = 0;                               // ExtractEntry calls
+    std::uint32_t extracted = 0;                               // entries started
     std::uint32_t stoppedAtLimit = 0;                          // entries the block limit stopped
     std::uint64_t bytesWritten = 0;                            // as reported
     std::array<std::uint32_t, cli::kOutcomeCount> outcomes{};  // by ExtractOutcome

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer (GUI tests under Xvfb), then the worker tests
-# under ThreadSanitizer, then the fuzz targets for a short run each, then the
-# Windows build's tests under wine.
+# UndefinedBehaviorSanitizer (GUI tests under Xvfb), then the worker and
+# salvage driver tests under ThreadSanitizer, then the fuzz targets for a
+# short run each, then the Windows build's tests under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,8 +15,10 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir build/asan --output-on-failure -j"$jobs"
 
 cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DTESSALY_SANITIZE=thread -DTESSALY_BUILD_GUI=OFF >/dev/null
-cmake --build build/tsan -j"$jobs" --target workflow_tests
+cmake --build build/tsan -j"$jobs" --target workflow_tests archive_tests
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -L workflow
+# The salvage driver's threads, sharing one destination.
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -R '^SalvageDriver\.'
 
 # The fuzz targets, built with clang, each for a short run so that they keep
 # building and their seeds keep passing (TESSALY_FUZZ_SECONDS, default 30;

@@ -74,6 +74,17 @@ std::optional<Bytes> SalvageRun::FileContent(const std::string& relative) const 
     return testzip::ReadFileBytes(path);
 }
 
+std::vector<ExtractReport> SalvageAll(CZipArchive& zip, const fs::path& folder) {
+    OutputDestination destination(folder);
+    tessaly::SalvageOptions options;
+    options.bufferSize = 65535;
+    SalvageObserver quiet;
+    std::vector<ExtractReport> reports;
+    for (SalvagedEntry& entry : SalvageEntries(zip, destination, options, quiet).entries)
+        reports.push_back(std::move(entry.report));
+    return reports;
+}
+
 std::string Listed(std::string name) {
     std::replace(name.begin(), name.end(), '/', '\\');
     return name;

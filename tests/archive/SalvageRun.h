@@ -22,6 +22,10 @@
 #include "tests/support/TempFolder.h"
 #include "tests/support/ZipWriter.h"
 
+namespace tessaly {
+class CZipArchive;
+}  // namespace tessaly
+
 namespace tessaly::archivetest {
 
 using testzip::Bytes;
@@ -82,6 +86,10 @@ private:
     std::filesystem::path archive_;
     std::filesystem::path output_;
 };
+
+// Every entry of the open `zip` salvaged below `folder` through the salvage
+// driver, on one thread; the reports in entry order.
+std::vector<ExtractReport> SalvageAll(CZipArchive& zip, const std::filesystem::path& folder);
 
 // The listed form of a stored name.
 std::string Listed(std::string name);

@@ -187,6 +187,33 @@ std::size_t CaseCount() {
     return value > 0 ? static_cast<std::size_t>(value) : 3000;
 }
 
+// Checks each entry's report against the disk right after it is written (a
+// later entry of the same name may replace the file).
+class DiskCheck : public SalvageObserver {
+public:
+    DiskCheck(const fs::path& output, std::string& problems) : output_(output), problems_(problems) {}
+    void EntryDone(const SalvagedEntry& entry) override {
+        const ExtractReport& report = entry.report;
+        const std::string i = std::to_string(entry.index);
+        std::error_code ec;
+        const bool folder = fs::is_directory(report.outputPath, ec);
+        if (report.outcome == ExtractOutcome::Ok && folder && report.bytesWritten != 0)
+            problems_ += "entry " + i + " reported a folder with data; ";
+        if (report.outcome == ExtractOutcome::Ok && !folder &&
+            fs::file_size(report.outputPath, ec) != report.bytesWritten)
+            problems_ += "entry " + i + " reported ok with a file of another size; ";
+        if (!report.outputPath.empty()) {
+            fs::path relative = report.outputPath.lexically_relative(output_);
+            if (relative.empty() || *relative.begin() == "..")
+                problems_ += "entry " + i + " reported output " + report.outputPath.string() + "; ";
+        }
+    }
+
+private:
+    const fs::path& output_;
+    std::string& problems_;
+};
+
 // Opens, lists and extracts everything; returns a description of anything
 // that went wrong, empty when all was well.
 std::string SalvageEverything(const fs::path& archivePath, const fs::path& output, RepairMode mode, bool withPassword) {
@@ -207,23 +234,8 @@ std::string SalvageEverything(const fs::path& archivePath, const fs::path& outpu
     tessaly::SalvageOptions options;
     options.bufferSize = 4093;
     options.passwords = withPassword ? &password : nullptr;
-    SalvageObserver quiet;
-    for (const SalvagedEntry& entry : SalvageEntries(zip, destination, options, quiet).entries) {
-        const ExtractReport& report = entry.report;
-        const std::string i = std::to_string(entry.index);
-        std::error_code ec;
-        const bool folder = fs::is_directory(report.outputPath, ec);
-        if (report.outcome == ExtractOutcome::Ok && folder && report.bytesWritten != 0)
-            problems += "entry " + i + " reported a folder with data; ";
-        if (report.outcome == ExtractOutcome::Ok && !folder &&
-            fs::file_size(report.outputPath, ec) != report.bytesWritten)
-            problems += "entry " + i + " reported ok with a file of another size; ";
-        if (!report.outputPath.empty()) {
-            fs::path relative = report.outputPath.lexically_relative(output);
-            if (relative.empty() || *relative.begin() == "..")
-                problems += "entry " + i + " reported output " + report.outputPath.string() + "; ";
-        }
-    }
+    DiskCheck check(output, problems);
+    SalvageEntries(zip, destination, options, check);
     zip.CloseArchive(true);
     return problems;
 }

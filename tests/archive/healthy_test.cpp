@@ -66,15 +66,14 @@ TEST_P(HealthyArchive, CopyOfAScannedArchiveExtractsTheSame) {
     TempFolder folder;
     WriteFileBytes(folder / "a.zip", BuildZip(inputs).bytes);
     CZipArchive scanned, copy;
-    OutputDestination out(folder / "out");
     scanned.OpenArchive(folder / "a.zip", static_cast<RepairMode>(GetParam()));
     ASSERT_TRUE(copy.OpenCopyOf(scanned));
     ASSERT_EQ(copy.GetCount(), inputs.size());
-    for (std::uint32_t i = 0; i < copy.GetCount(); ++i) {
-        ExtractReport report;
-        EXPECT_TRUE(copy.ExtractEntry(i, out, 65535, &report));
-        EXPECT_EQ(report.outcome, ExtractOutcome::Ok) << report.detail;
-        EXPECT_EQ(ReadFileBytes(report.outputPath), Bytes(inputs[i].data.begin(), inputs[i].data.end()));
+    const std::vector<ExtractReport> reports = SalvageAll(copy, folder / "out");
+    ASSERT_EQ(reports.size(), inputs.size());
+    for (std::uint32_t i = 0; i < reports.size(); ++i) {
+        EXPECT_EQ(reports[i].outcome, ExtractOutcome::Ok) << reports[i].detail;
+        EXPECT_EQ(ReadFileBytes(reports[i].outputPath), Bytes(inputs[i].data.begin(), inputs[i].data.end()));
     }
     CZipArchive closed;
     EXPECT_FALSE(closed.OpenCopyOf(CZipArchive()));

@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include "archive/ZipArchive.h"
-#include "archive/output/OutputDestination.h"
 #include "tests/archive/SalvageRun.h"
 
 namespace tessaly::archivetest {
@@ -87,14 +86,9 @@ TEST_P(ReadOnlySource, IsSalvagedAndLeftUntouched) {
     WriteWatch watch(archive);
 
     CZipArchive zip;
-    OutputDestination out(folder / "out");
     zip.OpenArchive(archive, static_cast<RepairMode>(GetParam()), {}, 0, 1);
     ASSERT_EQ(zip.GetCount(), inputs.size());
-    for (std::uint32_t i = 0; i < zip.GetCount(); ++i) {
-        ExtractReport report;
-        EXPECT_TRUE(zip.ExtractEntry(i, out, 65535, &report));
-        EXPECT_EQ(report.outcome, ExtractOutcome::Ok);
-    }
+    for (const ExtractReport& report : SalvageAll(zip, folder / "out")) EXPECT_EQ(report.outcome, ExtractOutcome::Ok);
     zip.CloseArchive(true);
     EXPECT_EQ(ReadFileBytes(folder / "out" / "b" / "c.txt"), inputs[1].data);
     // Open modes 0 (open) and 1 (open read-only) read alike.
