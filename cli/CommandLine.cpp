@@ -2,7 +2,6 @@
 
 #include <cctype>
 
-#include "archive/ScanState.h"
 #include "core/Version.h"
 #include "platform/FileSystem.h"
 

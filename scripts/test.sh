@@ -16,9 +16,10 @@ xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir build/asan --output-on-
 
 cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DTESSALY_SANITIZE=thread -DTESSALY_BUILD_GUI=OFF >/dev/null
 cmake --build build/tsan -j"$jobs" --target workflow_tests archive_tests
-TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -L workflow
+export TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/scripts/tsan.supp"
+ctest --test-dir build/tsan --output-on-failure -L workflow
 # The salvage driver's threads, sharing one destination.
-TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -R '^SalvageDriver\.'
+ctest --test-dir build/tsan --output-on-failure -R '^SalvageDriver\.'
 
 # The fuzz targets, built with clang, each for a short run so that they keep
 # building and their seeds keep passing (TESSALY_FUZZ_SECONDS, default 30;

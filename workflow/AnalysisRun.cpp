@@ -2,7 +2,6 @@
 
 #include <exception>
 
-#include "archive/ScanState.h"
 #include "archive/SkipRules.h"
 #include "archive/ZipException.h"
 #include "core/EndProcess.h"

@@ -33,7 +33,6 @@
 
 #include "app/main/VarrowDlg.h"
 #include "app/main/WizardRoot.h"
-#include "archive/ScanState.h"
 #include "core/EndProcess.h"
 #include "tests/support/Portable.h"
 #include "tests/support/Sample.h"
