@@ -324,7 +324,7 @@ void CSavingRun::EntryDone(const SalvagedEntry& entry) {
     if (!entry.faultPath.empty() && IsBelow(entry.faultPath, PathFromUtf8(folder_)))
         NoteDestinationRefused(folder_, std::system_category().message(entry.faultOsError));
     CountOutcome(entry.report);
-    extractDone_ += entryWork_.weight;
+    extractDone_ += WorkOf(entry.index).weight;
     gate_.RunOrThrow([&] { SetBars(plan_.Advance(kExtractPhase, extractDone_, extractWork_)); });
 }
 

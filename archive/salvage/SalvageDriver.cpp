@@ -199,6 +199,21 @@ std::vector<std::string> PlannedNames(const CZipArchive& archive, const std::vec
     return names;
 }
 
+// Entries writing one file stay together on one thread, so that the later
+// one writes last. One thread takes the entries in order: each is handed on
+// before the next one starts, as one entry's file is still the one it wrote.
+ExtractPlan PlanFor(const CZipArchive& archive, const std::vector<std::uint32_t>& selection,
+                    const SalvageOptions& options) {
+    ExtractPlan plan;
+    if (options.threads > 1)
+        plan = PlanExtraction(PlannedNames(archive, selection, options.passwords != nullptr), options.threads);
+    if (plan.threads > 1) return plan;
+    plan.groups.assign(1, {});
+    for (std::uint32_t position = 0; position < selection.size(); ++position) plan.groups[0].push_back(position);
+    plan.threads = 1;
+    return plan;
+}
+
 // With several threads the password is asked for before any entry starts,
 // when an entry needs one: a prompt then never meets result lines handed on
 // by other threads. The source answers once per archive.
@@ -220,8 +235,7 @@ SalvageResult SalvageEntries(CZipArchive& archive, OutputDestination& destinatio
     archive.SetPasswordSource(options.passwords);
     archive.SetExpansionLimits(options.limits);
     const std::vector<std::uint32_t> selection = SelectedEntries(archive, options);
-    const ExtractPlan plan =
-        PlanExtraction(PlannedNames(archive, selection, options.passwords != nullptr), std::max(1u, options.threads));
+    const ExtractPlan plan = PlanFor(archive, selection, options);
     if (plan.threads > 1 && options.passwords != nullptr) AskPasswordFirst(archive, selection, *options.passwords);
     result.entries.reserve(selection.size());
 

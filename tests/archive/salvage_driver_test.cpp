@@ -158,6 +158,33 @@ TEST(SalvageDriver, AFileInPlaceOfTheDestinationFailsEveryEntryWithItsReason) {
     }
 }
 
+// On one thread each entry is handed on before the next one starts, so the
+// file an entry reports is still the one it wrote, even when a later entry
+// of the same name replaces it.
+TEST(SalvageDriver, OneThreadHandsEachEntryOnBeforeTheNextStarts) {
+    class SizeCheck : public SalvageObserver {
+    public:
+        void EntryDone(const SalvagedEntry& entry) override {
+            order.push_back(entry.index);
+            if (!entry.report.outputPath.empty()) {
+                EXPECT_EQ(fs::file_size(entry.report.outputPath), entry.report.bytesWritten) << entry.index;
+            }
+        }
+        std::vector<std::uint32_t> order;
+    };
+    TempFolder folder;
+    WriteFileBytes(folder / "a.zip", BuildZip({Stored("s", "one"), Stored("x", "x"), Stored("s", "second"),
+                                               Deflated("y", "y"), Stored("s", "the third")})
+                                         .bytes);
+    CZipArchive zip;
+    zip.OpenArchive(folder / "a.zip", QuickRepair);
+    OutputDestination destination(folder / "out");
+    SizeCheck check;
+    SalvageEntries(zip, destination, tessaly::SalvageOptions{}, check);
+    EXPECT_EQ(check.order, (std::vector<std::uint32_t>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(ToString(ReadFileBytes(folder / "out" / "s")), "the third");
+}
+
 // Only the selected entries are salvaged, in the order given.
 TEST(SalvageDriver, ASelectionSalvagesThoseEntriesAlone) {
     TempFolder folder;
