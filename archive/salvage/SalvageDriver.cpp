@@ -199,9 +199,10 @@ std::vector<std::string> PlannedNames(const CZipArchive& archive, const std::vec
     return names;
 }
 
-// Entries writing one file stay together on one thread, so that the later
-// one writes last. One thread takes the entries in order: each is handed on
-// before the next one starts, as one entry's file is still the one it wrote.
+// With several threads, entries writing one file stay together on one
+// thread, so that the later one writes last. One thread takes the entries
+// in order, each handed on before the next starts: what the observer is
+// handed is still the file the entry wrote, not a later entry's.
 ExtractPlan PlanFor(const CZipArchive& archive, const std::vector<std::uint32_t>& selection,
                     const SalvageOptions& options) {
     ExtractPlan plan;

@@ -55,7 +55,8 @@ struct SalvageResult {
 class SalvageObserver {
 public:
     virtual ~SalvageObserver() = default;
-    // Asked before entry `index` starts: true stops the salvage there.
+    // Asked before entry `index` starts, on the thread that will extract it:
+    // true stops the salvage there.
     virtual bool StopBefore(std::uint32_t /*index*/) { return false; }
     // Between blocks of an entry's output, on the thread extracting it: it
     // may wait (a pause), throw SalvageStopped, or throw anything else to
