@@ -58,8 +58,6 @@ void CZipArchive::CloseArchive(bool afterError) {
 
 void CZipArchive::SetExpansionLimits(const ExpansionLimits& limits) { decoder_->SetLimits(limits); }
 
-const ExpansionLimits& CZipArchive::GetExpansionLimits() const { return decoder_->Limits(); }
-
 bool CZipArchive::GetEntryInfo(CFileHeader& header, std::uint32_t index) const {
     if (!centralDir.IsValidIndex(index)) return false;
     header = centralDir.Entry(index);

@@ -79,12 +79,10 @@ public:
         passwordSource_ = source;
         overlaps_.SetPasswordsAsked(source != nullptr);
     }
-    PasswordSource* GetPasswordSource() const { return passwordSource_; }
 
     // How far each entry may expand (ExpansionLimits.h); the defaults until
     // set. Extracting, and reading an entry through OpenEntry, keep to them.
     void SetExpansionLimits(const ExpansionLimits& limits);
-    const ExpansionLimits& GetExpansionLimits() const;
 
     // The entry-reading sequence ExtractEntry is made of. An encrypted entry
     // asks the password source; when it cannot be decrypted OpenEntry gives

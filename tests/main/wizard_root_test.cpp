@@ -29,18 +29,5 @@ TEST(WizardRoot, ServicesReachTheRootsOwnPartsAndTwoRootsShareNone) {
     EXPECT_EQ(secondEnds, 0);
 }
 
-// Each run reports its scan's progress to itself: a root's analysis and
-// saving each have their own hook, and no other root shares it.
-TEST(WizardRoot, ItsRunsReportTheirScansToThemselves) {
-    const CWizardRoot first([] {});
-    const CWizardRoot second([] {});
-    CAnalysisRun& analysis = *first.Services().analysis;
-    CSavingRun& saving = *first.Services().saving;
-    EXPECT_TRUE(analysis.ScanProgress());
-    EXPECT_TRUE(saving.ScanProgress());
-    EXPECT_NE(&analysis.ScanProgress(), &second.Services().analysis->ScanProgress());
-    EXPECT_NE(&saving.ScanProgress(), &second.Services().saving->ScanProgress());
-}
-
 }  // namespace
 }  // namespace tessaly
