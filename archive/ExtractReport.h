@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace tessaly {
@@ -19,6 +20,13 @@ enum class ExtractOutcome {
 
 const char* OutcomeName(ExtractOutcome outcome);
 
+// Where an entry's stored data lies in the archive: its compressed bytes,
+// with any encryption framing, from `offset` on.
+struct StoredExtent {
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+};
+
 struct ExtractReport {
     ExtractOutcome outcome = ExtractOutcome::Failed;
     std::string detail;                // reason, for Damaged, Skipped and Failed
@@ -26,6 +34,9 @@ struct ExtractReport {
     std::string outputNote;            // how the output's name differs from the entry's, when it does
     std::uint64_t bytesWritten = 0;
     std::uint32_t crc32 = 0;  // CRC-32 of what was written
+    // For an entry written whole from exactly the stored data it was read
+    // from: that data, which can be copied as it is into another archive.
+    std::optional<StoredExtent> storedData;
 };
 
 }  // namespace tessaly

@@ -12,6 +12,7 @@
 #include "archive/EntryDecoder.h"
 #include "archive/EntryName.h"
 #include "archive/SkipRules.h"
+#include "archive/ZipException.h"
 #include "archive/crypto/AesAuthentication.h"
 #include "archive/crypto/AesDecryption.h"
 #include "archive/crypto/PasswordSource.h"
@@ -327,6 +328,8 @@ bool CZipArchive::ExtractData(std::uint32_t index, const CFileHeader& entry, Ent
     }
 
     const EntryVerdict verdict = DecideVerdict(entry, output, result, endUnknown ? std::optional(limit) : std::nullopt);
+    if (verdict.outcome == ExtractOutcome::Ok && verdict.detail.empty() && !endUnknown)
+        result.storedData = StoredExtent{opened_.dataOffset, Judge(entry).ConsumedEnd() - opened_.dataOffset};
     overlaps_.Record(index, verdict.outcome == ExtractOutcome::Ok, Judge(entry).ConsumedEnd());
     const bool corrupt = decoder_->State() == EntryDecoder::Status::DataError && verdict.outcome != ExtractOutcome::Ok;
     dataError = 0;
@@ -375,6 +378,37 @@ bool CZipArchive::WriteWithoutData(const CFileHeader& entry, EntrySink& sink, Ex
     if (modified != static_cast<std::time_t>(-1)) output.SetModificationTime(modified);
     output.Close();
     return true;
+}
+
+std::optional<CZipArchive::LocalRecord> CZipArchive::ReadLocalRecord(std::uint32_t index) {
+    if (!centralDir.IsValidIndex(index) || entryState != 0 || centralDir.Entry(index).localHeaderLost) return {};
+    LocalRecord record;
+    try {
+        const OpenedEntryInfo opened = centralDir.OpenEntry(index);
+        record.dataOffset = opened.dataOffset;
+        record.aes = opened.aes;
+        const std::uint8_t* extra = centralDir.localExtra.GetBuffer();
+        if (extra != nullptr) record.extra.assign(extra, extra + centralDir.localExtra.GetSize());
+    } catch (const CZipException&) {
+        centralDir.CloseEntry();
+        return {};
+    } catch (const CFileException&) {
+        centralDir.CloseEntry();
+        return {};
+    }
+    centralDir.CloseEntry();
+    return record;
+}
+
+std::optional<StoredExtent> CZipArchive::DeclaredExtent(std::uint32_t index) {
+    const std::optional<LocalRecord> record = ReadLocalRecord(index);
+    if (!record) return {};
+    const CFileHeader& entry = centralDir.Entry(index);
+    if (entry.IsStreamedUnknownSize() || record->dataOffset > storage.Length() ||
+        entry.compressedSize > storage.Length() - record->dataOffset ||
+        layout_.DataRoom(entry, record->dataOffset) != entry.compressedSize)
+        return {};
+    return StoredExtent{record->dataOffset, entry.compressedSize};
 }
 
 // Reads an entry to its end without writing it, so that the overlap guard

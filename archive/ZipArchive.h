@@ -72,6 +72,21 @@ public:
     bool ExtractEntry(std::uint32_t index, EntrySink& sink, std::size_t bufferSize, ExtractReport* report = nullptr,
                       const ScanState& state = {});
 
+    // What the entry's local header holds beyond the table, read again for
+    // a writer of another archive: where its data starts and its extra
+    // field. Nothing when the header cannot be read.
+    struct LocalRecord {
+        std::uint64_t dataOffset = 0;
+        std::vector<std::uint8_t> extra;
+        std::optional<AesExtraField> aes;  // an AES entry's field, as extraction reads it
+    };
+    std::optional<LocalRecord> ReadLocalRecord(std::uint32_t index);
+    // The entry's stored data when its records declare its length and it
+    // ends exactly where a record (or the file) begins, nothing the scan
+    // found lying inside it: those bytes are the entry's, whether or not
+    // they can be read here. Nothing when that is not certain.
+    std::optional<StoredExtent> DeclaredExtent(std::uint32_t index);
+
     // Where ExtractEntry gets the password for encrypted entries; without a
     // source (nullptr, the default) they are left out, nothing written. The
     // source must outlive the archive object's extractions.

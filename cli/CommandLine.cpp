@@ -22,6 +22,15 @@ std::optional<std::uint64_t> ParseCount(const std::string& digits) {
     return value;
 }
 
+const char* CommandWord(Command command) {
+    switch (command) {
+        case Command::List: return "list";
+        case Command::Extract: return "extract";
+        case Command::Repair: return "repair";
+        default: return "this command";
+    }
+}
+
 // Walks the arguments once, filling the options; the first fault wins.
 class ArgumentReader {
 public:
@@ -49,6 +58,8 @@ private:
             o.command = Command::List;
         else if (word == "extract")
             o.command = Command::Extract;
+        else if (word == "repair")
+            o.command = Command::Repair;
         else if (word == "--help" || word == "-h" || word == "help")
             o.command = Command::Help;
         else if (word == "--version" || word == "-V")
@@ -73,6 +84,13 @@ private:
             ReadMode(arg == "--mode" ? TakeValue("--mode") : arg.substr(7));
         } else if (arg == "-d") {
             ReadDestination(TakeValue("-d"));
+        } else if (arg == "-o") {
+            ReadOutput(TakeValue("-o"));
+        } else if (arg == "--partial" || arg.rfind("--partial=", 0) == 0) {
+            ReadPartial(arg == "--partial" ? TakeValue("--partial") : arg.substr(10));
+        } else if (arg == "--force") {
+            result_.options.force = true;
+            repairOnly_ = "--force";
         } else if (arg == "--password-file" || arg.rfind("--password-file=", 0) == 0) {
             ReadPasswordFile(arg == "--password-file" ? TakeValue("--password-file") : arg.substr(16));
         } else if (arg == "--max-ratio" || arg.rfind("--max-ratio=", 0) == 0) {
@@ -117,6 +135,28 @@ private:
         destinationSeen_ = true;
     }
 
+    void ReadOutput(const std::string& value) {
+        if (!result_.error.empty()) return;
+        if (value.empty())
+            Fail("-o needs a file");
+        else if (!result_.options.output.empty())
+            Fail("-o given more than once");
+        result_.options.output = PathFromUtf8(value);
+        result_.options.output.make_preferred();
+        repairOnly_ = "-o";
+    }
+
+    void ReadPartial(const std::string& value) {
+        if (!result_.error.empty()) return;
+        if (value == "write")
+            result_.options.partial = PartialEntries::Write;
+        else if (value == "omit")
+            result_.options.partial = PartialEntries::Omit;
+        else
+            Fail("--partial takes 'write' or 'omit', not '" + value + "'");
+        repairOnly_ = "--partial";
+    }
+
     void ReadPasswordFile(const std::string& value) {
         if (!result_.error.empty()) return;
         if (value.empty())
@@ -155,12 +195,18 @@ private:
         if (o.command == Command::Help || o.command == Command::Version) return;
         if (o.command == Command::Extract && !destinationSeen_)
             Fail("extract needs a destination folder: -d DIR");
-        else if (o.command == Command::List && destinationSeen_)
-            Fail("-d belongs to extract, not to list");
+        else if (o.command != Command::Extract && destinationSeen_)
+            Fail(std::string("-d belongs to extract, not to ") + CommandWord(o.command));
         else if (o.command == Command::List && !limitGiven_.empty())
-            Fail(limitGiven_ + " belongs to extract, not to list");
+            Fail(limitGiven_ + " belongs to extract and repair, not to list");
+        else if (o.command != Command::Repair && !repairOnly_.empty())
+            Fail(repairOnly_ + " belongs to repair, not to " + CommandWord(o.command));
+        else if (o.command == Command::Repair && o.output.empty())
+            Fail("repair needs the file to write the repaired archive to: -o FILE");
         else if (o.archives.empty())
             Fail("no archive given");
+        else if (o.command == Command::Repair && o.archives.size() > 1)
+            Fail("repair takes one archive at a time");
     }
 
     const std::vector<std::string>& args_;
@@ -170,6 +216,7 @@ private:
     bool helpAsked_ = false;
     bool destinationSeen_ = false;
     std::string limitGiven_;  // the last limit option given
+    std::string repairOnly_;  // the last option only repair takes
 };
 
 }  // namespace
@@ -197,6 +244,9 @@ std::string UsageText() {
     return "Usage: tessaly-zip-cli list    [--mode quick|advance] [--json] [--password-file FILE] ARCHIVE...\n"
            "       tessaly-zip-cli extract [--mode quick|advance] [--json] [--password-file FILE]\n"
            "                               [--max-ratio N] [--max-size SIZE] -d DIR ARCHIVE...\n"
+           "       tessaly-zip-cli repair  [--mode quick|advance] [--json] [--password-file FILE]\n"
+           "                               [--max-ratio N] [--max-size SIZE] [--partial write|omit]\n"
+           "                               [--force] -o OUT.zip ARCHIVE\n"
            "       tessaly-zip-cli --help | --version\n"
            "\n"
            "Salvages the entries of damaged ZIP archives. The archive is only read, never changed.\n"
@@ -208,6 +258,12 @@ std::string UsageText() {
            "            into DIR/<archive name without extension>/ (several archives);\n"
            "            one line per entry: ok, damaged, truncated, limited, skipped,\n"
            "            encrypted or failed (with the reason), then a summary line\n"
+           "  repair    write a new archive, OUT.zip, holding every entry that can be\n"
+           "            salvaged, in the original order: whole entries copied as they are\n"
+           "            stored, encrypted ones without their password copied unchecked\n"
+           "            where their data's end is certain, partial entries (damaged,\n"
+           "            truncated) compressed afresh with a comment saying so; one line\n"
+           "            per entry as for extract, with what went into OUT.zip\n"
            "\n"
            "Options:\n"
            "  --mode quick     Quick Repair (default): entries met by a forward scan\n"
@@ -215,6 +271,12 @@ std::string UsageText() {
            "                   records point at\n"
            "  --json           write the results as one JSON document\n"
            "  -d DIR           destination folder for extract (created when missing)\n"
+           "  -o OUT.zip       the repaired archive repair writes; it is made under a\n"
+           "                   temporary name beside OUT.zip and takes its name once\n"
+           "                   complete. It must not be the archive repaired.\n"
+           "  --partial write  repair writes partial entries (default)\n"
+           "  --partial omit   repair leaves partial entries out\n"
+           "  --force          repair replaces an existing OUT.zip\n"
            "  --password-file FILE\n"
            "                   the password for encrypted entries (traditional PKWARE or\n"
            "                   WinZip AES): the first line of FILE, without its line end.\n"
@@ -222,13 +284,13 @@ std::string UsageText() {
            "                   asks for the password (not shown as it is typed) the first\n"
            "                   time an archive has an encrypted entry; Enter alone leaves\n"
            "                   them out. A password is never given on the command line.\n"
-           "  --max-ratio N    extract stops an entry once it has expanded to more than N\n"
-           "                   times the compressed bytes read for it (default 100000;\n"
+           "  --max-ratio N    extract and repair stop an entry once it has expanded to\n"
+           "                   more than N times the compressed bytes read for it (default 100000;\n"
            "                   the first 16 MiB of an entry are free of it). Real data\n"
            "                   stays far below: Deflate cannot pass about 1030:1, LZMA,\n"
            "                   XZ and Zstandard about 35000:1; only BZip2 on long runs\n"
            "                   of one byte goes beyond\n"
-           "  --max-size SIZE  extract stops an entry once it has written SIZE bytes\n"
+           "  --max-size SIZE  extract and repair stop an entry once it has written SIZE bytes\n"
            "                   (default 1T; SIZE in bytes, or with K, M, G or T)\n"
            "                   An entry stopped at a limit is reported limited, with the\n"
            "                   limit it reached; what was written of it is kept.\n"

@@ -11,18 +11,22 @@
 
 #include "archive/ExpansionLimits.h"
 #include "archive/RepairMode.h"
+#include "archive/repair/ArchiveRepair.h"
 
 namespace tessaly::cli {
 
-enum class Command { List, Extract, Help, Version };
+enum class Command { List, Extract, Repair, Help, Version };
 
 struct CliOptions {
     Command command = Command::Help;
     RepairMode repairMode = QuickRepair;  // Quick unless --mode advance
     bool json = false;
-    std::filesystem::path destination;   // extract only
-    std::filesystem::path passwordFile;  // --password-file; empty: none given
-    ExpansionLimits limits;              // extract only: --max-ratio, --max-size
+    std::filesystem::path destination;               // extract only
+    std::filesystem::path passwordFile;              // --password-file; empty: none given
+    ExpansionLimits limits;                          // extract and repair: --max-ratio, --max-size
+    std::filesystem::path output;                    // repair only: -o, the new archive
+    PartialEntries partial = PartialEntries::Write;  // repair only: --partial
+    bool force = false;                              // repair only: an existing output may be replaced
     std::vector<std::filesystem::path> archives;
 };
 

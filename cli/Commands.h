@@ -1,4 +1,4 @@
-// The two commands. Each goes through the archives in the order given,
+// The three commands. Each goes through the archives in the order given,
 // prints through the writer as it goes, and returns the exit status: the
 // worst of its archives (0 all ok, 1 some entry not ok, 2 an archive that
 // could not be read or extracted into at all).
@@ -18,5 +18,9 @@ int RunList(const CliOptions& options, ResultWriter& writer, ProgressLine& progr
             PasswordSource* passwords = nullptr);
 int RunExtract(const CliOptions& options, ResultWriter& writer, ProgressLine& progress,
                PasswordSource* passwords = nullptr);
+// Repairs the one archive into `options.output`; 2 also when no repaired
+// archive could be written.
+int RunRepair(const CliOptions& options, ResultWriter& writer, ProgressLine& progress,
+              PasswordSource* passwords = nullptr);
 
 }  // namespace tessaly::cli

@@ -41,8 +41,33 @@ std::string ExtractedJson(const ExtractedEntry& e) {
     o.AddNumber("index", e.index).Add("name", e.name).Add("outcome", PrintedOutcome(e));
     TextOrNull(o, "detail", e.detail);
     o.AddNumber("bytesWritten", e.bytesWritten);
-    TextOrNull(o, "path", e.outputPath);
+    if (!e.repaired) {
+        TextOrNull(o, "path", e.outputPath);
+        return o.Text();
+    }
+    JsonObject r;
+    r.Add("action", RepairActionName(e.repaired->action)).Add("name", e.repaired->name);
+    TextOrNull(r, "note", e.repaired->note);
+    r.AddNumber("size", e.repaired->size).AddNumber("packedSize", e.repaired->packedSize);
+    o.AddRaw("repair", r.Text());
     return o.Text();
+}
+
+std::string RepairJson(const RepairSummary& s) {
+    JsonObject o;
+    o.Add("output", s.output).AddBool("written", s.written).AddNumber("entries", s.entries);
+    o.AddNumber("length", s.length);
+    for (std::size_t i = 0; i < kRepairActionCount; ++i)
+        o.AddNumber(RepairActionName(static_cast<RepairAction>(i)), s.actions[i]);
+    return o.Text();
+}
+
+const char* CommandWord(Command command) {
+    switch (command) {
+        case Command::List: return "list";
+        case Command::Repair: return "repair";
+        default: return "extract";
+    }
 }
 
 std::string CountsJson(Command command, const ArchiveSummary& s) {
@@ -65,14 +90,15 @@ class JsonWriter : public ResultWriter {
 public:
     JsonWriter(Command command, int repairMode, std::FILE* out, std::FILE* err)
         : command_(command), out_(out), err_(err) {
-        std::fprintf(out_, "{\"command\":\"%s\",\"mode\":\"%s\",\"archives\":[",
-                     command == Command::List ? "list" : "extract", RepairModeWord(repairMode));
+        std::fprintf(out_, "{\"command\":\"%s\",\"mode\":\"%s\",\"archives\":[", CommandWord(command),
+                     RepairModeWord(repairMode));
     }
 
     void BeginArchive(const ArchiveSummary& archive) override {
         JsonObject o;
         o.Add("archive", archive.archive);
         if (command_ == Command::Extract) o.Add("destination", archive.destination);
+        if (command_ == Command::Repair) o.Add("output", archive.destination);
         std::string head = o.Text();
         head.pop_back();  // leave the object open for its entries
         std::fprintf(out_, "%s\n%s,\"entries\":[", archives_ > 0 ? "," : "", head.c_str());
@@ -97,6 +123,7 @@ public:
         else
             tail.AddNull("endsInsideRecordAt");
         tail.AddRaw("summary", CountsJson(command_, s));
+        if (s.repair) tail.AddRaw("repair", RepairJson(*s.repair));
         std::fprintf(out_, "\n],%s", tail.Text().c_str() + 1);  // closes the open object
     }
 

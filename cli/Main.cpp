@@ -43,8 +43,11 @@ int RunCommand(const CliOptions& options) {
     const auto writer = options.json ? MakeJsonWriter(options.command, options.repairMode, stdout, stderr)
                                      : MakeTextWriter(options.command, options.repairMode, stdout, stderr);
     ProgressLine progress(stderr, tessaly::IsTerminal(stderr), tessaly::IsTerminal(stdout));
-    return options.command == Command::List ? RunList(options, *writer, progress, passwords.get())
-                                            : RunExtract(options, *writer, progress, passwords.get());
+    switch (options.command) {
+        case Command::List: return RunList(options, *writer, progress, passwords.get());
+        case Command::Repair: return RunRepair(options, *writer, progress, passwords.get());
+        default: return RunExtract(options, *writer, progress, passwords.get());
+    }
 }
 
 }  // namespace

@@ -17,12 +17,20 @@ ExtractedEntry Printable(const SalvagedEntry& salvaged) {
     return entry;
 }
 
+ExtractedEntry Printable(const RepairedEntry& repaired) {
+    ExtractedEntry entry = Printable(repaired.salvaged);
+    entry.outputPath.clear();
+    entry.repaired =
+        ExtractedEntry::Repaired{repaired.action, repaired.name, repaired.note, repaired.size, repaired.packedSize};
+    return entry;
+}
+
 const char* PrintedOutcome(const ExtractedEntry& entry) {
     return entry.interrupted ? "interrupted" : OutcomeName(entry.outcome);
 }
 
 int ExitStatusOf(const ArchiveSummary& summary) {
-    if (!summary.readable) return 2;
+    if (!summary.readable || (summary.repair && !summary.repair->written && !summary.stopped)) return 2;
     const std::uint32_t bad = summary.Count(ExtractOutcome::Damaged) + summary.Count(ExtractOutcome::Truncated) +
                               summary.Count(ExtractOutcome::Limited) + summary.Count(ExtractOutcome::Encrypted) +
                               summary.Count(ExtractOutcome::Failed) + summary.interrupted + summary.skippedWithData +

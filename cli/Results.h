@@ -10,6 +10,7 @@
 
 #include "archive/ExtractReport.h"
 #include "archive/FileHeader.h"
+#include "archive/repair/ArchiveRepair.h"
 #include "archive/salvage/SalvageDriver.h"
 
 namespace tessaly::cli {
@@ -42,15 +43,37 @@ struct ExtractedEntry {
     std::string outputPath;    // empty when nothing was written
     bool carriesData = false;  // it holds bytes (or a stream) to salvage
     bool interrupted = false;  // an interrupt stopped it; `outcome` is then Failed
+    // repair only: what went into the new archive
+    struct Repaired {
+        RepairAction action = RepairAction::LeftOut;
+        std::string name;  // its name there
+        std::string note;  // why it was left out, or its comment
+        std::uint64_t size = 0;
+        std::uint64_t packedSize = 0;
+    };
+    std::optional<Repaired> repaired;
 };
 
 // The salvage driver's result for one entry, as the writers print it.
 ExtractedEntry Printable(const SalvagedEntry& salvaged);
+ExtractedEntry Printable(const RepairedEntry& repaired);
 
 // The outcome as printed: "interrupted" for an entry an interrupt stopped.
 const char* PrintedOutcome(const ExtractedEntry& entry);
 
 constexpr std::size_t kOutcomeCount = static_cast<std::size_t>(ExtractOutcome::Limited) + 1;
+constexpr std::size_t kRepairActionCount = static_cast<std::size_t>(RepairAction::LeftOut) + 1;
+
+// What repair wrote.
+struct RepairSummary {
+    std::string output;    // the new archive, as given
+    bool written = false;  // it is complete under that name
+    std::uint32_t entries = 0;
+    std::uint64_t length = 0;
+    std::array<std::uint32_t, kRepairActionCount> actions{};  // by RepairAction
+
+    std::uint32_t Count(RepairAction action) const { return actions[static_cast<std::size_t>(action)]; }
+};
 
 struct ArchiveSummary {
     std::string archive;      // as given on the command line
@@ -66,11 +89,13 @@ struct ArchiveSummary {
     std::uint32_t handled = 0;                            // entries gone through before an interrupt (all, without one)
     bool stopped = false;                                 // an interrupt ended the work on this archive
     std::optional<std::uint64_t> cutRecordOffset;         // the archive ends inside a record here
+    std::optional<RepairSummary> repair;                  // repair only
 
     std::uint32_t Count(ExtractOutcome outcome) const { return outcomes[static_cast<std::size_t>(outcome)]; }
 };
 
-// 2 the archive could not be read at all; 1 anything that carries data was
+// 2 the archive could not be read at all (or, for repair, no repaired
+// archive could be written); 1 anything that carries data was
 // not (or, for list, could not be) written whole: damaged, truncated,
 // limited, encrypted, failed, interrupted, left out for its name, in a method that
 // cannot be read, or lost where the archive ends inside a record; 0 else.

@@ -28,6 +28,37 @@ std::string OutcomeCounts(const ArchiveSummary& summary) {
     return text;
 }
 
+constexpr RepairAction kActionOrder[] = {RepairAction::Copied, RepairAction::CopiedUnverified,
+                                         RepairAction::Recompressed, RepairAction::Partial};
+
+// "  -> partial, 1234 bytes": what went into the repaired archive.
+std::string RepairedText(const ExtractedEntry& e) {
+    const ExtractedEntry::Repaired& r = *e.repaired;
+    std::string text = std::string("  -> ") + RepairActionName(r.action);
+    if (r.action == RepairAction::Partial) text += ", " + std::to_string(r.size) + " bytes";
+    if (r.action == RepairAction::LeftOut && !r.note.empty() && r.note != e.detail)
+        text += ": " + PrintableText(r.note);
+    if (r.action != RepairAction::LeftOut && r.name != e.name) text += " as " + PrintableText(r.name);
+    return text;
+}
+
+std::string EntriesText(std::uint32_t n);
+
+// "repaired archive: 5 entries (4 copied, 1 partial), 1 left out".
+std::string RepairText(const RepairSummary& r) {
+    if (!r.written) return "no repaired archive written";
+    std::string counts;
+    for (RepairAction action : kActionOrder) {
+        if (r.Count(action) == 0) continue;
+        if (!counts.empty()) counts += ", ";
+        counts += std::to_string(r.Count(action)) + " " + RepairActionName(action);
+    }
+    std::string text = "repaired archive: " + EntriesText(r.entries);
+    if (!counts.empty()) text += " (" + counts + ")";
+    if (r.Count(RepairAction::LeftOut) > 0) text += ", " + std::to_string(r.Count(RepairAction::LeftOut)) + " left out";
+    return text;
+}
+
 std::string EntriesText(std::uint32_t n) { return std::to_string(n) + (n == 1 ? " entry" : " entries"); }
 
 class TextWriter : public ResultWriter {
@@ -38,7 +69,7 @@ public:
     void BeginArchive(const ArchiveSummary& archive) override {
         headerShown_ = false;
         std::string line = PrintableText(archive.archive);
-        if (command_ == Command::Extract) line += " -> " + PrintableText(archive.destination);
+        if (command_ != Command::List) line += " -> " + PrintableText(archive.destination);
         std::fprintf(out_, "%s%s  (%s)\n", archives_ > 0 ? "\n" : "", line.c_str(), RepairModeName(repairMode_));
         ++archives_;
     }
@@ -60,7 +91,8 @@ public:
 
     void Extracted(const ExtractedEntry& e) override {
         std::string detail = e.detail.empty() ? "" : "  (" + PrintableText(e.detail) + ")";
-        std::fprintf(out_, "  %-11s  %s%s\n", PrintedOutcome(e), PrintableText(e.name).c_str(), detail.c_str());
+        std::fprintf(out_, "  %-11s  %s%s%s\n", PrintedOutcome(e), PrintableText(e.name).c_str(), detail.c_str(),
+                     e.repaired ? RepairedText(e).c_str() : "");
     }
 
     void EndArchive(const ArchiveSummary& s) override {
@@ -86,6 +118,7 @@ private:
             if (!counts.empty()) text += ": " + counts;
             if (s.interrupted > 0) text += ", " + std::to_string(s.interrupted) + " interrupted";
         }
+        if (s.repair) text += "; " + RepairText(*s.repair);
         for (const std::string& note : Notes(s)) text += "; " + note;
         return text;
     }

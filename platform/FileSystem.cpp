@@ -177,4 +177,64 @@ fs::path UserStateFolder() {
 #endif
 }
 
+bool IsSameFile(const fs::path& a, const fs::path& b) {
+#ifdef _WIN32
+    auto identity = [](const fs::path& path, BY_HANDLE_FILE_INFORMATION& info) {
+        const HANDLE handle =
+            ::CreateFileW(SystemPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) return false;
+        const bool got = ::GetFileInformationByHandle(handle, &info) != 0;
+        ::CloseHandle(handle);
+        return got;
+    };
+    BY_HANDLE_FILE_INFORMATION first{}, second{};
+    return identity(a, first) && identity(b, second) && first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+#else
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+#endif
+}
+
+bool MoveIntoPlace(const fs::path& from, const fs::path& to, bool replace, std::error_code& error) {
+    error.clear();
+#ifdef _WIN32
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (::MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(), flags) != 0) return true;
+    const DWORD code = ::GetLastError();
+    error = code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS
+                ? std::make_error_code(std::errc::file_exists)
+                : std::error_code(static_cast<int>(code), std::system_category());
+    return false;
+#else
+    if (replace) {
+        if (::rename(from.c_str(), to.c_str()) == 0) return true;
+        error = std::error_code(errno, std::generic_category());
+        return false;
+    }
+    // A hard link is made only where nothing has the name yet, so no file
+    // that appeared meanwhile is replaced; file systems without hard links
+    // fall back to a rename after a check.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return true;
+    }
+    if (errno == EEXIST) {
+        error = std::make_error_code(std::errc::file_exists);
+        return false;
+    }
+    struct stat existing {};
+    if (::lstat(to.c_str(), &existing) == 0) {
+        error = std::make_error_code(std::errc::file_exists);
+        return false;
+    }
+    if (::rename(from.c_str(), to.c_str()) == 0) return true;
+    error = std::error_code(errno, std::generic_category());
+    return false;
+#endif
+}
+
 }  // namespace tessaly

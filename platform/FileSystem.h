@@ -57,4 +57,15 @@ bool IsExistingFile(const std::filesystem::path& path);
 // Sets the last-modification (and access) time of a file; false on failure.
 bool SetFileModificationTime(const std::filesystem::path& path, std::time_t modified);
 
+// Whether both paths name one existing file (through links, other spellings
+// or hard links). False when either is missing.
+bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// Gives the finished file `from` the name `to` in one step, in the same
+// folder, so that `to` is either the old file or the whole new one. An
+// existing `to` is replaced only when `replace` is true; otherwise the move
+// fails with `error` set to "file exists". `from` is gone after a success.
+bool MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to, bool replace,
+                   std::error_code& error);
+
 }  // namespace tessaly

@@ -13,7 +13,7 @@
 #include "archive/ZipArchive.h"
 #include "archive/ZipException.h"
 #include "archive/crypto/PasswordSource.h"
-#include "archive/output/OutputDestination.h"
+#include "archive/output/EntrySink.h"
 #include "archive/salvage/ExtractPlan.h"
 #include "archive/salvage/FaultText.h"
 #include "platform/FileException.h"
@@ -39,7 +39,7 @@ std::string FileFaultText(const CFileException& fault, const ExtractReport& repo
 
 // One entry, whatever it raises: a fault costs the entry alone, a stop ends
 // it with what was written kept.
-SalvagedEntry SalvageOne(CZipArchive& archive, std::uint32_t index, OutputDestination& destination,
+SalvagedEntry SalvageOne(CZipArchive& archive, std::uint32_t index, EntrySink& destination,
                          const SalvageOptions& options, SalvageObserver& observer) {
     SalvagedEntry entry;
     entry.index = index;
@@ -120,7 +120,7 @@ private:
 // whichever thread asks, and the results.
 class SharedWork {
 public:
-    SharedWork(const std::vector<std::uint32_t>& selection, const ExtractPlan& plan, OutputDestination& destination,
+    SharedWork(const std::vector<std::uint32_t>& selection, const ExtractPlan& plan, EntrySink& destination,
                const SalvageOptions& options, SalvageObserver& observer, SalvageResult& result)
         : selection_(selection),
           plan_(plan),
@@ -166,7 +166,7 @@ private:
 
     const std::vector<std::uint32_t>& selection_;
     const ExtractPlan& plan_;
-    OutputDestination& destination_;
+    EntrySink& destination_;
     const SalvageOptions& options_;
     SalvageObserver& observer_;
     std::atomic<bool> stop_{false};
@@ -230,7 +230,7 @@ void AskPasswordFirst(const CZipArchive& archive, const std::vector<std::uint32_
 
 }  // namespace
 
-SalvageResult SalvageEntries(CZipArchive& archive, OutputDestination& destination, const SalvageOptions& options,
+SalvageResult SalvageEntries(CZipArchive& archive, EntrySink& destination, const SalvageOptions& options,
                              SalvageObserver& observer) {
     SalvageResult result;
     archive.SetPasswordSource(options.passwords);

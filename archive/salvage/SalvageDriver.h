@@ -1,8 +1,9 @@
-// The one road from an opened archive to a destination folder: each
-// selected entry extracted by CZipArchive::ExtractEntry into an
-// OutputDestination, by several threads where that pays (each with its own
-// archive object over the same file), a fault costing only its entry, and
-// every entry's result handed to an observer in entry order. The
+// The one road from an opened archive to a destination: each selected
+// entry extracted by CZipArchive::ExtractEntry into an EntrySink (a
+// folder's OutputDestination, or the scratch file of a repair), by several
+// threads where that pays (each with its own archive object over the same
+// file), a fault costing only its entry, and every entry's result handed to
+// an observer in entry order. The
 // command-line tool prints what it is handed; the desktop program counts,
 // shows and logs it.
 #pragma once
@@ -19,7 +20,7 @@
 namespace tessaly {
 
 class CZipArchive;
-class OutputDestination;
+class EntrySink;
 class PasswordSource;
 
 // Thrown by a checkpoint or an observer to stop the salvage: the entry in
@@ -67,10 +68,10 @@ public:
 };
 
 // Salvages `options.selection` (every entry when empty) of the open
-// `archive` into `destination`. `archive` gets the options' password
+// `archive` into `destination`, which several threads may share. `archive` gets the options' password
 // source and limits; helper threads open archive objects of their own with
 // a copy of its entry table.
-SalvageResult SalvageEntries(CZipArchive& archive, OutputDestination& destination, const SalvageOptions& options,
+SalvageResult SalvageEntries(CZipArchive& archive, EntrySink& destination, const SalvageOptions& options,
                              SalvageObserver& observer);
 
 }  // namespace tessaly
