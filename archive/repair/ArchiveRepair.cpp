@@ -194,7 +194,9 @@ private:
         const std::optional<StoredExtent> extent = archive_.DeclaredExtent(entry.salvaged.index);
         if (!extent) return LeaveOut(entry, why + "; where its data ends is not certain, so it is not copied");
         CopyStored(entry, header, *extent, RepairAction::CopiedUnverified);
-        if (entry.action == RepairAction::CopiedUnverified) entry.note = why + "; copied as stored, its data unchecked";
+        if (entry.action != RepairAction::CopiedUnverified) return;
+        entry.note = why + "; copied as stored, its data unchecked";
+        entry.salvaged.report.storedData = extent;
     }
 
     // The entry's stored bytes, unchanged, under fresh records. Traditional
@@ -366,6 +368,10 @@ RepairResult RepairArchive(CZipArchive& archive, const fs::path& output, const R
     if (salvaged.stopped) {
         result.stopped = true;
         result.problem = "stopped; no repaired archive was written";
+        return result;
+    }
+    if (writer.Count() == 0) {
+        result.problem = "no entry could be salvaged; no repaired archive was written";
         return result;
     }
     try {

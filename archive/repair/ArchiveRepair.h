@@ -45,7 +45,9 @@ struct RepairOptions {
 };
 
 struct RepairedEntry {
-    SalvagedEntry salvaged;  // as an extraction reports it; no output path
+    // As an extraction reports it, without an output path; for a verbatim
+    // copy, `report.storedData` says which bytes of the archive it copied.
+    SalvagedEntry salvaged;
     RepairAction action = RepairAction::LeftOut;
     std::string name;              // its name in the new archive
     std::string note;              // why it was left out, or the comment a partial entry carries
