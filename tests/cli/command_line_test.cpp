@@ -35,6 +35,7 @@ TEST(CommandLine, ReadsCommandsModesAndPaths) {
          false,
          (std::filesystem::path("out") / "sub").string(),
          {"a.zip"}},
+        {{"repair", "--mode", "advance", "-o", "x.zip", "a.zip"}, Command::Repair, 1, false, "", {"a.zip"}},
         {{"list", "--help"}, Command::Help, 0, false, "", {}},
         {{"--version"}, Command::Version, 0, false, "", {}},
     };
@@ -48,7 +49,7 @@ TEST(CommandLine, ReadsCommandsModesAndPaths) {
         EXPECT_EQ(parsed.options.destination.string(), c.destination);
         std::vector<std::string> archives;
         for (const auto& a : parsed.options.archives) archives.push_back(a.string());
-        if (c.command == Command::List || c.command == Command::Extract) {
+        if (c.command == Command::List || c.command == Command::Extract || c.command == Command::Repair) {
             EXPECT_EQ(archives, c.archives);
         }
     }
@@ -70,6 +71,12 @@ TEST(CommandLine, UsageErrorsExitWithTwoAndSayWhy) {
         {{"list", "--mode"}, "--mode"},
         {{"list", "-d", "out", "a.zip"}, "-d"},
         {{"list", "--bogus", "a.zip"}, "--bogus"},
+        {{"repair", "a.zip"}, "-o FILE"},
+        {{"repair", "-o", "x.zip", "a.zip", "b.zip"}, "one archive"},
+        {{"repair", "-o", "x.zip", "-d", "out", "a.zip"}, "-d belongs to extract"},
+        {{"repair", "--partial", "some", "-o", "x.zip", "a.zip"}, "some"},
+        {{"extract", "--force", "-d", "out", "a.zip"}, "--force belongs to repair"},
+        {{"list", "-o", "x.zip", "a.zip"}, "-o belongs to repair"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mentions);
@@ -87,6 +94,7 @@ TEST(CommandLine, HelpAndVersionGoToStandardOutput) {
         EXPECT_EQ(run.status, 0);
         EXPECT_NE(run.out.find("tessaly-zip-cli list"), std::string::npos);
         EXPECT_NE(run.out.find("tessaly-zip-cli extract"), std::string::npos);
+        EXPECT_NE(run.out.find("tessaly-zip-cli repair"), std::string::npos);
         EXPECT_EQ(run.err, "");
     }
     const clitest::CliRun version = clitest::RunCli({"--version"});
