@@ -9,7 +9,7 @@ for what in "$@"; do
   case "$what" in
     build) ;;
     test) packages+=(libgtest-dev libgmock-dev libx11-dev xvfb xauth 7zip unzip libarchive-tools python3) ;;
-    bench) packages+=(libbenchmark-dev libarchive-tools 7zip unzip zip bzip2 xz-utils zstd) ;;
+    bench) packages+=(libbenchmark-dev libarchive-tools 7zip unzip zip bzip2 xz-utils zstd time) ;;
     # clang with its sanitizer and libFuzzer runtimes, for the fuzz targets.
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     python) packages+=(python3) ;;
