@@ -25,6 +25,7 @@ void BM_ExtractManyEntries(benchmark::State& state) {
     // round on every file exists and is replaced.
     SalvageOptions options;
     options.bufferSize = 65535;
+    options.keepEntries = true;
     SalvageObserver observer;
     for (auto _ : state) {
         OutputDestination destination(folder);

@@ -76,8 +76,8 @@ SalvagedEntry SalvageOne(CZipArchive& archive, std::uint32_t index, EntrySink& d
 // observer that throws SalvageStopped stops the salvage.
 class OrderedResults {
 public:
-    OrderedResults(SalvageObserver& observer, SalvageResult& result, std::atomic<bool>& stop)
-        : observer_(observer), result_(result), stop_(stop) {}
+    OrderedResults(SalvageObserver& observer, SalvageResult& result, bool keep, std::atomic<bool>& stop)
+        : observer_(observer), result_(result), keep_(keep), stop_(stop) {}
 
     void Put(std::size_t position, SalvagedEntry entry) {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -100,16 +100,17 @@ public:
 private:
     void Hand(SalvagedEntry entry) {
         if (entry.interrupted) stop_ = true;
-        result_.entries.push_back(std::move(entry));
         try {
-            observer_.EntryDone(result_.entries.back());
+            observer_.EntryDone(entry);
         } catch (const SalvageStopped&) {
             stop_ = true;
         }
+        if (keep_) result_.entries.push_back(std::move(entry));
     }
 
     SalvageObserver& observer_;
     SalvageResult& result_;
+    bool keep_;
     std::atomic<bool>& stop_;
     std::mutex mutex_;
     std::map<std::size_t, SalvagedEntry> waiting_;  // by position in the selection
@@ -127,7 +128,7 @@ public:
           destination_(destination),
           options_(options),
           observer_(observer),
-          results_(observer, result, stop_) {}
+          results_(observer, result, options.keepEntries, stop_) {}
 
     // A stop ends every thread before its next entry; the entry in hand
     // stops at its next output block.
@@ -238,7 +239,7 @@ SalvageResult SalvageEntries(CZipArchive& archive, EntrySink& destination, const
     const std::vector<std::uint32_t> selection = SelectedEntries(archive, options);
     const ExtractPlan plan = PlanFor(archive, selection, options);
     if (plan.threads > 1 && options.passwords != nullptr) AskPasswordFirst(archive, selection, *options.passwords);
-    result.entries.reserve(selection.size());
+    if (options.keepEntries) result.entries.reserve(selection.size());
 
     SharedWork work(selection, plan, destination, options, observer, result);
     std::vector<std::thread> helpers;

@@ -34,6 +34,10 @@ struct SalvageOptions {
     PasswordSource* passwords = nullptr;  // none: encrypted entries are left out
     ExpansionLimits limits{};
     std::vector<std::uint32_t> selection;  // the entries to salvage, in order; empty: every entry
+    // Every entry's result kept in SalvageResult::entries too. The observer
+    // is handed each one anyway; without them, memory stays flat however
+    // many entries the archive has.
+    bool keepEntries = false;
 };
 
 struct SalvagedEntry {
@@ -49,7 +53,8 @@ struct SalvagedEntry {
 };
 
 struct SalvageResult {
-    std::vector<SalvagedEntry> entries;  // in entry order; entries a stop kept from starting are missing
+    // In entry order, when kept; entries a stop kept from starting are missing.
+    std::vector<SalvagedEntry> entries;
     bool stopped = false;
 };
 

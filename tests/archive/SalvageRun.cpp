@@ -41,6 +41,7 @@ SalvageRun::SalvageRun(const Bytes& archive, RepairMode mode, SalvageOptions opt
         salvage.bufferSize = options.bufferSize;
         salvage.passwords = options.passwords;
         salvage.limits = options.limits;
+        salvage.keepEntries = true;
         SalvageObserver quiet;
         for (SalvagedEntry& salvaged : SalvageEntries(zip, destination, salvage, quiet).entries) {
             EntryRun& run = entries[salvaged.index];
@@ -78,6 +79,7 @@ std::vector<ExtractReport> SalvageAll(CZipArchive& zip, const fs::path& folder) 
     OutputDestination destination(folder);
     tessaly::SalvageOptions options;
     options.bufferSize = 65535;
+    options.keepEntries = true;
     SalvageObserver quiet;
     std::vector<ExtractReport> reports;
     for (SalvagedEntry& entry : SalvageEntries(zip, destination, options, quiet).entries)

@@ -180,6 +180,7 @@ std::vector<ExtractReport> ExtractAll(const Bytes& archive, const TempFolder& fo
     OutputDestination destination(folder / "out", rules);
     tessaly::SalvageOptions options;
     options.passwords = passwords;
+    options.keepEntries = true;
     SalvageObserver observer;
     std::vector<ExtractReport> reports;
     for (const SalvagedEntry& entry : SalvageEntries(zip, destination, options, observer).entries)

@@ -75,6 +75,7 @@ Salvaged Salvage(const fs::path& archive, const fs::path& folder, unsigned threa
     tessaly::SalvageOptions options;
     options.threads = threads;
     options.bufferSize = bufferSize;
+    options.keepEntries = true;
     Salvaged salvaged{SalvageEntries(zip, destination, options, recorder), recorder.handed, ListFilesBelow(folder)};
     zip.CloseArchive(false);
     return salvaged;
@@ -194,6 +195,7 @@ TEST(SalvageDriver, ASelectionSalvagesThoseEntriesAlone) {
     OutputDestination destination(folder / "out");
     tessaly::SalvageOptions options;
     options.selection = {7, 3, 1000};
+    options.keepEntries = true;
     SalvageObserver quiet;
     const SalvageResult result = SalvageEntries(zip, destination, options, quiet);
     ASSERT_EQ(result.entries.size(), 2u);
