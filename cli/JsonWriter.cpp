@@ -57,8 +57,10 @@ std::string RepairJson(const RepairSummary& s) {
     JsonObject o;
     o.Add("output", s.output).AddBool("written", s.written).AddNumber("entries", s.entries);
     o.AddNumber("length", s.length);
-    for (std::size_t i = 0; i < kRepairActionCount; ++i)
-        o.AddNumber(RepairActionName(static_cast<RepairAction>(i)), s.actions[i]);
+    // Keys programs can name: "copied", "copiedUnverified", "recompressed", "partial", "leftOut".
+    static const char* const kKeys[kRepairActionCount] = {"copied", "copiedUnverified", "recompressed", "partial",
+                                                          "leftOut"};
+    for (std::size_t i = 0; i < kRepairActionCount; ++i) o.AddNumber(kKeys[i], s.actions[i]);
     return o.Text();
 }
 

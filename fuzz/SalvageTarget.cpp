@@ -10,6 +10,7 @@
 
 #include "archive/ExtractReport.h"
 #include "archive/output/OutputDestination.h"
+#include "archive/repair/ArchiveRepair.h"
 #include "archive/salvage/SalvageDriver.h"
 #include "cli/ArchiveReader.h"
 #include "cli/Passwords.h"
@@ -18,6 +19,7 @@
 #include "cli/Results.h"
 #include "platform/FileSystem.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/ZipDirectory.h"
 
 namespace tessaly::fuzz {
 namespace {
@@ -29,6 +31,7 @@ using cli::ExtractedEntry;
 constexpr const char* kArchiveName = "input.zip";
 constexpr const char* kQuickResults = "quick.txt";
 constexpr const char* kAdvanceResults = "advance.json";
+constexpr const char* kRepaired = "repaired.zip";
 
 struct OutputLimitReached : std::runtime_error {
     OutputLimitReached() : std::runtime_error("stopped at the fuzz run's output limit") {}
@@ -191,15 +194,73 @@ void SalvageInMode(const fs::path& archive, const fs::path& folder, RepairMode m
     }
 }
 
-// Nothing but the archive, the result files and the two destinations, and
-// no link anywhere.
+// Counts the repair's blocks against the same budget as a salvage's, and
+// stops the whole repair once it is spent.
+class RepairBudget : public RepairObserver {
+public:
+    explicit RepairBudget(const SalvageLimits& limits) : limits_(limits) {}
+    bool StopBefore(std::uint32_t) override { return blocks_ >= limits_.blocksPerMode; }
+    void BetweenBlocks(std::uint32_t) override {
+        if (++blocks_ >= limits_.blocksPerMode) throw SalvageStopped{};
+    }
+    void EntryRepaired(const RepairedEntry& entry) override {
+        if (entry.action != RepairAction::LeftOut) written.push_back(entry);
+    }
+    std::vector<RepairedEntry> written;
+
+private:
+    const SalvageLimits& limits_;
+    unsigned blocks_ = 0;
+};
+
+// What is wrong with a repaired archive the repair said it wrote; empty
+// when it is a well-formed archive holding exactly the entries reported.
+std::string RepairFault(const fs::path& path, const RepairResult& result, const std::vector<RepairedEntry>& written) {
+    if (!result.written) return fs::exists(path) ? "a repair that wrote nothing left " + Utf8(path) : "";
+    const testzip::Bytes bytes = testzip::ReadFileBytes(path);
+    if (bytes.size() != result.length) return "the repaired archive's length is not the one reported";
+    const std::optional<testzip::Directory> directory = testzip::ReadDirectory(bytes);
+    if (!directory) return "the repaired archive's directory cannot be read";
+    if (directory->entries.size() != written.size() || result.entries != written.size())
+        return "the repaired archive holds " + std::to_string(directory->entries.size()) + " entries, " +
+               std::to_string(written.size()) + " were reported";
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        const testzip::DirectoryEntry& record = directory->entries[i];
+        if (record.name != written[i].name || record.compressedSize != written[i].packedSize ||
+            record.uncompressedSize != written[i].size || record.dataStart + record.compressedSize > bytes.size())
+            return "repaired entry " + written[i].name + " is not recorded as reported";
+    }
+    return {};
+}
+
+// The archive repaired in Quick Repair, as `tessaly-zip-cli repair` does,
+// within the same output budget.
+void RepairInQuick(const fs::path& archive, const SalvageLimits& limits, SalvageTally& tally) {
+    cli::FilePassword password(kFuzzPassword);
+    cli::ProgressLine progress(stderr, false);
+    cli::ArchiveReader reader(QuickRepair, progress);
+    ArchiveSummary summary;
+    if (!reader.Open(archive, summary)) return;
+    RepairOptions options;
+    options.salvage.bufferSize = limits.bufferSize;
+    options.salvage.passwords = &password;
+    options.salvage.limits = ExpansionLimits::UpTo(limits.bytesPerEntry);
+    RepairBudget budget(limits);
+    const fs::path output = archive.parent_path() / kRepaired;
+    const RepairResult result = RepairArchive(reader.Archive(), output, options, budget);
+    Note(tally, RepairFault(output, result, budget.written));
+}
+
+// Nothing but the archive, the result files, the two destinations and the
+// repaired archive, and no link anywhere.
 std::string FolderFault(const fs::path& root) {
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
          it.increment(ec)) {
         const fs::path relative = it->path().lexically_relative(root);
         const std::string top = Utf8(*relative.begin());
-        if (top != kArchiveName && top != kQuickResults && top != kAdvanceResults && top != "quick" && top != "advance")
+        if (top != kArchiveName && top != kQuickResults && top != kAdvanceResults && top != "quick" &&
+            top != "advance" && top != kRepaired)
             return "written outside the destinations: " + Utf8(relative);
         if (it->is_symlink(ec)) return "link made: " + Utf8(relative);
     }
@@ -222,6 +283,7 @@ SalvageTally SalvageBytes(const std::uint8_t* data, std::size_t size, const Salv
         testzip::WriteFileBytes(folder / kArchiveName, testzip::Bytes(data, data + size));
         SalvageInMode(folder / kArchiveName, folder / "quick", QuickRepair, limits, tally);
         SalvageInMode(folder / kArchiveName, folder / "advance", AdvanceRepair, limits, tally);
+        RepairInQuick(folder / kArchiveName, limits, tally);
         Note(tally, FolderFault(root));
     }
     std::error_code ec;

@@ -2,9 +2,11 @@
 // temporary folder of its own, opened in Quick and in Advance Repair and
 // salvaged the way `tessaly-zip-cli extract` does (its ArchiveReader, the
 // archive layer's salvage driver into one output destination, a result
-// writer), then the folder removed. On the way it checks
-// that nothing is written outside the destination, no link is made, and
-// every byte count reported equals the file on disk.
+// writer), and repaired in Quick Repair as `tessaly-zip-cli repair` does,
+// then the folder removed. On the way it checks that nothing is written
+// outside the destination, no link is made, every byte count reported
+// equals the file on disk, and a repaired archive is well formed and holds
+// exactly the entries reported.
 //
 // It is single-threaded (the tool shares large archives among threads; the
 // entries come out the same) and bounds what each entry may write, so that

@@ -71,7 +71,7 @@ TEST(RepairCli, PartialEntriesLeftOutAndJsonReport) {
     EXPECT_EQ(archive["entries"][1]["repair"]["action"].text, "left out");
     EXPECT_TRUE(archive["repair"]["written"].boolean);
     EXPECT_EQ(archive["repair"]["entries"].number, 2);
-    EXPECT_EQ(archive["repair"]["left out"].number, 2);
+    EXPECT_EQ(archive["repair"]["leftOut"].number, 2);
     const std::optional<Directory> directory = ReadDirectory(ReadFileBytes(output));
     ASSERT_TRUE(directory && directory->entries.size() == 2);
 }
