@@ -187,7 +187,8 @@ void ArchiveWriter::Finish(const std::string& comment) {
             .u64(directoryOffset);
         out.u32(kZip64EndLocatorSignature).u32(0).u64(recordOffset).u32(1);
     }
-    const std::string kept = Capped(comment);
+    std::string kept = Capped(comment);
+    kept = kept.substr(0, kept.find("PK\x05\x06"));
     const std::uint64_t entries = std::min<std::uint64_t>(count_, kMax16);
     out.u32(zip::kEndRecordSignature)
         .u16(0)

@@ -51,7 +51,9 @@ public:
     void AbandonEntry();
 
     // Writes the central directory and the end records, with the archive's
-    // comment (cut at 65535 bytes).
+    // comment (cut at 65535 bytes, and before any end-record signature in
+    // it, which readers searching back from the end would take for the
+    // record itself).
     void Finish(const std::string& comment);
 
     std::uint64_t Position() const { return position_; }

@@ -37,6 +37,7 @@ std::optional<Directory> ReadDirectory(const Bytes& b) {
     std::uint64_t count = Le(b, end + 10, 2);
     std::uint64_t offset = Le(b, end + 16, 4);
     const std::uint64_t commentLength = Le(b, end + 20, 2);
+    if (end + 22 + commentLength > b.size()) return std::nullopt;
     directory.comment.assign(b.begin() + end + 22, b.begin() + end + 22 + commentLength);
     if (end >= 20 && Le(b, end - 20, 4) == 0x07064B50) {
         const std::uint64_t record = Le(b, end - 20 + 8, 8);
