@@ -36,6 +36,7 @@
 #include "tests/support/ZipWriter.h"
 #include "workflow/AnalysisRun.h"
 #include "workflow/RepairJob.h"
+#include "workflow/RepairingRun.h"
 #include "workflow/SavingRun.h"
 #include "workflow/dialogs/EntryList.h"
 #include "workflow/dialogs/FileSave.h"
@@ -113,12 +114,14 @@ struct Sandbox {
     CRepairJob job;
     CAnalysisRun analysis{job, [] {}};
     CSavingRun saving{job, [] {}};
+    CRepairingRun repairing{job};
     WizardServices services;
 
     Sandbox() {
         services.job = &job;
         services.analysis = &analysis;
         services.saving = &saving;
+        services.repairing = &repairing;
         services.endProcess = [] {};
     }
 };

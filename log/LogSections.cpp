@@ -121,4 +121,32 @@ void LogRepairAborted() {
     Write({kLineEnd, kLineEnd, "******************* Repairing aborted***********************************"});
 }
 
+void LogRepairingStart(const std::string& archive, const std::string& output, int repairMode) {
+    Write({kLineEnd, kLineEnd, "*************************** Save Repaired Archive ********************************",
+           kLineEnd, kLineEnd});
+    Write({"Source File   :      ", archive, kLineEnd, "Repaired File :      ", output, kLineEnd});
+    Write({"Repair Mode   :      ", RepairModeLogName(repairMode), kLineEnd, "______________", kLineEnd});
+}
+
+void LogRepairedEntry(int number, const std::string& name, const std::string& outcome, const std::string& result) {
+    Write({kLineEnd, std::to_string(number), "-", "   ", name, "   :   ", outcome, "  ->  ", result});
+}
+
+// The counts and the problem are writes of their own: the whole line can
+// pass the cap on one write.
+void LogRepairingWritten(const std::string& counts) {
+    Write({kLineEnd, kLineEnd, "******************* Repaired archive written: ", counts,
+           "***********************************"});
+}
+
+void LogRepairingStopped() {
+    Write({kLineEnd, kLineEnd,
+           "******************* Repaired archive stopped by user: nothing written***********************************"});
+}
+
+void LogRepairingNotWritten(const std::string& problem) {
+    Write({kLineEnd, kLineEnd, "******************* Repaired archive not written: ", problem,
+           "***********************************"});
+}
+
 }  // namespace tessaly

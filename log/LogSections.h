@@ -59,4 +59,17 @@ void LogDestinationRefused(const std::string& folder, const std::string& reason)
 // The user ended the program during saving.
 void LogRepairAborted();
 
+// Save Repaired Archive begins: its heading, the archive, the new archive
+// and the repair mode of its scan.
+void LogRepairingStart(const std::string& archive, const std::string& output, int repairMode);
+// One entry of it, on a line of its own: its 1-based number, its name, what
+// the salvage made of it ("ok", "damaged", ...) and what went into the new
+// archive ("copied, 12 bytes", "left out: why").
+void LogRepairedEntry(int number, const std::string& name, const std::string& outcome, const std::string& result);
+// Its closing line: the new archive was written (`counts` says what it
+// holds), the user stopped it, or it could not be written (`problem`).
+void LogRepairingWritten(const std::string& counts);
+void LogRepairingStopped();
+void LogRepairingNotWritten(const std::string& problem);
+
 }  // namespace tessaly

@@ -32,4 +32,13 @@ wxMenuBar* CreateMainMenuBar() {
     return bar;
 }
 
+wxMenuBar* CreatePreviewMenuBar() {
+    wxMenuBar* bar = CreateMainMenuBar();
+    wxMenu* file = bar->GetMenu(0);
+    size_t saveAll = 0;
+    file->FindChildItem(ID_FILE_SAVE_ALL, &saveAll);
+    file->Insert(saveAll + 1, ID_FILE_SAVE_REPAIRED, wxString::FromUTF8("Save Repaired Archive\xE2\x80\xA6"));
+    return bar;
+}
+
 }  // namespace tessaly

@@ -6,7 +6,7 @@ class wxMenuBar;
 
 namespace tessaly {
 
-// The menu's own command numbers run from 32771 to 32791; the toolkit takes
+// The menu's own command numbers run from 32771 to 32792; the toolkit takes
 // ids below 32767 only, so each id here is its command number less 16384.
 constexpr int kMenuCommandOffset = 16384;
 
@@ -22,6 +22,7 @@ enum MainMenuCommand {
     ID_OPTION_CLEAR_LOG = 32788 - kMenuCommandOffset,
     ID_MODE_QUICK = 32790 - kMenuCommandOffset,
     ID_MODE_ADVANCE = 32791 - kMenuCommandOffset,
+    ID_FILE_SAVE_REPAIRED = 32792 - kMenuCommandOffset,  // the preview's menu only
 };
 
 // A new menu bar, every item enabled and unchecked: File (Select File, Save
@@ -29,5 +30,9 @@ enum MainMenuCommand {
 // Advance Repair, Skip Preview, View Log, Clear Log), Help (About Us,
 // Contents). The caller owns it (a frame takes it over in SetMenuBar).
 wxMenuBar* CreateMainMenuBar();
+
+// The preview's copy: the main menu bar with Save Repaired Archive… after
+// Save All in File.
+wxMenuBar* CreatePreviewMenuBar();
 
 }  // namespace tessaly

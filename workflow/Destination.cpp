@@ -53,4 +53,9 @@ std::string PickerStartFolder(const CRepairJob& job) {
     return PathToUtf8(PathFromUtf8(first).parent_path());
 }
 
+RepairedArchiveProposal ProposeRepairedArchive(const std::string& archive) {
+    const std::filesystem::path path = PathFromUtf8(archive);
+    return {PathToUtf8(path.parent_path()), PathToUtf8(path.stem()) + " (repaired).zip"};
+}
+
 }  // namespace tessaly

@@ -24,4 +24,12 @@ class CRepairJob;
 // is none).
 std::string PickerStartFolder(const CRepairJob& job);
 
+// What Save Repaired Archive proposes for `archive` (UTF-8): its own folder,
+// and "NAME (repaired).zip", NAME being its file name without extension.
+struct RepairedArchiveProposal {
+    std::string folder;
+    std::string name;
+};
+RepairedArchiveProposal ProposeRepairedArchive(const std::string& archive);
+
 }  // namespace tessaly

@@ -36,6 +36,14 @@ Message SavingCloseQuestion() { return Question("Saving is in Process,Do you wan
 Message SavingEscapeQuestion() { return Question("Saving is in process, Do you want to exit ? ", AppTitle); }
 Message SavingAbortedNotice() { return Notice("Saving aborted by user.", AppTitle); }
 
+Message RepairRefusedMessage(const std::string& reason) {
+    return Warning("The repaired archive cannot be saved there: " + reason + ". Choose another file.", BoxTitle);
+}
+
+Message RepairingStopQuestion() {
+    return Question("Saving the repaired archive is in process, Do you want to Stop? Nothing will be saved.", AppTitle);
+}
+
 Message DestinationMissingMessage() {
     return Notice("Saving path doesn't exist, select another path for saving ", BoxTitle);
 }

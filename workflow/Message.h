@@ -39,6 +39,11 @@ Message SavingCloseQuestion();   // the close box
 Message SavingEscapeQuestion();  // Escape
 Message SavingAbortedNotice();   // after Stop was confirmed
 
+// Saving a repaired archive.
+// The chosen file cannot take the repaired archive: RepairRefusal's reason.
+Message RepairRefusedMessage(const std::string& reason);
+Message RepairingStopQuestion();  // Stop, the close box and Escape
+
 // Choosing a destination.
 Message DestinationMissingMessage();
 // The picked folder takes no new file: the system's reason.

@@ -25,7 +25,7 @@
 #include "workflow/SavingPasswords.h"
 #include "workflow/SavingSummary.h"
 #include "workflow/SavingView.h"
-#include "workflow/WorkerControls.h"
+#include "workflow/SavingWork.h"
 #include "workflow/WorkerGate.h"
 #include "workflow/WorkerRun.h"
 
@@ -33,13 +33,7 @@ namespace tessaly {
 
 class CRepairJob;
 
-// Where the dialog goes once the worker has finished.
-enum class AfterSaving {
-    ShowCompletion,  // hide the saving dialog and show the completion dialog
-    BackToPreview,   // close the saving dialog; the preview is back
-};
-
-class CSavingRun : public IWorkerControls, private SalvageObserver {
+class CSavingRun : public ISavingWork, private SalvageObserver {
 public:
     using Clock = std::function<std::tm()>;
 
@@ -48,12 +42,12 @@ public:
     CSavingRun& operator=(const CSavingRun&) = delete;
     ~CSavingRun() override;
 
-    void Start(ISavingView& view);
+    void Start(ISavingView& view) override;
     // Waits until the worker has ended.
     void Wait() override;
     // After SavingFinished, on the interface thread: waits for the worker,
     // clears the Save Current File request and says where to go.
-    AfterSaving AfterFinished();
+    AfterSaving AfterFinished() override;
 
     // Interface-thread handlers.
     void OnPause() override;
@@ -68,7 +62,7 @@ public:
     ProgressHook& ScanProgress() { return scan_.progress; }
 
     bool IsPaused() const { return m_bSavingPaused != 0; }
-    bool IsStopping() const { return gate_.StopRequested(); }
+    bool IsStopping() const override { return gate_.StopRequested(); }
     // Any thread: a worker waiting for a password gets none, and nothing
     // more is asked in this run (the view that would answer is going away).
     void CancelQuestions() override { passwords_.Cancel(); }

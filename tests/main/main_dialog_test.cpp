@@ -42,6 +42,7 @@ public:
         return choice;
     }
     std::string PickFolder(wxWindow*, const std::string&) override { return {}; }
+    std::string PickSaveFile(wxWindow*, const std::string&, const std::string&) override { return {}; }
 
     std::deque<std::vector<std::string>> zipChoices;
 };

@@ -18,9 +18,11 @@ TEST(WizardRoot, ServicesReachTheRootsOwnPartsAndTwoRootsShareNone) {
     ASSERT_NE(a.job, nullptr);
     ASSERT_NE(a.analysis, nullptr);
     ASSERT_NE(a.saving, nullptr);
+    ASSERT_NE(a.repairing, nullptr);
     EXPECT_NE(a.job, b.job);
     EXPECT_NE(a.analysis, b.analysis);
     EXPECT_NE(a.saving, b.saving);
+    EXPECT_NE(a.repairing, b.repairing);
 
     a.job->AppendSourcePath("a.zip");
     EXPECT_TRUE(b.job->SourcePaths().empty());

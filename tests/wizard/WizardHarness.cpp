@@ -128,13 +128,15 @@ ScanHold::ScanHold(ProgressHook& hook) {
 WizardTest::WizardTest()
     : m_analysis(m_job, [this] { ++m_endCalls; }),
       m_saving(
-          m_job, [this] { ++m_endCalls; }, [this] { return NextTime(); }) {
+          m_job, [this] { ++m_endCalls; }, [this] { return NextTime(); }),
+      m_repairing(m_job) {
     std::filesystem::create_directories(In());
     std::filesystem::create_directories(Out());
     m_picker.folder = Out().string();
     m_services.job = &m_job;
     m_services.analysis = &m_analysis;
     m_services.saving = &m_saving;
+    m_services.repairing = &m_repairing;
     m_services.endProcess = [this] { ++m_endCalls; };
     m_services.pickers = &m_picker;
     m_services.askPassword = [this](wxWindow* parent, const std::string& archiveName) {

@@ -1,6 +1,6 @@
 // Drives the wizard's real dialogs under an X server as a person would,
 // without a person: message boxes are answered by a recorder, the folder
-// picker returns what the test says, ending the process only counts, and a
+// and save pickers return what the test says, ending the process only counts, and a
 // script presses buttons and keys once the window it needs is on screen.
 // Each test works in a sandbox (program folder, log, archives, output) with
 // its own job, scan state and runs, and a clock it sets.
@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <wx/timer.h>
@@ -27,6 +28,7 @@
 #include "ui/shell/Pickers.h"
 #include "workflow/AnalysisRun.h"
 #include "workflow/RepairJob.h"
+#include "workflow/RepairingRun.h"
 #include "workflow/SavingRun.h"
 #include "workflow/dialogs/WizardServices.h"
 
@@ -90,10 +92,18 @@ public:
         startFolders.push_back(startFolder);
         return folder;
     }
+    // The save picker: where it opened and the name it proposed, each time;
+    // it answers `saveFile` (empty: cancelled).
+    std::string PickSaveFile(wxWindow*, const std::string& startFolder, const std::string& name) override {
+        saveProposals.emplace_back(startFolder, name);
+        return saveFile;
+    }
     std::vector<std::string> zipFiles;
     std::string folder;
     std::vector<std::string> startFolders;  // where each pick opened
     int calls = 0;
+    std::string saveFile;
+    std::vector<std::pair<std::string, std::string>> saveProposals;
 };
 
 class WizardTest : public ::testing::Test {
@@ -144,6 +154,7 @@ protected:
     int m_endCalls = 0;
     CAnalysisRun m_analysis;
     CSavingRun m_saving;
+    CRepairingRun m_repairing;
     WizardServices m_services;
     FolderPicker m_picker;
     Script m_script;

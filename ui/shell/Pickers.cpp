@@ -28,6 +28,13 @@ public:
         if (dialog.ShowModal() != wxID_OK) return std::string();
         return dialog.GetPath().utf8_string();
     }
+
+    std::string PickSaveFile(wxWindow* parent, const std::string& folder, const std::string& name) override {
+        wxFileDialog dialog(parent, "Save Repaired Archive", wxString::FromUTF8(folder), wxString::FromUTF8(name),
+                            "ZIP archives (*.zip)|*.zip", wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+        if (dialog.ShowModal() != wxID_OK) return std::string();
+        return dialog.GetPath().utf8_string();
+    }
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
-// The two file pickers of the wizard, behind an interface that tests
-// replace (through the wizard's services): several .zip archives to repair, and the destination folder for
-// saving. Paths are UTF-8 strings, as everywhere in the workflow.
+// The file pickers of the wizard, behind an interface that tests replace
+// (through the wizard's services): several .zip archives to repair, the
+// destination folder for saving, and the file a repaired archive is saved
+// as. Paths are UTF-8 strings, as everywhere in the workflow.
 #pragma once
 
 #include <string>
@@ -19,6 +20,10 @@ public:
     // A folder, in a dialog titled "Select the Destination Path" that opens
     // in `startFolder` (when it is not empty); empty when the user cancels.
     virtual std::string PickFolder(wxWindow* parent, const std::string& startFolder) = 0;
+    // A .zip file to write, in a save dialog titled "Save Repaired Archive"
+    // that opens in `folder` proposing `name`, and asks before an existing
+    // file is replaced; empty when the user cancels.
+    virtual std::string PickSaveFile(wxWindow* parent, const std::string& folder, const std::string& name) = 0;
 };
 
 // The toolkit's own pickers.

@@ -33,8 +33,10 @@ void SetBar(CTextProgressCtrl* bar, int percent) {
 
 }  // namespace
 
-CFileSave::CFileSave(const WizardServices& wizard)
-    : m_services(wizard), m_run(*wizard.saving), m_worker(*this, *wizard.saving, [this] { ApplyBatch(); }) {
+CFileSave::CFileSave(const WizardServices& wizard) : CFileSave(wizard, *wizard.saving) {}
+
+CFileSave::CFileSave(const WizardServices& wizard, ISavingWork& work)
+    : m_services(wizard), m_run(work), m_worker(*this, work, [this] { ApplyBatch(); }) {
     Create(nullptr, wxID_ANY, wxString::FromUTF8(AppTitle), 349, 209, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     SetIcons(AppIcons());
     AddSystemMenuAbout(*this, [this] { ShowAboutBox(this, ProgramFolder()); });
@@ -109,10 +111,10 @@ int CFileSave::ShowModal() {
 }
 
 // Runs once this dialog's own modal run is over, from the place that opened
-// it: see Completion().
+// it: see Completion(). Only saving ends here.
 void CFileSave::ShowCompletion() {
     m_bCompleted = false;
-    CViewLog completion(m_run.Summary(), m_services);
+    CViewLog completion(m_services.saving->Summary(), m_services);
     completion.ShowModal();
 }
 

@@ -1,10 +1,12 @@
 // The saving dialog: two bars and four labels over the picture
-// "file-saving.bmp" while the saving worker writes the salvaged entries.
+// "file-saving.bmp" while the saving worker writes the salvaged entries (or
+// the repaired archive's worker writes the new archive, see RepairingRun.h).
 // It implements the worker's view on the interface thread through the
 // forwarder of its CWorkerDialog (bars and labels are brought up to date
 // once per batch),
 // and when the worker is done it shows the completion dialog or, after
-// Save Current File with several archives, closes so the preview is back.
+// Save Current File with several archives or a repaired archive, closes so
+// the preview is back.
 // Stop, the close box and Escape end the process after their question.
 // When saving meets an archive's encrypted entries, the password dialog
 // asks for that archive's password (never on top of one of those
@@ -18,6 +20,7 @@
 
 #include "ui/skin/SkinnedDialog.h"
 #include "workflow/SavingView.h"
+#include "workflow/SavingWork.h"
 #include "workflow/dialogs/WizardServices.h"
 #include "workflow/dialogs/WorkerDialog.h"
 
@@ -25,7 +28,6 @@ class wxButton;
 
 namespace tessaly {
 
-class CSavingRun;
 class CTextProgressCtrl;
 class CTransparentStatic2;
 
@@ -44,6 +46,9 @@ class CFileSave : public CSkinnedDialog, private ISavingView {
 public:
     // Runs the saving of `wizard`, whose parts must outlive the dialog.
     explicit CFileSave(const WizardServices& wizard);
+    // Runs `work` instead, which must outlive the dialog and go back to the
+    // preview when done (the completion dialog is saving's).
+    CFileSave(const WizardServices& wizard, ISavingWork& work);
 
     // Shows the dialog and saves what the job asks for.
     int ShowModal() override;
@@ -77,7 +82,7 @@ private:
     MessageAnswer ShowMessage(const Message& message) override;
 
     WizardServices m_services;
-    CSavingRun& m_run;
+    ISavingWork& m_run;
     CTextProgressCtrl* m_ctlCurrentProgress = nullptr;
     CTextProgressCtrl* m_ctlOverallProgress = nullptr;
     CTransparentStatic2* m_pName = nullptr;

@@ -5,11 +5,14 @@
 #include <wx/menu.h>
 #include <wx/stattext.h>
 
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "core/Settings.h"
 #include "log/ActivityLog.h"
 #include "log/LogSections.h"
+#include "platform/FileSystem.h"
 #include "res/MainMenu.h"
 #include "ui/about/AboutDlg.h"
 #include "ui/about/HelpContents.h"
@@ -21,6 +24,7 @@
 #include "workflow/Destination.h"
 #include "workflow/MenuMessages.h"
 #include "workflow/RepairJob.h"
+#include "workflow/RepairingRun.h"
 #include "workflow/StepMessages.h"
 #include "workflow/dialogs/EntryList.h"
 #include "workflow/dialogs/FileSave.h"
@@ -54,7 +58,7 @@ CPreview::CPreview(const WizardServices& services) : m_services(services), m_job
     LoadBackground(ProgramFolder(), "preview.bmp");
     SetIcons(AppIcons());
     AddSystemMenuAbout(*this, [this] { ShowAboutBox(this, ProgramFolder()); });
-    SetMenuBar(CreateMainMenuBar());
+    SetMenuBar(CreatePreviewMenuBar());
     CreateControls();
     Bind(wxEVT_PAINT, &CPreview::OnPaint, this);
     Bind(wxEVT_BUTTON, &CPreview::OnNextFile, this, IDC_PREVIEW_NEXT_FILE);
@@ -64,6 +68,7 @@ CPreview::CPreview(const WizardServices& services) : m_services(services), m_job
     Bind(wxEVT_BUTTON, &CPreview::OnSaveAll, this, IDC_PREVIEW_SAVE_ALL);
     Bind(wxEVT_MENU, &CPreview::OnSaveCurrent, this, ID_FILE_SAVE_CURRENT);
     Bind(wxEVT_MENU, &CPreview::OnSaveAll, this, ID_FILE_SAVE_ALL);
+    Bind(wxEVT_MENU, &CPreview::OnSaveRepaired, this, ID_FILE_SAVE_REPAIRED);
     Bind(wxEVT_MENU, &CPreview::OnMenuExit, this, ID_FILE_EXIT);
     Bind(
         wxEVT_MENU, [](wxCommandEvent&) { ViewActivityLog(); }, ID_OPTION_VIEW_LOG);
@@ -143,6 +148,7 @@ void CPreview::InitialiseState() {
         FindWindow(IDC_PREVIEW_PATH_LABEL)->Disable();
         FindWindow(IDC_PREVIEW_SHOWN_LABEL)->Disable();
         menu->Enable(ID_FILE_SAVE_CURRENT, false);
+        menu->Enable(ID_FILE_SAVE_REPAIRED, false);
         m_bShowSkipNotice = true;
     } else {
         m_job.m_nCurrentFile = 1;
@@ -202,6 +208,7 @@ void CPreview::UpdateNavigation() {
     for (int id : {IDC_PREVIEW_BACK_FILE, IDC_PREVIEW_NEXT_FILE, IDC_PREVIEW_BACK, IDC_PREVIEW_SAVE_ALL,
                    IDC_PREVIEW_SAVE_CURRENT})
         EnableButton(id, false);
+    GetMenuBar()->Enable(ID_FILE_SAVE_REPAIRED, false);
     const int count = m_job.m_nSourceCount;
     const int current = m_job.m_nCurrentFile;
     if (count <= 1) return;
@@ -215,6 +222,8 @@ void CPreview::UpdateSaveButtons() {
     const bool rows = m_pList->RowCount() > 0;
     EnableButton(IDC_PREVIEW_SAVE_CURRENT, rows);
     GetMenuBar()->Enable(ID_FILE_SAVE_CURRENT, rows);
+    // A repaired archive is made of the archive shown, once its analysis listed entries.
+    GetMenuBar()->Enable(ID_FILE_SAVE_REPAIRED, rows && m_job.m_nCurrentFile > 0);
 }
 
 void CPreview::OnNextFile(wxCommandEvent&) {
@@ -274,6 +283,44 @@ void CPreview::RunSaving(bool hide) {
         saving.ShowModal();
     }
     if (hide && IsModal()) Show();
+    m_bBusy = false;
+}
+
+// The save picker, then the repair under the saving dialog, then how it went.
+void CPreview::OnSaveRepaired(wxCommandEvent&) {
+    if (!GetMenuBar()->IsEnabled(ID_FILE_SAVE_REPAIRED) || m_job.m_nCurrentFile < 1) return;
+    const std::string archive = m_job.GetSourcePath(m_job.m_nCurrentFile - 1);
+    const std::string output = ChooseRepairedArchive(archive);
+    if (output.empty()) return;
+    RunRepairing(archive, output);
+}
+
+// The file the repaired archive goes to, proposed beside the archive; empty
+// when the user cancelled or the file cannot take it (the user was told
+// why). The picker asked before replacing a file, so a file may be replaced.
+std::string CPreview::ChooseRepairedArchive(const std::string& archive) {
+    const RepairedArchiveProposal proposal = ProposeRepairedArchive(archive);
+    const std::string output = m_services.Pickers().PickSaveFile(this, proposal.folder, proposal.name);
+    if (output.empty()) return output;
+    if (std::optional<std::string> refusal = RepairRefusal(PathFromUtf8(archive), PathFromUtf8(output), true)) {
+        m_services.ShowMessage(this, RepairRefusedMessage(*refusal));
+        return std::string();
+    }
+    return output;
+}
+
+// The saving dialog runs the repair and closes when it is over, stopped or
+// not; the preview stays as it was behind it.
+void CPreview::RunRepairing(const std::string& archive, const std::string& output) {
+    CRepairingRun& run = *m_services.repairing;
+    m_bBusy = true;
+    run.Prepare(archive, output);
+    {
+        CFileSave repairing(m_services, run);
+        repairing.ShowModal();
+    }
+    run.Wait();
+    m_services.ShowMessage(this, RepairingEndMessage(run.Summary()));
     m_bBusy = false;
 }
 

@@ -2,8 +2,10 @@
 // lists (or, with Skip Preview on, only Save All), over the picture
 // "preview.bmp" and with its own copy of the main menu. Next File and Back
 // File analyse the neighbouring archive afresh; Save Current File and Save
-// All ask for a destination and run the saving dialog; Back returns to the
-// main dialog after a question. Exit, Escape and the close box end the
+// All ask for a destination and run the saving dialog; File > Save Repaired
+// Archive… asks for a file and writes the shown archive's entries into a new
+// archive under the saving dialog, then says how it went; Back returns to
+// the main dialog after a question. Exit, Escape and the close box end the
 // process after their question. Enter and right clicks do nothing.
 //
 // Constructed without a parent and run with ShowModal(); it works on the
@@ -72,10 +74,13 @@ private:
     void OnBack(wxCommandEvent& event);
     void OnSaveCurrent(wxCommandEvent& event);
     void OnSaveAll(wxCommandEvent& event);
+    void OnSaveRepaired(wxCommandEvent& event);
     void OnMenuExit(wxCommandEvent& event);
     void OnClearLog(wxCommandEvent& event);
     bool ChooseDestination(std::string& destination);
     void RunSaving(bool hide);
+    std::string ChooseRepairedArchive(const std::string& archive);
+    void RunRepairing(const std::string& archive, const std::string& output);
     void EndProcessOnYes(const Message& question);
     void EnableButton(int id, bool enable);
 

@@ -1,11 +1,12 @@
 // What the wizard's dialogs work with: the repair job, the analysis and
-// saving runs, the way the process ends, and how the user is asked things
-// (message boxes, the file and folder pickers, the password dialog). The
-// program's root (app/main/WizardRoot.h) owns the parts and hands this set
-// down to the dialogs it opens, which pass it on. A test builds a wizard on
-// its own set, so that "the process ends" becomes an observable call, the
-// questions are answered without a person and the runs start clean. The
-// parts are not owned: they must outlive every dialog given the set.
+// saving runs, the run that saves a repaired archive, the way the process
+// ends, and how the user is asked things (message boxes, the file and
+// folder pickers, the password dialog). The program's root
+// (app/main/WizardRoot.h) owns the parts and hands this set down to the
+// dialogs it opens, which pass it on. A test builds a wizard on its own
+// set, so that "the process ends" becomes an observable call, the questions
+// are answered without a person and the runs start clean. The parts are not
+// owned: they must outlive every dialog given the set.
 #pragma once
 
 #include <functional>
@@ -20,6 +21,7 @@ namespace tessaly {
 
 class CAnalysisRun;
 class CRepairJob;
+class CRepairingRun;
 class CSavingRun;
 class IPickers;
 
@@ -30,6 +32,7 @@ struct WizardServices {
     CRepairJob* job = nullptr;
     CAnalysisRun* analysis = nullptr;
     CSavingRun* saving = nullptr;
+    CRepairingRun* repairing = nullptr;
     std::function<void()> endProcess;  // ends the process (in tests: records it)
     // How the user is asked; each left empty is the toolkit's own.
     IPickers* pickers = nullptr;

@@ -108,6 +108,7 @@ public:
     explicit ShotPickers(fs::path destination) : m_destination(std::move(destination)) {}
     std::vector<std::string> PickZipFiles(wxWindow*) override { return {}; }
     std::string PickFolder(wxWindow*, const std::string&) override { return m_destination.string(); }
+    std::string PickSaveFile(wxWindow*, const std::string&, const std::string&) override { return {}; }
 
 private:
     fs::path m_destination;
