@@ -16,6 +16,12 @@ namespace tessaly {
 class CFile;
 class EntryDecoder;
 
+// How the reason of an entry a password given does not open begins:
+// "wrong password (<scheme>)".
+constexpr const char* kWrongPasswordText = "wrong password";
+
+inline bool IsWrongPasswordDetail(const std::string& detail) { return detail.rfind(kWrongPasswordText, 0) == 0; }
+
 struct EntryVerdict {
     ExtractOutcome outcome;
     std::string detail;

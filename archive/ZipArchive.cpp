@@ -142,7 +142,7 @@ std::optional<EntryVerdict> CZipArchive::StartDecryption(const CFileHeader& entr
                             "archive's other entries accept (" +
                                 scheme + ")"};
     if (!checked || vote == PasswordVote::Verdict::Refuted)
-        return EntryVerdict{ExtractOutcome::Encrypted, "wrong password (" + scheme + ")"};
+        return EntryVerdict{ExtractOutcome::Encrypted, std::string(kWrongPasswordText) + " (" + scheme + ")"};
 
     dataStart_ = opened_.dataOffset + header.size();
     const std::uint64_t framing = header.size() + decryption_->TrailerSize();

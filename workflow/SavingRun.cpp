@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "archive/EntryVerdict.h"
 #include "archive/SkipRules.h"
 #include "archive/output/OutputDestination.h"
 #include "core/EndProcess.h"
@@ -33,10 +34,6 @@ constexpr std::uint64_t kEntryOverhead = 4096;
 // header, the archive layer's scan (it reads the whole file) and extracting
 // the entries (by the bytes of their data read).
 enum SavingPhase : std::size_t { kProbePhase, kScanPhase, kExtractPhase };
-
-// The archive layer words an entry the password given did not open as
-// "wrong password (<scheme>)".
-bool IsWrongPasswordDetail(const std::string& detail) { return detail.rfind("wrong password", 0) == 0; }
 
 // Whether `path` lies inside `folder` (the output folder of an archive).
 bool IsBelow(const std::filesystem::path& path, const std::filesystem::path& folder) {

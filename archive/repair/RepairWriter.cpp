@@ -87,11 +87,14 @@ void RepairWriter::WriteEmpty(RepairedEntry& entry, const CFileHeader& header) {
     entry.action = RepairAction::Copied;
 }
 
-// An encrypted entry nobody could open here is copied as it is stored
-// when its records place its data exactly.
+// An encrypted entry whose password was not given is copied as it is
+// stored when its records place its data exactly. One the password given
+// does not open is left out: a reader given that password would meet the
+// same refusal in the new archive.
 void RepairWriter::CopyLocked(RepairedEntry& entry, const CFileHeader& header) {
     const std::string why = entry.salvaged.report.detail;
-    if (EncryptionSchemeOf(header) == EncryptionScheme::Strong || !CarriesData(header)) return LeaveOut(entry, why);
+    if (EncryptionSchemeOf(header) == EncryptionScheme::Strong || !CarriesData(header) || IsWrongPasswordDetail(why))
+        return LeaveOut(entry, why);
     const std::optional<StoredExtent> extent = archive_.DeclaredExtent(entry.salvaged.index);
     if (!extent) return LeaveOut(entry, why + "; where its data ends is not certain, so it is not copied");
     CopyStored(entry, header, *extent, RepairAction::CopiedUnverified);

@@ -130,7 +130,9 @@ void ExpectNothingSalvagedIsLost(const Repair& repair) {
     for (const RepairedEntry& entry : repair.observer.entries) {
         const ExtractReport& report = entry.salvaged.report;
         SCOPED_TRACE(entry.salvaged.name);
-        if (report.outcome == ExtractOutcome::Ok) EXPECT_NE(entry.action, RepairAction::LeftOut) << entry.note;
+        if (report.outcome == ExtractOutcome::Ok) {
+            EXPECT_NE(entry.action, RepairAction::LeftOut) << entry.note;
+        }
         const bool partial = report.outcome == ExtractOutcome::Damaged || report.outcome == ExtractOutcome::Truncated ||
                              report.outcome == ExtractOutcome::Limited;
         if (partial && report.bytesWritten > 0) {
@@ -152,8 +154,9 @@ void ExpectSalvagedWhole(const Repair& repair, const CorpusArchive& archive) {
     for (std::size_t i = 0; i < written.size(); ++i) {
         SCOPED_TRACE(written[i].name);
         EXPECT_EQ(again.entries[i].report.outcome, ExtractOutcome::Ok) << again.entries[i].report.detail;
-        if (written[i].action != RepairAction::CopiedUnverified)
+        if (written[i].action != RepairAction::CopiedUnverified) {
             EXPECT_EQ(again.entries[i].report.bytesWritten, written[i].size);
+        }
     }
     for (const EntryToWrite& input : archive.intact) EXPECT_TRUE(IsIntact(again, input.name, input.data));
 }
@@ -192,7 +195,8 @@ INSTANTIATE_TEST_SUITE_P(Modes, RepairCorpus, kBothModes, ModeParamName());
 
 // An encrypted entry nobody gave the password for is copied unchecked, and
 // still opens with its password; one whose data's end is uncertain is left
-// out with the reason.
+// out with the reason, and so is one the password given does not open
+// (a reader given it would meet the same refusal).
 TEST(RepairEncrypted, CopiedUnverifiedWhenItsExtentIsCertain) {
     std::vector<EntryToWrite> inputs = {WithPassword(Deflated("a.txt", TextContent("a", 3000)), "pw"),
                                         WithPassword(Deflated("b.txt", TextContent("b", 3000)), "pw"),
@@ -218,6 +222,12 @@ TEST(RepairEncrypted, CopiedUnverifiedWhenItsExtentIsCertain) {
     // the time, which its descriptor flag says: the flag stays.
     EXPECT_NE(directory->entries[0].flags & 0x0008, 0);
     ExpectReadersAccept(repair.Output(), *directory, "pw");
+
+    const Repair refused(zip.bytes, QuickRepair, std::string("not the password"));
+    ASSERT_TRUE(refused.result.written) << refused.result.problem;
+    EXPECT_EQ(refused.observer.entries[1].action, RepairAction::LeftOut);
+    EXPECT_EQ(refused.observer.entries[1].note.rfind("wrong password", 0), 0u) << refused.observer.entries[1].note;
+    EXPECT_EQ(refused.result.entries, 1u);
 }
 
 // Office documents: the stored "mimetype" first, parts deflated; one part
@@ -369,7 +379,9 @@ TEST(RepairOutput, RefusesTheArchiveItselfAndReplacesOnlyWhenAsked) {
     EXPECT_TRUE(RepairRefusal(folder / "a.zip", folder / "sub" / ".." / "a.zip", true).has_value());
     std::error_code linked;
     fs::create_hard_link(folder / "a.zip", folder / "link.zip", linked);
-    if (!linked) EXPECT_TRUE(RepairRefusal(folder / "a.zip", folder / "link.zip", true).has_value());
+    if (!linked) {
+        EXPECT_TRUE(RepairRefusal(folder / "a.zip", folder / "link.zip", true).has_value());
+    }
     EXPECT_TRUE(RepairRefusal(folder / "a.zip", folder / "sub", true).has_value());
 
     WriteFileBytes(folder / "out.zip", ToBytes("keep me"));
