@@ -18,6 +18,10 @@ int RunList(const CliOptions& options, ResultWriter& writer, ProgressLine& progr
             PasswordSource* passwords = nullptr);
 int RunExtract(const CliOptions& options, ResultWriter& writer, ProgressLine& progress,
                PasswordSource* passwords = nullptr);
+// Counts one extracted (or repaired) entry in the archive's summary and
+// prints its line, the progress line kept out of its way.
+void CountAndPrint(const ExtractedEntry& entry, ArchiveSummary& summary, ResultWriter& writer, ProgressLine& progress);
+
 // Repairs the one archive into `options.output`; 2 also when no repaired
 // archive could be written.
 int RunRepair(const CliOptions& options, ResultWriter& writer, ProgressLine& progress,

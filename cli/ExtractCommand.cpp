@@ -31,16 +31,7 @@ public:
     bool StopBefore(std::uint32_t) override { return InterruptSignal() != 0; }
     void BetweenBlocks(std::uint32_t) override { StopIfInterrupted(); }
     void EntryDone(const SalvagedEntry& salvaged) override {
-        const ExtractedEntry entry = Printable(salvaged);
-        if (entry.interrupted)
-            ++summary_.interrupted;
-        else
-            ++summary_.outcomes[static_cast<std::size_t>(entry.outcome)];
-        if (entry.outcome == ExtractOutcome::Skipped && entry.carriesData) ++summary_.skippedWithData;
-        ++summary_.handled;
-        progress_.BeforeOutput();
-        writer_.Extracted(entry);
-        progress_.Extracting(summary_.archive, summary_.handled, summary_.entries);
+        CountAndPrint(Printable(salvaged), summary_, writer_, progress_);
     }
 
 private:
@@ -84,6 +75,18 @@ ArchiveSummary ExtractArchive(const std::filesystem::path& path, const std::file
 }
 
 }  // namespace
+
+void CountAndPrint(const ExtractedEntry& entry, ArchiveSummary& summary, ResultWriter& writer, ProgressLine& progress) {
+    if (entry.interrupted)
+        ++summary.interrupted;
+    else
+        ++summary.outcomes[static_cast<std::size_t>(entry.outcome)];
+    if (entry.outcome == ExtractOutcome::Skipped && entry.carriesData) ++summary.skippedWithData;
+    ++summary.handled;
+    progress.BeforeOutput();
+    writer.Extracted(entry);
+    progress.Extracting(summary.archive, summary.handled, summary.entries);
+}
 
 int RunExtract(const CliOptions& options, ResultWriter& writer, ProgressLine& progress, PasswordSource* passwords) {
     const auto folders = OutputFolders(options.destination, options.archives);

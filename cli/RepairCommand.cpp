@@ -24,17 +24,8 @@ public:
     bool StopBefore(std::uint32_t) override { return InterruptSignal() != 0; }
     void BetweenBlocks(std::uint32_t) override { StopIfInterrupted(); }
     void EntryRepaired(const RepairedEntry& repaired) override {
-        const ExtractedEntry entry = Printable(repaired);
-        if (entry.interrupted)
-            ++summary_.interrupted;
-        else
-            ++summary_.outcomes[static_cast<std::size_t>(entry.outcome)];
-        if (entry.outcome == ExtractOutcome::Skipped && entry.carriesData) ++summary_.skippedWithData;
         ++summary_.repair->actions[static_cast<std::size_t>(repaired.action)];
-        ++summary_.handled;
-        progress_.BeforeOutput();
-        writer_.Extracted(entry);
-        progress_.Extracting(summary_.archive, summary_.handled, summary_.entries);
+        CountAndPrint(Printable(repaired), summary_, writer_, progress_);
     }
 
 private:
