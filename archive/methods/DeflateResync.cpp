@@ -44,7 +44,11 @@ DeflateResync::Result DeflateResync::Search(std::uint64_t fromBit, const Checkpo
         if (Accepted(walk, outcome)) {
             result.outcome = outcome;
             result.startBit = bit;
-            result.endBit = walk.lastBlockEndBit;
+            // Damage inside a block often decodes to wrong symbols that fall
+            // back into step and end the block normally, the break showing
+            // only in a block after it: the last whole block before a break
+            // is not trusted.
+            result.endBit = outcome == Outcome::ToBreak ? walk.priorBlockEndBit : walk.lastBlockEndBit;
             return result;
         }
         if (walk.outcome == DeflateWalker::Outcome::Allowance || result.trialBits >= budgetBits) {

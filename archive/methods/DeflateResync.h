@@ -4,9 +4,9 @@
 // data truly ends, so a place is taken when its blocks run on to a final
 // block that ends in the last byte of the data; or, when the stream breaks
 // again further on, when they run through at least two long blocks before
-// that second break (the caller then searches again from the place found's
-// end). Places are first tested by DeflateWalker, which needs no window:
-// almost every false start fails within a few bytes.
+// that second break. Such a place ends at the last whole block but one
+// before the break, and the caller searches again from there. Places are first tested by DeflateWalker, which needs no
+// window: almost every false start fails within a few bytes.
 //
 // The search is bounded by how far it looks past the break and by the bits
 // its trials may read in all, and it calls a checkpoint now and then, which
@@ -37,7 +37,7 @@ public:
 
     enum class Outcome {
         ToStreamEnd,  // the blocks from `startBit` run on to the end of the data
-        ToBreak,      // they run to `endBit`, the end of the last whole block before a new break
+        ToBreak,      // they run to `endBit`, the end of the last whole block but one before a new break
         NotFound,     // no start within the distance searched, or none before the data ended
         Budget,       // the trials read all the bits they were allowed
         Stopped,      // the checkpoint asked to stop

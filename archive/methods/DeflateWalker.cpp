@@ -96,6 +96,7 @@ DeflateWalker::Walk DeflateWalker::Run(std::uint64_t startBit, std::uint64_t all
     Walk walk;
     walk.startBit = startBit;
     walk.lastBlockEndBit = startBit;
+    walk.priorBlockEndBit = startBit;
     const std::uint64_t limitBit = allowanceBits > std::numeric_limits<std::uint64_t>::max() - startBit
                                        ? std::numeric_limits<std::uint64_t>::max()
                                        : startBit + allowanceBits;
@@ -131,6 +132,7 @@ DeflateWalker::Walk DeflateWalker::Run(std::uint64_t startBit, std::uint64_t all
         const std::uint64_t length = walk.stopBit - blockStart;
         ++walk.completeBlocks;
         if (length >= minBlockBits_) ++walk.longBlocks;
+        walk.priorBlockEndBit = walk.lastBlockEndBit;
         walk.lastBlockEndBit = walk.stopBit;
         if (final) {
             walk.outcome = Outcome::StreamEnd;

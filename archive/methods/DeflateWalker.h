@@ -27,8 +27,9 @@ public:
     struct Walk {
         Outcome outcome = Outcome::Invalid;
         std::uint64_t startBit = 0;
-        std::uint64_t stopBit = 0;          // where the walk stopped
-        std::uint64_t lastBlockEndBit = 0;  // just after the last complete block (startBit when none)
+        std::uint64_t stopBit = 0;           // where the walk stopped
+        std::uint64_t lastBlockEndBit = 0;   // just after the last complete block (startBit when none)
+        std::uint64_t priorBlockEndBit = 0;  // just after the complete block before that one
         std::uint32_t completeBlocks = 0;
         std::uint32_t longBlocks = 0;  // complete blocks of at least `minBlockBits`
     };
