@@ -5,6 +5,7 @@
 
 #include <zlib.h>
 
+#include <array>
 #include <list>
 #include <vector>
 
@@ -20,8 +21,18 @@ public:
     Step Decode(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
                 std::size_t outputSize) override;
     std::size_t DrainAtEnd(std::uint8_t* output, std::size_t outputSize) override;
+    std::optional<StreamBreak> Break() const override;
 
 private:
+    // A block boundary passed: the input bit the next block starts at, and
+    // the output produced before it.
+    struct Boundary {
+        std::uint64_t bit = 0;
+        std::uint64_t output = 0;
+    };
+    static constexpr std::size_t kBoundariesKept = 8;
+
+    void NoteBoundary();
     void FindTail();
 
     static voidpf Allocate(voidpf opaque, uInt items, uInt size);
@@ -29,6 +40,11 @@ private:
 
     z_stream stream_{};
     bool inflating_ = false;
+    bool broken_ = false;
+    // The last boundaries passed, oldest first once the ring has wrapped;
+    // the stream's start counts as one.
+    std::array<Boundary, kBoundariesKept> boundaries_{};
+    std::size_t boundaryCount_ = 1;
     std::list<void*> zlibBlocks_;  // every block zlib currently holds
     // What the inflater can still produce when the input ends inside a code.
     std::vector<std::uint8_t> tail_;

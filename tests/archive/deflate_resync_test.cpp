@@ -11,8 +11,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "archive/methods/DeflateResync.h"
-#include "archive/methods/ResyncTail.h"
+#include "archive/resync/DeflateResync.h"
+#include "archive/resync/ResyncTail.h"
+#include "tests/support/DeflateBlocks.h"
 #include "tests/support/ZipWriter.h"
 
 namespace tessaly {
@@ -20,30 +21,8 @@ namespace {
 
 using testzip::Bytes;
 
-struct Boundary {
-    std::uint64_t bit = 0;
-    std::uint64_t offset = 0;  // uncompressed bytes before it
-};
-
-// The block boundaries of an intact stream, from zlib stopping at each.
-std::vector<Boundary> BlockBoundaries(const Bytes& stream) {
-    std::vector<Boundary> found;
-    z_stream z{};
-    inflateInit2(&z, -MAX_WBITS);
-    z.next_in = const_cast<Bytef*>(stream.data());
-    z.avail_in = static_cast<uInt>(stream.size());
-    Bytes sink(1 << 16);
-    for (int code = Z_OK; code == Z_OK;) {
-        z.next_out = sink.data();
-        z.avail_out = static_cast<uInt>(sink.size());
-        code = inflate(&z, Z_BLOCK);
-        if ((z.data_type & 128) != 0 || code == Z_STREAM_END)
-            found.push_back(
-                {static_cast<std::uint64_t>(z.next_in - stream.data()) * 8 - (z.data_type & 7), z.total_out});
-    }
-    inflateEnd(&z);
-    return found;
-}
+using Boundary = testzip::BlockBoundary;
+using testzip::BlockBoundaries;
 
 struct Break {
     std::uint64_t bit = 0;     // where zlib had read to when it failed

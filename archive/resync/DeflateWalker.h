@@ -30,6 +30,10 @@ public:
         std::uint64_t stopBit = 0;           // where the walk stopped
         std::uint64_t lastBlockEndBit = 0;   // just after the last complete block (startBit when none)
         std::uint64_t priorBlockEndBit = 0;  // just after the complete block before that one
+        // What the complete blocks decode to, in bytes, up to each of the two
+        // block ends above.
+        std::uint64_t lastBlockEndOutput = 0;
+        std::uint64_t priorBlockEndOutput = 0;
         std::uint32_t completeBlocks = 0;
         std::uint32_t longBlocks = 0;  // complete blocks of at least `minBlockBits`
     };
@@ -46,7 +50,7 @@ public:
     // of fixed codes, end within a few hundred bits.
     void SetMinBlockBits(std::uint64_t bits) { minBlockBits_ = bits; }
 
-    // Walks blocks from `startBit` until a final block ends, the data turns
+    // Walks blocks from `startBit`, counting the bytes they decode to, until a final block ends, the data turns
     // invalid or ends, or `allowanceBits` bits were read.
     Walk Run(std::uint64_t startBit, std::uint64_t allowanceBits);
 
@@ -76,6 +80,7 @@ private:
     std::size_t size_;
     std::uint64_t endBit_;
     std::uint64_t minBlockBits_ = 8 * 1024;
+    std::uint64_t blockOutput_ = 0;  // bytes the block being walked decodes to
 
     std::uint64_t bits_ = 0;
     unsigned available_ = 0;

@@ -1,4 +1,4 @@
-#include "archive/methods/PrimedInflater.h"
+#include "archive/resync/PrimedInflater.h"
 
 #include <algorithm>
 #include <array>

@@ -16,17 +16,14 @@
 #include <memory>
 #include <vector>
 
-#include "archive/methods/PrimedInflater.h"
+#include "archive/ByteRange.h"
+#include "archive/resync/PrimedInflater.h"
 
 namespace tessaly {
 
 class ResyncTail {
 public:
-    struct Range {
-        std::uint64_t start = 0;
-        std::uint64_t end = 0;  // one past the last byte
-        bool operator==(const Range& other) const { return start == other.start && end == other.end; }
-    };
+    using Range = ByteRange;
 
     enum class Status {
         Running,   // the output is full; call again

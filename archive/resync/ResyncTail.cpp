@@ -1,4 +1,4 @@
-#include "archive/methods/ResyncTail.h"
+#include "archive/resync/ResyncTail.h"
 
 #include <algorithm>
 
@@ -44,10 +44,7 @@ void ResyncTail::MarkUncertain(std::uint8_t* output, const std::uint8_t* other, 
         const std::size_t start = i;
         while (i < count && output[i] != other[i]) output[i++] = kUncertainFill;
         uncertainBytes_ += i - start;
-        if (!uncertain.empty() && uncertain.back().end == base + start)
-            uncertain.back().end = base + i;
-        else
-            uncertain.push_back({base + start, base + i});
+        AppendRange(uncertain, base + start, base + i);
     }
 }
 

@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "archive/methods/DeflateWalker.h"
+#include "archive/resync/DeflateWalker.h"
 
 namespace tessaly {
 
@@ -32,6 +32,9 @@ public:
         // block of a place must be long unless it is the final one.
         std::uint64_t minBlockBytes = 1024;
         std::uint32_t longBlocksBeforeBreak = 2;
+        // A stream that ends this many bytes or fewer before the end of the
+        // data still runs to its end: a data descriptor may follow it.
+        std::uint64_t endSlackBytes = 0;
         std::uint64_t checkpointBits = 1 << 16;  // bits searched between two checkpoint calls
     };
 
@@ -47,6 +50,7 @@ public:
         Outcome outcome = Outcome::NotFound;
         std::uint64_t startBit = 0;
         std::uint64_t endBit = 0;
+        std::uint64_t tailBytes = 0;     // what the blocks from `startBit` to `endBit` decode to
         std::uint64_t bitsSearched = 0;  // start positions tried
         std::uint64_t trialBits = 0;     // bits read by every trial
         bool Found() const { return outcome == Outcome::ToStreamEnd || outcome == Outcome::ToBreak; }

@@ -1,4 +1,4 @@
-#include "archive/methods/DeflateResync.h"
+#include "archive/resync/DeflateResync.h"
 
 #include <algorithm>
 
@@ -14,7 +14,8 @@ bool DeflateResync::Accepted(const DeflateWalker::Walk& walk, Outcome& outcome) 
     if (walk.outcome == WalkOutcome::StreamEnd) {
         // A final block that ends before the last byte is a stray final bit
         // read in the middle of the stream.
-        if ((walk.stopBit + 7) / 8 != size_) return false;
+        const std::uint64_t endByte = (walk.stopBit + 7) / 8;
+        if (endByte > size_ || endByte + limits_.endSlackBytes < size_) return false;
         outcome = Outcome::ToStreamEnd;
         return true;
     }
@@ -48,7 +49,9 @@ DeflateResync::Result DeflateResync::Search(std::uint64_t fromBit, const Checkpo
             // back into step and end the block normally, the break showing
             // only in a block after it: the last whole block before a break
             // is not trusted.
-            result.endBit = outcome == Outcome::ToBreak ? walk.priorBlockEndBit : walk.lastBlockEndBit;
+            const bool toBreak = outcome == Outcome::ToBreak;
+            result.endBit = toBreak ? walk.priorBlockEndBit : walk.lastBlockEndBit;
+            result.tailBytes = toBreak ? walk.priorBlockEndOutput : walk.lastBlockEndOutput;
             return result;
         }
         if (walk.outcome == DeflateWalker::Outcome::Allowance || result.trialBits >= budgetBits) {

@@ -1,4 +1,4 @@
-#include "archive/methods/DeflateWalker.h"
+#include "archive/resync/DeflateWalker.h"
 
 #include <algorithm>
 #include <limits>
@@ -23,6 +23,7 @@ constexpr unsigned kMaxLiteralCodes = 286;
 constexpr unsigned kMaxDistanceCodes = 30;
 constexpr std::uint32_t kMaxDistance = 32768;
 constexpr std::uint8_t kDeflate64LongLength = 16;
+constexpr unsigned kLongestMatch = 258;
 
 // The order in which a dynamic block sends the code-length code's lengths.
 constexpr std::uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
@@ -104,6 +105,7 @@ DeflateWalker::Walk DeflateWalker::Run(std::uint64_t startBit, std::uint64_t all
     for (;;) {
         const std::uint64_t blockStart = Position();
         Refill();
+        blockOutput_ = 0;
         const bool final = Take(1) != 0;
         const unsigned type = Take(2);
         BlockResult result = BlockResult::Invalid;
@@ -134,6 +136,8 @@ DeflateWalker::Walk DeflateWalker::Run(std::uint64_t startBit, std::uint64_t all
         if (length >= minBlockBits_) ++walk.longBlocks;
         walk.priorBlockEndBit = walk.lastBlockEndBit;
         walk.lastBlockEndBit = walk.stopBit;
+        walk.priorBlockEndOutput = walk.lastBlockEndOutput;
+        walk.lastBlockEndOutput += blockOutput_;
         if (final) {
             walk.outcome = Outcome::StreamEnd;
             return walk;
@@ -156,6 +160,7 @@ DeflateWalker::BlockResult DeflateWalker::StoredBlock() {
     if (length != (~complement & 0xFFFF)) return BlockResult::Invalid;
     const std::uint64_t end = Position() + std::uint64_t{length} * 8;
     if (end > endBit_) return BlockResult::Truncated;
+    blockOutput_ = length;
     Seek(end);
     return BlockResult::Complete;
 }
@@ -217,10 +222,18 @@ DeflateWalker::BlockResult DeflateWalker::CodedBlock(const CodeTable& literals, 
             Refill();
         }
         const CodeEntry& symbol = Lookup(literals);
-        if (symbol.op == kOpLiteral) continue;
+        if (symbol.op == kOpLiteral) {
+            ++blockOutput_;
+            continue;
+        }
         if (symbol.op == kOpEndOfBlock) return BlockResult::Complete;
         if (symbol.op == kOpInvalid) return BlockResult::Invalid;
-        if (symbol.op != kDeflate64LongLength) Drop(symbol.op);
+        if (symbol.op == kDeflate64LongLength) {
+            blockOutput_ += kLongestMatch;
+        } else {
+            blockOutput_ += symbol.value + Peek(symbol.op);
+            Drop(symbol.op);
+        }
         const CodeEntry& distance = Lookup(distances);
         if (distance.op == kOpInvalid || distance.value > kMaxDistance) return BlockResult::Invalid;
         Drop(distance.op);
