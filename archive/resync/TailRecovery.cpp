@@ -4,7 +4,6 @@
 
 #include "archive/ZipRecords.h"
 #include "archive/ZipStorage.h"
-#include "archive/resync/DeflateResync.h"
 #include "archive/resync/ResyncTail.h"
 #include "platform/File.h"
 #include "platform/FileException.h"
@@ -21,8 +20,8 @@ constexpr int kMaxStretches = 4;
 // (the walk that confirms a place reads it once), and at least
 // kTrialMinimum: a place is usually found within a block or two of the
 // damage, but every bit position tried costs a walk of its own.
-constexpr std::uint64_t kTrialShare = 4;
-constexpr std::uint64_t kTrialMinimum = std::uint64_t{32} << 20;
+constexpr std::uint64_t kTrialShare = 2;
+constexpr std::uint64_t kTrialMinimum = std::uint64_t{8} << 20;
 constexpr std::size_t kWriteBlock = std::size_t{256} << 10;
 
 }  // namespace
@@ -55,12 +54,16 @@ bool TailRecovery::ReadInput(std::uint64_t from) {
     return !input_.empty();
 }
 
+DeflateResync::Limits TailRecovery::SearchLimits(std::uint64_t inputBytes, bool descriptorMayFollow) {
+    DeflateResync::Limits limits;
+    limits.endSlackBytes = descriptorMayFollow ? zip::kZip64DescriptorLength : 0;
+    limits.trialBytes = std::min<std::uint64_t>(limits.trialBytes, kTrialShare * inputBytes + kTrialMinimum);
+    return limits;
+}
+
 std::optional<TailRecovery::Found> TailRecovery::Search(std::uint64_t fromBit, const Checkpoint& checkpoint,
                                                         std::string& why) {
-    DeflateResync::Limits limits;
-    limits.endSlackBytes = extent_.descriptorMayFollow ? zip::kZip64DescriptorLength : 0;
-    limits.trialBytes = std::min<std::uint64_t>(limits.trialBytes, kTrialShare * input_.size() + kTrialMinimum);
-    DeflateResync resync(input_.data(), input_.size(), limits);
+    DeflateResync resync(input_.data(), input_.size(), SearchLimits(input_.size(), extent_.descriptorMayFollow));
     const auto keepGoing = [&checkpoint] {
         if (checkpoint) checkpoint();
         return true;

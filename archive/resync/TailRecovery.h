@@ -21,6 +21,7 @@
 
 #include "archive/ByteRange.h"
 #include "archive/methods/Decompressor.h"
+#include "archive/resync/DeflateResync.h"
 
 namespace tessaly {
 
@@ -62,6 +63,9 @@ public:
 
     // Called between pieces of work; it may throw to stop.
     using Checkpoint = std::function<void()>;
+
+    // The bounds of the search over `inputBytes` of compressed data.
+    static DeflateResync::Limits SearchLimits(std::uint64_t inputBytes, bool descriptorMayFollow);
 
     TailRecovery(CZipStorage& storage, const CompressedExtent& extent) : storage_(storage), extent_(extent) {}
 
