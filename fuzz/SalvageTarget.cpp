@@ -75,6 +75,14 @@ bool IsBelow(const fs::path& path, const fs::path& folder) {
 // What the entry's report says against what is on disk right after it;
 // empty when they agree.
 std::string EntryFault(const ExtractedEntry& entry, const ExtractReport& report, const fs::path& folder) {
+    // Lost ranges are in order, apart, non-empty and inside the file.
+    std::uint64_t previousEnd = 0;
+    for (std::size_t i = 0; i < report.lost.size(); ++i) {
+        const ByteRange& range = report.lost[i];
+        if (range.start >= range.end || (i > 0 && range.start <= previousEnd) || range.end > report.bytesWritten)
+            return "entry " + entry.name + " reports a lost range out of order or past its file";
+        previousEnd = range.end;
+    }
     if (report.outputPath.empty()) return {};
     if (!IsBelow(report.outputPath, folder))
         return "entry " + entry.name + " written to " + Utf8(report.outputPath) + ", outside " + Utf8(folder);
@@ -185,6 +193,7 @@ void SalvageInMode(const fs::path& archive, const fs::path& folder, RepairMode m
         // run as a whole (and any entry the limit lets through in large
         // blocks).
         options.limits = ExpansionLimits::UpTo(limits.bytesPerEntry);
+        options.resync = mode == AdvanceRepair;  // as the tool chooses by default
         CheckingObserver observer(folder, limits, tally, summary, writer ? &*writer : nullptr);
         SalvageEntries(reader.Archive(), destination, options, observer);
     }

@@ -6,6 +6,7 @@
 #include "fuzz/SalvageTarget.h"
 #include "tests/support/Damage.h"
 #include "tests/support/Deflate64Writer.h"
+#include "tests/support/DeflateBlocks.h"
 #include "tests/support/Encoders.h"
 #include "tests/support/Hostile.h"
 
@@ -103,6 +104,18 @@ void AddDamaged(std::vector<Seed>& seeds) {
     const Bytes second = BuildZip({Stored("second.txt", "second")}).bytes;
     appended.bytes.insert(appended.bytes.end(), second.begin(), second.end());
     seeds.push_back({"appended.zip", appended.bytes});
+    // A Deflate entry whose middle block has a reserved type: Advance
+    // Repair reads on past it.
+    BuiltZip broken = BuildZip({Deflated("broken.bin", NoiseContent(17, 80000)), Stored("after.txt", "after")});
+    const EntryLayout& first = broken.entries[0];
+    Bytes stream(broken.bytes.begin() + static_cast<std::ptrdiff_t>(first.dataStart),
+                 broken.bytes.begin() + static_cast<std::ptrdiff_t>(first.dataEnd));
+    const std::vector<BlockBoundary> blocks = BlockBoundaries(stream);
+    if (blocks.size() > 2) {
+        BreakBlockHeader(stream, blocks[blocks.size() / 2].bit);
+        std::copy(stream.begin(), stream.end(), broken.bytes.begin() + static_cast<std::ptrdiff_t>(first.dataStart));
+    }
+    seeds.push_back({"broken-block.zip", broken.bytes});
 }
 
 void AddHostile(std::vector<Seed>& seeds) {

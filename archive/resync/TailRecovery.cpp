@@ -4,6 +4,7 @@
 
 #include "archive/ZipRecords.h"
 #include "archive/ZipStorage.h"
+#include "archive/resync/Bzip2Blocks.h"
 #include "archive/resync/ResyncTail.h"
 #include "platform/File.h"
 #include "platform/FileException.h"
@@ -98,45 +99,115 @@ std::optional<std::uint64_t> TailRecovery::DescriptorSize(std::uint64_t streamEn
     return {};
 }
 
+// Empty when the data from `from` to the end is in memory; else why not.
+std::string TailRecovery::ReadFrom(std::uint64_t from) {
+    if (from >= extent_.end) return "the damage is at the end of the data";
+    if (extent_.end - from > kMaxInput)
+        return "not searched past the damage: more than " + std::to_string(kMaxInput >> 20) +
+               " MiB of compressed data follow it";
+    if (!ReadInput(from)) return "the data after the damage cannot be read";
+    return {};
+}
+
+// A tail longer than the room the size leaves after the bytes known right
+// cannot be this entry's: the place found was a false one, or the size is
+// wrong. Either way its offsets would be guesses.
+std::optional<std::uint64_t> TailRecovery::TailStart(std::optional<std::uint64_t> size, std::uint64_t tailBytes,
+                                                     std::uint64_t certain, std::uint64_t written, std::string& why) {
+    if (!size) return written;
+    if (tailBytes > *size || *size - tailBytes < certain) {
+        why = "the data found after the damage does not fit the entry's size";
+        return std::nullopt;
+    }
+    return *size - tailBytes;
+}
+
+// The lost ranges of the whole file: from the first uncertain byte to the
+// tail (to the end when the tail's offset is not known), then the tail's own.
+void TailRecovery::Finish(RecoveredTail& tail, std::uint64_t certain, std::optional<std::uint64_t> size) {
+    tail.lostStart = certain;
+    tail.placed = size.has_value();
+    std::vector<ByteRange> lost;
+    AppendRange(lost, certain, tail.placed ? tail.tailStart : tail.fileLength);
+    for (const ByteRange& range : tail.lost) AppendRange(lost, range.start, range.end);
+    tail.lost = std::move(lost);
+}
+
 TailRecoveryResult TailRecovery::Recover(const StreamBreak& where, std::optional<std::uint64_t> size, CFile& output,
                                          std::uint64_t written, const Checkpoint& checkpoint) {
     TailRecoveryResult result;
-    const std::uint64_t from = extent_.offset + where.damagedBit / 8;
-    if (from >= extent_.end) {
-        result.why = "the damage is at the end of the data";
-        return result;
-    }
-    if (extent_.end - from > kMaxInput) {
-        result.why = "not searched past the damage: more than " + std::to_string(kMaxInput >> 20) +
-                     " MiB of compressed data follow it";
-        return result;
-    }
-    if (!ReadInput(from)) {
-        result.why = "the data after the damage cannot be read";
-        return result;
-    }
+    result.why = ReadFrom(extent_.offset + where.damagedBit / 8);
+    if (!result.why.empty()) return result;
     const std::optional<Found> found = Search(where.damagedBit % 8 + 1, checkpoint, result.why);
     if (!found) return result;
     if (!size) size = DescriptorSize(found->endBit);
+    const std::optional<std::uint64_t> tailStart =
+        TailStart(size, found->tailBytes, where.certainOutput, written, result.why);
+    if (!tailStart) return result;
+    RecoveredTail tail = Write(*found, *tailStart, output, checkpoint);
+    Finish(tail, where.certainOutput, size);
+    result.tail = std::move(tail);
+    return result;
+}
 
-    std::uint64_t tailStart = written;
-    if (size) {
-        // A tail longer than the room the size leaves after the bytes known
-        // right cannot be this entry's: the place found was a false one, or
-        // the size is wrong. Either way its offsets would be guesses.
-        if (found->tailBytes > *size || *size - found->tailBytes < where.certainOutput) {
-            result.why = "the data found after the damage does not fit the entry's size";
-            return result;
-        }
-        tailStart = *size - found->tailBytes;
+namespace {
+
+// Block `next` follows block `block` directly: at its end, or, when the
+// stream ended there, just after the next stream's 4-byte header.
+bool Follows(const Bzip2Block& block, const Bzip2Block& next) {
+    if (!block.endsStream) return next.startBit == block.endBit;
+    return next.startBit == Bzip2StreamEndBit(block) + 32;
+}
+
+}  // namespace
+
+TailRecoveryResult TailRecovery::RecoverBzip2(std::optional<std::uint64_t> size, CFile& output, std::uint64_t written,
+                                              const Checkpoint& checkpoint) {
+    TailRecoveryResult result;
+    result.why = ReadFrom(extent_.offset);
+    if (!result.why.empty()) return result;
+    const std::vector<Bzip2Block> blocks = FindBzip2Blocks(input_.data(), input_.size());
+    std::vector<std::optional<std::uint64_t>> lengths;
+    for (const Bzip2Block& block : blocks) {
+        lengths.push_back(DecodeBzip2Block(input_.data(), block, {}));
+        if (checkpoint) checkpoint();
     }
-    RecoveredTail tail = Write(*found, tailStart, output, checkpoint);
-    tail.lostStart = where.certainOutput;
-    tail.placed = size.has_value();
-    std::vector<ByteRange> lost;
-    AppendRange(lost, where.certainOutput, tail.placed ? tailStart : tail.fileLength);
-    for (const ByteRange& range : tail.lost) AppendRange(lost, range.start, range.end);
-    tail.lost = std::move(lost);
+    // The whole blocks from the first one on, each right after the last.
+    constexpr std::uint64_t kFirstBlockBit = 32;  // after "BZh" and the size digit
+    std::size_t head = 0;
+    std::uint64_t certain = 0;
+    while (head < blocks.size() && lengths[head] &&
+           (head == 0 ? blocks[0].startBit == kFirstBlockBit : Follows(blocks[head - 1], blocks[head])))
+        certain += *lengths[head++];
+    // The whole blocks that end the data, each right before the next.
+    const std::uint64_t endSlack = extent_.descriptorMayFollow ? zip::kZip64DescriptorLength : 0;
+    std::size_t tailFirst = blocks.size();
+    if (!blocks.empty() && blocks.back().endsStream && Bzip2StreamEndBit(blocks.back()) / 8 + endSlack >= input_.size())
+        while (tailFirst > head && lengths[tailFirst - 1] &&
+               (tailFirst == blocks.size() || Follows(blocks[tailFirst - 1], blocks[tailFirst])))
+            --tailFirst;
+    if (tailFirst == blocks.size() || tailFirst <= head) {
+        result.why = tailFirst <= head ? "every block decodes" : "no whole block found after the damage";
+        return result;
+    }
+    certain = std::min(certain, written);
+    std::uint64_t tailBytes = 0;
+    for (std::size_t i = tailFirst; i < blocks.size(); ++i) tailBytes += *lengths[i];
+    const std::optional<std::uint64_t> tailStart = TailStart(size, tailBytes, certain, written, result.why);
+    if (!tailStart) return result;
+
+    RecoveredTail tail;
+    tail.tailStart = *tailStart;
+    output.SetLength(*tailStart);
+    output.Seek(static_cast<std::int64_t>(*tailStart), CFile::Origin::Begin);
+    for (std::size_t i = tailFirst; i < blocks.size(); ++i) {
+        DecodeBzip2Block(input_.data(), blocks[i],
+                         [&output](const std::uint8_t* bytes, std::size_t n) { output.Write(bytes, n); });
+        if (checkpoint) checkpoint();
+    }
+    tail.tailBytes = tail.certainBytes = tailBytes;
+    tail.fileLength = *tailStart + tailBytes;
+    Finish(tail, certain, size);
     result.tail = std::move(tail);
     return result;
 }

@@ -74,6 +74,12 @@ public:
     TailRecoveryResult Recover(const StreamBreak& where, std::optional<std::uint64_t> size, CFile& output,
                                std::uint64_t written, const Checkpoint& checkpoint);
 
+    // The same for BZip2 data, whose blocks are found and checked one by one
+    // (Bzip2Blocks.h): the blocks before the first damaged one are kept, and
+    // the run of whole blocks that ends the data is written at its offset.
+    TailRecoveryResult RecoverBzip2(std::optional<std::uint64_t> size, CFile& output, std::uint64_t written,
+                                    const Checkpoint& checkpoint);
+
 private:
     struct Found {
         std::uint64_t startBit = 0;  // in the bytes read
@@ -81,7 +87,14 @@ private:
         std::uint64_t tailBytes = 0;
     };
 
+    std::string ReadFrom(std::uint64_t from);
     bool ReadInput(std::uint64_t from);
+    // Where a tail of `tailBytes` goes: at `size - tailBytes` when the size
+    // is known, else after the `written` bytes; nothing when it cannot be
+    // this entry's.
+    static std::optional<std::uint64_t> TailStart(std::optional<std::uint64_t> size, std::uint64_t tailBytes,
+                                                  std::uint64_t certain, std::uint64_t written, std::string& why);
+    static void Finish(RecoveredTail& tail, std::uint64_t certain, std::optional<std::uint64_t> size);
     std::optional<Found> Search(std::uint64_t fromBit, const Checkpoint& checkpoint, std::string& why);
     std::optional<std::uint64_t> DescriptorSize(std::uint64_t streamEndBit) const;
     RecoveredTail Write(const Found& found, std::uint64_t tailStart, CFile& output, const Checkpoint& checkpoint);

@@ -234,6 +234,7 @@ std::string SalvageEverything(const fs::path& archivePath, const fs::path& outpu
     tessaly::SalvageOptions options;
     options.bufferSize = 4093;
     options.passwords = withPassword ? &password : nullptr;
+    options.resync = mode == AdvanceRepair;
     DiskCheck check(output, problems);
     SalvageEntries(zip, destination, options, check);
     zip.CloseArchive(true);

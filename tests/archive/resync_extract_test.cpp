@@ -13,6 +13,7 @@
 #include "archive/ZipArchive.h"
 #include "tests/archive/SalvageRun.h"
 #include "tests/support/DeflateBlocks.h"
+#include "tests/support/Encoders.h"
 
 namespace tessaly::archivetest {
 namespace {
@@ -177,6 +178,28 @@ TEST(PastTheDamage, HealthyAndUndetectedDamageAreNeverCalledCertainWrongly) {
     EXPECT_EQ(ExtractOutcome::Damaged, undetected.report.outcome);
     ASSERT_EQ(1u, undetected.report.lost.size());
     EXPECT_EQ((ByteRange{0, undetected.file.size()}), undetected.report.lost[0]);
+}
+
+}  // namespace
+}  // namespace tessaly::archivetest
+
+namespace tessaly::archivetest {
+namespace {
+
+// BZip2 blocks stand alone: damage in one of them must not cost the blocks
+// after it.
+TEST(PastTheDamage, BZip2KeepsTheBlocksAfterADamagedOne) {
+    const Bytes original = testzip::TextContent("bzip2", 500000);
+    testzip::BuiltZip zip = BuildZip({testzip::Compressed(testzip::Codec::BZip2, "f.bin", original)});
+    const auto& layout = zip.entries[0];
+    const std::size_t middle = (layout.dataStart + layout.dataEnd) / 2;
+    for (std::size_t i = 0; i < 16; ++i) zip.bytes[middle + i] ^= 0xA5;
+    const Outcome after = Extract(zip.bytes, true);
+    ASSERT_EQ(ExtractOutcome::Damaged, after.report.outcome);
+    EXPECT_EQ(original.size(), after.file.size()) << after.report.detail;
+    EXPECT_EQ(0u, WrongOutsideLost(after.file, original, after.report.lost));
+    // One block of 100 000 bytes is lost, the damaged one.
+    EXPECT_LE(LostBytes(after.report.lost), 100000u) << after.report.detail;
 }
 
 }  // namespace
