@@ -349,21 +349,23 @@ bool CZipArchive::ExtractData(std::uint32_t index, const CFileHeader& entry, Ent
     return true;
 }
 
-// Searches a broken Deflate stream past its damage, or BZip2 data for the
+// Searches a broken Deflate or Deflate64 stream past its damage, or BZip2 data for the
 // whole blocks after its damaged one, and writes what can be read there at
 // its offset (TailRecovery.h). Encrypted data is not searched.
 void CZipArchive::RecoverPastDamage(const CFileHeader& entry, CFile& output, ExtractReport& report,
                                     const ScanState& state) {
     const std::optional<StreamBreak>& where = decoder_->Break();
-    const bool deflated = opened_.method == zip::kMethodDeflated && where;
+    const bool deflate64 = opened_.method == zip::kMethodDeflate64;
+    const bool deflated = (opened_.method == zip::kMethodDeflated || deflate64) && where;
     if (decryption_ != nullptr || !(deflated || opened_.method == zip::kMethodBZip2)) return;
     const std::optional<std::uint64_t> size =
         entry.IsStreamedUnknownSize() ? std::nullopt : std::optional(entry.uncompressedSize);
     TailRecovery recovery(storage, ExtentOf(entry));
     const auto checkpoint = [&state] { state.Checkpoint(); };
-    const TailRecoveryResult recovered = deflated
-                                             ? recovery.Recover(*where, size, output, report.bytesWritten, checkpoint)
-                                             : recovery.RecoverBzip2(size, output, report.bytesWritten, checkpoint);
+    const DeflateFormat format = deflate64 ? DeflateFormat::Deflate64 : DeflateFormat::Deflate;
+    const TailRecoveryResult recovered =
+        deflated ? recovery.Recover(format, *where, size, output, report.bytesWritten, checkpoint)
+                 : recovery.RecoverBzip2(size, output, report.bytesWritten, checkpoint);
     if (!recovered.tail) {
         report.detail += "; " + recovered.why;
         return;

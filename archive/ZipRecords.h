@@ -29,6 +29,7 @@ constexpr std::uint16_t kFlagUtf8Name = 0x0800;
 
 constexpr std::uint16_t kMethodStored = 0;
 constexpr std::uint16_t kMethodDeflated = 8;
+constexpr std::uint16_t kMethodDeflate64 = 9;
 constexpr std::uint16_t kMethodBZip2 = 12;
 
 constexpr std::uint16_t kZip64ExtraId = 0x0001;

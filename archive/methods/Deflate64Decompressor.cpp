@@ -73,6 +73,7 @@ Decompressor::Step Deflate64Decompressor::Decode(const std::uint8_t* input, std:
                                                  std::size_t outputSize) {
     in_ = input;
     inEnd_ = input + inputSize;
+    inputStart_ = input;
     std::size_t produced = 0;
     for (;;) {
         produced += Deliver(output + produced, outputSize - produced);
@@ -88,6 +89,7 @@ Decompressor::Step Deflate64Decompressor::Decode(const std::uint8_t* input, std:
     }
     Decompressor::Step step;
     step.consumed = static_cast<std::size_t>(in_ - input);
+    inputBefore_ += step.consumed;
     step.produced = produced;
     if (deliver_ == out_ && state_ == State::Finished) step.status = Status::StreamEnd;
     if (deliver_ == out_ && state_ == State::Failed) step.status = Status::DataError;
@@ -121,6 +123,7 @@ void Deflate64Decompressor::MakeRoom() {
     if (keepFrom == 0) return;
     std::memmove(window_.get(), window_.get() + keepFrom, out_ - keepFrom);
     out_ -= keepFrom;
+    outputMoved_ += keepFrom;
     deliver_ -= keepFrom;
 }
 
@@ -132,6 +135,12 @@ void Deflate64Decompressor::Inflate(std::size_t wanted) {
 }
 
 bool Deflate64Decompressor::Advance(std::size_t goal) {
+    if (skipBits_ > 0) {
+        if (!Need(skipBits_)) return false;
+        DropBits(skipBits_);
+        skipBits_ = 0;
+    }
+    if (state_ == State::BlockHeader) NoteBlockStart();
     switch (state_) {
         case State::BlockHeader: return BlockHeaderStep();
         case State::StoredHeader: return StoredHeaderStep();
@@ -177,6 +186,22 @@ bool Deflate64Decompressor::PeekCode(const CodeTable& table, CodeEntry& entry, u
         if (length <= bitCount_) return true;
         if (!PullByte()) return false;
     }
+}
+
+void Deflate64Decompressor::NoteBlockStart() {
+    const std::uint64_t taken = inputBefore_ + static_cast<std::uint64_t>(in_ - inputStart_);
+    trail_.Note(taken * 8 - bitCount_, outputMoved_ + out_ - primedBytes_);
+}
+
+std::optional<StreamBreak> Deflate64Decompressor::Break() const {
+    if (state_ != State::Failed) return std::nullopt;
+    return trail_.Break();
+}
+
+void Deflate64Decompressor::Prime(unsigned skipBits, std::uint8_t windowFill) {
+    std::fill_n(window_.get(), kHistory, windowFill);
+    out_ = deliver_ = primedBytes_ = kHistory;
+    skipBits_ = skipBits;
 }
 
 void Deflate64Decompressor::EndBlock() { state_ = finalBlock_ ? State::Finished : State::BlockHeader; }

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "archive/methods/BlockTrail.h"
 #include "archive/methods/Decompressor.h"
 #include "archive/methods/PrefixCode.h"
 
@@ -28,6 +29,13 @@ public:
     // whose length and distance were complete, and of a match whose distance
     // was cut, the bytes that every distance its bits still allow would copy.
     std::size_t DrainAtEnd(std::uint8_t* output, std::size_t outputSize) override;
+    std::optional<StreamBreak> Break() const override;
+
+    // Starts the stream `skipBits` bits into the first byte given, with the
+    // 64 KiB before it taken to be all `windowFill`: matches reaching into
+    // that unknown past decode to the fill byte instead of failing. Call
+    // before the first Decode.
+    void Prime(unsigned skipBits, std::uint8_t windowFill);
 
     // The window: 64 KiB of history, room to decode ahead, and slack for
     // match copies that write whole 8-byte words past their end.
@@ -66,6 +74,7 @@ private:
     bool CopyStep();
     void FastSymbols(std::size_t goal);
     void EndBlock();
+    void NoteBlockStart();
     void MakeRoom();
     std::size_t Deliver(std::uint8_t* output, std::size_t size);
 
@@ -109,6 +118,15 @@ private:
     std::unique_ptr<std::uint8_t[]> window_;
     std::size_t out_ = 0;      // where the next decoded byte goes in the window
     std::size_t deliver_ = 0;  // the first decoded byte not yet handed out
+
+    // Where blocks began, for Break: input taken before this Decode call,
+    // where this call's input began, and the output moved out of the window.
+    BlockTrail trail_;
+    std::uint64_t inputBefore_ = 0;
+    const std::uint8_t* inputStart_ = nullptr;
+    std::uint64_t outputMoved_ = 0;
+    std::size_t primedBytes_ = 0;  // the fill Prime put before the stream's output
+    unsigned skipBits_ = 0;
 };
 
 std::unique_ptr<Decompressor> MakeDeflate64Decompressor();

@@ -71,38 +71,16 @@ namespace {
 // and whether it stopped at a block boundary.
 constexpr int kUnusedBitsMask = 7;
 constexpr int kAtBoundaryFlag = 128;
-
-// Blocks a decoder reads out of step with the real ones (after a wrong bit,
-// until it trips over something invalid) are short: garbage read as codes
-// meets an end-of-block or an invalid code within a few hundred bits. A
-// block shorter than this before the break is taken for one of them.
-constexpr std::uint64_t kShortBlockBits = 8 * 1024;
 }  // namespace
 
 void ZlibInflater::NoteBoundary() {
     if ((stream_.data_type & kAtBoundaryFlag) == 0) return;
-    const Boundary boundary{std::uint64_t{stream_.total_in} * 8 - (stream_.data_type & kUnusedBitsMask),
-                            stream_.total_out};
-    const Boundary& last = boundaries_[(boundaryCount_ - 1) % kBoundariesKept];
-    if (boundary.bit == last.bit) return;
-    boundaries_[boundaryCount_ % kBoundariesKept] = boundary;
-    ++boundaryCount_;
+    trail_.Note(std::uint64_t{stream_.total_in} * 8 - (stream_.data_type & kUnusedBitsMask), stream_.total_out);
 }
 
-// The last boundary before the error may be a false one: damage inside a
-// block often decodes to an end-of-block code, and the error shows in the
-// "header" read after it. So the block before the last boundary is the one
-// taken as damaged, and before it any short block, which is likely to be
-// more of the same.
 std::optional<StreamBreak> ZlibInflater::Break() const {
     if (!broken_) return std::nullopt;
-    const std::size_t kept = std::min(boundaryCount_, kBoundariesKept);
-    const auto at = [&](std::size_t i) -> const Boundary& {  // i-th oldest kept
-        return boundaries_[(boundaryCount_ - kept + i) % kBoundariesKept];
-    };
-    std::size_t chosen = kept >= 2 ? kept - 2 : 0;
-    while (chosen > 0 && at(chosen + 1).bit - at(chosen).bit < kShortBlockBits) --chosen;
-    return StreamBreak{at(chosen).output, at(chosen).bit};
+    return trail_.Break();
 }
 
 namespace {

@@ -5,10 +5,10 @@
 
 #include <zlib.h>
 
-#include <array>
 #include <list>
 #include <vector>
 
+#include "archive/methods/BlockTrail.h"
 #include "archive/methods/Decompressor.h"
 
 namespace tessaly {
@@ -24,14 +24,6 @@ public:
     std::optional<StreamBreak> Break() const override;
 
 private:
-    // A block boundary passed: the input bit the next block starts at, and
-    // the output produced before it.
-    struct Boundary {
-        std::uint64_t bit = 0;
-        std::uint64_t output = 0;
-    };
-    static constexpr std::size_t kBoundariesKept = 8;
-
     void NoteBoundary();
     void FindTail();
 
@@ -41,10 +33,7 @@ private:
     z_stream stream_{};
     bool inflating_ = false;
     bool broken_ = false;
-    // The last boundaries passed, oldest first once the ring has wrapped;
-    // the stream's start counts as one.
-    std::array<Boundary, kBoundariesKept> boundaries_{};
-    std::size_t boundaryCount_ = 1;
+    BlockTrail trail_;
     std::list<void*> zlibBlocks_;  // every block zlib currently holds
     // What the inflater can still produce when the input ends inside a code.
     std::vector<std::uint8_t> tail_;

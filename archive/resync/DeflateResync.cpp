@@ -5,7 +5,7 @@
 namespace tessaly {
 
 DeflateResync::DeflateResync(const std::uint8_t* data, std::size_t size, const Limits& limits)
-    : size_(size), limits_(limits), walker_(data, size) {
+    : size_(size), limits_(limits), walker_(data, size, limits.format) {
     walker_.SetMinBlockBits(limits_.minBlockBytes * 8);
 }
 
@@ -32,6 +32,11 @@ DeflateResync::Result DeflateResync::Search(std::uint64_t fromBit, const Checkpo
     const std::uint64_t endBit = std::uint64_t{size_} * 8;
     const std::uint64_t lastStart = std::min(endBit, fromBit + limits_.searchBytes * 8);
     const std::uint64_t budgetBits = limits_.trialBytes * 8;
+    // A start a few bits into a block of fixed codes reads them as codes of
+    // its own fixed block, falls into step within a few symbols, and runs
+    // on to that block's end: every such start shares the fate of the first
+    // one, which need not be walked again.
+    std::uint64_t deadEnd = ~std::uint64_t{0};
     for (std::uint64_t bit = fromBit; bit < lastStart; ++bit) {
         if (result.bitsSearched % limits_.checkpointBits == 0 && result.bitsSearched > 0 && checkpoint &&
             !checkpoint()) {
@@ -39,10 +44,16 @@ DeflateResync::Result DeflateResync::Search(std::uint64_t fromBit, const Checkpo
             return result;
         }
         ++result.bitsSearched;
-        const DeflateWalker::Walk walk = walker_.Run(bit, budgetBits - result.trialBits);
+        const DeflateWalker::Walk walk = walker_.Run(bit, budgetBits - result.trialBits, deadEnd);
         result.trialBits += walk.stopBit - bit;
         Outcome outcome = Outcome::NotFound;
-        if (Accepted(walk, outcome)) {
+        if (!Accepted(walk, outcome)) {
+            if (walk.completeBlocks > 0 && walk.outcome != DeflateWalker::Outcome::KnownEnd)
+                deadEnd = walk.firstBlockEndBit;
+        } else if (walk.firstBlockFixed && !(outcome == Outcome::ToStreamEnd && walk.completeBlocks > 1)) {
+            // Such a start may be one of those false ones, its first bytes
+            // decoded from the wrong bits; its block's end is true.
+        } else {
             result.outcome = outcome;
             result.startBit = bit;
             // Damage inside a block often decodes to wrong symbols that fall
@@ -52,6 +63,12 @@ DeflateResync::Result DeflateResync::Search(std::uint64_t fromBit, const Checkpo
             const bool toBreak = outcome == Outcome::ToBreak;
             result.endBit = toBreak ? walk.priorBlockEndBit : walk.lastBlockEndBit;
             result.tailBytes = toBreak ? walk.priorBlockEndOutput : walk.lastBlockEndOutput;
+            if (walk.firstBlockFixed) {
+                // The block of fixed codes is left out: the tail starts at
+                // its end, which is a true block boundary either way.
+                result.startBit = walk.firstBlockEndBit;
+                result.tailBytes -= walk.firstBlockOutput;
+            }
             return result;
         }
         if (walk.outcome == DeflateWalker::Outcome::Allowance || result.trialBits >= budgetBits) {

@@ -35,6 +35,7 @@ public:
         // A stream that ends this many bytes or fewer before the end of the
         // data still runs to its end: a data descriptor may follow it.
         std::uint64_t endSlackBytes = 0;
+        DeflateFormat format = DeflateFormat::Deflate;
         std::uint64_t checkpointBits = 1 << 16;  // bits searched between two checkpoint calls
     };
 

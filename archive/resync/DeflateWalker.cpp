@@ -16,12 +16,12 @@ using deflate64::kOpLiteral;
 
 namespace {
 
-// Deflate proper has 286 literal/length and 30 distance symbols; the shared
-// tables know Deflate64's meanings, which differ only in symbol 285 (16 extra
-// bits there, the fixed length 258 here) and in distance symbols 30 and 31.
+// Both formats have 286 literal/length symbols; Deflate has 30 distance
+// symbols, Deflate64 32. The shared tables know Deflate64's meanings, which
+// differ only in symbol 285 (16 extra bits there, the fixed length 258 in
+// Deflate) and in distance symbols 30 and 31.
 constexpr unsigned kMaxLiteralCodes = 286;
-constexpr unsigned kMaxDistanceCodes = 30;
-constexpr std::uint32_t kMaxDistance = 32768;
+constexpr unsigned kMaxDistanceCodes = 32;
 constexpr std::uint8_t kDeflate64LongLength = 16;
 constexpr unsigned kLongestMatch = 258;
 
@@ -43,8 +43,14 @@ struct DeflateWalker::Tables {
     std::uint8_t lengths[kMaxLiteralCodes + kMaxDistanceCodes] = {};
 };
 
-DeflateWalker::DeflateWalker(const std::uint8_t* data, std::size_t size)
-    : data_(data), size_(size), endBit_(std::uint64_t{size} * 8), tables_(std::make_unique<Tables>()) {
+DeflateWalker::DeflateWalker(const std::uint8_t* data, std::size_t size, DeflateFormat format)
+    : data_(data),
+      size_(size),
+      endBit_(std::uint64_t{size} * 8),
+      deflate64_(format == DeflateFormat::Deflate64),
+      maxDistanceCodes_(deflate64_ ? 32 : 30),
+      maxDistance_(deflate64_ ? 65536 : 32768),
+      tables_(std::make_unique<Tables>()) {
     std::uint8_t fixed[288];
     std::fill_n(fixed, 144, 8);
     std::fill_n(fixed + 144, 112, 9);
@@ -93,7 +99,7 @@ const CodeEntry& DeflateWalker::Lookup(const CodeTable& table) {
     return *entry;
 }
 
-DeflateWalker::Walk DeflateWalker::Run(std::uint64_t startBit, std::uint64_t allowanceBits) {
+DeflateWalker::Walk DeflateWalker::Run(std::uint64_t startBit, std::uint64_t allowanceBits, std::uint64_t knownEndBit) {
     Walk walk;
     walk.startBit = startBit;
     walk.lastBlockEndBit = startBit;
@@ -142,6 +148,15 @@ DeflateWalker::Walk DeflateWalker::Run(std::uint64_t startBit, std::uint64_t all
             walk.outcome = Outcome::StreamEnd;
             return walk;
         }
+        if (walk.completeBlocks == 1) {
+            walk.firstBlockFixed = type == 1;
+            walk.firstBlockEndBit = walk.stopBit;
+            walk.firstBlockOutput = walk.lastBlockEndOutput;
+            if (walk.stopBit == knownEndBit) {
+                walk.outcome = Outcome::KnownEnd;
+                return walk;
+            }
+        }
         if (walk.completeBlocks == 1 && length < minBlockBits_) {
             walk.outcome = Outcome::WeakStart;
             return walk;
@@ -170,7 +185,7 @@ DeflateWalker::BlockResult DeflateWalker::DynamicTables() {
     const unsigned literalCount = Take(5) + 257;
     const unsigned distanceCount = Take(5) + 1;
     const unsigned codeLengthCount = Take(4) + 4;
-    if (literalCount > kMaxLiteralCodes || distanceCount > kMaxDistanceCodes) return BlockResult::Invalid;
+    if (literalCount > kMaxLiteralCodes || distanceCount > maxDistanceCodes_) return BlockResult::Invalid;
 
     std::uint8_t codeLengthLengths[19] = {};
     for (unsigned i = 0; i < codeLengthCount; ++i)
@@ -228,14 +243,15 @@ DeflateWalker::BlockResult DeflateWalker::CodedBlock(const CodeTable& literals, 
         }
         if (symbol.op == kOpEndOfBlock) return BlockResult::Complete;
         if (symbol.op == kOpInvalid) return BlockResult::Invalid;
-        if (symbol.op == kDeflate64LongLength) {
+        if (symbol.op == kDeflate64LongLength && !deflate64_) {
             blockOutput_ += kLongestMatch;
         } else {
             blockOutput_ += symbol.value + Peek(symbol.op);
             Drop(symbol.op);
         }
+        if (deflate64_ && available_ < 32) Refill();  // a long length's 16 bits may have used them up
         const CodeEntry& distance = Lookup(distances);
-        if (distance.op == kOpInvalid || distance.value > kMaxDistance) return BlockResult::Invalid;
+        if (distance.op == kOpInvalid || distance.value > maxDistance_) return BlockResult::Invalid;
         Drop(distance.op);
     }
 }

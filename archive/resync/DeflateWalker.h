@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "archive/methods/PrefixCode.h"
+#include "archive/resync/DeflateFormat.h"
 
 namespace tessaly {
 
@@ -21,6 +22,7 @@ public:
         Invalid,    // something no Deflate stream holds; `stopBit` is where it was found
         Truncated,  // the data ended inside a block or before a final block
         WeakStart,  // the first block was shorter than required and not final
+        KnownEnd,   // the first block ended at `knownEndBit`, whose fate is known
         Allowance,  // the walk used the bits it was allowed
     };
 
@@ -34,12 +36,16 @@ public:
         // block ends above.
         std::uint64_t lastBlockEndOutput = 0;
         std::uint64_t priorBlockEndOutput = 0;
+        // The first block: whether it used the fixed codes, and where it ended.
+        bool firstBlockFixed = false;
+        std::uint64_t firstBlockEndBit = 0;
+        std::uint64_t firstBlockOutput = 0;
         std::uint32_t completeBlocks = 0;
         std::uint32_t longBlocks = 0;  // complete blocks of at least `minBlockBits`
     };
 
     // `data` holds `size` bytes; the walker keeps the pointer, not a copy.
-    DeflateWalker(const std::uint8_t* data, std::size_t size);
+    DeflateWalker(const std::uint8_t* data, std::size_t size, DeflateFormat format = DeflateFormat::Deflate);
     ~DeflateWalker();
     DeflateWalker(const DeflateWalker&) = delete;
     DeflateWalker& operator=(const DeflateWalker&) = delete;
@@ -50,9 +56,10 @@ public:
     // of fixed codes, end within a few hundred bits.
     void SetMinBlockBits(std::uint64_t bits) { minBlockBits_ = bits; }
 
-    // Walks blocks from `startBit`, counting the bytes they decode to, until a final block ends, the data turns
-    // invalid or ends, or `allowanceBits` bits were read.
-    Walk Run(std::uint64_t startBit, std::uint64_t allowanceBits);
+    // Walks blocks from `startBit`, counting the bytes they decode to, until
+    // a final block ends, the data turns invalid or ends, `allowanceBits`
+    // bits were read, or the first block ends at `knownEndBit`.
+    Walk Run(std::uint64_t startBit, std::uint64_t allowanceBits, std::uint64_t knownEndBit = ~std::uint64_t{0});
 
 private:
     enum class BlockResult { Complete, Invalid, Truncated };
@@ -79,6 +86,9 @@ private:
     const std::uint8_t* data_;
     std::size_t size_;
     std::uint64_t endBit_;
+    bool deflate64_;
+    unsigned maxDistanceCodes_;
+    std::uint32_t maxDistance_;
     std::uint64_t minBlockBits_ = 8 * 1024;
     std::uint64_t blockOutput_ = 0;  // bytes the block being walked decodes to
 

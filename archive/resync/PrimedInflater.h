@@ -10,33 +10,24 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "archive/resync/PrimedDecoder.h"
+
 namespace tessaly {
 
-class PrimedInflater {
+class PrimedInflater : public PrimedDecoder {
 public:
-    enum class Status {
-        Running,   // the output is full
-        Finished,  // the final block, or the block ending at the stop bit, ended
-        Failed,    // the data is not valid Deflate (or ended too soon)
-    };
-
-    struct Step {
-        std::size_t produced = 0;
-        Status status = Status::Running;
-    };
-
     PrimedInflater();
-    ~PrimedInflater();
+    ~PrimedInflater() override;
     PrimedInflater(const PrimedInflater&) = delete;
     PrimedInflater& operator=(const PrimedInflater&) = delete;
 
     // Decodes `data` (`size` bytes, kept by pointer) from `startBit` up to
     // the block that ends at `stopBit`, or to the final block.
     void Start(const std::uint8_t* data, std::size_t size, std::uint64_t startBit, std::uint64_t stopBit,
-               std::uint8_t windowFill);
+               std::uint8_t windowFill) override;
 
     // Fills `output` up to `outputSize` bytes unless the stream ends or fails first.
-    Step Fill(std::uint8_t* output, std::size_t outputSize);
+    Step Fill(std::uint8_t* output, std::size_t outputSize) override;
 
     // The bit reached at the last block boundary passed.
     std::uint64_t BoundaryBit() const { return boundaryBit_; }

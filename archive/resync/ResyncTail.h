@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "archive/ByteRange.h"
-#include "archive/resync/PrimedInflater.h"
+#include "archive/resync/PrimedDecoder.h"
 
 namespace tessaly {
 
@@ -40,7 +40,8 @@ public:
 
     // Decodes `data` (`size` bytes, kept by pointer) from `startBit` to the
     // end of the block ending at `endBit`, or to the final block.
-    ResyncTail(const std::uint8_t* data, std::size_t size, std::uint64_t startBit, std::uint64_t endBit);
+    ResyncTail(const std::uint8_t* data, std::size_t size, std::uint64_t startBit, std::uint64_t endBit,
+               DeflateFormat format = DeflateFormat::Deflate);
 
     // Fills `output` with up to `outputSize` tail bytes and appends the
     // uncertain ranges among them to `uncertain`, joining a range to the last
@@ -56,8 +57,8 @@ private:
 
     static constexpr std::size_t kStepSize = 64 * 1024;
 
-    PrimedInflater zeros_;
-    PrimedInflater ones_;
+    std::unique_ptr<PrimedDecoder> zeros_;
+    std::unique_ptr<PrimedDecoder> ones_;
     std::unique_ptr<std::uint8_t[]> otherBuffer_;
     std::uint64_t produced_ = 0;
     std::uint64_t uncertainBytes_ = 0;

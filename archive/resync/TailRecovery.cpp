@@ -55,16 +55,19 @@ bool TailRecovery::ReadInput(std::uint64_t from) {
     return !input_.empty();
 }
 
-DeflateResync::Limits TailRecovery::SearchLimits(std::uint64_t inputBytes, bool descriptorMayFollow) {
+DeflateResync::Limits TailRecovery::SearchLimits(std::uint64_t inputBytes, bool descriptorMayFollow,
+                                                 DeflateFormat format) {
     DeflateResync::Limits limits;
+    limits.format = format;
     limits.endSlackBytes = descriptorMayFollow ? zip::kZip64DescriptorLength : 0;
     limits.trialBytes = std::min<std::uint64_t>(limits.trialBytes, kTrialShare * inputBytes + kTrialMinimum);
     return limits;
 }
 
-std::optional<TailRecovery::Found> TailRecovery::Search(std::uint64_t fromBit, const Checkpoint& checkpoint,
-                                                        std::string& why) {
-    DeflateResync resync(input_.data(), input_.size(), SearchLimits(input_.size(), extent_.descriptorMayFollow));
+std::optional<TailRecovery::Found> TailRecovery::Search(DeflateFormat format, std::uint64_t fromBit,
+                                                        const Checkpoint& checkpoint, std::string& why) {
+    DeflateResync resync(input_.data(), input_.size(),
+                         SearchLimits(input_.size(), extent_.descriptorMayFollow, format));
     const auto keepGoing = [&checkpoint] {
         if (checkpoint) checkpoint();
         return true;
@@ -133,18 +136,19 @@ void TailRecovery::Finish(RecoveredTail& tail, std::uint64_t certain, std::optio
     tail.lost = std::move(lost);
 }
 
-TailRecoveryResult TailRecovery::Recover(const StreamBreak& where, std::optional<std::uint64_t> size, CFile& output,
-                                         std::uint64_t written, const Checkpoint& checkpoint) {
+TailRecoveryResult TailRecovery::Recover(DeflateFormat format, const StreamBreak& where,
+                                         std::optional<std::uint64_t> size, CFile& output, std::uint64_t written,
+                                         const Checkpoint& checkpoint) {
     TailRecoveryResult result;
     result.why = ReadFrom(extent_.offset + where.damagedBit / 8);
     if (!result.why.empty()) return result;
-    const std::optional<Found> found = Search(where.damagedBit % 8 + 1, checkpoint, result.why);
+    const std::optional<Found> found = Search(format, where.damagedBit % 8 + 1, checkpoint, result.why);
     if (!found) return result;
     if (!size) size = DescriptorSize(found->endBit);
     const std::optional<std::uint64_t> tailStart =
         TailStart(size, found->tailBytes, where.certainOutput, written, result.why);
     if (!tailStart) return result;
-    RecoveredTail tail = Write(*found, *tailStart, output, checkpoint);
+    RecoveredTail tail = Write(format, *found, *tailStart, output, checkpoint);
     Finish(tail, where.certainOutput, size);
     result.tail = std::move(tail);
     return result;
@@ -214,13 +218,13 @@ TailRecoveryResult TailRecovery::RecoverBzip2(std::optional<std::uint64_t> size,
 
 // The gap between the bytes kept and the tail reads as zeros: the file is
 // cut or extended to where the tail starts.
-RecoveredTail TailRecovery::Write(const Found& found, std::uint64_t tailStart, CFile& output,
+RecoveredTail TailRecovery::Write(DeflateFormat format, const Found& found, std::uint64_t tailStart, CFile& output,
                                   const Checkpoint& checkpoint) {
     RecoveredTail tail;
     tail.tailStart = tailStart;
     output.SetLength(tailStart);
     output.Seek(static_cast<std::int64_t>(tailStart), CFile::Origin::Begin);
-    ResyncTail decoder(input_.data(), input_.size(), found.startBit, found.endBit);
+    ResyncTail decoder(input_.data(), input_.size(), found.startBit, found.endBit, format);
     std::vector<std::uint8_t> block(kWriteBlock);
     std::vector<ByteRange> uncertain;
     for (;;) {

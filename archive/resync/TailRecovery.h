@@ -65,14 +65,16 @@ public:
     using Checkpoint = std::function<void()>;
 
     // The bounds of the search over `inputBytes` of compressed data.
-    static DeflateResync::Limits SearchLimits(std::uint64_t inputBytes, bool descriptorMayFollow);
+    static DeflateResync::Limits SearchLimits(std::uint64_t inputBytes, bool descriptorMayFollow,
+                                              DeflateFormat format = DeflateFormat::Deflate);
 
     TailRecovery(CZipStorage& storage, const CompressedExtent& extent) : storage_(storage), extent_(extent) {}
 
-    // The stream broke at `where`; `output` holds the `written` bytes decoded
-    // before the error. `size` is the entry's declared size, when known.
-    TailRecoveryResult Recover(const StreamBreak& where, std::optional<std::uint64_t> size, CFile& output,
-                               std::uint64_t written, const Checkpoint& checkpoint);
+    // The `format` stream broke at `where`; `output` holds the `written`
+    // bytes decoded before the error. `size` is the entry's declared size,
+    // when known.
+    TailRecoveryResult Recover(DeflateFormat format, const StreamBreak& where, std::optional<std::uint64_t> size,
+                               CFile& output, std::uint64_t written, const Checkpoint& checkpoint);
 
     // The same for BZip2 data, whose blocks are found and checked one by one
     // (Bzip2Blocks.h): the blocks before the first damaged one are kept, and
@@ -95,9 +97,11 @@ private:
     static std::optional<std::uint64_t> TailStart(std::optional<std::uint64_t> size, std::uint64_t tailBytes,
                                                   std::uint64_t certain, std::uint64_t written, std::string& why);
     static void Finish(RecoveredTail& tail, std::uint64_t certain, std::optional<std::uint64_t> size);
-    std::optional<Found> Search(std::uint64_t fromBit, const Checkpoint& checkpoint, std::string& why);
+    std::optional<Found> Search(DeflateFormat format, std::uint64_t fromBit, const Checkpoint& checkpoint,
+                                std::string& why);
     std::optional<std::uint64_t> DescriptorSize(std::uint64_t streamEndBit) const;
-    RecoveredTail Write(const Found& found, std::uint64_t tailStart, CFile& output, const Checkpoint& checkpoint);
+    RecoveredTail Write(DeflateFormat format, const Found& found, std::uint64_t tailStart, CFile& output,
+                        const Checkpoint& checkpoint);
 
     CZipStorage& storage_;
     CompressedExtent extent_;

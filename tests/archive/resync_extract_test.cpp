@@ -12,6 +12,7 @@
 
 #include "archive/ZipArchive.h"
 #include "tests/archive/SalvageRun.h"
+#include "tests/support/Deflate64Writer.h"
 #include "tests/support/DeflateBlocks.h"
 #include "tests/support/Encoders.h"
 
@@ -185,6 +186,49 @@ TEST(PastTheDamage, HealthyAndUndetectedDamageAreNeverCalledCertainWrongly) {
 
 namespace tessaly::archivetest {
 namespace {
+
+// Deflate64 reads on past damage as Deflate does, with its own decoder: a
+// stream of stored blocks and blocks of fixed codes, one header broken.
+TEST(PastTheDamage, Deflate64TailLandsAtItsOffset) {
+    Bytes original;
+    testzip::Deflate64Writer writer;
+    std::vector<std::uint64_t> blocks;
+    for (unsigned i = 0; i < 8; ++i) {
+        const Bytes noise = testzip::NoiseContent(30 + i, 20000);
+        blocks.push_back(writer.BitCount());
+        writer.StoredBlock(noise, false);
+        original.insert(original.end(), noise.begin(), noise.end());
+        blocks.push_back(writer.BitCount());
+        writer.FixedBlock(false);  // a short block of matches reaching back 20000 bytes
+        for (unsigned k = 0; k < 40; ++k) writer.Match(500, 20000);
+        writer.EndOfBlock();
+        for (unsigned k = 0; k < 40 * 500; ++k) {
+            const std::uint8_t copied = original[original.size() - 20000];
+            original.push_back(copied);
+        }
+    }
+    writer.FixedBlock(true);
+    writer.EndOfBlock();
+    auto entry = testzip::Stored("f.bin", original);
+    entry.rawData = writer.Finish();
+    entry.methodOverride = 9;
+    testzip::BuiltZip zip = BuildZip({entry});
+    Bytes& bytes = zip.bytes;
+    Bytes stream(bytes.begin() + static_cast<std::ptrdiff_t>(zip.entries[0].dataStart), bytes.end());
+    testzip::BreakBlockHeader(stream, blocks[6]);  // the fourth stored block
+    std::copy(stream.begin(), stream.end(), bytes.begin() + static_cast<std::ptrdiff_t>(zip.entries[0].dataStart));
+
+    const Outcome before = Extract(bytes, false);
+    const Outcome after = Extract(bytes, true);
+    ASSERT_EQ(ExtractOutcome::Damaged, after.report.outcome);
+    ASSERT_EQ(1u, before.report.lost.size()) << "the damaged block's start is known";
+    EXPECT_EQ(original.size(), after.file.size()) << after.report.detail;
+    EXPECT_EQ(0u, WrongOutsideLost(before.file, original, before.report.lost));
+    EXPECT_EQ(0u, WrongOutsideLost(after.file, original, after.report.lost));
+    // The stored blocks after the damage are certain; the matches copying
+    // from before it are not.
+    EXPECT_LT(LostBytes(after.report.lost), original.size() / 2) << after.report.detail;
+}
 
 // BZip2 blocks stand alone: damage in one of them must not cost the blocks
 // after it.

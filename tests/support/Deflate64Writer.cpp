@@ -99,11 +99,15 @@ Bytes CompressDeflate64(const Bytes& data, const Deflate64Options& options) {
     Deflate64Writer writer(options.deflate);
     std::vector<std::int64_t> head(kHashSize, -1), previous(data.size(), -1);
     std::size_t symbols = 0;
-    writer.FixedBlock(false);
+    const auto startBlock = [&] {
+        if (options.blockStarts != nullptr) options.blockStarts->push_back(writer.BitCount());
+        writer.FixedBlock(false);
+    };
+    startBlock();
     for (std::size_t i = 0; i < data.size();) {
         if (symbols == options.blockSymbols) {
             writer.EndOfBlock();
-            writer.FixedBlock(false);
+            startBlock();
             symbols = 0;
         }
         ++symbols;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "tests/support/ZipWriter.h"
 
@@ -37,8 +38,9 @@ private:
 };
 
 struct Deflate64Options {
-    bool deflate = false;                // plain Deflate: lengths <= 258, distances <= 32768
-    std::size_t blockSymbols = 1 << 16;  // symbols per fixed block
+    bool deflate = false;                               // plain Deflate: lengths <= 258, distances <= 32768
+    std::size_t blockSymbols = 1 << 16;                 // symbols per fixed block
+    std::vector<std::uint64_t>* blockStarts = nullptr;  // when given, gets the bit where each block begins
 };
 
 // Greedy LZ77 (hash chains) of `data` in fixed-Huffman blocks.

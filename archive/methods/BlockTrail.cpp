@@ -1,0 +1,29 @@
+#include "archive/methods/BlockTrail.h"
+
+#include <algorithm>
+
+namespace tessaly {
+
+namespace {
+// Blocks a decoder reads out of step with the real ones (after a wrong bit,
+// until it trips over something invalid) are short: garbage read as codes
+// meets an end-of-block or an invalid code within a few hundred bits. A
+// block shorter than this before the break is taken for one of them.
+constexpr std::uint64_t kShortBlockBits = 8 * 1024;
+}  // namespace
+
+void BlockTrail::Note(std::uint64_t bit, std::uint64_t output) {
+    if (bit == boundaries_[(count_ - 1) % kKept].bit) return;
+    boundaries_[count_ % kKept] = {bit, output};
+    ++count_;
+}
+
+StreamBreak BlockTrail::Break() const {
+    const std::size_t kept = std::min(count_, kKept);
+    const auto at = [&](std::size_t i) -> const Boundary& { return boundaries_[(count_ - kept + i) % kKept]; };
+    std::size_t chosen = kept >= 2 ? kept - 2 : 0;
+    while (chosen > 0 && at(chosen + 1).bit - at(chosen).bit < kShortBlockBits) --chosen;
+    return StreamBreak{at(chosen).output, at(chosen).bit};
+}
+
+}  // namespace tessaly
