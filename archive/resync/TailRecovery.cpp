@@ -18,10 +18,12 @@ namespace {
 // times at most.
 constexpr int kMaxStretches = 4;
 // The search's trials may read this multiple of the data after the damage
-// (the walk that confirms a place reads it once), and at least
-// kTrialMinimum: a place is usually found within a block or two of the
-// damage, but every bit position tried costs a walk of its own.
+// (the walk that confirms a place reads it once), plus kTrialAllowance
+// times it up to kTrialMinimum: a place is usually found within a block or
+// two of the damage, but every bit position tried costs a walk of its own,
+// and a small entry must stay cheap.
 constexpr std::uint64_t kTrialShare = 2;
+constexpr std::uint64_t kTrialAllowance = 64;
 constexpr std::uint64_t kTrialMinimum = std::uint64_t{8} << 20;
 constexpr std::size_t kWriteBlock = std::size_t{256} << 10;
 
@@ -60,7 +62,8 @@ DeflateResync::Limits TailRecovery::SearchLimits(std::uint64_t inputBytes, bool 
     DeflateResync::Limits limits;
     limits.format = format;
     limits.endSlackBytes = descriptorMayFollow ? zip::kZip64DescriptorLength : 0;
-    limits.trialBytes = std::min<std::uint64_t>(limits.trialBytes, kTrialShare * inputBytes + kTrialMinimum);
+    limits.trialBytes = std::min<std::uint64_t>(
+        limits.trialBytes, kTrialShare * inputBytes + std::min(kTrialMinimum, kTrialAllowance * inputBytes));
     return limits;
 }
 

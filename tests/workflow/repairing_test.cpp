@@ -71,6 +71,7 @@ protected:
         RepairOptions options;
         options.salvage.bufferSize = kCliRepairBuffer;
         options.salvage.passwords = passwords;
+        options.salvage.resync = mode == AdvanceRepair;  // the tool's default
         RepairObserver quiet;
         const RepairResult result = RepairArchive(zip, output, options, quiet);
         zip.CloseArchive(false);
