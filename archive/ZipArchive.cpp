@@ -338,7 +338,7 @@ bool CZipArchive::ExtractData(std::uint32_t index, const CFileHeader& entry, Ent
     result.outcome = verdict.outcome;
     result.detail = verdict.detail;
     result.lost = LostOutput(verdict, *decoder_, result.bytesWritten);
-    if (corrupt && resync_) RecoverPastDamage(entry, output, result, state);
+    if (resync_ && result.outcome == ExtractOutcome::Damaged) RecoverPastDamage(entry, output, result, state);
     // Corrupt data keeps what was decompressed, without the entry's time.
     // The time goes on the open file, never through its path again.
     const std::time_t modified = centralDir.OpenedEntry()->GetModificationTime();
@@ -349,23 +349,32 @@ bool CZipArchive::ExtractData(std::uint32_t index, const CFileHeader& entry, Ent
     return true;
 }
 
-// Searches a broken Deflate or Deflate64 stream past its damage, or BZip2 data for the
+// Searches a broken Deflate or Deflate64 stream past its damage (or finds
+// the damage zlib read through in a stream it wrote), or BZip2 data for the
 // whole blocks after its damaged one, and writes what can be read there at
 // its offset (TailRecovery.h). Encrypted data is not searched.
 void CZipArchive::RecoverPastDamage(const CFileHeader& entry, CFile& output, ExtractReport& report,
                                     const ScanState& state) {
+    if (decryption_ != nullptr) return;
     const std::optional<StreamBreak>& where = decoder_->Break();
+    const bool broke = decoder_->State() == EntryDecoder::Status::DataError;
+    const bool readThrough = decoder_->State() == EntryDecoder::Status::Finished;
     const bool deflate64 = opened_.method == zip::kMethodDeflate64;
-    const bool deflated = (opened_.method == zip::kMethodDeflated || deflate64) && where;
-    if (decryption_ != nullptr || !(deflated || opened_.method == zip::kMethodBZip2)) return;
+    const bool deflated = opened_.method == zip::kMethodDeflated;
     const std::optional<std::uint64_t> size =
         entry.IsStreamedUnknownSize() ? std::nullopt : std::optional(entry.uncompressedSize);
     TailRecovery recovery(storage, ExtentOf(entry));
     const auto checkpoint = [&state] { state.Checkpoint(); };
-    const DeflateFormat format = deflate64 ? DeflateFormat::Deflate64 : DeflateFormat::Deflate;
-    const TailRecoveryResult recovered =
-        deflated ? recovery.Recover(format, *where, size, output, report.bytesWritten, checkpoint)
-                 : recovery.RecoverBzip2(size, output, report.bytesWritten, checkpoint);
+    TailRecoveryResult recovered;
+    if (broke && where && (deflated || deflate64))
+        recovered = recovery.Recover(deflate64 ? DeflateFormat::Deflate64 : DeflateFormat::Deflate, *where, size,
+                                     output, report.bytesWritten, checkpoint);
+    else if (broke && opened_.method == zip::kMethodBZip2)
+        recovered = recovery.RecoverBzip2(size, output, report.bytesWritten, checkpoint);
+    else if (readThrough && deflated && report.bytesWritten > 0)
+        recovered = recovery.RecoverUndetected(size, output, report.bytesWritten, checkpoint);
+    else
+        return;
     if (!recovered.tail) {
         report.detail += "; " + recovered.why;
         return;

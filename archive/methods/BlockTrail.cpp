@@ -23,7 +23,7 @@ StreamBreak BlockTrail::Break() const {
     const auto at = [&](std::size_t i) -> const Boundary& { return boundaries_[(count_ - kept + i) % kKept]; };
     std::size_t chosen = kept >= 2 ? kept - 2 : 0;
     while (chosen > 0 && at(chosen + 1).bit - at(chosen).bit < kShortBlockBits) --chosen;
-    return StreamBreak{at(chosen).output, at(chosen).bit};
+    return StreamBreak{at(chosen).output, at(chosen).bit, at(kept - 1).bit};
 }
 
 }  // namespace tessaly

@@ -20,6 +20,11 @@ namespace tessaly {
 struct StreamBreak {
     std::uint64_t certainOutput = 0;  // output bytes known right
     std::uint64_t damagedBit = 0;     // input bit where the block that may be damaged begins
+    // Where a search for the next true block may start: the last block
+    // start the decoder passed. The damage lies after it or in the block
+    // before, so no block start after the damage comes before it but one
+    // the decoder ran past while out of step.
+    std::uint64_t searchBit = 0;
 };
 
 class Decompressor {

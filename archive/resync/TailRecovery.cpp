@@ -5,6 +5,7 @@
 #include "archive/ZipRecords.h"
 #include "archive/ZipStorage.h"
 #include "archive/resync/Bzip2Blocks.h"
+#include "archive/resync/DamageLocator.h"
 #include "archive/resync/ResyncTail.h"
 #include "platform/File.h"
 #include "platform/FileException.h"
@@ -145,7 +146,9 @@ TailRecoveryResult TailRecovery::Recover(DeflateFormat format, const StreamBreak
     TailRecoveryResult result;
     result.why = ReadFrom(extent_.offset + where.damagedBit / 8);
     if (!result.why.empty()) return result;
-    const std::optional<Found> found = Search(format, where.damagedBit % 8 + 1, checkpoint, result.why);
+    const std::uint64_t first = where.damagedBit / 8 * 8;  // the bit `input_` starts at
+    const std::optional<Found> found =
+        Search(format, std::max(where.searchBit, where.damagedBit) - first + 1, checkpoint, result.why);
     if (!found) return result;
     if (!size) size = DescriptorSize(found->endBit);
     const std::optional<std::uint64_t> tailStart =
@@ -153,6 +156,27 @@ TailRecoveryResult TailRecovery::Recover(DeflateFormat format, const StreamBreak
     if (!tailStart) return result;
     RecoveredTail tail = Write(format, *found, *tailStart, output, checkpoint);
     Finish(tail, where.certainOutput, size);
+    result.tail = std::move(tail);
+    return result;
+}
+
+TailRecoveryResult TailRecovery::RecoverUndetected(std::optional<std::uint64_t> size, CFile& output,
+                                                   std::uint64_t written, const Checkpoint& checkpoint) {
+    TailRecoveryResult result;
+    result.why = ReadFrom(extent_.offset);
+    if (!result.why.empty()) return result;
+    const std::optional<LocatedDamage> located =
+        LocateDeflateDamage(input_.data(), input_.size(), output, written, checkpoint);
+    if (!located || located->decodedLength != written) {
+        result.why = "where the damage lies cannot be told";
+        return result;
+    }
+    const Found found{located->resumeBlock.bit, ~std::uint64_t{0}, written - located->resumeBlock.output};
+    const std::uint64_t certain = located->damagedBlock.output;
+    const std::optional<std::uint64_t> tailStart = TailStart(size, found.tailBytes, certain, written, result.why);
+    if (!tailStart) return result;
+    RecoveredTail tail = Write(DeflateFormat::Deflate, found, *tailStart, output, checkpoint);
+    Finish(tail, certain, size);
     result.tail = std::move(tail);
     return result;
 }

@@ -76,6 +76,12 @@ public:
     TailRecoveryResult Recover(DeflateFormat format, const StreamBreak& where, std::optional<std::uint64_t> size,
                                CFile& output, std::uint64_t written, const Checkpoint& checkpoint);
 
+    // The same for a Deflate stream that decoded to its end without an error
+    // but to the wrong bytes (DamageLocator.h): `output` holds its `written`
+    // bytes.
+    TailRecoveryResult RecoverUndetected(std::optional<std::uint64_t> size, CFile& output, std::uint64_t written,
+                                         const Checkpoint& checkpoint);
+
     // The same for BZip2 data, whose blocks are found and checked one by one
     // (Bzip2Blocks.h): the blocks before the first damaged one are kept, and
     // the run of whole blocks that ends the data is written at its offset.

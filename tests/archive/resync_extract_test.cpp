@@ -143,6 +143,29 @@ INSTANTIATE_TEST_SUITE_P(Entries, PastTheDamage,
                                             ::testing::Values(false, true)),
                          CaseName);
 
+// Damage inside a block of dynamic codes, which zlib mostly reads through
+// without an error: the stream, written by zlib, is compressed again to
+// find where it differs.
+TEST(PastTheDamage, DamageReadThroughIsFoundInAStreamZlibWrote) {
+    const Bytes original = testzip::TextContent("read through", kEntrySize);
+    for (const std::size_t length : {std::size_t{1}, std::size_t{64}, std::size_t{1024}}) {
+        for (unsigned seed = 1; seed <= 3; ++seed) {
+            SCOPED_TRACE("damage of " + std::to_string(length) + " bytes, seed " + std::to_string(seed));
+            testzip::BuiltZip zip = BuildZip({Deflated("f.bin", original)});
+            const auto& layout = zip.entries[0];
+            std::mt19937 random(seed);
+            const std::size_t at = layout.dataStart + (layout.dataEnd - layout.dataStart) * (40 + 5 * seed) / 100;
+            for (std::size_t i = 0; i < length; ++i) zip.bytes[at + i] = random() & 0xFF;
+            const Outcome after = Extract(zip.bytes, true);
+            ASSERT_EQ(ExtractOutcome::Damaged, after.report.outcome);
+            EXPECT_EQ(0u, WrongOutsideLost(after.file, original, after.report.lost));
+            EXPECT_EQ(original.size(), after.file.size()) << after.report.detail;
+            ASSERT_FALSE(after.report.lost.empty());
+            EXPECT_GT(after.report.lost.front().start, 0u) << "the bytes before the damaged block are certain";
+        }
+    }
+}
+
 TEST(PastTheDamage, TwoDamagedStretchesKeepTheTailAfterTheSecond) {
     const Bytes original = testzip::NoiseContent(9, kEntrySize);
     const Damaged damaged = MakeDamaged(original, false, {0.3, 0.7}, 1024);
