@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "archive/resync/DeflateWalker.h"
 #include "platform/File.h"
 
 namespace tessaly {
@@ -91,6 +92,29 @@ std::vector<DeflateBlockStart> BlockStarts(const std::uint8_t* compressed, std::
     return starts;
 }
 
+// zlib ends a block when its buffer of codes is full, so at a given memory
+// level every block but the last holds the same number of literals and
+// matches. When every block before the damage has that number, a block
+// after it that has it too and ends where the next one starts is whole:
+// damage reaching into it would change its codes.
+bool FollowsTheRule(const std::uint8_t* compressed, std::size_t size, const std::vector<DeflateBlockStart>& starts,
+                    std::size_t damaged) {
+    if (damaged == 0) return false;
+    DeflateWalker walker(compressed, size);
+    walker.SetMinBlockBits(0);
+    const auto symbols = [&](std::size_t block) -> std::optional<std::uint64_t> {
+        const DeflateWalker::Walk walk = walker.Run(starts[block].bit, ~std::uint64_t{0}, starts[block + 1].bit);
+        if (walk.outcome != DeflateWalker::Outcome::KnownEnd || walk.firstBlockFixed || starts[block].stored)
+            return std::nullopt;
+        return walk.firstBlockSymbols;
+    };
+    const std::optional<std::uint64_t> count = symbols(0);
+    if (!count) return false;
+    for (std::size_t block = 1; block < damaged; ++block)
+        if (symbols(block) != count) return false;
+    return symbols(damaged + 1) == count;
+}
+
 }  // namespace
 
 std::optional<LocatedDamage> LocateDeflateDamage(const std::uint8_t* compressed, std::size_t size, CFile& decoded,
@@ -116,9 +140,12 @@ std::optional<LocatedDamage> LocateDeflateDamage(const std::uint8_t* compressed,
     for (std::size_t i = 0; i <= damaged; ++i)
         if (starts[i].stored) return std::nullopt;
     // Decoding out of step can end a block early, so the block start right
-    // after the damage may be a false one; the one after it is taken.
+    // after the damage may be a false one, or the damage may run into the
+    // block after; the one after that is taken, unless the block right
+    // after the damage proves whole by its number of codes.
     if (damaged + 2 >= starts.size()) return std::nullopt;
-    return LocatedDamage{starts[damaged], starts[damaged + 2], decodedLength};
+    const std::size_t resume = FollowsTheRule(compressed, size, starts, damaged) ? damaged + 1 : damaged + 2;
+    return LocatedDamage{starts[damaged], starts[resume], decodedLength};
 }
 
 }  // namespace tessaly

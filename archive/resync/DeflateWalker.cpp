@@ -112,6 +112,7 @@ DeflateWalker::Walk DeflateWalker::Run(std::uint64_t startBit, std::uint64_t all
         const std::uint64_t blockStart = Position();
         Refill();
         blockOutput_ = 0;
+        blockSymbols_ = 0;
         const bool final = Take(1) != 0;
         const unsigned type = Take(2);
         BlockResult result = BlockResult::Invalid;
@@ -152,6 +153,7 @@ DeflateWalker::Walk DeflateWalker::Run(std::uint64_t startBit, std::uint64_t all
             walk.firstBlockFixed = type == 1;
             walk.firstBlockEndBit = walk.stopBit;
             walk.firstBlockOutput = walk.lastBlockEndOutput;
+            walk.firstBlockSymbols = blockSymbols_;
             if (walk.stopBit == knownEndBit) {
                 walk.outcome = Outcome::KnownEnd;
                 return walk;
@@ -239,10 +241,12 @@ DeflateWalker::BlockResult DeflateWalker::CodedBlock(const CodeTable& literals, 
         const CodeEntry& symbol = Lookup(literals);
         if (symbol.op == kOpLiteral) {
             ++blockOutput_;
+            ++blockSymbols_;
             continue;
         }
         if (symbol.op == kOpEndOfBlock) return BlockResult::Complete;
         if (symbol.op == kOpInvalid) return BlockResult::Invalid;
+        ++blockSymbols_;
         if (symbol.op == kDeflate64LongLength && !deflate64_) {
             blockOutput_ += kLongestMatch;
         } else {

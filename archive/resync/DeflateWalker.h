@@ -40,6 +40,7 @@ public:
         bool firstBlockFixed = false;
         std::uint64_t firstBlockEndBit = 0;
         std::uint64_t firstBlockOutput = 0;
+        std::uint64_t firstBlockSymbols = 0;  // its literals and matches
         std::uint32_t completeBlocks = 0;
         std::uint32_t longBlocks = 0;  // complete blocks of at least `minBlockBits`
     };
@@ -90,7 +91,8 @@ private:
     unsigned maxDistanceCodes_;
     std::uint32_t maxDistance_;
     std::uint64_t minBlockBits_ = 8 * 1024;
-    std::uint64_t blockOutput_ = 0;  // bytes the block being walked decodes to
+    std::uint64_t blockOutput_ = 0;   // bytes the block being walked decodes to
+    std::uint64_t blockSymbols_ = 0;  // its literals and matches
 
     std::uint64_t bits_ = 0;
     unsigned available_ = 0;
