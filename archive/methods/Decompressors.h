@@ -33,6 +33,7 @@ Follows StartsWithMagic(const std::uint8_t* bytes, std::size_t n, const std::uin
 
 // One maker per decoder, each in its own source file.
 std::unique_ptr<Decompressor> MakeZlibInflater();
+std::unique_ptr<Decompressor> MakeDeflateDecompressor();  // what method 8 is read with
 std::unique_ptr<Decompressor> MakeBZip2Decompressor();
 std::unique_ptr<Decompressor> MakeLzmaDecompressor(const StreamParameters& parameters);
 std::unique_ptr<Decompressor> MakeXzDecompressor();
