@@ -1,6 +1,5 @@
 #include "archive/EntryVerdict.h"
-
-#include <zlib.h>
+#include "archive/Crc32.h"
 
 #include <algorithm>
 #include <optional>
@@ -82,7 +81,7 @@ bool EntryJudge::TrimToDeclaredSize(CFile& output, ExtractReport& report) const 
         const std::size_t got =
             output.Read(chunk.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size())));
         if (got == 0) return false;
-        crc = static_cast<std::uint32_t>(::crc32(crc, chunk.data(), static_cast<uInt>(got)));
+        crc = UpdateCrc32(crc, chunk.data(), got);
         left -= got;
     }
     if (crc != entry_.crc32) return false;

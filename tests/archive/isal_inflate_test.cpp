@@ -258,8 +258,9 @@ TEST(DeflateBlockHeader, TellsCleanHeadersFromTheRest) {
             const DeflateBlockHeader header = ReadDeflateBlockHeader(shifted.data(), shifted.size(), shift);
             EXPECT_EQ(header.kind, c.kind) << "shift " << shift;
             EXPECT_EQ(header.clean, c.clean) << "shift " << shift;
-            if (c.kind == DeflateBlockHeader::Kind::Stored || c.kind == DeflateBlockHeader::Kind::Dynamic)
+            if (c.kind == DeflateBlockHeader::Kind::Stored || c.kind == DeflateBlockHeader::Kind::Dynamic) {
                 EXPECT_EQ(ReadDeflateBlockHeader(shifted.data(), 1, shift).kind, DeflateBlockHeader::Kind::NeedMore);
+            }
         }
 }
 
