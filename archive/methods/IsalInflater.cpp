@@ -42,8 +42,9 @@ void IsalInflater::Absorb(const std::uint8_t* input, std::size_t inputSize) {
 std::uint64_t IsalInflater::DecodedInputEnd() const {
     switch (engine_) {
         case Engine::Boundary:
-            // Waiting for the rest of a header: every byte held is part of it.
-            return heldStart_ + held_.size();
+            // Waiting for the rest of a header, every byte held is part of
+            // it; otherwise the next block starts in heldStart_.
+            return heldStart_ + (waitingForHeader_ ? held_.size() : 0);
         case Engine::Zlib:
         case Engine::Failed: return heldStart_ + zlibAt_;
         case Engine::Isal:
@@ -243,7 +244,10 @@ Decompressor::Step IsalInflater::Decode(const std::uint8_t* input, std::size_t i
     Absorb(input, inputSize);
     Step step;
     while (step.produced < outputSize) {
-        if (engine_ == Engine::Boundary && !StartBlock(false)) break;
+        if (engine_ == Engine::Boundary) {
+            waitingForHeader_ = !StartBlock(false);
+            if (waitingForHeader_) break;
+        }
         const Engine before = engine_;
         const std::size_t at = engine_ == Engine::Isal ? isalAt_ : zlibAt_;
         const std::uint64_t heldBefore = heldStart_;

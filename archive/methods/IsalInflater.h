@@ -76,6 +76,7 @@ private:
     bool zlibInSync_ = true;  // zlib's stream stands where the current block starts
     std::unique_ptr<inflate_state> isal_;
     bool blockFinal_ = false;
+    bool waitingForHeader_ = false;  // at a boundary, with too few bytes for the header
 
     // Input from the byte where the current block starts (zlib: from a few
     // bytes before the next it reads). held_[0] is byte heldStart_ of the

@@ -158,12 +158,20 @@ TEST(IsalInflate, StreamEndIsFoundExactlyWithBytesAfterIt) {
     const std::size_t length = stream.size();
     const Bytes after = {0x50, 0x4b, 0x03, 0x04, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
     stream.insert(stream.end(), after.begin(), after.end());
-    for (std::size_t piece : {3, 1000, 65536}) {
-        IsalInflater isal;
-        const Outcome got = Drive(isal, stream, piece, 8192);
-        EXPECT_EQ(got.status, Decompressor::Status::StreamEnd);
-        EXPECT_EQ(got.consumed, length) << "piece " << piece;
-    }
+    Bytes small = Deflate(testzip::NoiseContent(12, 30000), 6);  // stored blocks, zlib's alone
+    const std::size_t smallLength = small.size();
+    small.insert(small.end(), after.begin(), after.end());
+    for (std::size_t piece : {3, 1000, 65536})
+        for (std::size_t outputPiece : {1, 8192, 16385}) {
+            IsalInflater isal;
+            const Outcome got = Drive(isal, stream, piece, outputPiece);
+            EXPECT_EQ(got.status, Decompressor::Status::StreamEnd);
+            EXPECT_EQ(got.consumed, length) << "piece " << piece << "/" << outputPiece;
+            IsalInflater second;
+            const Outcome gotSmall = Drive(second, small, piece, outputPiece);
+            EXPECT_EQ(gotSmall.status, Decompressor::Status::StreamEnd);
+            EXPECT_EQ(gotSmall.consumed, smallLength) << "piece " << piece << "/" << outputPiece;
+        }
     // Nothing after it at all: the end is still found.
     stream.resize(length);
     IsalInflater isal;
