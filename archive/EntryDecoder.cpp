@@ -34,6 +34,7 @@ void EntryDecoder::Begin(const StreamParameters& stream, std::uint64_t dataOffse
     consumed_ = produced_ = 0;
     crc_ = 0;
     problem_.clear();
+    break_.reset();
     inputStart_ = inputEnd_ = 0;
     inputEnded_ = false;
     status_ = Status::Reading;
@@ -171,6 +172,7 @@ std::size_t EntryDecoder::ReadCompressed(std::uint8_t* buffer, std::size_t size)
         } else if (step.status == Decompressor::Status::DataError) {
             status_ = Status::DataError;
             problem_ = decompressor_->ProblemText();
+            break_ = decompressor_->Break();
         } else if (step.consumed == 0 && step.produced == 0) {
             // The decompressor needs more input than it holds.
             if (inputEnded_) {

@@ -66,6 +66,9 @@ public:
     // Decompressor::ProblemText); after Limited: which limit, and where.
     // Empty otherwise.
     const std::string& Problem() const { return problem_; }
+    // After DataError: where the stream broke, when its decompressor can
+    // tell (Decompressor::Break); the bit counts from `dataOffset`.
+    const std::optional<StreamBreak>& Break() const { return break_; }
 
     // The data descriptor right after the consumed data, with or without its
     // signature; without one it must name the consumed size to count.
@@ -108,6 +111,7 @@ private:
     std::uint32_t crc_ = 0;
     Status status_ = Status::Finished;
     std::string problem_;
+    std::optional<StreamBreak> break_;
 };
 
 }  // namespace tessaly

@@ -1,12 +1,10 @@
 #include "archive/EntryVerdict.h"
-#include "archive/Crc32.h"
 
-#include <algorithm>
 #include <optional>
 #include <sstream>
-#include <vector>
 
 #include "archive/EntryDecoder.h"
+#include "archive/FileCrc.h"
 #include "platform/File.h"
 
 namespace tessaly {
@@ -74,20 +72,11 @@ bool EntryJudge::TrimToDeclaredSize(CFile& output, ExtractReport& report) const 
     // A stream that ended cleanly at the declared size was judged already.
     if (report.bytesWritten == entry_.uncompressedSize)
         return decoder_.State() != EntryDecoder::Status::Finished && report.crc32 == entry_.crc32;
-    output.Seek(0, CFile::Origin::Begin);
-    std::vector<std::uint8_t> chunk(std::size_t{64} << 10);
-    std::uint32_t crc = 0;
-    for (std::uint64_t left = entry_.uncompressedSize; left > 0;) {
-        const std::size_t got =
-            output.Read(chunk.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size())));
-        if (got == 0) return false;
-        crc = UpdateCrc32(crc, chunk.data(), got);
-        left -= got;
-    }
-    if (crc != entry_.crc32) return false;
+    const std::optional<std::uint32_t> crc = CrcOfFileStart(output, entry_.uncompressedSize);
+    if (!crc || *crc != entry_.crc32) return false;
     output.SetLength(entry_.uncompressedSize);
     report.bytesWritten = entry_.uncompressedSize;
-    report.crc32 = crc;
+    report.crc32 = *crc;
     return true;
 }
 

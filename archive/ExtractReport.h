@@ -5,6 +5,9 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "archive/ByteRange.h"
 
 namespace tessaly {
 
@@ -34,6 +37,11 @@ struct ExtractReport {
     std::string outputNote;            // how the output's name differs from the entry's, when it does
     std::uint64_t bytesWritten = 0;
     std::uint32_t crc32 = 0;  // CRC-32 of what was written
+    // The stretches of the written file whose bytes are not certainly the
+    // entry's own at that offset: corrupt data decoded before the error was
+    // found, fill where bytes were lost, copies of lost bytes. Empty for a
+    // whole entry, and for one whose only fault is that it ends early.
+    std::vector<ByteRange> lost;
     // For an entry written whole from exactly the stored data it was read
     // from: that data, which can be copied as it is into another archive.
     std::optional<StoredExtent> storedData;

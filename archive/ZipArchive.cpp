@@ -11,6 +11,8 @@
 #include "archive/CompressionMethods.h"
 #include "archive/EntryDecoder.h"
 #include "archive/EntryName.h"
+#include "archive/FileCrc.h"
+#include "archive/LostOutput.h"
 #include "archive/SkipRules.h"
 #include "archive/ZipException.h"
 #include "archive/crypto/AesAuthentication.h"
@@ -335,6 +337,8 @@ bool CZipArchive::ExtractData(std::uint32_t index, const CFileHeader& entry, Ent
     dataError = 0;
     result.outcome = verdict.outcome;
     result.detail = verdict.detail;
+    result.lost = LostOutput(verdict, *decoder_, result.bytesWritten);
+    if (corrupt && resync_) RecoverPastDamage(entry, output, result, state);
     // Corrupt data keeps what was decompressed, without the entry's time.
     // The time goes on the open file, never through its path again.
     const std::time_t modified = centralDir.OpenedEntry()->GetModificationTime();
@@ -343,6 +347,45 @@ bool CZipArchive::ExtractData(std::uint32_t index, const CFileHeader& entry, Ent
     output.Close();
     AddNotes(entry, result);
     return true;
+}
+
+// Searches a broken Deflate stream past its damage and writes what can be
+// read there at its offset (TailRecovery.h). Encrypted data is not searched.
+void CZipArchive::RecoverPastDamage(const CFileHeader& entry, CFile& output, ExtractReport& report,
+                                    const ScanState& state) {
+    const std::optional<StreamBreak>& where = decoder_->Break();
+    if (opened_.method != zip::kMethodDeflated || decryption_ != nullptr || !where) return;
+    const std::optional<std::uint64_t> size =
+        entry.IsStreamedUnknownSize() ? std::nullopt : std::optional(entry.uncompressedSize);
+    TailRecovery recovery(storage, ExtentOf(entry));
+    const TailRecoveryResult recovered =
+        recovery.Recover(*where, size, output, report.bytesWritten, [&state] { state.Checkpoint(); });
+    if (!recovered.tail) {
+        report.detail += "; " + recovered.why;
+        return;
+    }
+    const RecoveredTail& tail = *recovered.tail;
+    report.bytesWritten = tail.fileLength;
+    report.crc32 = CrcOfFileStart(output, tail.fileLength).value_or(0);
+    report.lost = tail.lost;
+    report.detail = RecoveredTailText(tail);
+}
+
+// Where the entry's compressed data ends: at its declared size when that
+// ends where the next record (or the file) begins, else at the next record,
+// with a data descriptor perhaps in between.
+CompressedExtent CZipArchive::ExtentOf(const CFileHeader& entry) {
+    CompressedExtent extent;
+    extent.offset = dataStart_;
+    extent.sizes64 = opened_.zip64;
+    const std::uint64_t room = layout_.DataRoom(entry, dataStart_);
+    if (!entry.IsStreamedUnknownSize() && room == entry.compressedSize) {
+        extent.end = dataStart_ + entry.compressedSize;
+        return extent;
+    }
+    extent.end = std::max(dataStart_, layout_.NextHeaderFrom(dataStart_));
+    extent.descriptorMayFollow = entry.HasDescriptorFlag();
+    return extent;
 }
 
 // The one verdict on an extracted entry, from what was written (its length

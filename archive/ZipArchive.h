@@ -26,6 +26,7 @@
 #include "archive/ZipStorage.h"
 #include "archive/crypto/PasswordVote.h"
 #include "archive/methods/Decompressor.h"
+#include "archive/resync/TailRecovery.h"
 
 namespace tessaly {
 
@@ -95,6 +96,11 @@ public:
         overlaps_.SetPasswordsAsked(source != nullptr);
     }
 
+    // Whether a Deflate entry broken in its middle is searched past the
+    // damage for data that can be read again (resync/TailRecovery.h); off
+    // until set. What is found is written at its offset in the entry's file.
+    void SetResync(bool resync) { resync_ = resync; }
+
     // How far each entry may expand (ExpansionLimits.h); the defaults until
     // set. Extracting, and reading an entry through OpenEntry, keep to them.
     void SetExpansionLimits(const ExpansionLimits& limits);
@@ -130,6 +136,8 @@ private:
     bool ExtractData(std::uint32_t index, const CFileHeader& entry, EntrySink& sink, std::size_t bufferSize,
                      ExtractReport& result, const ScanState& state);
     bool WriteWithoutData(const CFileHeader& entry, EntrySink& sink, ExtractReport& report);
+    void RecoverPastDamage(const CFileHeader& entry, CFile& output, ExtractReport& report, const ScanState& state);
+    CompressedExtent ExtentOf(const CFileHeader& entry);
     void ProbeEntry(std::uint32_t index);
     std::uint64_t StoredStreamLimit(const CFileHeader& entry);
     // Both return the CRC-32 of what they wrote.
@@ -146,6 +154,7 @@ private:
     std::vector<std::uint8_t> outputBuffer_;
 
     PasswordSource* passwordSource_ = nullptr;
+    bool resync_ = false;
     std::unique_ptr<EntryDecryption> decryption_;     // the opened entry's, when it is encrypted
     AesDecryption* aes_ = nullptr;                    // decryption_, when it is AES
     std::uint64_t dataStart_ = 0;                     // first byte of the (encrypted) data, after any framing

@@ -82,6 +82,8 @@ private:
             result_.options.json = true;
         } else if (arg == "--mode" || arg.rfind("--mode=", 0) == 0) {
             ReadMode(arg == "--mode" ? TakeValue("--mode") : arg.substr(7));
+        } else if (arg == "--resync" || arg == "--no-resync") {
+            result_.options.resync = arg == "--resync";
         } else if (arg == "-d") {
             ReadDestination(TakeValue("-d"));
         } else if (arg == "-o") {
@@ -243,9 +245,11 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) { return Argu
 std::string UsageText() {
     return "Usage: tessaly-zip-cli list    [--mode quick|advance] [--json] [--password-file FILE] ARCHIVE...\n"
            "       tessaly-zip-cli extract [--mode quick|advance] [--json] [--password-file FILE]\n"
-           "                               [--max-ratio N] [--max-size SIZE] -d DIR ARCHIVE...\n"
+           "                               [--max-ratio N] [--max-size SIZE] [--resync|--no-resync]\n"
+           "                               -d DIR ARCHIVE...\n"
            "       tessaly-zip-cli repair  [--mode quick|advance] [--json] [--password-file FILE]\n"
-           "                               [--max-ratio N] [--max-size SIZE] [--partial write|omit]\n"
+           "                               [--max-ratio N] [--max-size SIZE] [--resync|--no-resync]\n"
+           "                               [--partial write|omit]\n"
            "                               [--force] -o OUT.zip ARCHIVE\n"
            "       tessaly-zip-cli --help | --version\n"
            "\n"
@@ -269,6 +273,12 @@ std::string UsageText() {
            "  --mode quick     Quick Repair (default): entries met by a forward scan\n"
            "  --mode advance   Advance Repair: also entries only the central directory\n"
            "                   records point at\n"
+           "  --resync         extract and repair search a Deflate entry broken in its\n"
+           "                   middle past the damage, and write what can be read there\n"
+           "                   at its offset, the lost bytes as zeros (default in Advance\n"
+           "                   Repair); JSON lists each entry's lost byte ranges\n"
+           "  --no-resync      keep only what comes before the damage (default in Quick\n"
+           "                   Repair)\n"
            "  --json           write the results as one JSON document\n"
            "  -d DIR           destination folder for extract (created when missing)\n"
            "  -o OUT.zip       the repaired archive repair writes; it is made under a\n"

@@ -20,6 +20,7 @@ enum class Command { List, Extract, Repair, Help, Version };
 struct CliOptions {
     Command command = Command::Help;
     RepairMode repairMode = QuickRepair;  // Quick unless --mode advance
+    std::optional<bool> resync;           // --resync / --no-resync; unset: the mode decides
     bool json = false;
     std::filesystem::path destination;               // extract only
     std::filesystem::path passwordFile;              // --password-file; empty: none given
@@ -28,6 +29,10 @@ struct CliOptions {
     PartialEntries partial = PartialEntries::Write;  // repair only: --partial
     bool force = false;                              // repair only: an existing output may be replaced
     std::vector<std::filesystem::path> archives;
+
+    // Whether Deflate entries broken in their middle are searched past the
+    // damage: as asked, else in Advance Repair only.
+    bool Resync() const { return resync.value_or(repairMode == AdvanceRepair); }
 };
 
 struct ParseResult {

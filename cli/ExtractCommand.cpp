@@ -48,6 +48,7 @@ void ExtractEntries(ArchiveReader& reader, const std::filesystem::path& folder, 
     salvage.threads = ExtractThreads(summary.entries);
     salvage.passwords = passwords;
     salvage.limits = options.limits;
+    salvage.resync = options.Resync();
     PrintingObserver observer(summary, writer, progress);
     if (SalvageEntries(reader.Archive(), destination, salvage, observer).stopped || InterruptSignal() != 0)
         summary.stopped = true;

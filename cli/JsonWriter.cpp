@@ -36,11 +36,22 @@ std::string ListedJson(const ListedEntry& e) {
     return o.Text();
 }
 
+// [[start, end], ...]: the byte ranges, each end one past its last byte.
+std::string LostJson(const std::vector<ByteRange>& lost) {
+    std::string text = "[";
+    for (const ByteRange& range : lost) {
+        if (text.size() > 1) text += ", ";
+        text += "[" + std::to_string(range.start) + ", " + std::to_string(range.end) + "]";
+    }
+    return text + "]";
+}
+
 std::string ExtractedJson(const ExtractedEntry& e) {
     JsonObject o;
     o.AddNumber("index", e.index).Add("name", e.name).Add("outcome", PrintedOutcome(e));
     TextOrNull(o, "detail", e.detail);
     o.AddNumber("bytesWritten", e.bytesWritten);
+    o.AddRaw("lost", LostJson(e.lost));
     if (!e.repaired) {
         TextOrNull(o, "path", e.outputPath);
         return o.Text();

@@ -40,6 +40,7 @@ void RepairEntries(ArchiveReader& reader, const CliOptions& options, PasswordSou
     repair.salvage.bufferSize = kRepairBufferSize;
     repair.salvage.passwords = passwords;
     repair.salvage.limits = options.limits;
+    repair.salvage.resync = options.Resync();
     repair.partial = options.partial;
     repair.replace = options.force;
     PrintingObserver observer(summary, writer, progress);

@@ -12,6 +12,7 @@ ExtractedEntry Printable(const SalvagedEntry& salvaged) {
     entry.outcome = salvaged.report.outcome;
     entry.detail = salvaged.report.detail;
     entry.bytesWritten = salvaged.report.bytesWritten;
+    entry.lost = salvaged.report.lost;
     entry.outputPath = PathToUtf8(salvaged.report.outputPath);
     entry.interrupted = salvaged.interrupted;
     return entry;

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "archive/ExtractReport.h"
 #include "archive/FileHeader.h"
@@ -40,9 +41,10 @@ struct ExtractedEntry {
     ExtractOutcome outcome = ExtractOutcome::Failed;
     std::string detail;  // reason, for anything but ok
     std::uint64_t bytesWritten = 0;
-    std::string outputPath;    // empty when nothing was written
-    bool carriesData = false;  // it holds bytes (or a stream) to salvage
-    bool interrupted = false;  // an interrupt stopped it; `outcome` is then Failed
+    std::string outputPath;       // empty when nothing was written
+    std::vector<ByteRange> lost;  // stretches of the file written whose bytes are not certain
+    bool carriesData = false;     // it holds bytes (or a stream) to salvage
+    bool interrupted = false;     // an interrupt stopped it; `outcome` is then Failed
     // repair only: what went into the new archive
     struct Repaired {
         RepairAction action = RepairAction::LeftOut;

@@ -115,6 +115,7 @@ void CRepairingRun::Repair() {
     RepairOptions options;
     options.salvage.bufferSize = kRepairBufferSize;
     options.salvage.passwords = &passwords_;
+    options.salvage.resync = mode_ == AdvanceRepair;
     options.replace = true;
     RepairResult result;
     try {

@@ -274,6 +274,9 @@ void CSavingRun::ExtractAll(const std::string& source, const std::string& folder
     SalvageOptions options;
     options.bufferSize = kExtractBufferSize;
     options.passwords = &passwords_;
+    // Advance Repair is the mode for everything that can be had: it reads
+    // on past damage inside an entry.
+    options.resync = job_.m_nRepairMode == AdvanceRepair;
     if (SalvageEntries(m_savingArchive, destination, options, *this).stopped) throw WorkerStopped();
 }
 

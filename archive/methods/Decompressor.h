@@ -13,6 +13,15 @@
 
 namespace tessaly {
 
+// Where a block-structured stream broke. Damage inside a block can decode
+// as valid symbols for a while before the decoder notices, so the bytes the
+// damaged block produced before the error are not certain: only the output
+// of the blocks before it is.
+struct StreamBreak {
+    std::uint64_t certainOutput = 0;  // output bytes known right
+    std::uint64_t damagedBit = 0;     // input bit where the block that may be damaged begins
+};
+
 class Decompressor {
 public:
     enum class Status {
@@ -45,6 +54,11 @@ public:
         (void)outputSize;
         return 0;
     }
+
+    // After DataError, from a decoder that can tell (raw Deflate): how much
+    // of the output before the break is certainly right, and where, in the
+    // input, the stretch that may be damaged begins.
+    virtual std::optional<StreamBreak> Break() const { return std::nullopt; }
 
     // After DataError: why the stream cannot be read when the reason is not
     // plain corruption (a dictionary or window larger than this program

@@ -41,10 +41,7 @@ void IsalInflater::Absorb(const std::uint8_t* input, std::size_t inputSize) {
 
 std::uint64_t IsalInflater::DecodedInputEnd() const {
     switch (engine_) {
-        case Engine::Boundary:
-            // Waiting for the rest of a header, every byte held is part of
-            // it; otherwise the next block starts in heldStart_.
-            return heldStart_ + (waitingForHeader_ ? held_.size() : 0);
+        case Engine::Boundary: return heldStart_;  // the next block starts in it
         case Engine::Zlib:
         case Engine::Failed: return heldStart_ + zlibAt_;
         case Engine::Isal:
@@ -70,6 +67,7 @@ void IsalInflater::Remember(const std::uint8_t* output, std::size_t size) {
 // The block that ended at bit `bitInHeld` of the held input is done; the
 // next starts there.
 void IsalInflater::NewBlockAt(std::uint64_t bitInHeld) {
+    boundaries_.Note(heldStart_ * 8 + bitInHeld, output_);
     const std::size_t byte = static_cast<std::size_t>(bitInHeld / 8);
     held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(byte));
     heldStart_ += byte;
@@ -80,18 +78,18 @@ void IsalInflater::NewBlockAt(std::uint64_t bitInHeld) {
     engine_ = Engine::Boundary;
 }
 
-// Picks the decoder for the block starting at blockBit_ of held_[0]; false
-// when its header is not all there yet.
-bool IsalInflater::StartBlock(bool inputEnded) {
+// Picks the decoder for the block starting at blockBit_ of held_[0]. A
+// header not all there yet goes to zlib, which reads it as it comes (and
+// refuses a bad one as soon as it can, as ZlibInflater does).
+void IsalInflater::StartBlock() {
     const DeflateBlockHeader header = ReadDeflateBlockHeader(held_.data(), held_.size(), blockBit_);
-    if (header.kind == DeflateBlockHeader::Kind::NeedMore && !inputEnded) return false;
     const bool isalSafe =
         header.clean && output_ >= kWindow &&
         (header.kind == DeflateBlockHeader::Kind::Dynamic || header.kind == DeflateBlockHeader::Kind::Stored);
     if (!isalSafe) {
         if (!zlibInSync_) RestartZlib();
         engine_ = Engine::Zlib;
-        return true;
+        return;
     }
     if (zlibInSync_) {
         // Coming from zlib: its window is the output before the block.
@@ -104,7 +102,6 @@ bool IsalInflater::StartBlock(bool inputEnded) {
     }
     blockFinal_ = header.final;
     StartIsal();
-    return true;
 }
 
 // ISA-L starts afresh at the block with the 32 KiB before it as its
@@ -244,10 +241,7 @@ Decompressor::Step IsalInflater::Decode(const std::uint8_t* input, std::size_t i
     Absorb(input, inputSize);
     Step step;
     while (step.produced < outputSize) {
-        if (engine_ == Engine::Boundary) {
-            waitingForHeader_ = !StartBlock(false);
-            if (waitingForHeader_) break;
-        }
+        if (engine_ == Engine::Boundary) StartBlock();
         const Engine before = engine_;
         const std::size_t at = engine_ == Engine::Isal ? isalAt_ : zlibAt_;
         const std::uint64_t heldBefore = heldStart_;
@@ -281,6 +275,11 @@ Decompressor::Step IsalInflater::Decode(const std::uint8_t* input, std::size_t i
 // The input has ended inside the stream: zlib takes over where it is not
 // already decoding (the block ISA-L was in is decoded again), decodes all
 // that is held, and finds the tail, as ZlibInflater does.
+std::optional<StreamBreak> IsalInflater::Break() const {
+    if (engine_ != Engine::Failed) return std::nullopt;
+    return boundaries_.Break();
+}
+
 std::size_t IsalInflater::DrainAtEnd(std::uint8_t* output, std::size_t outputSize) {
     if (!tailFound_) {
         if (engine_ == Engine::Isal) BlockToZlib();

@@ -15,8 +15,11 @@
 //   - starting after the first 32 KiB of output, so that no distance can
 //     reach before the start.
 // Fixed blocks (which have the invalid symbols 286, 287, 30 and 31), blocks
-// with a header zlib refuses or an incomplete code, and the first 32 KiB
-// (so every entry smaller than that) go to zlib. ISA-L is stopped at the end
+// with a header zlib refuses or an incomplete code, blocks whose header is
+// not all in the input yet, and the first 32 KiB (so every entry smaller
+// than that) go to zlib; by measurement (scripts/bench.sh) zlib is also the
+// faster for such small entries, whose set-up is an inflateReset while
+// ISA-L's state is some 100 KiB to prepare. ISA-L is stopped at the end
 // of each block (its header is given with the final bit set) so that the
 // next header is read before either decoder sees it.
 //
@@ -33,6 +36,7 @@
 #include <memory>
 #include <vector>
 
+#include "archive/methods/BlockBoundaries.h"
 #include "archive/methods/Decompressor.h"
 
 struct inflate_state;
@@ -47,6 +51,9 @@ public:
     Step Decode(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
                 std::size_t outputSize) override;
     std::size_t DrainAtEnd(std::uint8_t* output, std::size_t outputSize) override;
+    // Every block either decoder ended is noted, and a break is only ever
+    // met by zlib: the answer is ZlibInflater's for the same stream.
+    std::optional<StreamBreak> Break() const override;
 
     // The bytes of output ISA-L gave (for the tests: that it was used).
     std::uint64_t IsalOutput() const { return isalOutput_; }
@@ -61,7 +68,7 @@ private:
     enum class Engine { Boundary, Zlib, Isal, Finished, Failed };
 
     void Absorb(const std::uint8_t* input, std::size_t inputSize);
-    bool StartBlock(bool inputEnded);
+    void StartBlock();
     void StartIsal();
     void RestartZlib();
     std::size_t RunIsal(std::uint8_t* output, std::size_t outputSize);
@@ -76,7 +83,6 @@ private:
     bool zlibInSync_ = true;  // zlib's stream stands where the current block starts
     std::unique_ptr<inflate_state> isal_;
     bool blockFinal_ = false;
-    bool waitingForHeader_ = false;  // at a boundary, with too few bytes for the header
 
     // Input from the byte where the current block starts (zlib: from a few
     // bytes before the next it reads). held_[0] is byte heldStart_ of the
@@ -97,6 +103,8 @@ private:
     std::vector<std::uint8_t> recent_;
     std::size_t recentAt_ = 0;
     std::vector<std::uint8_t> blockHistory_;
+
+    BlockBoundaries boundaries_;
 
     std::vector<std::uint8_t> tail_;
     std::size_t tailDelivered_ = 0;

@@ -43,8 +43,10 @@ Decompressor::Step ZlibInflater::Decode(const std::uint8_t* input, std::size_t i
     const uInt givenOut = stream_.avail_out;
     while (stream_.avail_out > 0 && step.status == Status::Running) {
         const uInt before = stream_.avail_in + stream_.avail_out;
-        switch (inflate(&stream_, Z_SYNC_FLUSH)) {
-            case Z_OK: break;
+        // Z_BLOCK returns at every block boundary, so that a break can be
+        // placed in the block it happened in.
+        switch (inflate(&stream_, Z_BLOCK)) {
+            case Z_OK: NoteBoundary(); break;
             case Z_STREAM_END: step.status = Status::StreamEnd; break;
             case Z_BUF_ERROR:
                 // No progress was possible with input still there: the data
@@ -58,9 +60,27 @@ Decompressor::Step ZlibInflater::Decode(const std::uint8_t* input, std::size_t i
         }
         if (stream_.avail_in + stream_.avail_out == before) break;
     }
+    if (step.status == Status::DataError) broken_ = true;
     step.consumed = givenIn - stream_.avail_in;
     step.produced = givenOut - stream_.avail_out;
     return step;
+}
+
+namespace {
+// zlib's data_type after a return: the unused bits of the last byte taken,
+// and whether it stopped at a block boundary.
+constexpr int kUnusedBitsMask = 7;
+constexpr int kAtBoundaryFlag = 128;
+}  // namespace
+
+void ZlibInflater::NoteBoundary() {
+    if ((stream_.data_type & kAtBoundaryFlag) == 0) return;
+    boundaries_.Note(std::uint64_t{stream_.total_in} * 8 - (stream_.data_type & kUnusedBitsMask), stream_.total_out);
+}
+
+std::optional<StreamBreak> ZlibInflater::Break() const {
+    if (!broken_) return std::nullopt;
+    return boundaries_.Break();
 }
 
 namespace {

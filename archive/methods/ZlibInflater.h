@@ -8,6 +8,7 @@
 #include <list>
 #include <vector>
 
+#include "archive/methods/BlockBoundaries.h"
 #include "archive/methods/Decompressor.h"
 
 namespace tessaly {
@@ -25,8 +26,10 @@ public:
     Step Decode(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
                 std::size_t outputSize) override;
     std::size_t DrainAtEnd(std::uint8_t* output, std::size_t outputSize) override;
+    std::optional<StreamBreak> Break() const override;
 
 private:
+    void NoteBoundary();
     void FindTail();
 
     static voidpf Allocate(voidpf opaque, uInt items, uInt size);
@@ -34,6 +37,8 @@ private:
 
     z_stream stream_{};
     bool inflating_ = false;
+    bool broken_ = false;
+    BlockBoundaries boundaries_;
     std::list<void*> zlibBlocks_;  // every block zlib currently holds
     // What the inflater can still produce when the input ends inside a code.
     std::vector<std::uint8_t> tail_;

@@ -148,6 +148,7 @@ public:
         CZipArchive archive;
         archive.SetPasswordSource(options_.passwords);
         archive.SetExpansionLimits(options_.limits);
+        archive.SetResync(options_.resync);
         if (archive.OpenCopyOf(scanned)) Extract(archive);
         archive.CloseArchive(false);
     }
@@ -236,6 +237,7 @@ SalvageResult SalvageEntries(CZipArchive& archive, EntrySink& destination, const
     SalvageResult result;
     archive.SetPasswordSource(options.passwords);
     archive.SetExpansionLimits(options.limits);
+    archive.SetResync(options.resync);
     const std::vector<std::uint32_t> selection = SelectedEntries(archive, options);
     const ExtractPlan plan = PlanFor(archive, selection, options);
     if (plan.threads > 1 && options.passwords != nullptr) AskPasswordFirst(archive, selection, *options.passwords);

@@ -33,6 +33,9 @@ struct SalvageOptions {
     unsigned threads = 1;                 // the most to use (ExtractThreads gives what pays)
     PasswordSource* passwords = nullptr;  // none: encrypted entries are left out
     ExpansionLimits limits{};
+    // Deflate entries broken in their middle are searched past the damage
+    // (CZipArchive::SetResync).
+    bool resync = false;
     std::vector<std::uint32_t> selection;  // the entries to salvage, in order; empty: every entry
     // Every entry's result kept in SalvageResult::entries too. The observer
     // is handed each one anyway; without them, memory stays flat however

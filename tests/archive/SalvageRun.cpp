@@ -41,6 +41,7 @@ SalvageRun::SalvageRun(const Bytes& archive, RepairMode mode, SalvageOptions opt
         salvage.bufferSize = options.bufferSize;
         salvage.passwords = options.passwords;
         salvage.limits = options.limits;
+        salvage.resync = options.resync;
         salvage.keepEntries = true;
         SalvageObserver quiet;
         for (SalvagedEntry& salvaged : SalvageEntries(zip, destination, salvage, quiet).entries) {

@@ -59,6 +59,7 @@ struct SalvageOptions {
     bool extract = true;
     PasswordSource* passwords = nullptr;  // given to the archive object
     ExpansionLimits limits{};             // given to the archive object
+    bool resync = false;                  // Deflate entries searched past their damage
 };
 
 class SalvageRun {

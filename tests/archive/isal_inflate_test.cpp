@@ -3,11 +3,12 @@
 // offered in pieces of a given size, what is not consumed offered again,
 // the piece grown when nothing moves, DrainAtEnd once the input has ended.
 // Healthy streams must come out byte for byte; damaged and cut ones must
-// give exactly the bytes, the end and the status zlib gives.
+// give exactly the bytes, the end, the status and the break zlib gives.
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -29,6 +30,7 @@ struct Outcome {
     Decompressor::Status status = Decompressor::Status::Running;
     bool drained = false;      // the input ended first
     std::size_t consumed = 0;  // input the stream took
+    std::optional<StreamBreak> broke;
 };
 
 Outcome Drive(Decompressor& decoder, const Bytes& input, std::size_t piece, std::size_t outputPiece) {
@@ -43,6 +45,7 @@ Outcome Drive(Decompressor& decoder, const Bytes& input, std::size_t piece, std:
         offered -= step.consumed;
         if (step.status != Decompressor::Status::Running) {
             outcome.status = step.status;
+            outcome.broke = decoder.Break();
             break;
         }
         if (step.consumed == 0 && step.produced == 0) {
@@ -111,6 +114,11 @@ void ExpectSame(const Outcome& zlib, const Outcome& isal, const std::string& wha
     EXPECT_EQ(zlib.drained, isal.drained) << what;
     if (zlib.status == Decompressor::Status::StreamEnd) {
         EXPECT_EQ(zlib.consumed, isal.consumed) << what;
+    }
+    ASSERT_EQ(zlib.broke.has_value(), isal.broke.has_value()) << what;
+    if (zlib.broke) {
+        EXPECT_EQ(zlib.broke->certainOutput, isal.broke->certainOutput) << what;
+        EXPECT_EQ(zlib.broke->damagedBit, isal.broke->damagedBit) << what;
     }
 }
 
