@@ -121,8 +121,8 @@ bench_deflate() {
     )
     local -a order=(tessaly-zip-cli bsdtar 7zz unzip)
     if [[ -f "$dir/$name.dat.gz" ]]; then
-      commands[igzip -d]="igzip -d -c $dir/$name.dat.gz >$out/data"
-      commands[libdeflate-gunzip]="libdeflate-gunzip -c $dir/$name.dat.gz >$out/data"
+      commands[igzip -d]="sh -c 'igzip -d -c $dir/$name.dat.gz >$out/data'"
+      commands[libdeflate-gunzip]="sh -c 'libdeflate-gunzip -c $dir/$name.dat.gz >$out/data'"
       order+=("igzip -d" libdeflate-gunzip)
     fi
     local -A wall=() cpu=() peak=() files=() bytes=()

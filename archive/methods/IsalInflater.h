@@ -17,9 +17,9 @@
 // Fixed blocks (which have the invalid symbols 286, 287, 30 and 31), blocks
 // with a header zlib refuses or an incomplete code, blocks whose header is
 // not all in the input yet, and the first 32 KiB (so every entry smaller
-// than that) go to zlib; by measurement (scripts/bench.sh) zlib is also the
-// faster for such small entries, whose set-up is an inflateReset while
-// ISA-L's state is some 100 KiB to prepare. ISA-L is stopped at the end
+// than that) go to zlib; an entry that declares less than 32 KiB is not
+// even given to this class (MakeDeflateDecompressor). ISA-L's state (85
+// KiB) is made at the first block it takes. ISA-L is stopped at the end
 // of each block (its header is given with the final bit set) so that the
 // next header is read before either decoder sees it.
 //
