@@ -1,6 +1,5 @@
 #include "archive/BackgroundWriter.h"
-
-#include <zlib.h>
+#include "archive/Crc32.h"
 
 namespace tessaly {
 
@@ -51,7 +50,7 @@ void BackgroundWriter::Run() {
         std::exception_ptr error;
         try {
             file_.Write(block, size);
-            crc_ = static_cast<std::uint32_t>(::crc32(crc_, block, static_cast<uInt>(size)));
+            crc_ = UpdateCrc32(crc_, block, size);
             written_ += size;
         } catch (...) {
             error = std::current_exception();

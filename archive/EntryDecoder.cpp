@@ -1,12 +1,11 @@
 #include "archive/EntryDecoder.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstring>
 
 #include "archive/BufferSizes.h"
 #include "archive/CompressionMethods.h"
+#include "archive/Crc32.h"
 #include "archive/ZipException.h"
 #include "archive/ZipStorage.h"
 #include "archive/crypto/EntryDecryption.h"
@@ -60,7 +59,7 @@ void EntryDecoder::End() {
 std::size_t EntryDecoder::Read(std::uint8_t* buffer, std::size_t size, bool keepCrc) {
     if (status_ != Status::Reading || buffer == nullptr || size == 0) return 0;
     const std::size_t n = method_ == zip::kMethodStored ? ReadStored(buffer, size) : ReadUpToLimit(buffer, size);
-    if (n > 0 && keepCrc) crc_ = static_cast<std::uint32_t>(::crc32(crc_, buffer, static_cast<uInt>(n)));
+    if (n > 0 && keepCrc) crc_ = UpdateCrc32(crc_, buffer, n);
     produced_ += n;
     return n;
 }

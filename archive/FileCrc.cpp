@@ -1,10 +1,9 @@
 #include "archive/FileCrc.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <vector>
 
+#include "archive/Crc32.h"
 #include "platform/File.h"
 
 namespace tessaly {
@@ -17,7 +16,7 @@ std::optional<std::uint32_t> CrcOfFileStart(CFile& file, std::uint64_t length) {
         const std::size_t got =
             file.Read(chunk.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size())));
         if (got == 0) return std::nullopt;
-        crc = static_cast<std::uint32_t>(::crc32(crc, chunk.data(), static_cast<uInt>(got)));
+        crc = UpdateCrc32(crc, chunk.data(), got);
         left -= got;
     }
     return crc;

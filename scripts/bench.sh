@@ -26,7 +26,8 @@
 # benchmark executable), SKIP_MICRO=1 to skip the benchmark executable;
 # REPAIR_ENTRIES (2000), REPAIR_MIB (1024), REPAIR_SMALL_ENTRIES (200),
 # REPAIR_SMALL_MIB (100), REPAIR_OUT_DIR, SKIP_REPAIR=1 to skip the repair,
-# SKIP_TOOLS=1 to stop after it.
+# SKIP_TOOLS=1 to stop after it; DEFLATE_MIB, DEFLATE_OUT_DIR, SKIP_DEFLATE=1
+# and DEFLATE_ONLY=1 for the Deflate decoders side by side (below).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -39,7 +40,7 @@ runs=${RUNS:-3}
 scripts/install-deps.sh bench
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DTESSALY_BUILD_BENCH=ON \
   -DTESSALY_BUILD_TESTS=OFF -DTESSALY_BUILD_GUI=OFF >/dev/null
-targets=(tessaly-bench-archive tessaly-zip-cli)
+targets=(tessaly-bench-archive tessaly-bench-deflate tessaly-zip-cli)
 [[ "${SKIP_MICRO:-0}" != 1 ]] && targets+=(tessaly_bench)
 cmake --build "$build_dir" -j"$(nproc)" --target "${targets[@]}"
 bin="$build_dir/bin"
@@ -65,6 +66,93 @@ timed() {
 least() { if [[ -z "$2" ]] || awk "BEGIN{exit !($1 < $2)}"; then echo "$1"; else echo "$2"; fi; }
 most() { if [[ -z "$2" ]] || awk "BEGIN{exit !($1 > $2)}"; then echo "$1"; else echo "$2"; fi; }
 kib_as_mib() { awk "BEGIN{printf \"%.1f\", $1 / 1024}"; }
+
+# The Deflate decoders side by side (SKIP_DEFLATE=1 leaves this out,
+# DEFLATE_ONLY=1 stops after it): one entry of DEFLATE_MIB (200) MiB of
+# text-like and of binary-like data, 2 000 entries of 120 KiB, 70 000 of
+# 1 KiB, and one Deflate64 entry of the text-like data (written by 7zz).
+# Ours, bsdtar, 7zz and unzip extract each archive; for the single entries
+# igzip -d and libdeflate-gunzip decode a gzip of the same data (gzip -6).
+# Everything is written into DEFLATE_OUT_DIR (default /dev/shm where it
+# exists), so that the disk does not decide; best wall and CPU time of RUNS
+# rounds, highest peak memory (max RSS).
+bench_deflate() {
+  local dir="$work_dir/deflate" mibs=${DEFLATE_MIB:-200}
+  local base=${DEFLATE_OUT_DIR:-}
+  if [[ -z "$base" ]]; then
+    if [[ -d /dev/shm && -w /dev/shm ]]; then base=/dev/shm; else base=$work_dir; fi
+  fi
+  local out="$base/tessaly-bench-deflate.$$"
+  mkdir -p "$dir"
+  local kind
+  for kind in text binary; do
+    if [[ ! -f "$dir/$kind-$mibs.zip" ]]; then
+      echo "== Making $dir/$kind-$mibs.zip and its gzip =="
+      "$bin/tessaly-bench-deflate" "$kind" "$dir/$kind-$mibs.zip.part" "$dir/$kind-$mibs.dat" "$mibs"
+      gzip -6 -c "$dir/$kind-$mibs.dat" >"$dir/$kind-$mibs.dat.gz"
+      mv "$dir/$kind-$mibs.zip.part" "$dir/$kind-$mibs.zip"
+    fi
+  done
+  local many
+  for many in "2000 120" "70000 1"; do
+    read -r count kib <<<"$many"
+    if [[ ! -f "$dir/many-$count-$kib.zip" ]]; then
+      echo "== Making $dir/many-$count-$kib.zip =="
+      "$bin/tessaly-bench-deflate" many "$dir/many-$count-$kib.zip.part" "$count" "$kib"
+      mv "$dir/many-$count-$kib.zip.part" "$dir/many-$count-$kib.zip"
+    fi
+  done
+  if [[ ! -f "$dir/deflate64-$mibs.zip" ]]; then
+    echo "== Making $dir/deflate64-$mibs.zip (7zz, Deflate64) =="
+    rm -f "$dir/deflate64-$mibs.zip.part"
+    (cd "$dir" && 7zz a -tzip -mm=Deflate64 -mx=1 -bso0 -bsp0 "deflate64-$mibs.zip.part" "text-$mibs.dat")
+    mv "$dir/deflate64-$mibs.zip.part" "$dir/deflate64-$mibs.zip"
+  fi
+
+  local -a cases=("text-$mibs" "binary-$mibs" "many-2000-120" "many-70000-1" "deflate64-$mibs")
+  local name zip tool seconds cpuSeconds kib i
+  for name in "${cases[@]}"; do
+    zip="$dir/$name.zip"
+    local -A commands=(
+      [tessaly-zip-cli]="$bin/tessaly-zip-cli extract -d $out $zip"
+      [bsdtar]="bsdtar -xf $zip -C $out"
+      [7zz]="7zz x -y -bso0 -bsp0 -o$out $zip"
+      [unzip]="unzip -q -o $zip -d $out"
+    )
+    local -a order=(tessaly-zip-cli bsdtar 7zz unzip)
+    if [[ -f "$dir/$name.dat.gz" ]]; then
+      commands[igzip -d]="sh -c 'igzip -d -c $dir/$name.dat.gz >$out/data'"
+      commands[libdeflate-gunzip]="sh -c 'libdeflate-gunzip -c $dir/$name.dat.gz >$out/data'"
+      order+=("igzip -d" libdeflate-gunzip)
+    fi
+    local -A wall=() cpu=() peak=() files=() bytes=()
+    for ((i = 0; i < runs; i++)); do
+      for tool in "${order[@]}"; do
+        rm -rf "$out" && mkdir -p "$out"
+        read -r seconds cpuSeconds kib < <(timed "${commands[$tool]}" /dev/null)
+        wall[$tool]=$(least "$seconds" "${wall[$tool]:-}")
+        cpu[$tool]=$(least "$cpuSeconds" "${cpu[$tool]:-}")
+        peak[$tool]=$(most "$kib" "${peak[$tool]:-}")
+        files[$tool]=$(find "$out" -type f | wc -l)
+        bytes[$tool]=$(du -sb "$out" | cut -f1)
+      done
+    done
+    rm -rf "$out"
+    echo "== Deflate: $name ($(du -m "$zip" | cut -f1) MiB archive), best of $runs runs into $base =="
+    printf '%-20s %10s %10s %14s %8s %12s %12s\n' tool "best s" "best cpu s" "peak RSS MiB" files bytes "cpu vs ours"
+    for tool in "${order[@]}"; do
+      printf '%-20s %10s %10s %14s %8s %12s %12s\n' "$tool" "${wall[$tool]}" "${cpu[$tool]}" \
+        "$(kib_as_mib "${peak[$tool]}")" "${files[$tool]}" "${bytes[$tool]}" \
+        "$(awk "BEGIN{printf \"%.2f\", ${cpu[$tool]} / (${cpu[tessaly-zip-cli]} > 0 ? ${cpu[tessaly-zip-cli]} : 1)}")"
+    done
+    unset commands wall cpu peak files bytes
+  done
+}
+
+if [[ "${SKIP_DEFLATE:-0}" != 1 ]]; then
+  bench_deflate
+  [[ "${DEFLATE_ONLY:-0}" == 1 ]] && exit 0
+fi
 
 if [[ -n "${REPAIR_OUT_DIR:-}" ]]; then
   repair_base=$REPAIR_OUT_DIR

@@ -3,13 +3,13 @@
 # Usage: scripts/install-deps.sh [build|test|bench|fuzz|python|windows]...
 set -euo pipefail
 
-packages=(build-essential cmake pkg-config zlib1g-dev libbz2-dev liblzma-dev libzstd-dev nettle-dev libwxgtk3.2-dev
+packages=(build-essential cmake pkg-config zlib1g-dev libbz2-dev liblzma-dev libzstd-dev libisal-dev nettle-dev libwxgtk3.2-dev
   xdg-utils)
 for what in "$@"; do
   case "$what" in
     build) ;;
     test) packages+=(libgtest-dev libgmock-dev libx11-dev xvfb xauth 7zip unzip libarchive-tools python3) ;;
-    bench) packages+=(libbenchmark-dev libarchive-tools 7zip unzip zip bzip2 xz-utils zstd time) ;;
+    bench) packages+=(libbenchmark-dev libarchive-tools 7zip unzip zip bzip2 xz-utils zstd time isal libdeflate-tools gzip) ;;
     # clang with its sanitizer and libFuzzer runtimes, for the fuzz targets.
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     python) packages+=(python3) ;;

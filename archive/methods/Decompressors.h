@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "archive/methods/Decompressor.h"
@@ -33,6 +34,8 @@ Follows StartsWithMagic(const std::uint8_t* bytes, std::size_t n, const std::uin
 
 // One maker per decoder, each in its own source file.
 std::unique_ptr<Decompressor> MakeZlibInflater();
+// What method 8 is read with, for an entry of that size when it is known.
+std::unique_ptr<Decompressor> MakeDeflateDecompressor(std::optional<std::uint64_t> uncompressedSize);
 std::unique_ptr<Decompressor> MakeBZip2Decompressor();
 std::unique_ptr<Decompressor> MakeLzmaDecompressor(const StreamParameters& parameters);
 std::unique_ptr<Decompressor> MakeXzDecompressor();

@@ -126,13 +126,10 @@ std::optional<std::vector<std::uint8_t>> TailWithFill(z_stream& stream, std::uin
 // byte value repeated (so every value of the next eight bits is tried); the
 // continuations that are not valid Deflate data are dropped, and only the
 // bytes every other one gives, from codes that began in the input, are kept.
-void ZlibInflater::FindTail() {
-    tailFound_ = true;
-    tail_.clear();
-    tailDelivered_ = 0;
+std::vector<std::uint8_t> DeflateTail(z_stream& stream) {
     std::optional<std::vector<std::uint8_t>> common;
     for (unsigned fill = 0; fill < 256; ++fill) {
-        const std::optional<std::vector<std::uint8_t>> out = TailWithFill(stream_, static_cast<std::uint8_t>(fill));
+        const std::optional<std::vector<std::uint8_t>> out = TailWithFill(stream, static_cast<std::uint8_t>(fill));
         if (!out) continue;
         if (!common) {
             common = out;
@@ -142,7 +139,13 @@ void ZlibInflater::FindTail() {
         while (k < common->size() && k < out->size() && (*common)[k] == (*out)[k]) ++k;
         common->resize(k);
     }
-    if (common) tail_ = std::move(*common);
+    return common ? std::move(*common) : std::vector<std::uint8_t>{};
+}
+
+void ZlibInflater::FindTail() {
+    tailFound_ = true;
+    tail_ = DeflateTail(stream_);
+    tailDelivered_ = 0;
 }
 
 std::size_t ZlibInflater::DrainAtEnd(std::uint8_t* output, std::size_t outputSize) {

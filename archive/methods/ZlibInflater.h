@@ -13,6 +13,11 @@
 
 namespace tessaly {
 
+// What a raw inflate stream whose input ended inside a code still decides:
+// the output of the codes that began in the input and end the same way
+// whatever bits follow. IsalInflater finishes cut streams with it too.
+std::vector<std::uint8_t> DeflateTail(z_stream& stream);
+
 class ZlibInflater : public Decompressor {
 public:
     ZlibInflater();

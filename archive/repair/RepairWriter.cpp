@@ -1,4 +1,5 @@
 #include "archive/repair/RepairWriter.h"
+#include "archive/Crc32.h"
 
 #include <zlib.h>
 
@@ -200,7 +201,7 @@ std::pair<std::uint32_t, std::uint64_t> RepairWriter::Deflate(CFile& input, std:
         int flush = Z_NO_FLUSH;
         do {
             const std::size_t got = input.Read(buffer_.data(), buffer_.size());
-            crc = static_cast<std::uint32_t>(::crc32(crc, buffer_.data(), static_cast<uInt>(got)));
+            crc = UpdateCrc32(crc, buffer_.data(), got);
             flush = got < buffer_.size() ? Z_FINISH : Z_NO_FLUSH;
             stream.next_in = buffer_.data();
             stream.avail_in = static_cast<uInt>(got);

@@ -1,9 +1,8 @@
 #include "archive/scan/ScanWindow.h"
+#include "archive/Crc32.h"
 
 #include <algorithm>
 #include <cstring>
-
-#include <zlib.h>
 
 #include "archive/ZipRecords.h"
 
@@ -84,7 +83,7 @@ std::uint32_t ScanWindow::ExtendCrc(std::uint32_t crc, std::uint64_t from, std::
         const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(to - from, capacity_));
         const std::size_t available = Fetch(from, want);
         if (available == 0) break;
-        crc = static_cast<std::uint32_t>(::crc32(crc, buffer_.get() + (from - start_), static_cast<uInt>(available)));
+        crc = UpdateCrc32(crc, buffer_.get() + (from - start_), available);
         from += available;
     }
     return crc;
