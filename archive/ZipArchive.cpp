@@ -376,7 +376,9 @@ void CZipArchive::RecoverPastDamage(const CFileHeader& entry, CFile& output, Ext
     else
         return;
     if (!recovered.tail) {
-        report.detail += "; " + recovered.why;
+        // A stream read to its end may not be damaged at all (a size or
+        // CRC-32 record can be the wrong part): only a break is explained.
+        if (broke) report.detail += "; " + recovered.why;
         return;
     }
     const RecoveredTail& tail = *recovered.tail;

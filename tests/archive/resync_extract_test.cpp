@@ -176,6 +176,24 @@ TEST(PastTheDamage, TwoDamagedStretchesKeepTheTailAfterTheSecond) {
     EXPECT_GT(original.size() - LostBytes(after.report.lost), original.size() / 2) << after.report.detail;
 }
 
+TEST(PastTheDamage, DamageInTheFirstBlockKeepsEverythingAfterIt) {
+    const Bytes original = testzip::TextContent("first", kEntrySize);
+    testzip::BuiltZip zip = BuildZip({Deflated("f.bin", original)});
+    const std::size_t start = zip.entries[0].dataStart;
+    Bytes stream(zip.bytes.begin() + static_cast<std::ptrdiff_t>(start), zip.bytes.end());
+    testzip::BreakBlockHeader(stream, 0);
+    std::copy(stream.begin(), stream.end(), zip.bytes.begin() + static_cast<std::ptrdiff_t>(start));
+    const Outcome before = Extract(zip.bytes, false);
+    const Outcome after = Extract(zip.bytes, true);
+    EXPECT_TRUE(before.file.empty());
+    ASSERT_EQ(ExtractOutcome::Damaged, after.report.outcome);
+    EXPECT_EQ(original.size(), after.file.size()) << after.report.detail;
+    EXPECT_EQ(0u, WrongOutsideLost(after.file, original, after.report.lost));
+    ASSERT_FALSE(after.report.lost.empty());
+    EXPECT_EQ(0u, after.report.lost[0].start);
+    EXPECT_GT(original.size(), LostBytes(after.report.lost));
+}
+
 TEST(PastTheDamage, DamageInTheLastBlockLeavesTheOutputAsItWas) {
     const Bytes original = testzip::NoiseContent(11, kEntrySize);
     const Damaged damaged = MakeDamaged(original, false, {1.0}, 16);
