@@ -95,6 +95,13 @@ const Bytes& Data(int kind) {
     return cache.emplace(kind, std::move(data)).first->second;
 }
 
+// True (and the benchmark marked skipped) when this machine has no such data.
+bool SkippedForLackOf(const Bytes& data, benchmark::State& state) {
+    if (!data.empty()) return false;
+    state.SkipWithError("no such data on this machine");
+    return true;
+}
+
 const char* KindName(int kind) {
     static const char* const kNames[] = {"manual pages", "source code", "word list", "noise"};
     return kNames[kind];
@@ -164,10 +171,7 @@ void Resync(benchmark::State& state) {
 void Hopeless(benchmark::State& state) {
     const int kind = static_cast<int>(state.range(0));
     const Bytes& data = Data(kind);
-    if (data.empty()) {
-        state.SkipWithError("no such data on this machine");
-        return;
-    }
+    if (SkippedForLackOf(data, state)) return;
     Bytes stream = testzip::RawDeflate(data);
     std::mt19937 random(4);
     for (std::size_t i = stream.size() / 2; i < stream.size(); ++i) stream[i] = random() & 0xFF;
@@ -192,10 +196,7 @@ void Hopeless(benchmark::State& state) {
 void ReadThrough(benchmark::State& state) {
     const int kind = static_cast<int>(state.range(0));
     const Bytes& data = Data(kind);
-    if (data.empty()) {
-        state.SkipWithError("no such data on this machine");
-        return;
-    }
+    if (SkippedForLackOf(data, state)) return;
     Bytes stream = testzip::RawDeflate(data);
     std::mt19937 random(5);
     const std::size_t at = stream.size() / 2;
