@@ -371,7 +371,10 @@ void CZipArchive::RecoverPastDamage(const CFileHeader& entry, CFile& output, Ext
                                      output, report.bytesWritten, checkpoint);
     else if (broke && opened_.method == zip::kMethodBZip2)
         recovered = recovery.RecoverBzip2(size, output, report.bytesWritten, checkpoint);
-    else if (readThrough && deflated && report.bytesWritten > 0)
+    // Damage read through is placed only when it changed the length: a
+    // change that keeps it (one literal's code turned into another's) can
+    // be written by zlib exactly so, and would not show where it lies.
+    else if (readThrough && deflated && size && *size != report.bytesWritten && report.bytesWritten > 0)
         recovered = recovery.RecoverUndetected(size, output, report.bytesWritten, checkpoint);
     else
         return;

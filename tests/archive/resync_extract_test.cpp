@@ -145,9 +145,12 @@ INSTANTIATE_TEST_SUITE_P(Entries, PastTheDamage,
 
 // Damage inside a block of dynamic codes, which zlib mostly reads through
 // without an error: the stream, written by zlib, is compressed again to
-// find where it differs.
+// find where it differs. Only damage that changed the length is placed (a
+// change that keeps it may be one zlib itself writes so); the rest keeps its
+// whole file lost.
 TEST(PastTheDamage, DamageReadThroughIsFoundInAStreamZlibWrote) {
     const Bytes original = testzip::TextContent("read through", kEntrySize);
+    int placed = 0;
     for (const std::size_t length : {std::size_t{1}, std::size_t{64}, std::size_t{1024}}) {
         for (unsigned seed = 1; seed <= 3; ++seed) {
             SCOPED_TRACE("damage of " + std::to_string(length) + " bytes, seed " + std::to_string(seed));
@@ -156,14 +159,21 @@ TEST(PastTheDamage, DamageReadThroughIsFoundInAStreamZlibWrote) {
             std::mt19937 random(seed);
             const std::size_t at = layout.dataStart + (layout.dataEnd - layout.dataStart) * (40 + 5 * seed) / 100;
             for (std::size_t i = 0; i < length; ++i) zip.bytes[at + i] = random() & 0xFF;
+            const Outcome before = Extract(zip.bytes, false);
             const Outcome after = Extract(zip.bytes, true);
             ASSERT_EQ(ExtractOutcome::Damaged, after.report.outcome);
             EXPECT_EQ(0u, WrongOutsideLost(after.file, original, after.report.lost));
-            EXPECT_EQ(original.size(), after.file.size()) << after.report.detail;
             ASSERT_FALSE(after.report.lost.empty());
+            if (before.file.size() == original.size()) {
+                EXPECT_EQ((ByteRange{0, original.size()}), after.report.lost.front());
+                continue;
+            }
+            EXPECT_EQ(original.size(), after.file.size()) << after.report.detail;
             EXPECT_GT(after.report.lost.front().start, 0u) << "the bytes before the damaged block are certain";
+            ++placed;
         }
     }
+    EXPECT_GE(placed, 3);
 }
 
 TEST(PastTheDamage, TwoDamagedStretchesKeepTheTailAfterTheSecond) {
