@@ -29,9 +29,6 @@ public:
     // Fills `output` up to `outputSize` bytes unless the stream ends or fails first.
     Step Fill(std::uint8_t* output, std::size_t outputSize) override;
 
-    // The bit reached at the last block boundary passed.
-    std::uint64_t BoundaryBit() const { return boundaryBit_; }
-
 private:
     std::uint64_t BitAtBoundary() const;
 
