@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Builds the compression libraries behind BZip2, LZMA, XZ and Zstandard
-# (libbz2, liblzma, libzstd) as static Windows libraries with the MinGW-w64
-# toolchain, from Debian 12's source packages (the release's own versions,
+# (libbz2, liblzma, libzstd) and ISA-L (the fast Deflate decoder and CRC-32)
+# as static Windows libraries with the MinGW-w64 toolchain, from Debian 12's source packages (the release's own versions,
 # with Debian's patches: those the Linux build links, security updates
 # aside). Debian has no MinGW builds of them.
 #
 # Usage: scripts/build-windows-libraries.sh PREFIX
 # Installs include/ and lib/ under PREFIX; a second run with the same
 # package versions does nothing. Needs the `windows` package set of
-# scripts/install-deps.sh (the compiler, dpkg-source). Exits with 3 when the
+# scripts/install-deps.sh (the compiler, dpkg-source, nasm). Exits with 3 when the
 # source packages cannot be fetched (no route to Debian's archive) and
 # nothing was built before; with 1 when a build fails.
 set -euo pipefail
@@ -21,7 +21,7 @@ work=$prefix/work
 toolchain=$PWD/cmake/mingw-w64-x86_64.cmake
 triple=x86_64-w64-mingw32
 jobs=$(nproc)
-source_packages=(bzip2 xz-utils libzstd)
+source_packages=(bzip2 xz-utils libzstd libisal)
 
 source scripts/lib/debian-sources.sh
 debian_sources_init "$work"
@@ -88,6 +88,16 @@ cmake -S "$zstd_dir/build/cmake" -B "$work/build/zstd" -DCMAKE_TOOLCHAIN_FILE="$
   -DZSTD_BUILD_PROGRAMS=OFF -DZSTD_BUILD_TESTS=OFF -DZSTD_MULTITHREAD_SUPPORT=OFF >/dev/null
 quietly cmake --build "$work/build/zstd" -j"$jobs"
 cmake --install "$work/build/zstd" >/dev/null
+
+echo "== ISA-L =="
+# Its own makefile knows MinGW (arch=mingw); nasm assembles the Windows x64
+# objects in place of yasm. Only the Deflate decoder and the CRCs are wanted.
+isal_dir=$(source_dir libisal)
+quietly make -C "$isal_dir" -f Makefile.unx -j"$jobs" arch=mingw host_cpu=x86_64 units="igzip crc" \
+  CC="$triple-gcc-posix" AS=nasm DEBUG= DEBUG_nasm= lib
+cp "$isal_dir/bin/isa-l.a" "$prefix/lib/libisal.a"
+mkdir -p "$prefix/include/isa-l"
+cp "$isal_dir/include/igzip_lib.h" "$isal_dir/include/crc.h" "$prefix/include/isa-l/"
 
 printf '%s' "${versions%$'\n'}" >"$prefix/versions"
 rm -rf "$work/src" "$work/build"

@@ -16,8 +16,9 @@ for what in "$@"; do
     # MinGW-w64 (posix threads) and its zlib, GoogleTest's sources, wine to
     # run the Windows test programs (on Xvfb; xdotool finds their windows),
     # dpkg-source to unpack the source packages of the libraries built for
-    # Windows, make for the toolkit's build, and NSIS for the installer.
-    windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine wine64 dpkg-dev xz-utils make
+    # Windows, make for their builds and the toolkit's, nasm for ISA-L's
+    # assembly, and NSIS for the installer.
+    windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine wine64 dpkg-dev xz-utils make nasm
       fonts-wine xvfb xauth xdotool nsis python3) ;;
     *) echo "install-deps: unknown set '$what'" >&2; exit 2 ;;
   esac

@@ -6,10 +6,11 @@
 # the program in a wine prefix of its own.
 #
 # GoogleTest is built from Debian's sources (/usr/src/googletest) with the
-# same toolchain into BUILD_DIR/googletest, libbz2, liblzma and libzstd from
-# Debian's source packages into BUILD_DIR/libraries, and wxWidgets for MSW
-# from Debian's source package into a cache outside the clone (about 25
-# minutes the first time on a machine; BUILD_DIR/wxwidgets links to it).
+# same toolchain into BUILD_DIR/googletest, libbz2, liblzma, libzstd and
+# ISA-L from Debian's source packages into BUILD_DIR/libraries, and
+# wxWidgets for MSW from Debian's source package into a cache outside the
+# clone (about 25 minutes the first time on a machine; BUILD_DIR/wxwidgets
+# links to it).
 # The wine prefix is made before ctest asks the test programs for their
 # tests (discovery runs when the tests run), so the first discovery does not
 # time out while wine sets itself up.
@@ -52,11 +53,12 @@ fi
 echo "== Compression libraries for Windows =="
 libraries_prefix=$build_dir/libraries
 # Without a route to Debian's archive the build goes on without them: its
-# BZip2, LZMA, XZ and Zstandard entries then say "... is not supported".
+# BZip2, LZMA, XZ and Zstandard entries then say "... is not supported",
+# and Deflate is inflated by zlib alone.
 libraries_status=0
 scripts/build-windows-libraries.sh "$libraries_prefix" || libraries_status=$?
 if ((libraries_status == 3)); then
-  echo "WARNING: the Windows build is made without libbz2, liblzma and libzstd" >&2
+  echo "WARNING: the Windows build is made without libbz2, liblzma, libzstd and ISA-L" >&2
 elif ((libraries_status != 0)); then
   exit "$libraries_status"
 fi
