@@ -16,18 +16,19 @@ EntryDecoder::EntryDecoder(CZipStorage& storage) : storage_(storage) {}
 
 EntryDecoder::~EntryDecoder() { End(); }
 
-void EntryDecoder::Begin(std::uint16_t method, std::uint64_t dataOffset, std::uint64_t storedLength) {
+void EntryDecoder::Begin(std::uint16_t method, std::uint64_t dataOffset, std::uint64_t length) {
     StreamParameters stream;
     stream.method = method;
-    Begin(stream, dataOffset, storedLength);
+    Begin(stream, dataOffset, length);
 }
 
-void EntryDecoder::Begin(const StreamParameters& stream, std::uint64_t dataOffset, std::uint64_t storedLength) {
+void EntryDecoder::Begin(const StreamParameters& stream, std::uint64_t dataOffset, std::uint64_t length) {
     End();
     decryption_ = nullptr;
     method_ = stream.method;
     dataOffset_ = dataOffset;
-    storedLeft_ = storedLength;
+    storedLeft_ = length;
+    declaredLeft_ = length;
     outputLimit_ = UINT64_MAX;
     if (stream.uncompressedSize)
         outputLimit_ = *stream.uncompressedSize + std::max(*stream.uncompressedSize, kRunOnAllowance);
@@ -81,8 +82,11 @@ std::size_t EntryDecoder::ReadStored(std::uint8_t* buffer, std::size_t size) {
 }
 
 // Read-ahead: the stream may run past the declared compressed size, so input
-// is read until the stream ends or the file does. Bytes the decompressor
-// left unconsumed (it wants more after them) move to the front first.
+// is read until the stream ends or the file does. While the declared length
+// lasts no more than it is read (kSmallestRead at least): a small entry then
+// costs a small read, not a buffer full of the entries after it. Bytes the
+// decompressor left unconsumed (it wants more after them) move to the front
+// first.
 void EntryDecoder::RefillInput() {
     std::uint8_t* block = input_.GetBuffer();
     const std::size_t kept = inputEnd_ - inputStart_;
@@ -90,9 +94,14 @@ void EntryDecoder::RefillInput() {
     inputStart_ = 0;
     inputEnd_ = kept;
     const std::size_t room = input_.GetSize() - kept;
-    const std::size_t got = room == 0 ? 0 : ReadInput(block + kept, room);
+    std::size_t want = room;
+    if (declaredLeft_ > 0)
+        want = static_cast<std::size_t>(
+            std::min<std::uint64_t>(room, std::max<std::uint64_t>(declaredLeft_, kSmallestRead)));
+    const std::size_t got = want == 0 ? 0 : ReadInput(block + kept, want);
+    declaredLeft_ -= std::min<std::uint64_t>(declaredLeft_, got);
     inputEnd_ += got;
-    if (got < room) inputEnded_ = true;
+    if (got < want) inputEnded_ = true;
 }
 
 // A buffer made smaller than the default (BufferSizes.h) can be too small

@@ -37,11 +37,12 @@ public:
     EntryDecoder& operator=(const EntryDecoder&) = delete;
     virtual ~EntryDecoder();
 
-    // Starts reading at `dataOffset`. For stored data `storedLength` is the
-    // number of bytes; for compressed data it is ignored. Throws
+    // Starts reading at `dataOffset`. `length` is the data's declared
+    // length: for stored data the number of bytes; for compressed data only
+    // how far the first reads go (the stream's own end decides). Throws
     // CZipException for a method this build cannot read.
-    void Begin(const StreamParameters& stream, std::uint64_t dataOffset, std::uint64_t storedLength);
-    void Begin(std::uint16_t method, std::uint64_t dataOffset, std::uint64_t storedLength);
+    void Begin(const StreamParameters& stream, std::uint64_t dataOffset, std::uint64_t length);
+    void Begin(std::uint16_t method, std::uint64_t dataOffset, std::uint64_t length);
     // Decrypts the data read from here on in place, before it is
     // decompressed or delivered (nullptr: the data is not encrypted). Call
     // after Begin, which forgets it; Begin's offset and length are then those
@@ -74,10 +75,14 @@ public:
     // signature; without one it must name the consumed size to count.
     std::optional<zip::DataDescriptorRecord> ReadTrailingDescriptor(bool sizes64);
 
-    // Compressed input is read this much at a time: large enough that reads
-    // cost next to nothing beside decompressing. Tests may make it smaller
-    // (BufferSizes.h); Begin reads the size in force.
-    static constexpr std::size_t kInputBufferSize = 65536;
+    // Compressed input is read this much at a time: large enough that reads,
+    // and what a decompressor does once per call (ISA-L keeps its history
+    // across calls), cost next to nothing beside decompressing. Tests may
+    // make it smaller (BufferSizes.h); Begin reads the size in force.
+    static constexpr std::size_t kInputBufferSize = std::size_t{256} << 10;
+    // Compressed input is read no further than the declared length while
+    // that lasts, but never less than this at a time.
+    static constexpr std::size_t kSmallestRead = 4096;
     // How far a stream may run on past its declared uncompressed size (at
     // least): a damaged size field is no reason to stop, but a small entry
     // that decompresses to gigabytes must not fill the disk.
@@ -104,7 +109,8 @@ private:
     std::uint16_t method_ = 0;
     std::uint64_t dataOffset_ = 0;
     std::uint64_t storedLeft_ = 0;
-    std::uint64_t outputLimit_ = 0;  // compressed data: output beyond this is not decoded
+    std::uint64_t declaredLeft_ = 0;  // compressed data: declared bytes not read yet
+    std::uint64_t outputLimit_ = 0;   // compressed data: output beyond this is not decoded
     ExpansionLimits limits_;
     std::uint64_t consumed_ = 0;
     std::uint64_t produced_ = 0;

@@ -192,8 +192,6 @@ std::unique_ptr<EntryDecryption> CZipArchive::MakeDecryption(const CFileHeader& 
     return std::make_unique<TraditionalDecryption>(password, TraditionalDecryption::CheckByteOf(entry));
 }
 
-// Starts the decoder on the entry's data (after any encryption header);
-// `storedLength` bytes of it for stored data.
 // What the decompressor needs of the opened entry; an AES entry's method is
 // the one inside its encryption.
 StreamParameters CZipArchive::OpenedStream(const CFileHeader& entry) const {
@@ -204,8 +202,10 @@ StreamParameters CZipArchive::OpenedStream(const CFileHeader& entry) const {
     return stream;
 }
 
-void CZipArchive::BeginData(std::uint64_t storedLength) {
-    decoder_->Begin(OpenedStream(*centralDir.OpenedEntry()), dataStart_, storedLength);
+// Starts the decoder on the entry's data (after any encryption header),
+// `length` bytes of it as declared.
+void CZipArchive::BeginData(std::uint64_t length) {
+    decoder_->Begin(OpenedStream(*centralDir.OpenedEntry()), dataStart_, length);
     decoder_->SetDecryption(decryption_.get());
 }
 

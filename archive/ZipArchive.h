@@ -127,7 +127,7 @@ private:
     std::optional<EntryVerdict> CutBeforeEncryptedData(const CFileHeader& entry);
     std::unique_ptr<EntryDecryption> MakeDecryption(const CFileHeader& entry, const std::string& password);
     StreamParameters OpenedStream(const CFileHeader& entry) const;
-    void BeginData(std::uint64_t storedLength);
+    void BeginData(std::uint64_t length);
     // The verdict on the opened entry's output.
     EntryJudge Judge(const CFileHeader& entry) const;
     EntryVerdict AuthenticationVerdict(const CFileHeader& entry, EntryVerdict verdict);

@@ -15,7 +15,7 @@ namespace {
 uInt Clamp(std::size_t n) { return static_cast<uInt>(std::min<std::size_t>(n, 0x7FFFFFFF)); }
 }  // namespace
 
-IsalInflater::IsalInflater() {
+IsalInflater::IsalInflater() : recent_(kWindow) {
     if (inflateInit2(&zlib_, -MAX_WBITS) != Z_OK) throw std::bad_alloc();
 }
 
@@ -32,11 +32,11 @@ void IsalInflater::Absorb(const std::uint8_t* input, std::size_t inputSize) {
         // zlib never goes back: only the bytes a block boundary may start in
         // (zlib holds fewer than 8 bits of them) are kept.
         const std::size_t drop = zlibAt_ - 8;
-        held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(drop));
+        held_.Drop(drop);
         heldStart_ += drop;
         zlibAt_ -= drop;
     }
-    held_.insert(held_.end(), input + known, input + inputSize);
+    held_.Append(input + known, static_cast<std::size_t>(inputSize - known));
 }
 
 std::uint64_t IsalInflater::DecodedInputEnd() const {
@@ -52,16 +52,45 @@ std::uint64_t IsalInflater::DecodedInputEnd() const {
     return finishedEnd_;
 }
 
-void IsalInflater::Remember(const std::uint8_t* output, std::size_t size) {
-    if (size >= kWindow) {
-        std::memcpy(recent_.data(), output + size - kWindow, kWindow);
+// The call ends: the ring takes the last of its output, and the history of
+// a block still being decoded, if it lies in the caller's buffer, is copied.
+void IsalInflater::EndCall(const std::uint8_t* output, std::size_t produced) {
+    if (engine_ == Engine::Isal && blockHistory_ != blockHistoryCopy_.data()) {
+        blockHistoryCopy_.assign(blockHistory_, blockHistory_ + kWindow);
+        blockHistory_ = blockHistoryCopy_.data();
+    }
+    if (produced >= kWindow) {
+        std::memcpy(recent_.data(), output + produced - kWindow, kWindow);
         recentAt_ = 0;
+    } else {
+        const std::size_t first = std::min(produced, kWindow - recentAt_);
+        std::memcpy(recent_.data() + recentAt_, output, first);
+        std::memcpy(recent_.data(), output + first, produced - first);
+        recentAt_ = (recentAt_ + produced) % kWindow;
+    }
+    callOutput_ = nullptr;
+    callProduced_ = 0;
+}
+
+// The current block's history is the kWindow bytes given before it: in the
+// caller's buffer when this call gave that many, else the ring's last bytes
+// followed by this call's, joined in blockHistoryCopy_.
+void IsalInflater::TakeBlockHistory() {
+    if (callProduced_ >= kWindow) {
+        blockHistory_ = callOutput_ + callProduced_ - kWindow;
         return;
     }
-    const std::size_t first = std::min(size, kWindow - recentAt_);
-    std::memcpy(recent_.data() + recentAt_, output, first);
-    std::memcpy(recent_.data(), output + first, size - first);
-    recentAt_ = (recentAt_ + size) % kWindow;
+    blockHistoryCopy_.resize(kWindow);
+    std::uint8_t* joined = blockHistoryCopy_.data();
+    // The ring's oldest bytes start at recentAt_; the last kWindow -
+    // callProduced_ of them come first.
+    const std::size_t fromRing = kWindow - callProduced_;
+    const std::size_t ringStart = (recentAt_ + callProduced_) % kWindow;
+    const std::size_t first = std::min(fromRing, kWindow - ringStart);
+    std::memcpy(joined, recent_.data() + ringStart, first);
+    std::memcpy(joined + first, recent_.data(), fromRing - first);
+    if (callProduced_ != 0) std::memcpy(joined + fromRing, callOutput_, callProduced_);
+    blockHistory_ = joined;
 }
 
 // The block that ended at bit `bitInHeld` of the held input is done; the
@@ -69,7 +98,7 @@ void IsalInflater::Remember(const std::uint8_t* output, std::size_t size) {
 void IsalInflater::NewBlockAt(std::uint64_t bitInHeld) {
     boundaries_.Note(heldStart_ * 8 + bitInHeld, output_);
     const std::size_t byte = static_cast<std::size_t>(bitInHeld / 8);
-    held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(byte));
+    held_.Drop(byte);
     heldStart_ += byte;
     blockBit_ = static_cast<unsigned>(bitInHeld % 8);
     zlibAt_ = zlibAt_ >= byte ? zlibAt_ - byte : 0;
@@ -87,19 +116,14 @@ void IsalInflater::StartBlock() {
         header.clean && output_ >= kWindow &&
         (header.kind == DeflateBlockHeader::Kind::Dynamic || header.kind == DeflateBlockHeader::Kind::Stored);
     if (!isalSafe) {
-        if (!zlibInSync_) RestartZlib();
+        if (!zlibInSync_) {
+            TakeBlockHistory();
+            RestartZlib();
+        }
         engine_ = Engine::Zlib;
         return;
     }
-    if (zlibInSync_) {
-        // Coming from zlib: its window is the output before the block.
-        blockHistory_.resize(kWindow);
-        recent_.resize(kWindow);
-        uInt length = 0;
-        inflateGetDictionary(&zlib_, blockHistory_.data(), &length);
-        std::memcpy(recent_.data(), blockHistory_.data(), kWindow);
-        recentAt_ = 0;
-    }
+    TakeBlockHistory();
     blockFinal_ = header.final;
     StartIsal();
 }
@@ -117,7 +141,8 @@ void IsalInflater::StartIsal() {
     }
     isal_->crc_flag = ISAL_DEFLATE;
     isal_->hist_bits = 0;
-    isal_inflate_set_dict(isal_.get(), blockHistory_.data(), static_cast<std::uint32_t>(blockHistory_.size()));
+    // ISA-L copies the dictionary; its parameter is not const only in name.
+    isal_inflate_set_dict(isal_.get(), const_cast<std::uint8_t*>(blockHistory_), static_cast<std::uint32_t>(kWindow));
     isal_->read_in = (held_[0] >> blockBit_) | 1u;
     isal_->read_in_length = static_cast<std::int32_t>(8 - blockBit_);
     isalAt_ = 1;
@@ -129,7 +154,7 @@ void IsalInflater::StartIsal() {
 // the block's bits in the first byte primed.
 void IsalInflater::RestartZlib() {
     inflateReset(&zlib_);
-    inflateSetDictionary(&zlib_, blockHistory_.data(), static_cast<uInt>(blockHistory_.size()));
+    inflateSetDictionary(&zlib_, blockHistory_, static_cast<uInt>(kWindow));
     zlibAt_ = 0;
     if (blockBit_ != 0) {
         inflatePrime(&zlib_, static_cast<int>(8 - blockBit_), held_[0] >> blockBit_);
@@ -179,16 +204,12 @@ std::size_t IsalInflater::RunIsal(std::uint8_t* output, std::size_t outputSize) 
     const std::size_t produced = givenOut - state.avail_out;
     output_ += produced;
     isalOutput_ += produced;
-    Remember(output, produced);
     if (result < 0) {
         BlockToZlib();
         return produced;
     }
     if (state.block_state == ISAL_BLOCK_FINISH) {
         const std::uint64_t end = std::uint64_t{isalAt_} * 8 - static_cast<std::uint64_t>(state.read_in_length);
-        blockHistory_.resize(kWindow);
-        std::memcpy(blockHistory_.data(), recent_.data() + recentAt_, kWindow - recentAt_);
-        std::memcpy(blockHistory_.data() + (kWindow - recentAt_), recent_.data(), recentAt_);
         if (blockFinal_) {
             engine_ = Engine::Finished;
             finishedEnd_ = heldStart_ + (end + 7) / 8;
@@ -239,6 +260,7 @@ std::size_t IsalInflater::RunZlib(std::uint8_t* output, std::size_t outputSize, 
 Decompressor::Step IsalInflater::Decode(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
                                         std::size_t outputSize) {
     Absorb(input, inputSize);
+    callOutput_ = output;
     Step step;
     while (step.produced < outputSize) {
         if (engine_ == Engine::Boundary) StartBlock();
@@ -251,6 +273,7 @@ Decompressor::Step IsalInflater::Decode(const std::uint8_t* input, std::size_t i
         else if (engine_ == Engine::Zlib)
             got = RunZlib(output + step.produced, outputSize - step.produced, Z_BLOCK);
         step.produced += got;
+        callProduced_ = step.produced;
         if (engine_ == Engine::Finished) {
             step.status = Status::StreamEnd;
             break;
@@ -266,6 +289,7 @@ Decompressor::Step IsalInflater::Decode(const std::uint8_t* input, std::size_t i
             if (engine_ != Engine::Isal || !blockFinal_ || !BlockToZlib()) break;
         }
     }
+    EndCall(output, step.produced);
     const std::uint64_t end = DecodedInputEnd();
     step.consumed = end > callerAt_ ? static_cast<std::size_t>(end - callerAt_) : 0;
     callerAt_ += step.consumed;
@@ -281,24 +305,21 @@ std::optional<StreamBreak> IsalInflater::Break() const {
 }
 
 std::size_t IsalInflater::DrainAtEnd(std::uint8_t* output, std::size_t outputSize) {
-    if (!tailFound_) {
+    if (!tail_.Found()) {
         if (engine_ == Engine::Isal) BlockToZlib();
         if (engine_ == Engine::Boundary) {
-            if (!zlibInSync_) RestartZlib();
+            if (!zlibInSync_) {
+                TakeBlockHistory();
+                RestartZlib();
+            }
             engine_ = Engine::Zlib;
         }
         if (engine_ != Engine::Zlib) return 0;
         const std::size_t got = RunZlib(output, outputSize, Z_SYNC_FLUSH);
         if (got > 0 || engine_ != Engine::Zlib) return got;
-        tailFound_ = true;
-        tail_ = DeflateTail(zlib_);
-        tailDelivered_ = 0;
+        tail_.Find(zlib_);
     }
-    const std::size_t n = std::min(outputSize, tail_.size() - tailDelivered_);
-    std::copy(tail_.begin() + static_cast<std::ptrdiff_t>(tailDelivered_),
-              tail_.begin() + static_cast<std::ptrdiff_t>(tailDelivered_ + n), output);
-    tailDelivered_ += n;
-    return n;
+    return tail_.Deliver(output, outputSize);
 }
 
 }  // namespace tessaly

@@ -37,7 +37,9 @@
 #include <vector>
 
 #include "archive/methods/BlockTrail.h"
+#include "archive/methods/ByteQueue.h"
 #include "archive/methods/Decompressor.h"
+#include "archive/methods/ZlibInflater.h"
 
 struct inflate_state;
 
@@ -69,13 +71,14 @@ private:
 
     void Absorb(const std::uint8_t* input, std::size_t inputSize);
     void StartBlock();
+    void TakeBlockHistory();
     void StartIsal();
     void RestartZlib();
     std::size_t RunIsal(std::uint8_t* output, std::size_t outputSize);
     std::size_t RunZlib(std::uint8_t* output, std::size_t outputSize, int flush);
     bool BlockToZlib();
     void NewBlockAt(std::uint64_t bitInHeld);
-    void Remember(const std::uint8_t* output, std::size_t size);
+    void EndCall(const std::uint8_t* output, std::size_t produced);
     std::uint64_t DecodedInputEnd() const;
 
     Engine engine_ = Engine::Boundary;
@@ -87,7 +90,7 @@ private:
     // Input from the byte where the current block starts (zlib: from a few
     // bytes before the next it reads). held_[0] is byte heldStart_ of the
     // stream; the block starts at bit blockBit_ of it.
-    std::vector<std::uint8_t> held_;
+    ByteQueue held_;
     std::uint64_t heldStart_ = 0;
     unsigned blockBit_ = 0;
     std::size_t zlibAt_ = 0;         // next byte of held_ zlib reads
@@ -98,17 +101,21 @@ private:
     std::uint64_t output_ = 0;            // bytes given so far
     std::uint64_t blockOutputStart_ = 0;  // bytes given before the current block
     std::uint64_t isalOutput_ = 0;
-    // The last kWindow bytes given, as a ring, and as they stood when the
-    // current block started.
+
+    // The history a block starts with is the kWindow bytes given before it.
+    // Those of earlier calls are kept as a ring (refreshed once per call);
+    // those of the call under way are in the caller's buffer.
     std::vector<std::uint8_t> recent_;
     std::size_t recentAt_ = 0;
-    std::vector<std::uint8_t> blockHistory_;
+    const std::uint8_t* callOutput_ = nullptr;
+    std::size_t callProduced_ = 0;
+    // The current block's history: in the caller's buffer while the call it
+    // started in lasts, else in blockHistoryCopy_.
+    const std::uint8_t* blockHistory_ = nullptr;
+    std::vector<std::uint8_t> blockHistoryCopy_;
 
     BlockTrail boundaries_;
-
-    std::vector<std::uint8_t> tail_;
-    std::size_t tailDelivered_ = 0;
-    bool tailFound_ = false;
+    DecidedTail tail_;
 };
 
 }  // namespace tessaly

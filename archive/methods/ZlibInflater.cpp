@@ -142,19 +142,16 @@ std::vector<std::uint8_t> DeflateTail(z_stream& stream) {
     return common ? std::move(*common) : std::vector<std::uint8_t>{};
 }
 
-void ZlibInflater::FindTail() {
-    tailFound_ = true;
-    tail_ = DeflateTail(stream_);
-    tailDelivered_ = 0;
+std::size_t DecidedTail::Deliver(std::uint8_t* output, std::size_t outputSize) {
+    const std::size_t n = std::min(outputSize, bytes_.size() - delivered_);
+    std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(delivered_), n, output);
+    delivered_ += n;
+    return n;
 }
 
 std::size_t ZlibInflater::DrainAtEnd(std::uint8_t* output, std::size_t outputSize) {
-    if (!tailFound_) FindTail();
-    const std::size_t n = std::min(outputSize, tail_.size() - tailDelivered_);
-    std::copy(tail_.begin() + static_cast<std::ptrdiff_t>(tailDelivered_),
-              tail_.begin() + static_cast<std::ptrdiff_t>(tailDelivered_ + n), output);
-    tailDelivered_ += n;
-    return n;
+    if (!tail_.Found()) tail_.Find(stream_);
+    return tail_.Deliver(output, outputSize);
 }
 
 }  // namespace tessaly

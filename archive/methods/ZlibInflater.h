@@ -18,6 +18,23 @@ namespace tessaly {
 // whatever bits follow. IsalInflater finishes cut streams with it too.
 std::vector<std::uint8_t> DeflateTail(z_stream& stream);
 
+// That tail, found once the input has ended and handed out over as many
+// calls as the caller's room takes.
+class DecidedTail {
+public:
+    bool Found() const { return found_; }
+    void Find(z_stream& stream) {
+        bytes_ = DeflateTail(stream);
+        found_ = true;
+    }
+    std::size_t Deliver(std::uint8_t* output, std::size_t outputSize);
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    std::size_t delivered_ = 0;
+    bool found_ = false;
+};
+
 class ZlibInflater : public Decompressor {
 public:
     ZlibInflater();
@@ -30,7 +47,6 @@ public:
 
 private:
     void NoteBoundary();
-    void FindTail();
 
     static voidpf Allocate(voidpf opaque, uInt items, uInt size);
     static void Free(voidpf opaque, voidpf block);
@@ -41,9 +57,7 @@ private:
     BlockTrail trail_;
     std::list<void*> zlibBlocks_;  // every block zlib currently holds
     // What the inflater can still produce when the input ends inside a code.
-    std::vector<std::uint8_t> tail_;
-    std::size_t tailDelivered_ = 0;
-    bool tailFound_ = false;
+    DecidedTail tail_;
 };
 
 }  // namespace tessaly
