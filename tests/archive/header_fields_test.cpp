@@ -62,8 +62,15 @@ class WrongLocalSize : public ::testing::TestWithParam<std::tuple<WrongSizeCase,
 TEST_P(WrongLocalSize, CostsNoNeighbourAndDeflateEndsWhereTheStreamEnds) {
     const WrongSizeCase& c = std::get<0>(GetParam());
     bool central = std::get<2>(GetParam());
-    EntryToWrite odd =
-        Deflated("odd.dat", c.method == Method::Deflated ? TextContent("odd", 20000) : NoiseContent(9, 5000));
+    // The deflated stream is long enough (noise after text) that a size
+    // under it stops the decoder's first read inside the stream.
+    Bytes content = NoiseContent(9, 5000);
+    if (c.method == Method::Deflated) {
+        content = TextContent("odd", 20000);
+        const Bytes noise = NoiseContent(9, 24000);
+        content.insert(content.end(), noise.begin(), noise.end());
+    }
+    EntryToWrite odd = Deflated("odd.dat", content);
     odd.method = c.method;
     std::vector<EntryToWrite> inputs = {Stored("s0.txt", TextContent("s0", 3000)), odd,
                                         Stored("s2.bin", NoiseContent(2, 5000)),
