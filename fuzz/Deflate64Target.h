@@ -9,19 +9,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
-#include "archive/methods/Decompressor.h"
+#include "fuzz/PieceDecoding.h"
 
 namespace tessaly::fuzz {
 
-struct Deflate64Result {
-    std::vector<std::uint8_t> output;  // at most the cap
-    Decompressor::Status status = Decompressor::Status::Running;
-    std::size_t consumed = 0;
-    bool capped = false;  // the output reached the cap; decoding stopped there
-    std::string fault;    // what the decoder did wrong; empty when nothing
-};
+using Deflate64Result = DecodeResult;
 
 // Decodes `stream` feeding `inPiece` input bytes and taking `outPiece`
 // output bytes at a time, then drains at the end of the input. Output stops

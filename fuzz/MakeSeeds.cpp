@@ -1,5 +1,6 @@
 // tessaly-fuzz-seeds FOLDER: writes the fuzz targets' seed corpora into
-// FOLDER/archive, FOLDER/deflate64 and FOLDER/names.
+// FOLDER/archive, FOLDER/deflate64, FOLDER/inflate (in a build with ISA-L)
+// and FOLDER/names.
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -26,6 +27,9 @@ int main(int argc, char** argv) {
         const std::filesystem::path root = argv[1];
         WriteCorpus(root / "archive", tessaly::fuzz::ArchiveSeeds());
         WriteCorpus(root / "deflate64", tessaly::fuzz::Deflate64Seeds());
+#if TESSALY_WITH_ISAL
+        WriteCorpus(root / "inflate", tessaly::fuzz::InflateSeeds());
+#endif
         WriteCorpus(root / "names", tessaly::fuzz::NameSeeds());
     } catch (const std::exception& fault) {
         std::fprintf(stderr, "tessaly-fuzz-seeds: %s\n", fault.what());

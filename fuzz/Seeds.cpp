@@ -2,8 +2,13 @@
 
 #include <utility>
 
+#include <zlib.h>
+
 #include "archive/CompressionMethods.h"
 #include "fuzz/SalvageTarget.h"
+#if TESSALY_WITH_ISAL
+#include "fuzz/InflateTarget.h"
+#endif
 #include "tests/support/Damage.h"
 #include "tests/support/Deflate64Writer.h"
 #include "tests/support/DeflateBlocks.h"
@@ -124,7 +129,7 @@ void AddHostile(std::vector<Seed>& seeds) {
     seeds.push_back({"signatures.zip", SignatureFlood(600)});
 }
 
-Seed Deflate64Seed(std::string name, std::uint8_t in, std::uint8_t out, const Bytes& stream) {
+Seed StreamSeed(std::string name, std::uint8_t in, std::uint8_t out, const Bytes& stream) {
     Seed seed{std::move(name), {in, out}};
     seed.bytes.insert(seed.bytes.end(), stream.begin(), stream.end());
     return seed;
@@ -145,6 +150,26 @@ Bytes FarMatches() {
     writer.EndOfBlock();
     return writer.Finish();
 }
+
+#if TESSALY_WITH_ISAL
+// Raw Deflate data of `data` as it continues the inflate target's prefix:
+// the prefix text is the dictionary, so matches reach back into it.
+Bytes DeflateAfterPrefix(const Bytes& data, int level, int strategy = Z_DEFAULT_STRATEGY) {
+    const Bytes prefix = InflatePrefixText();
+    z_stream stream{};
+    deflateInit2(&stream, level, Z_DEFLATED, -MAX_WBITS, 8, strategy);
+    deflateSetDictionary(&stream, prefix.data(), static_cast<uInt>(prefix.size()));
+    Bytes out(deflateBound(&stream, static_cast<uLong>(data.size())) + 16);
+    stream.next_in = const_cast<Bytef*>(data.data());
+    stream.avail_in = static_cast<uInt>(data.size());
+    stream.next_out = out.data();
+    stream.avail_out = static_cast<uInt>(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
+#endif
 
 Seed NameSeed(std::string name, std::uint8_t rules, const std::vector<std::string>& names) {
     Seed seed{std::move(name), {rules}};
@@ -171,12 +196,36 @@ std::vector<Seed> Deflate64Seeds() {
     const Bytes text = TextContent("deflate64", 3000);
     Bytes cut = CompressDeflate64(text);
     cut.resize(cut.size() / 2);
-    return {Deflate64Seed("greedy.d64", 7, 13, CompressDeflate64(text, {false, 200})),
-            Deflate64Seed("far.d64", 1, 200, FarMatches()),
-            Deflate64Seed("zlib-dynamic.d64", 31, 3, RawDeflate(text, 9)),
-            Deflate64Seed("zlib-noise.d64", 64, 255, RawDeflate(NoiseContent(2, 400), 6)),
-            Deflate64Seed("cut.d64", 5, 77, cut)};
+    return {StreamSeed("greedy.d64", 7, 13, CompressDeflate64(text, {false, 200})),
+            StreamSeed("far.d64", 1, 200, FarMatches()), StreamSeed("zlib-dynamic.d64", 31, 3, RawDeflate(text, 9)),
+            StreamSeed("zlib-noise.d64", 64, 255, RawDeflate(NoiseContent(2, 400), 6)),
+            StreamSeed("cut.d64", 5, 77, cut)};
 }
+
+#if TESSALY_WITH_ISAL
+std::vector<Seed> InflateSeeds() {
+    // Text whose lines also occur in the prefix, then noise (stored blocks),
+    // then text again: dynamic, stored and (Z_FIXED) fixed blocks.
+    Bytes data = TextContent("inflate", 60000);
+    const Bytes noise = NoiseContent(4, 9000);
+    data.insert(data.end(), noise.begin(), noise.end());
+    const Bytes more = TextContent("more", 30000);
+    data.insert(data.end(), more.begin(), more.end());
+    const Bytes dynamic = DeflateAfterPrefix(data, 6);
+    Bytes damaged = dynamic;
+    damaged[damaged.size() / 3] ^= 0x5A;
+    Bytes brokenHeader = dynamic;
+    BreakBlockHeader(brokenHeader, 0);
+    Bytes cut = dynamic;
+    cut.resize(cut.size() / 2);
+    return {StreamSeed("dynamic.deflate", 7, 13, dynamic),
+            StreamSeed("best.deflate", 64, 255, DeflateAfterPrefix(data, 9)),
+            StreamSeed("fixed.deflate", 3, 40, DeflateAfterPrefix(data, 6, Z_FIXED)),
+            StreamSeed("damaged.deflate", 31, 3, damaged),
+            StreamSeed("broken-header.deflate", 1, 200, brokenHeader),
+            StreamSeed("cut.deflate", 5, 77, cut)};
+}
+#endif
 
 std::vector<Seed> NameSeeds() {
     const std::vector<std::string> leaving = {"b.txt",    "../b.txt",  "/b.txt",    "./b.txt", "C:\\b.txt",

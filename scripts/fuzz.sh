@@ -11,7 +11,7 @@
 #
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
 #   SECONDS  time per target (default 60)
-#   TARGET   archive, deflate64, names (default all three)
+#   TARGET   archive, deflate64, inflate, names (default all four)
 # Environment: BUILD_DIR (build/fuzz), WORK_DIR (BUILD_DIR/work; the corpora
 # there grow from run to run), JOBS (1: one process per target; 2 uses both
 # cores of a two-core machine), RSS_LIMIT_MB (2048), UNIT_TIMEOUT (60
@@ -22,11 +22,11 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-((${#targets[@]})) || targets=(archive deflate64 names)
+((${#targets[@]})) || targets=(archive deflate64 inflate names)
 for target in "${targets[@]}"; do
   case "$target" in
-    archive | deflate64 | names) ;;
-    *) echo "fuzz: unknown target '$target' (archive, deflate64, names)" >&2; exit 2 ;;
+    archive | deflate64 | inflate | names) ;;
+    *) echo "fuzz: unknown target '$target' (archive, deflate64, inflate, names)" >&2; exit 2 ;;
   esac
 done
 

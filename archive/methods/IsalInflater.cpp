@@ -39,6 +39,9 @@ void IsalInflater::Absorb(const std::uint8_t* input, std::size_t inputSize) {
     held_.Append(input + known, static_cast<std::size_t>(inputSize - known));
 }
 
+// The input taken so far. Inside a block ISA-L decodes, the bytes whose
+// bits it has not used yet are not taken: the stream may end among them
+// (kUntakenAtCut).
 std::uint64_t IsalInflater::DecodedInputEnd() const {
     switch (engine_) {
         case Engine::Boundary: return heldStart_;  // the next block starts in it

@@ -62,6 +62,10 @@ public:
 
     // No distance reaches further back than this.
     static constexpr std::size_t kWindow = 32768;
+    // A stream cut inside a block ISA-L decodes may leave this many bytes
+    // untaken at its input's end (ISA-L's look-ahead): they are held, and
+    // DrainAtEnd decodes them.
+    static constexpr std::size_t kUntakenAtCut = 8;
     // A block ISA-L decodes whose input grows past this is handed to zlib
     // there (no encoder writes such blocks; it bounds the input kept).
     static constexpr std::size_t kHeldLimit = std::size_t{4} << 20;

@@ -11,6 +11,9 @@
 
 #include "archive/ExtractReport.h"
 #include "fuzz/Deflate64Target.h"
+#if TESSALY_WITH_ISAL
+#include "fuzz/InflateTarget.h"
+#endif
 #include "fuzz/NameTarget.h"
 #include "fuzz/SalvageTarget.h"
 #include "fuzz/Seeds.h"
@@ -109,6 +112,31 @@ TEST(Deflate64FuzzTarget, AStreamCutShortGivesAPrefixAndTakesEveryByte) {
     ASSERT_LT(result.output.size(), text.size());
     EXPECT_TRUE(std::equal(result.output.begin(), result.output.end(), text.begin()));
 }
+
+#if TESSALY_WITH_ISAL
+TEST(InflateFuzzTarget, SeedsDecodeAlikeWithIsalAndZlib) {
+    for (const Seed& seed : InflateSeeds())
+        EXPECT_EQ(CheckInflate(seed.bytes.data(), seed.bytes.size()), "") << seed.name;
+}
+
+// The healthy seed reaches what the target is for: ISA-L decodes most of
+// it, matches reaching back into the prefix included.
+TEST(InflateFuzzTarget, TheHealthySeedIsDecodedByIsal) {
+    const std::vector<Seed> seeds = InflateSeeds();
+    const Seed& seed = SeedNamed(seeds, "dynamic.deflate");
+    DecodeResult decoded;
+    std::uint64_t isalBytes = 0;
+    ASSERT_EQ(CheckInflate(seed.bytes.data(), seed.bytes.size(), &decoded, &isalBytes), "");
+    EXPECT_EQ(decoded.status, Decompressor::Status::StreamEnd);
+    const Bytes prefix = InflatePrefixText();
+    Bytes expected = prefix;
+    const Bytes text = TextContent("inflate", 60000);
+    expected.insert(expected.end(), text.begin(), text.end());
+    ASSERT_GE(decoded.output.size(), expected.size());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), decoded.output.begin()));
+    EXPECT_GT(isalBytes, 60000u);
+}
+#endif
 
 TEST(NameFuzzTarget, SeedsKeepEveryRule) {
     for (const Seed& seed : NameSeeds())
