@@ -151,26 +151,6 @@ Bytes FarMatches() {
     return writer.Finish();
 }
 
-#if TESSALY_WITH_ISAL
-// Raw Deflate data of `data` as it continues the inflate target's prefix:
-// the prefix text is the dictionary, so matches reach back into it.
-Bytes DeflateAfterPrefix(const Bytes& data, int level, int strategy = Z_DEFAULT_STRATEGY) {
-    const Bytes prefix = InflatePrefixText();
-    z_stream stream{};
-    deflateInit2(&stream, level, Z_DEFLATED, -MAX_WBITS, 8, strategy);
-    deflateSetDictionary(&stream, prefix.data(), static_cast<uInt>(prefix.size()));
-    Bytes out(deflateBound(&stream, static_cast<uLong>(data.size())) + 16);
-    stream.next_in = const_cast<Bytef*>(data.data());
-    stream.avail_in = static_cast<uInt>(data.size());
-    stream.next_out = out.data();
-    stream.avail_out = static_cast<uInt>(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    deflateEnd(&stream);
-    return out;
-}
-#endif
-
 Seed NameSeed(std::string name, std::uint8_t rules, const std::vector<std::string>& names) {
     Seed seed{std::move(name), {rules}};
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -211,7 +191,9 @@ std::vector<Seed> InflateSeeds() {
     data.insert(data.end(), noise.begin(), noise.end());
     const Bytes more = TextContent("more", 30000);
     data.insert(data.end(), more.begin(), more.end());
-    const Bytes dynamic = DeflateAfterPrefix(data, 6);
+    // Each continues the target's prefix: matches reach back into it.
+    const Bytes prefix = InflatePrefixText();
+    const Bytes dynamic = RawDeflate(data, 6, 0, prefix);
     Bytes damaged = dynamic;
     damaged[damaged.size() / 3] ^= 0x5A;
     Bytes brokenHeader = dynamic;
@@ -219,8 +201,8 @@ std::vector<Seed> InflateSeeds() {
     Bytes cut = dynamic;
     cut.resize(cut.size() / 2);
     return {StreamSeed("dynamic.deflate", 7, 13, dynamic),
-            StreamSeed("best.deflate", 64, 255, DeflateAfterPrefix(data, 9)),
-            StreamSeed("fixed.deflate", 3, 40, DeflateAfterPrefix(data, 6, Z_FIXED)),
+            StreamSeed("best.deflate", 64, 255, RawDeflate(data, 9, 0, prefix)),
+            StreamSeed("fixed.deflate", 3, 40, RawDeflate(data, 6, Z_FIXED, prefix)),
             StreamSeed("damaged.deflate", 31, 3, damaged),
             StreamSeed("broken-header.deflate", 1, 200, brokenHeader),
             StreamSeed("cut.deflate", 5, 77, cut)};

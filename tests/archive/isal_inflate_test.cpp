@@ -64,17 +64,7 @@ Outcome Drive(Decompressor& decoder, const Bytes& input, std::size_t piece, std:
 }
 
 Bytes Deflate(const Bytes& data, int level, int strategy = Z_DEFAULT_STRATEGY) {
-    z_stream stream{};
-    deflateInit2(&stream, level, Z_DEFLATED, -MAX_WBITS, 8, strategy);
-    Bytes out(deflateBound(&stream, static_cast<uLong>(data.size())) + 16);
-    stream.next_in = const_cast<Bytef*>(data.data());
-    stream.avail_in = static_cast<uInt>(data.size());
-    stream.next_out = out.data();
-    stream.avail_out = static_cast<uInt>(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    deflateEnd(&stream);
-    return out;
+    return testzip::RawDeflate(data, level, strategy);
 }
 
 Bytes Words(std::uint32_t seed, std::size_t size) {

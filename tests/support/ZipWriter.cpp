@@ -237,10 +237,13 @@ BuiltZip BuildZip(const std::vector<EntryToWrite>& entries, const BuildOptions& 
     return zip;
 }
 
-Bytes RawDeflate(const Bytes& data, int level) {
+Bytes RawDeflate(const Bytes& data, int level, int strategy, const Bytes& dictionary) {
     z_stream stream{};
-    if (deflateInit2(&stream, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    if (deflateInit2(&stream, level, Z_DEFLATED, -MAX_WBITS, 8, strategy) != Z_OK)
         throw std::runtime_error("deflateInit2 failed");
+    if (!dictionary.empty() &&
+        deflateSetDictionary(&stream, dictionary.data(), static_cast<uInt>(dictionary.size())) != Z_OK)
+        throw std::runtime_error("deflateSetDictionary failed");
     Bytes out(deflateBound(&stream, static_cast<uLong>(data.size())) + 16);
     stream.next_in = const_cast<Bytef*>(data.data());
     stream.avail_in = static_cast<uInt>(data.size());

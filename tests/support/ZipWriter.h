@@ -103,7 +103,9 @@ struct BuiltZip {
 BuiltZip BuildZip(const std::vector<EntryToWrite>& entries, const BuildOptions& options = {});
 
 // Raw Deflate (no zlib header), as ZIP method 8 stores it.
-Bytes RawDeflate(const Bytes& data, int level = 6);
+// `strategy` is zlib's (0: Z_DEFAULT_STRATEGY); matches may reach into
+// `dictionary`, as if the stream went on from it.
+Bytes RawDeflate(const Bytes& data, int level = 6, int strategy = 0, const Bytes& dictionary = {});
 std::uint32_t Crc32(const Bytes& data);
 
 // Deterministic contents: readable, compressible text, and bytes that do not
