@@ -27,7 +27,6 @@ void EntryDecoder::Begin(const StreamParameters& stream, std::uint64_t dataOffse
     decryption_ = nullptr;
     method_ = stream.method;
     dataOffset_ = dataOffset;
-    storedLeft_ = length;
     declaredLeft_ = length;
     outputLimit_ = UINT64_MAX;
     if (stream.uncompressedSize)
@@ -68,11 +67,11 @@ std::size_t EntryDecoder::Read(std::uint8_t* buffer, std::size_t size, bool keep
 // Stored data never expands; only the size limit can stop it.
 std::size_t EntryDecoder::ReadStored(std::uint8_t* buffer, std::size_t size) {
     const std::uint64_t room = limits_.size - std::min(produced_, limits_.size);
-    const std::size_t want = static_cast<std::size_t>(std::min({storedLeft_, room, std::uint64_t{size}}));
+    const std::size_t want = static_cast<std::size_t>(std::min({declaredLeft_, room, std::uint64_t{size}}));
     const std::size_t got = want == 0 ? 0 : ReadInput(buffer, want);
-    storedLeft_ -= got;
+    declaredLeft_ -= got;
     consumed_ += got;
-    if (storedLeft_ == 0)
+    if (declaredLeft_ == 0)
         status_ = Status::Finished;
     else if (got < want)
         status_ = Status::Truncated;

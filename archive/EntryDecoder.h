@@ -108,9 +108,10 @@ private:
     bool inputEnded_ = false;     // the file has no more bytes
     std::uint16_t method_ = 0;
     std::uint64_t dataOffset_ = 0;
-    std::uint64_t storedLeft_ = 0;
-    std::uint64_t declaredLeft_ = 0;  // compressed data: declared bytes not read yet
-    std::uint64_t outputLimit_ = 0;   // compressed data: output beyond this is not decoded
+    // Declared bytes not read yet: stored data ends there; compressed data
+    // is read no further while it lasts.
+    std::uint64_t declaredLeft_ = 0;
+    std::uint64_t outputLimit_ = 0;  // compressed data: output beyond this is not decoded
     ExpansionLimits limits_;
     std::uint64_t consumed_ = 0;
     std::uint64_t produced_ = 0;

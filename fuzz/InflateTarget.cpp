@@ -4,6 +4,7 @@
 
 #include "archive/methods/IsalInflater.h"
 #include "archive/methods/ZlibInflater.h"
+#include "tests/support/Deflate64Writer.h"
 #include "tests/support/ZipWriter.h"
 
 namespace tessaly::fuzz {
@@ -19,13 +20,9 @@ constexpr std::size_t kPiecesCap = std::size_t{1} << 20;
 // follows it at a byte boundary.
 std::vector<std::uint8_t> WithPrefix(const std::uint8_t* stream, std::size_t size) {
     static const std::vector<std::uint8_t> prefix = [] {
-        const std::vector<std::uint8_t> text = InflatePrefixText();
-        const auto length = static_cast<std::uint16_t>(text.size());
-        std::vector<std::uint8_t> block = {
-            0x00, static_cast<std::uint8_t>(length & 0xFF), static_cast<std::uint8_t>(length >> 8),
-            static_cast<std::uint8_t>(~length & 0xFF), static_cast<std::uint8_t>((~length >> 8) & 0xFF)};
-        block.insert(block.end(), text.begin(), text.end());
-        return block;
+        testzip::Deflate64Writer writer(true);
+        writer.StoredBlock(InflatePrefixText(), false);
+        return writer.Finish();
     }();
     std::vector<std::uint8_t> whole = prefix;
     whole.insert(whole.end(), stream, stream + size);
